@@ -1,0 +1,2 @@
+// Program entry of the wizard.
+int main() { return 0; }

@@ -1,0 +1,189 @@
+#include "model/saver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <span>
+
+#include "expr/errors.h"
+#include "platform/files.h"
+#include "platform/resources.h"
+
+static_assert(std::numeric_limits<long double>::digits == 64 && sizeof(long double) >= 10,
+              "the 10-byte extended layout needs the x87 long double");
+
+std::uint32_t TSpecDataChunk::Write(const void* source, std::uint32_t count) {
+  std::uint32_t taken = std::min(count, FreeSpace());
+  if (taken > 0) {
+    std::memcpy(Data + Used, source, taken);
+    Used += taken;
+  }
+  return taken;
+}
+
+namespace {
+
+// Fills a cleared stream from a source that delivers the bytes in blocks of one chunk.
+template <typename ReadBlock>
+void FillChunks(TSpecDataStream& stream, std::uint64_t size, ReadBlock&& readBlock) {
+  unsigned char buffer[TSpecDataChunk::Capacity];
+  std::uint64_t remaining = size;
+  while (remaining > 0) {
+    auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, sizeof buffer));
+    TSpecDataChunk* chunk = stream.AddChunk();
+    readBlock(buffer, n);
+    chunk->Write(buffer, n);
+    remaining -= n;
+  }
+}
+
+}  // namespace
+
+bool TSpecDataStream::LoadFromFile(const std::string& fileName) {
+  std::unique_ptr<IReadFile> file = FileSystem().OpenRead(fileName);
+  if (!file) return false;
+  std::uint64_t size = file->Size();
+  if (size > MaxSize) return false;
+  Clear();
+  FillChunks(*this, size, [&](unsigned char* buffer, std::uint32_t n) {
+    file->ReadBlock(buffer, n);
+    // The chunk is counted only once its bytes have arrived.
+  });
+  return true;
+}
+
+bool TSpecDataStream::LoadFromResource(const std::string& resourceName) {
+  std::optional<std::span<const unsigned char>> resource = FindModuleResource(resourceName);
+  if (!resource) return false;
+  if (resource->size() > MaxSize) return false;
+  Clear();
+  std::size_t offset = 0;
+  FillChunks(*this, resource->size(), [&](unsigned char* buffer, std::uint32_t n) {
+    std::memcpy(buffer, resource->data() + offset, n);
+    offset += n;
+  });
+  return true;
+}
+
+bool TSpecDataStream::SaveToFile(const std::string& fileName) const {
+  std::unique_ptr<IWriteFile> file = FileSystem().CreateWrite(fileName);
+  if (!file) return false;
+  for (const auto& chunk : Chunks) {
+    if (chunk->Used > 0) file->WriteBlock(chunk->Data, chunk->Used);
+  }
+  file->Close();
+  return true;
+}
+
+void TSpecDataStream::Clear() { ClearChunks(); }
+
+TSpecDataChunk* TSpecDataStream::AddChunk() {
+  if (Chunks.size() >= MaxChunks) throw Exception("Stream is full.");
+  Chunks.push_back(std::make_unique<TSpecDataChunk>());
+  return Chunks.back().get();
+}
+
+void TSpecDataStream::ClearChunks() {
+  Rewind();
+  Chunks.clear();
+  FSize = 0;
+}
+
+TSpecDataChunk* TSpecDataStream::GetChunk(int index) const {
+  if (index < 0 || index >= ChunkCount()) {
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  }
+  return Chunks[static_cast<std::size_t>(index)].get();
+}
+
+void TSpecDataStream::Write(const void* source, std::uint32_t count) {
+  if (count > MaxSize - FSize) throw Exception("Stream is full.");
+  const auto* bytes = static_cast<const unsigned char*>(source);
+  std::uint32_t remaining = count;
+  while (remaining > 0) {
+    TSpecDataChunk* chunk =
+        (!Chunks.empty() && Chunks.back()->FreeSpace() > 0) ? Chunks.back().get() : AddChunk();
+    std::uint32_t written = chunk->Write(bytes + (count - remaining), remaining);
+    FSize += written;
+    remaining -= written;
+  }
+}
+
+void TSpecDataStream::WriteInteger(std::int32_t value) {
+  auto u = static_cast<std::uint32_t>(value);
+  unsigned char bytes[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
+                            static_cast<unsigned char>(u >> 16), static_cast<unsigned char>(u >> 24)};
+  Write(bytes, 4);
+}
+
+void TSpecDataStream::WriteWord(std::uint16_t value) {
+  unsigned char bytes[2] = {static_cast<unsigned char>(value),
+                            static_cast<unsigned char>(value >> 8)};
+  Write(bytes, 2);
+}
+
+void TSpecDataStream::WriteString(const std::string& text) {
+  if (text.size() > 0xFFFF) throw Exception("Text is too long to be stored.");
+  WriteWord(static_cast<std::uint16_t>(text.size()));
+  Write(text.data(), static_cast<std::uint32_t>(text.size()));
+}
+
+std::uint32_t TSpecDataStream::Read(void* destination, std::uint32_t count) {
+  if (count > Remaining()) throw Exception(kReadBeyondEnd);
+  // Every chunk but the last is full, so the chunk of a position is found by division.
+  auto* out = static_cast<unsigned char*>(destination);
+  std::uint32_t copied = 0;
+  while (copied < count) {
+    std::size_t index = FPosition / TSpecDataChunk::Capacity;
+    std::uint32_t offset = FPosition % TSpecDataChunk::Capacity;
+    const TSpecDataChunk& chunk = *Chunks[index];
+    std::uint32_t n = std::min(count - copied, chunk.Used - offset);
+    std::memcpy(out + copied, chunk.Data + offset, n);
+    copied += n;
+    FPosition += n;
+  }
+  return copied;
+}
+
+std::uint8_t TSpecDataStream::ReadByte() {
+  std::uint8_t value;
+  Read(&value, 1);
+  return value;
+}
+
+std::uint16_t TSpecDataStream::ReadWord() {
+  unsigned char b[2];
+  Read(b, 2);
+  return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+}
+
+std::int32_t TSpecDataStream::ReadInteger() {
+  unsigned char b[4];
+  Read(b, 4);
+  std::uint32_t u = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+                    (static_cast<std::uint32_t>(b[2]) << 16) |
+                    (static_cast<std::uint32_t>(b[3]) << 24);
+  return static_cast<std::int32_t>(u);
+}
+
+long double TSpecDataStream::ReadExtended() {
+  unsigned char b[10];
+  Read(b, 10);
+  // On x86-64 a long double holds the x87 layout in its first ten bytes.
+  long double value = 0;
+  std::memcpy(&value, b, 10);
+  return value;
+}
+
+std::string TSpecDataStream::ReadString() {
+  std::uint16_t n = ReadWord();
+  std::string text;
+  if (n == 0) return text;
+  if (n > Remaining()) {
+    // Leave the position at the length word's end, as a failed block read would.
+    throw Exception(kReadBeyondEnd);
+  }
+  text.resize(n);
+  Read(text.data(), n);
+  return text;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+// The chunked byte stream: the only container of persistent data. The embedded scheme is read
+// from one front to back, and saved states are written into one and saved to a file.
+// All values are little-endian; a string is a 16-bit length followed by that many 8-bit bytes.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One fixed block of a stream; only the first Used bytes belong to the stream.
+class TSpecDataChunk {
+ public:
+  static constexpr std::uint32_t Capacity = 8192;
+
+  TSpecDataChunk() = default;
+
+  std::uint32_t FreeSpace() const { return Capacity - Used; }
+  // Copies min(count, FreeSpace()) bytes after the used ones; returns how many it took.
+  std::uint32_t Write(const void* source, std::uint32_t count);
+
+  unsigned char Data[Capacity];
+  std::uint32_t Used = 0;
+};
+
+class TSpecDataStream {
+ public:
+  // At most 65,536 chunks (512 MiB).
+  static constexpr std::uint32_t MaxChunks = 65536;
+  static constexpr std::uint32_t MaxSize = MaxChunks * TSpecDataChunk::Capacity;
+
+  TSpecDataStream() = default;
+  TSpecDataStream(const TSpecDataStream&) = delete;
+  TSpecDataStream& operator=(const TSpecDataStream&) = delete;
+
+  // Replaces the content with the bytes of a file opened for reading. False, with the stream
+  // unchanged, when the file cannot be opened or is larger than MaxSize; an I/O error after
+  // opening raises EInOutError and leaves what was read so far.
+  bool LoadFromFile(const std::string& fileName);
+  // Replaces the content with the bytes of a data resource of the program's module. False,
+  // with the stream unchanged, when the module has no resource of that name.
+  bool LoadFromResource(const std::string& resourceName);
+  // Writes the whole content to a file (created or truncated); False when it cannot be
+  // created. The stream is unchanged.
+  bool SaveToFile(const std::string& fileName) const;
+
+  void Clear();
+  void Rewind() { FPosition = 0; }
+  std::uint32_t Size() const { return FSize; }
+  std::uint32_t Position() const { return FPosition; }
+  // Bytes between the read position and the end: the bound for every count a reader takes
+  // from the stream before it allocates anything.
+  std::uint32_t Remaining() const { return FSize - FPosition; }
+
+  // Writers append at the end and leave the read position where it is.
+  void Write(const void* source, std::uint32_t count);
+  void WriteInteger(std::int32_t value);
+  void WriteWord(std::uint16_t value);
+  // Raises for a text longer than 65,535 bytes: a Str cannot carry it.
+  void WriteString(const std::string& text);
+
+  // Readers consume at the read position; reading past the end raises "Read beyond the end."
+  // and leaves the position where it was.
+  std::uint32_t Read(void* destination, std::uint32_t count);
+  std::uint8_t ReadByte();
+  std::uint16_t ReadWord();
+  std::int32_t ReadInteger();
+  // The 10-byte x87 extended layout, decoded exactly.
+  long double ReadExtended();
+  std::string ReadString();
+
+  TSpecDataChunk* AddChunk();
+  void ClearChunks();
+  int ChunkCount() const { return static_cast<int>(Chunks.size()); }
+  // Raises EListError outside 0..ChunkCount()-1.
+  TSpecDataChunk* GetChunk(int index) const;
+
+ private:
+  std::vector<std::unique_ptr<TSpecDataChunk>> Chunks;
+  std::uint32_t FPosition = 0;
+  std::uint32_t FSize = 0;
+};
+
+// The message of a read past the end of a stream.
+inline constexpr const char* kReadBeyondEnd = "Read beyond the end.";

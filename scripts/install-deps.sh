@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian 12 packages the build and the tests need; only the
+# missing ones, so running it again is cheap.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ clang
+  qt6-base-dev libjpeg62-turbo-dev libgif-dev libxlsxwriter-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libmuparserx-dev
+  fonts-dejavu-core fonts-liberation xvfb xauth x11-apps imagemagick
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
