@@ -1,0 +1,477 @@
+#include "expr/typecvt.h"
+
+#include <locale.h>
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "expr/errors.h"
+
+namespace {
+
+std::atomic<char> locale_separator{'.'};
+
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+
+int HexDigitValue(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// Exact powers of ten: 10^27 is the largest whose odd factor 5^27 fits the 64-bit mantissa.
+constexpr int kMaxExactPower = 27;
+struct PowersOfTen {
+  long double Values[kMaxExactPower + 1];
+  constexpr PowersOfTen() : Values() {
+    long double p = 1.0L;
+    for (int i = 0; i <= kMaxExactPower; ++i) {
+      Values[i] = p;
+      p *= 10.0L;
+    }
+  }
+};
+constexpr PowersOfTen kPowersOfTen;
+
+// Mantissas of up to 19 significant digits are below 2^64 and so exact in the 64-bit mantissa.
+constexpr int kMaxExactDigits = 19;
+
+// The exponent of a float text is read only while its value stays below this bound.
+constexpr int kExponentBound = 500;
+
+// The C locale, used only for the rare texts that the exact path cannot convert; it is passed
+// explicitly so the process locale never matters.
+locale_t CLocale() {
+  static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return c_locale;
+}
+
+// Slow, correctly rounded conversion of a validated number in plain C syntax.
+bool ConvertWithCLocale(const std::string& text, long double& value) {
+  locale_t c_locale = CLocale();
+  if (c_locale == static_cast<locale_t>(nullptr)) return false;
+  errno = 0;
+  long double result = strtold_l(text.c_str(), nullptr, c_locale);
+  if (std::isinf(result) || std::isnan(result)) return false;  // beyond the extended range
+  value = result;  // an underflow gives 0 or a denormal, both accepted
+  return true;
+}
+
+// Truncates a float toward zero as a 64-bit integer would hold it.
+long double TruncateToInt64Range(long double value) {
+  long double t = std::trunc(value);
+  if (!(std::fabs(t) < 9223372036854775808.0L)) throw EInvalidOp();
+  return t;
+}
+
+}  // namespace
+
+bool TryTextToInt(std::string_view text, std::int32_t& value) {
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  if (i >= n) return false;
+  bool hex = false;
+  if (text[i] == '$' || text[i] == 'x' || text[i] == 'X') {
+    hex = true;
+    ++i;
+  } else if (text[i] == '0' && i + 1 < n && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= n) return false;
+  std::uint64_t magnitude = 0;
+  if (hex) {
+    for (; i < n; ++i) {
+      int d = HexDigitValue(static_cast<unsigned char>(text[i]));
+      if (d < 0) return false;
+      magnitude = magnitude * 16 + static_cast<unsigned>(d);
+      if (magnitude > 0xFFFFFFFFull) return false;
+    }
+    // The hex digits are a 32-bit pattern; the sign negates that pattern's value.
+    std::uint32_t pattern = static_cast<std::uint32_t>(magnitude);
+    if (negative) pattern = 0u - pattern;
+    value = static_cast<std::int32_t>(pattern);
+    return true;
+  }
+  for (; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!IsDigit(c)) return false;
+    magnitude = magnitude * 10 + (c - '0');
+    if (magnitude > 2147483648ull) return false;
+  }
+  if (!negative && magnitude > 2147483647ull) return false;
+  value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude))
+                   : static_cast<std::int32_t>(magnitude);
+  return true;
+}
+
+bool TryTextToFloat(std::string_view text, long double& value) {
+  const char separator = locale_separator.load(std::memory_order_relaxed);
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+
+  // Mantissa: digits with at most one separator, at least one digit or the separator.
+  const std::size_t mantissa_start = i;
+  bool seen_separator = false;
+  std::uint64_t digits = 0;
+  int significant = 0;  // digits from the first non-zero one on
+  int fraction = 0;     // digits after the separator
+  for (; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (IsDigit(c)) {
+      if (seen_separator) ++fraction;
+      if (significant > 0 || c != '0') {
+        ++significant;
+        if (significant <= kMaxExactDigits) digits = digits * 10 + (c - '0');
+      }
+    } else if (c == '.' || c == separator) {
+      if (seen_separator) return false;
+      seen_separator = true;
+    } else {
+      break;
+    }
+  }
+  const std::size_t mantissa_end = i;
+  if (mantissa_end == mantissa_start) return false;
+
+  // Exponent: optional sign and digits, read while its value stays below the bound.
+  int exponent = 0;
+  bool negative_exponent = false;
+  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+    ++i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+      negative_exponent = text[i] == '-';
+      ++i;
+    }
+    for (; i < n && IsDigit(static_cast<unsigned char>(text[i])); ++i) {
+      if (exponent >= kExponentBound) return false;
+      exponent = exponent * 10 + (text[i] - '0');
+    }
+  }
+  while (i < n && text[i] == ' ') ++i;
+  if (i != n) return false;
+
+  if (significant == 0) {
+    value = negative ? -0.0L : 0.0L;
+    return true;
+  }
+  const int scale = (negative_exponent ? -exponent : exponent) - fraction;
+  if (significant <= kMaxExactDigits && scale >= -kMaxExactPower && scale <= kMaxExactPower) {
+    // Both factors are exact, so the one operation rounds correctly.
+    long double m = static_cast<long double>(digits);
+    long double result =
+        scale >= 0 ? m * kPowersOfTen.Values[scale] : m / kPowersOfTen.Values[-scale];
+    value = negative ? -result : result;
+    return true;
+  }
+
+  std::string plain;
+  plain.reserve(mantissa_end - mantissa_start + 16);
+  if (negative) plain += '-';
+  for (std::size_t k = mantissa_start; k < mantissa_end; ++k) {
+    if (IsDigit(static_cast<unsigned char>(text[k]))) plain += text[k];
+  }
+  plain += 'e';
+  plain += std::to_string(scale);
+  return ConvertWithCLocale(plain, value);
+}
+
+bool IsStringConstant(std::string_view text) {
+  if (text.empty() || text[0] != '"') return false;
+  bool escaped = false;
+  for (std::size_t i = 1; i < text.size(); ++i) {
+    if (escaped) {
+      escaped = false;
+    } else if (text[i] == '\\') {
+      escaped = true;
+    } else if (text[i] == '"') {
+      return i + 1 == text.size();
+    }
+  }
+  return false;
+}
+
+bool IsValidValue(const std::string& text, TValueType type) {
+  if (text.empty()) return true;
+  switch (type) {
+    case vtString:
+      return IsStringConstant(text);
+    case vtInteger:
+    case vtBoolean: {
+      std::int32_t ignored;
+      return TryTextToInt(text, ignored);
+    }
+    case vtFloat: {
+      long double ignored;
+      return TryTextToFloat(text, ignored);
+    }
+  }
+  return false;
+}
+
+std::string TypeCast(const std::string& text, TValueType target) {
+  // A Boolean text is always an integer text, so vtBoolean is never the detected source.
+  for (TValueType source : {vtString, vtInteger, vtFloat}) {
+    if (IsValidValue(text, source)) return ConvertValue(text, source, target);
+  }
+  throw EConvertError(kInvalidTypecast);
+}
+
+std::string ConvertValue(const std::string& text, TValueType source, TValueType target) {
+  if (!IsValidValue(text, source)) throw EConvertError(kInvalidSourceValue);
+  if (source == target) return text;
+  switch (source) {
+    case vtString: {
+      const std::string content = UnquoteString(text);
+      switch (target) {
+        case vtInteger:
+          return IntToText(TextToInt(content));
+        case vtFloat:
+          return FloatToValueText(TextToFloat(content));
+        case vtBoolean:
+          return BoolToText(TextToBool(content));
+        case vtString:
+          break;
+      }
+      break;
+    }
+    case vtInteger: {
+      const std::int32_t number = TextToInt(text);
+      switch (target) {
+        case vtString:
+          return QuoteString(IntToText(number));
+        case vtFloat:
+          return FloatToValueText(number);
+        case vtBoolean:
+          return BoolToText(number != 0);
+        case vtInteger:
+          break;
+      }
+      break;
+    }
+    case vtFloat: {
+      const long double number = TextToFloat(text);
+      switch (target) {
+        case vtString:
+          return QuoteString(FloatToValueText(number));
+        case vtInteger: {
+          long double t = TruncateToInt64Range(number);
+          if (t < -2147483648.0L || t > 2147483647.0L) throw EIntOverflow();
+          return IntToText(static_cast<std::int32_t>(t));
+        }
+        case vtBoolean:
+          return BoolToText(TruncateToInt64Range(number) != 0);
+        case vtFloat:
+          break;
+      }
+      break;
+    }
+    case vtBoolean: {
+      const std::string truth = BoolToText(TextToBool(text));
+      return target == vtString ? QuoteString(truth) : truth;
+    }
+  }
+  return text;
+}
+
+std::string UnquoteString(const std::string& text) {
+  if (text.empty()) return std::string();
+  if (!IsStringConstant(text)) throw EConvertError(kInvalidStringConstant);
+  std::string result;
+  result.reserve(text.size() - 2);
+  const std::size_t last = text.size() - 1;
+  for (std::size_t i = 1; i < last; ++i) {
+    if (text[i] == '\\') ++i;  // a valid constant never ends on an escaping backslash
+    result += text[i];
+  }
+  return result;
+}
+
+std::string QuoteString(const std::string& text) {
+  std::string result;
+  result.reserve(text.size() + 2);
+  result += '"';
+  for (char c : text) {
+    if (c == '\\' || c == '"') result += '\\';
+    result += c;
+  }
+  result += '"';
+  return result;
+}
+
+std::int32_t TextToInt(const std::string& text) {
+  std::int32_t value = 0;
+  return TryTextToInt(text, value) ? value : 0;
+}
+
+std::string IntToText(std::int32_t value) {
+  char buffer[16];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+long double TextToFloat(const std::string& text) {
+  long double value = 0;
+  return TryTextToFloat(text, value) ? value : 0.0L;
+}
+
+long double TextToFloatStrict(const std::string& text) {
+  if (text.empty()) return 0.0L;
+  long double value = 0;
+  if (TryTextToFloat(text, value)) return value;
+  throw EConvertError("'" + ReplaceAll(text, ExprDecimalSeparator(), LocaleDecimalSeparator()) +
+                      "' is not a valid floating point value");
+}
+
+std::string FloatToValueText(long double value) {
+  if (std::isnan(value) || std::isinf(value)) throw EConvertError(kInvalidNumber);
+  if (std::isinf(static_cast<double>(value))) throw EOverflow();
+  if (value == 0) return "0";
+
+  // The 18 significant digits of the extended value: "d.ddddddddddddddddde<exp>".
+  char buffer[48];
+  auto printed = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                               std::chars_format::scientific, 17);
+  char digits[18];
+  digits[0] = buffer[0];
+  for (int k = 1; k < 18; ++k) digits[k] = buffer[k + 1];
+  int exponent = 0;  // value = 0.d1d2... times 10^exponent
+  std::from_chars(buffer + 21, printed.ptr, exponent);
+  if (buffer[20] == '-') exponent = -exponent;
+  exponent += 1;
+
+  // Round to 15 digits, a 16th digit of 5 or more rounding away from zero.
+  int count = 15;
+  if (digits[15] >= '5') {
+    int k = 14;
+    while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+    if (k >= 0) {
+      ++digits[k];
+    } else {
+      digits[0] = '1';
+      count = 1;
+      ++exponent;
+    }
+  }
+  while (count > 1 && digits[count - 1] == '0') --count;
+
+  std::string text;
+  text.reserve(24);
+  if (value < 0) text += '-';
+  if (exponent >= -3 && exponent <= 15) {
+    if (exponent <= 0) {
+      text += "0.";
+      text.append(static_cast<std::size_t>(-exponent), '0');
+      text.append(digits, static_cast<std::size_t>(count));
+    } else if (count <= exponent) {
+      text.append(digits, static_cast<std::size_t>(count));
+      text.append(static_cast<std::size_t>(exponent - count), '0');
+    } else {
+      text.append(digits, static_cast<std::size_t>(exponent));
+      text += '.';
+      text.append(digits + exponent, static_cast<std::size_t>(count - exponent));
+    }
+    return text;
+  }
+  text += digits[0];
+  if (count > 1) {
+    text += '.';
+    text.append(digits + 1, static_cast<std::size_t>(count - 1));
+  }
+  text += 'E';
+  char exponent_buffer[8];
+  auto written =
+      std::to_chars(exponent_buffer, exponent_buffer + sizeof exponent_buffer, exponent - 1);
+  text.append(exponent_buffer, written.ptr);
+  return text;
+}
+
+bool TextToBool(const std::string& text) {
+  return TextToInt(text) > 0;
+}
+
+std::string BoolToText(bool value) {
+  return value ? "1" : "0";
+}
+
+std::string ExprDecimalSeparator() {
+  return ".";
+}
+
+std::string LocaleDecimalSeparator() {
+  return std::string(1, locale_separator.load(std::memory_order_relaxed));
+}
+
+void SetLocaleDecimalSeparator(char separator) {
+  const unsigned char c = static_cast<unsigned char>(separator);
+  const bool ambiguous =
+      c == 0 || c == ' ' || c == '+' || c == '-' || c == 'E' || c == 'e' || IsDigit(c);
+  locale_separator.store(ambiguous ? '.' : separator, std::memory_order_relaxed);
+}
+
+bool IsIdentifierStart(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_') return true;
+  switch (c) {
+    case 0xA5:
+    case 0xA8:
+    case 0xAA:
+    case 0xAF:
+    case 0xB2:
+    case 0xB3:
+    case 0xB4:
+    case 0xB8:
+    case 0xBA:
+      return true;
+    default:
+      return c >= 0xBF;
+  }
+}
+
+bool IsIdentifierChar(unsigned char c) {
+  return IsIdentifierStart(c) || IsDigit(c);
+}
+
+bool IsValidIdentifier(const std::string& name) {
+  if (name.empty() || !IsIdentifierStart(static_cast<unsigned char>(name[0]))) return false;
+  for (std::size_t i = 1; i < name.size(); ++i) {
+    if (!IsIdentifierChar(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return true;
+}
+
+std::string ReplaceAll(const std::string& text, const std::string& old_text,
+                       const std::string& new_text) {
+  if (old_text.empty() || old_text == new_text) return text;
+  std::size_t found = text.find(old_text);
+  if (found == std::string::npos) return text;
+  std::string result;
+  result.reserve(text.size());
+  std::size_t from = 0;
+  while (found != std::string::npos) {
+    result.append(text, from, found - from);
+    result += new_text;
+    from = found + old_text.size();
+    found = text.find(old_text, from);
+  }
+  result.append(text, from, std::string::npos);
+  return result;
+}
