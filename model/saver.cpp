@@ -21,34 +21,13 @@ std::uint32_t TSpecDataChunk::Write(const void* source, std::uint32_t count) {
   return taken;
 }
 
-namespace {
-
-// Fills a cleared stream from a source that delivers the bytes in blocks of one chunk.
-template <typename ReadBlock>
-void FillChunks(TSpecDataStream& stream, std::uint64_t size, ReadBlock&& readBlock) {
-  unsigned char buffer[TSpecDataChunk::Capacity];
-  std::uint64_t remaining = size;
-  while (remaining > 0) {
-    auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, sizeof buffer));
-    TSpecDataChunk* chunk = stream.AddChunk();
-    readBlock(buffer, n);
-    chunk->Write(buffer, n);
-    remaining -= n;
-  }
-}
-
-}  // namespace
-
 bool TSpecDataStream::LoadFromFile(const std::string& fileName) {
   std::unique_ptr<IReadFile> file = FileSystem().OpenRead(fileName);
   if (!file) return false;
   std::uint64_t size = file->Size();
   if (size > MaxSize) return false;
   Clear();
-  FillChunks(*this, size, [&](unsigned char* buffer, std::uint32_t n) {
-    file->ReadBlock(buffer, n);
-    // The chunk is counted only once its bytes have arrived.
-  });
+  FillChunks(size, [&](unsigned char* buffer, std::uint32_t n) { file->ReadBlock(buffer, n); });
   return true;
 }
 
@@ -58,7 +37,7 @@ bool TSpecDataStream::LoadFromResource(const std::string& resourceName) {
   if (resource->size() > MaxSize) return false;
   Clear();
   std::size_t offset = 0;
-  FillChunks(*this, resource->size(), [&](unsigned char* buffer, std::uint32_t n) {
+  FillChunks(resource->size(), [&](unsigned char* buffer, std::uint32_t n) {
     std::memcpy(buffer, resource->data() + offset, n);
     offset += n;
   });
@@ -75,7 +54,24 @@ bool TSpecDataStream::SaveToFile(const std::string& fileName) const {
   return true;
 }
 
-void TSpecDataStream::Clear() { ClearChunks(); }
+void TSpecDataStream::Clear() {
+  ClearChunks();
+}
+
+template <typename ReadBlock>
+void TSpecDataStream::FillChunks(std::uint64_t size, ReadBlock&& readBlock) {
+  // One block per chunk through one buffer; a chunk is added only once its bytes arrived, so
+  // a failing source leaves the whole blocks read before it.
+  unsigned char buffer[TSpecDataChunk::Capacity];
+  std::uint64_t remaining = size;
+  while (remaining > 0) {
+    auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, sizeof buffer));
+    readBlock(buffer, n);
+    AddChunk()->Write(buffer, n);
+    FSize += n;
+    remaining -= n;
+  }
+}
 
 TSpecDataChunk* TSpecDataStream::AddChunk() {
   if (Chunks.size() >= MaxChunks) throw Exception("Stream is full.");
@@ -112,7 +108,8 @@ void TSpecDataStream::Write(const void* source, std::uint32_t count) {
 void TSpecDataStream::WriteInteger(std::int32_t value) {
   auto u = static_cast<std::uint32_t>(value);
   unsigned char bytes[4] = {static_cast<unsigned char>(u), static_cast<unsigned char>(u >> 8),
-                            static_cast<unsigned char>(u >> 16), static_cast<unsigned char>(u >> 24)};
+                            static_cast<unsigned char>(u >> 16),
+                            static_cast<unsigned char>(u >> 24)};
   Write(bytes, 4);
 }
 

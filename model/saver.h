@@ -77,6 +77,10 @@ class TSpecDataStream {
   TSpecDataChunk* GetChunk(int index) const;
 
  private:
+  // Fills a cleared stream with size bytes delivered by readBlock(buffer, n).
+  template <typename ReadBlock>
+  void FillChunks(std::uint64_t size, ReadBlock&& readBlock);
+
   std::vector<std::unique_ptr<TSpecDataChunk>> Chunks;
   std::uint32_t FPosition = 0;
   std::uint32_t FSize = 0;

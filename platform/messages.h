@@ -19,4 +19,6 @@ IMessageWindow& MessageWindow();
 IMessageWindow* SetMessageWindow(IMessageWindow* window);
 
 // Shows text in the installed message window.
-inline void ShowMessage(const std::string& text) { MessageWindow().ShowMessage(text); }
+inline void ShowMessage(const std::string& text) {
+  MessageWindow().ShowMessage(text);
+}

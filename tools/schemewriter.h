@@ -35,7 +35,9 @@ class SchemeWriter {
   // The 10-byte x87 extended layout of the value.
   SchemeWriter& Ext(long double value);
   SchemeWriter& Raw(const void* data, std::size_t size);
-  SchemeWriter& Raw(const std::vector<std::uint8_t>& bytes) { return Raw(bytes.data(), bytes.size()); }
+  SchemeWriter& Raw(const std::vector<std::uint8_t>& bytes) {
+    return Raw(bytes.data(), bytes.size());
+  }
   SchemeWriter& Append(const SchemeWriter& other) { return Raw(other.Bytes()); }
 
   const std::vector<std::uint8_t>& Bytes() const { return Data; }
