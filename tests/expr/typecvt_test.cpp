@@ -1,0 +1,494 @@
+#include "expr/typecvt.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tests/support/expr_support.h"
+
+namespace {
+
+std::string Q(const std::string& content) {
+  return QuoteString(content);
+}
+
+// ---- validity of each type ------------------------------------------------------------------
+
+struct ValidityRow {
+  std::string text;
+  TValueType type = vtString;
+  bool valid = false;
+  char separator = '.';
+};
+
+TEST(IsValidValue, FollowsTheGrammarOfEachType) {
+  const std::vector<ValidityRow> rows = {
+      // The empty text is valid for every type.
+      {"", vtString, true},
+      {"", vtInteger, true},
+      {"", vtFloat, true},
+      {"", vtBoolean, true},
+      // String constants fill the whole text; a backslash takes the next character.
+      {"\"abc\"", vtString, true},
+      {"\"\"", vtString, true},
+      {"\"a\\\"b\"", vtString, true},
+      {"\"a\\\"", vtString, false},  // the escaped quote does not close
+      {"\"a\\\\\"", vtString, true},
+      {"\"a\"b\"", vtString, false},
+      {" \"a\"", vtString, false},
+      {"\"a\" ", vtString, false},
+      {"\"", vtString, false},
+      {"abc", vtString, false},
+      {"12", vtString, false},
+      // Integers: leading blanks, sign, decimal or hex; nothing after the digits.
+      {"12", vtInteger, true},
+      {"  -12", vtInteger, true},
+      {"+7", vtInteger, true},
+      {"007", vtInteger, true},
+      {"5 ", vtInteger, false},
+      {"\t5", vtInteger, false},
+      {"- 5", vtInteger, false},
+      {"-", vtInteger, false},
+      {" ", vtInteger, false},
+      {"1.0", vtInteger, false},
+      {"2147483647", vtInteger, true},
+      {"2147483648", vtInteger, false},
+      {"-2147483648", vtInteger, true},
+      {"-2147483649", vtInteger, false},
+      {"99999999999999999999", vtInteger, false},
+      {"$1F", vtInteger, true},
+      {"x1f", vtInteger, true},
+      {"X1F", vtInteger, true},
+      {"0x1F", vtInteger, true},
+      {"0X1F", vtInteger, true},
+      {"-$10", vtInteger, true},
+      {"$FFFFFFFF", vtInteger, true},
+      {"$000000001", vtInteger, true},
+      {"$100000000", vtInteger, false},
+      {"$", vtInteger, false},
+      {"0x", vtInteger, false},
+      {"$1G", vtInteger, false},
+      {"$-1", vtInteger, false},
+      {"12", vtBoolean, true},
+      {"-1", vtBoolean, true},
+      {"1.0", vtBoolean, false},
+      // Floats: blanks (spaces only) around, sign, mantissa, optional exponent.
+      {"12", vtFloat, true},
+      {"1.5", vtFloat, true},
+      {".5", vtFloat, true},
+      {"5.", vtFloat, true},
+      {".", vtFloat, true},
+      {"-.", vtFloat, true},
+      {" 5 ", vtFloat, true},
+      {"\t5", vtFloat, false},
+      {"5\t", vtFloat, false},
+      {"1E5", vtFloat, true},
+      {"1e-5", vtFloat, true},
+      {"1E+5", vtFloat, true},
+      {"1E", vtFloat, true},
+      {"1E+", vtFloat, true},
+      {"E5", vtFloat, false},
+      {"1E5.5", vtFloat, false},
+      {"1.2.3", vtFloat, false},
+      {"1,5", vtFloat, false},
+      {"- 1", vtFloat, false},
+      {"1 2", vtFloat, false},
+      {" ", vtFloat, false},
+      {"+", vtFloat, false},
+      {"$10", vtFloat, false},
+      {"0x10", vtFloat, false},
+      {"0x1p3", vtFloat, false},
+      {"inf", vtFloat, false},
+      {"-INF", vtFloat, false},
+      {"nan", vtFloat, false},
+      {"infinity", vtFloat, false},
+      // The exponent is read only while it stays below 500.
+      {"1E600", vtFloat, true},
+      {"1E4932", vtFloat, true},
+      {"1E4933", vtFloat, false},  // beyond the extended range
+      {"1E5000", vtFloat, false},
+      {"1E00000000000000000001", vtFloat, true},
+      {"1E-4999", vtFloat, true},
+      {"1E-5000", vtFloat, false},
+      // Under a comma locale both separators are accepted, but only one of them.
+      {"1,5", vtFloat, true, ','},
+      {"1.5", vtFloat, true, ','},
+      {",", vtFloat, true, ','},
+      {"1.5,", vtFloat, false, ','},
+      {"1,5", vtInteger, false, ','},
+  };
+  for (const ValidityRow& row : rows) {
+    SCOPED_TRACE("\"" + row.text + "\" type " + std::to_string(row.type) + " separator " +
+                 row.separator);
+    SeparatorGuard guard(row.separator);
+    EXPECT_EQ(IsValidValue(row.text, row.type), row.valid);
+  }
+}
+
+// ---- reading numbers ------------------------------------------------------------------------
+
+TEST(TextToInt, ReadsDecimalAndHexAndAnswersZeroOtherwise) {
+  const std::vector<std::pair<std::string, std::int32_t>> rows = {
+      {"", 0},
+      {"42", 42},
+      {"  -42", -42},
+      {"010", 10},  // never octal
+      {"$1F", 31},
+      {"0x1f", 31},
+      {"x10", 16},
+      {"-$10", -16},
+      {"$FFFFFFFF", -1},
+      {"$80000000", -2147483647 - 1},
+      {"-$80000000", -2147483647 - 1},
+      {"-2147483648", -2147483647 - 1},
+      {"2147483647", 2147483647},
+      {"2147483648", 0},
+      {"abc", 0},
+      {"5 ", 0},
+      {"1.5", 0},
+  };
+  for (const auto& [text, value] : rows) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(TextToInt(text), value);
+  }
+}
+
+TEST(TextToFloat, ReadsTheExactValueAndAnswersZeroForInvalidTexts) {
+  struct Row {
+    std::string text;
+    long double value = 0;
+    char separator = '.';
+  };
+  const std::vector<Row> rows = {
+      {"", 0},
+      {".", 0},
+      {"1E", 1},
+      {"0.1", 0.1L},
+      {"-2.5", -2.5L},
+      {" 12.5e2 ", 1250},
+      {"1E-4999", 0},
+      {"1E600", 1E600L},
+      {"123456789012345678901234567890", 123456789012345678901234567890.0L},
+      {"0.000000000000000000000000000000001", 1E-33L},
+      {"1.18973149535723176502E+4932", LDBL_MAX},
+      {"abc", 0},
+      {"1,5", 0},
+      {"1,5", 1.5L, ','},
+      {"1.5", 1.5L, ','},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text + " separator " + row.separator);
+    SeparatorGuard guard(row.separator);
+    EXPECT_EQ(TextToFloat(row.text), row.value);
+  }
+}
+
+TEST(TextToFloat, DoesNotDependOnTheProcessLocale) {
+  // The windowing toolkit sets the process locale from the environment; a comma locale must not
+  // change how value texts are read.
+  const char* previous = setlocale(LC_NUMERIC, nullptr);
+  std::string saved = previous ? previous : "C";
+  if (setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale";
+  EXPECT_EQ(TextToFloat("1.5"), 1.5L);
+  EXPECT_EQ(TextToFloat("1234567890123456789012.5"), 1234567890123456789012.5L);
+  EXPECT_EQ(FloatToValueText(1.5L), "1.5");
+  setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(TextToFloatStrict, RaisesWithTheTextAfterSeparatorReplacement) {
+  EXPECT_EQ(TextToFloatStrict(""), 0);
+  EXPECT_EQ(TextToFloatStrict("2.5"), 2.5L);
+  EXPECT_RAISES(TextToFloatStrict("1.2x"), "'1.2x' is not a valid floating point value");
+  SeparatorGuard guard(',');
+  EXPECT_EQ(TextToFloatStrict("2.5"), 2.5L);
+  EXPECT_RAISES(TextToFloatStrict("1.2x"), "'1,2x' is not a valid floating point value");
+}
+
+TEST(TextToBool, IsTrueOnlyForIntegersAboveZero) {
+  EXPECT_TRUE(TextToBool("1"));
+  EXPECT_TRUE(TextToBool("5"));
+  EXPECT_FALSE(TextToBool("0"));
+  EXPECT_FALSE(TextToBool("-1"));
+  EXPECT_FALSE(TextToBool(""));
+  EXPECT_FALSE(TextToBool("1.5"));
+  EXPECT_EQ(BoolToText(true), "1");
+  EXPECT_EQ(BoolToText(false), "0");
+}
+
+TEST(IntToText, WritesPlainDecimal) {
+  EXPECT_EQ(IntToText(0), "0");
+  EXPECT_EQ(IntToText(-17), "-17");
+  EXPECT_EQ(IntToText(-2147483647 - 1), "-2147483648");
+  EXPECT_EQ(IntToText(2147483647), "2147483647");
+}
+
+// ---- the general float format ---------------------------------------------------------------
+
+TEST(FloatToValueText, WritesFifteenDigitsInFixedOrExponentForm) {
+  const std::vector<std::pair<long double, std::string>> rows = {
+      {0.0L, "0"},
+      {-0.0L, "0"},
+      {12.0L, "12"},
+      {-12.5L, "-12.5"},
+      {1.0L / 3, "0.333333333333333"},
+      {2.0L / 3, "0.666666666666667"},
+      {0.1L + 0.2L, "0.3"},
+      {0.1L, "0.1"},
+      {123.45L, "123.45"},
+      // Fixed notation from 0.0001 up to below 1E15.
+      {0.0001L, "0.0001"},
+      {0.00012345L, "0.00012345"},
+      {0.00001L, "1E-5"},
+      {0.000099999999999999999L, "0.0001"},  // rounds up into the fixed range
+      {1E14L, "100000000000000"},
+      {1E15L - 1, "999999999999999"},
+      {1E15L, "1E15"},
+      {999999999999999.5L, "1E15"},  // rounding carries into a new digit
+      {1.5E-5L, "1.5E-5"},
+      {-2.5E20L, "-2.5E20"},
+      {1E100L, "1E100"},
+      {1.7976931348623157E308L, "1.79769313486232E308"},
+      {4.9E-324L, "4.9E-324"},
+      {1E-4000L, "1E-4000"},  // below the double range is still written
+      // The 18-digit expansion is rounded half up to 15 digits.
+      {1.23456789012345L, "1.23456789012345"},
+      {1.234567890123455L, "1.23456789012346"},
+      {1.2345678901234549L, "1.23456789012345"},
+      {0.9999999999999995L, "1"},
+      {0.99999999999999949L, "0.999999999999999"},
+      {123456789012345678.0L, "1.23456789012346E17"},
+  };
+  for (const auto& [value, text] : rows) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(FloatToValueText(value), text);
+  }
+}
+
+TEST(FloatToValueText, ResultOfATextRoundTripKeepsFifteenDigits) {
+  // Operators write every result as a value text, so 1/3*3 is computed from "0.333333333333333".
+  EXPECT_EQ(FloatToValueText(TextToFloat(FloatToValueText(1.0L / 3)) * 3), "0.999999999999999");
+}
+
+TEST(FloatToValueText, IsUnaffectedByTheLocaleSeparator) {
+  SeparatorGuard guard(',');
+  EXPECT_EQ(FloatToValueText(1.5L), "1.5");
+  EXPECT_EQ(FloatToValueText(-1.5E-7L), "-1.5E-7");
+}
+
+TEST(FloatToValueText, RaisesForValuesWithoutADoubleText) {
+  EXPECT_RAISES(FloatToValueText(INFINITY), "Invalid number.");
+  EXPECT_RAISES(FloatToValueText(-INFINITY), "Invalid number.");
+  EXPECT_RAISES(FloatToValueText(NAN), "Invalid number.");
+  EXPECT_RAISES(FloatToValueText(1E309L), "Floating point overflow");
+  EXPECT_RAISES(FloatToValueText(-1E400L), "Floating point overflow");
+}
+
+// ---- type detection and conversion ----------------------------------------------------------
+
+struct CastRow {
+  std::string text;
+  TValueType target = vtString;
+  std::string result = {};
+  std::string error = {};  // when not empty, the exact message raised
+  char separator = '.';
+};
+
+void CheckCasts(const std::vector<CastRow>& rows, TValueType* source) {
+  for (const CastRow& row : rows) {
+    SCOPED_TRACE("\"" + row.text + "\" to type " + std::to_string(row.target));
+    SeparatorGuard guard(row.separator);
+    auto convert = [&] {
+      return source ? ConvertValue(row.text, *source, row.target) : TypeCast(row.text, row.target);
+    };
+    if (row.error.empty()) {
+      EXPECT_EQ(convert(), row.result);
+    } else {
+      EXPECT_RAISES(convert(), row.error);
+    }
+  }
+}
+
+TEST(TypeCast, DetectsStringThenIntegerThenFloat) {
+  CheckCasts(
+      {
+          {"", vtString, ""},
+          {"", vtInteger, "0"},
+          {"", vtFloat, "0"},
+          {"", vtBoolean, "0"},
+          {"abc", vtString, "", "Invalid typecast."},
+          {"abc", vtInteger, "", "Invalid typecast."},
+          {"5 x", vtFloat, "", "Invalid typecast."},
+          // String constants convert through their content; non-numbers give "0".
+          {Q("abc"), vtInteger, "0"},
+          {Q("abc"), vtFloat, "0"},
+          {Q("abc"), vtBoolean, "0"},
+          {Q("12"), vtInteger, "12"},
+          {Q("1.50"), vtFloat, "1.5"},
+          {Q("1.5"), vtInteger, "0"},
+          {Q("5"), vtBoolean, "1"},
+          {Q("-1"), vtBoolean, "0"},  // the string's truth is "greater than 0"
+          {Q("1E400"), vtFloat, "", "Floating point overflow"},
+          // Integers: unchanged as integers, normalised otherwise.
+          {"007", vtInteger, "007"},
+          {"007", vtString, Q("7")},
+          {"007", vtFloat, "7"},
+          {"$10", vtFloat, "16"},
+          {"-1", vtBoolean, "1"},  // an integer's truth is "not 0"
+          {"0", vtBoolean, "0"},
+          {"5", vtBoolean, "1"},
+          // Floats: truncated toward zero for integers and Booleans.
+          {" 5", vtFloat, "5"},  // an integer text, normalised
+          {" 5.0 ", vtFloat, " 5.0 "},
+          {"2.7", vtInteger, "2"},
+          {"-2.7", vtInteger, "-2"},
+          {"0.5", vtBoolean, "0"},
+          {"1.5", vtBoolean, "1"},
+          {"-1.5", vtBoolean, "1"},
+          {"1.50", vtString, Q("1.5")},
+          {"1.50", vtFloat, "1.50"},
+          {"1E-4999", vtString, Q("0")},
+          {"2147483647.9", vtInteger, "2147483647"},
+          {"-2147483648.9", vtInteger, "-2147483648"},
+          {"1,5", vtInteger, "1", "", ','},
+      },
+      nullptr);
+}
+
+TEST(TypeCast, FloatOutsideTheIntegerRangeRaisesInsteadOfWrapping) {
+  // Keeping the low 32 bits would turn 3000000000 into -1294967296.
+  CheckCasts(
+      {
+          {"3000000000", vtInteger, "", "Integer overflow"},
+          {"2147483648", vtInteger, "", "Integer overflow"},
+          {"-2147483649", vtInteger, "", "Integer overflow"},
+          {"1E18", vtInteger, "", "Integer overflow"},
+          {"1E19", vtInteger, "", "Invalid floating point operation"},
+          {"-1E19", vtBoolean, "", "Invalid floating point operation"},
+      },
+      nullptr);
+}
+
+TEST(TypeCast, FloatToBooleanTestsTheWholeTruncatedValue) {
+  // The low 32 bits of 4294967296 are 0, yet its truncation is not 0.
+  CheckCasts(
+      {
+          {"4294967296", vtBoolean, "1"},
+          {"-4294967296.5", vtBoolean, "1"},
+          {"1E18", vtBoolean, "1"},
+          {"0.999", vtBoolean, "0"},
+      },
+      nullptr);
+}
+
+TEST(ConvertValue, ChecksTheSourceTypeFirst) {
+  TValueType source = vtInteger;
+  CheckCasts(
+      {
+          {"12", vtFloat, "12"},
+          {"12", vtInteger, "12"},
+          {"1.5", vtFloat, "", "Invalid source value for typecast."},
+          {Q("1"), vtString, "", "Invalid source value for typecast."},
+      },
+      &source);
+  source = vtBoolean;
+  CheckCasts(
+      {
+          {"1", vtString, Q("1")},
+          {"5", vtInteger, "1"},
+          {"-5", vtFloat, "0"},
+          {"", vtString, Q("0")},
+      },
+      &source);
+  source = vtString;
+  CheckCasts(
+      {
+          {Q("a"), vtString, Q("a")},
+          {"a", vtString, "", "Invalid source value for typecast."},
+          {Q(" 12"), vtInteger, "12"},
+      },
+      &source);
+  source = vtFloat;
+  CheckCasts(
+      {
+          {"", vtString, Q("0")},
+          {".", vtInteger, "0"},
+          {"1,5", vtInteger, "", "Invalid source value for typecast."},
+      },
+      &source);
+}
+
+// ---- string constants -----------------------------------------------------------------------
+
+TEST(QuoteString, EscapesBackslashesAndQuotesAndRoundTrips) {
+  EXPECT_EQ(QuoteString(""), "\"\"");
+  EXPECT_EQ(QuoteString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  for (const std::string text : {"", "plain", "a\"b", "\\", "\\\"", "\"\"", "\xC0\xFF\x01"}) {
+    SCOPED_TRACE(text);
+    EXPECT_EQ(UnquoteString(QuoteString(text)), text);
+  }
+}
+
+TEST(UnquoteString, DropsEscapesAndRejectsOtherTexts) {
+  EXPECT_EQ(UnquoteString(""), "");
+  EXPECT_EQ(UnquoteString("\"a\\\"b\""), "a\"b");
+  EXPECT_EQ(UnquoteString("\"\\a\\\\\""), "a\\");
+  for (const std::string text : {"abc", "\"a\\\"", "\"a\"b\"", "\"a\" ", "\""}) {
+    SCOPED_TRACE(text);
+    EXPECT_RAISES(UnquoteString(text), "Invalid string constant.");
+  }
+}
+
+// ---- identifiers, separators, replacement ---------------------------------------------------
+
+TEST(IsValidIdentifier, AcceptsLettersUnderscoreAndCyrillicThenDigits) {
+  const std::vector<std::pair<std::string, bool>> rows = {
+      {"", false},        {"A1", true},    {"_1", true},     {"abc_DEF", true},      {"1A", false},
+      {"A B", false},     {"A-B", false},  {"A.B", false},   {"\xC8\xEC\xFF", true},  // Cyrillic
+      {"\xA8\xB8", true}, {"\xA4", false}, {"A\xB9", false}, {"\xBF\xA5\xAA", true},
+  };
+  for (const auto& [name, valid] : rows) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(IsValidIdentifier(name), valid);
+  }
+}
+
+TEST(LocaleDecimalSeparator, IsSettableAndRefusesAmbiguousCharacters) {
+  EXPECT_EQ(ExprDecimalSeparator(), ".");
+  EXPECT_EQ(LocaleDecimalSeparator(), ".");
+  {
+    SeparatorGuard guard(',');
+    EXPECT_EQ(LocaleDecimalSeparator(), ",");
+  }
+  EXPECT_EQ(LocaleDecimalSeparator(), ".");
+  for (char c : {'5', '-', '+', 'E', 'e', ' ', '\0'}) {
+    SeparatorGuard guard(c);
+    EXPECT_EQ(LocaleDecimalSeparator(), ".");
+  }
+}
+
+TEST(ReplaceAll, ReplacesInOneLeftToRightPass) {
+  struct Row {
+    std::string text, old_text, new_text, result;
+  };
+  const std::vector<Row> rows = {
+      {"1.5.2", ".", ",", "1,5,2"},
+      {"1,5", ",", ".", "1.5"},
+      {"aaa", "aa", "b", "ba"},
+      {"abc", "", "x", "abc"},
+      {"abc", "b", "b", "abc"},
+      {"abc", "x", "y", "abc"},
+      {"", "a", "b", ""},
+      // A New that contains Old once made the replacement run forever.
+      {"a.b.", ".", "..", "a..b.."},
+      {"xx", "x", "xyx", "xyxxyx"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text + " / " + row.old_text + " / " + row.new_text);
+    EXPECT_EQ(ReplaceAll(row.text, row.old_text, row.new_text), row.result);
+  }
+}
+
+}  // namespace
