@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "expr/errors.h"
@@ -40,6 +41,27 @@ struct PowersOfTen {
 };
 constexpr PowersOfTen kPowersOfTen;
 
+constexpr std::uint64_t kPowersOfTenInt[20] = {1ull,
+                                               1'0ull,
+                                               1'00ull,
+                                               1'000ull,
+                                               1'0000ull,
+                                               1'00000ull,
+                                               1'000000ull,
+                                               1'0000000ull,
+                                               1'00000000ull,
+                                               1'000000000ull,
+                                               1'0000000000ull,
+                                               1'00000000000ull,
+                                               1'000000000000ull,
+                                               1'0000000000000ull,
+                                               1'00000000000000ull,
+                                               1'000000000000000ull,
+                                               1'0000000000000000ull,
+                                               1'00000000000000000ull,
+                                               1'000000000000000000ull,
+                                               1'0000000000000000000ull};
+
 // Mantissas of up to 19 significant digits are below 2^64 and so exact in the 64-bit mantissa.
 constexpr int kMaxExactDigits = 19;
 
@@ -71,7 +93,140 @@ long double TruncateToInt64Range(long double value) {
   return t;
 }
 
+// The number of decimal digits of a non-zero value.
+int DecimalWidth(std::uint64_t value) {
+  int width = 1;
+  while (width < 20 && value >= kPowersOfTenInt[width]) ++width;
+  return width;
+}
+
+// Writes the lowest `width` decimal digits of value, with leading zeros, ending before `end`.
+void WriteDigits(std::uint64_t value, char* end, int width) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  for (; width >= 2; width -= 2) {
+    const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
+    value /= 100;
+    *--end = kPairs[pair + 1];
+    *--end = kPairs[pair];
+  }
+  if (width == 1) *--end = static_cast<char>('0' + value % 10);
+}
+
+// The 18 digits as the standard library prints them: exact for every magnitude, but slow.
+int PrintedDigits18(long double magnitude, char* digits) {
+  char buffer[48];  // "d.ddddddddddddddddde-dddd"
+  auto printed =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 17);
+  digits[0] = buffer[0];
+  for (int k = 1; k < 18; ++k) digits[k] = buffer[k + 1];
+  int exponent = 0;
+  std::from_chars(buffer + 21, printed.ptr, exponent);
+  if (buffer[20] == '-') exponent = -exponent;
+  return exponent + 1;
+}
+
+// The 18 digits by exact integer arithmetic on the 64-bit mantissa, for the magnitudes whose
+// binary point lies at most 124 bits below and 64 bits above the mantissa (about 1E-18 to
+// 1E38, where almost every value of the system lies). Answers false outside that range.
+bool ExactDigits18(long double magnitude, char* digits, int& exponent) {
+  using u128 = unsigned __int128;
+  unsigned char raw[sizeof(long double)];
+  std::memcpy(raw, &magnitude, sizeof raw);
+  std::uint64_t mantissa;
+  std::memcpy(&mantissa, raw, sizeof mantissa);
+  const int biased = (raw[8] | (raw[9] << 8)) & 0x7FFF;
+  if (biased == 0 || biased == 0x7FFF || mantissa == 0) return false;
+  const int shift = biased - 16383 - 63;  // magnitude = mantissa * 2^shift
+  if (shift < -124 || shift > 64) return false;
+
+  // Split into an integer part and a binary fraction of `bits` bits.
+  const int bits = shift < 0 ? -shift : 0;
+  u128 fraction = 0;
+  char integer_digits[40];
+  int integer_count = 0;
+  if (shift > 0) {
+    u128 integer = static_cast<u128>(mantissa) << shift;
+    char reversed[40];
+    while (integer != 0) {
+      reversed[integer_count++] = static_cast<char>('0' + static_cast<int>(integer % 10));
+      integer /= 10;
+    }
+    for (int k = 0; k < integer_count; ++k) integer_digits[k] = reversed[integer_count - 1 - k];
+  } else {
+    const std::uint64_t integer = bits < 64 ? mantissa >> bits : 0;
+    fraction = bits < 64 ? mantissa & ((std::uint64_t{1} << bits) - 1) : mantissa;
+    if (integer != 0) {
+      integer_count = DecimalWidth(integer);
+      WriteDigits(integer, integer_digits + integer_count, integer_count);
+    }
+  }
+
+  exponent = integer_count;
+  int count = integer_count < 18 ? integer_count : 18;
+  for (int k = 0; k < count; ++k) digits[k] = integer_digits[k];
+  int round_digit = -1;  // the 19th digit when the integer part has more than 18
+  bool sticky = fraction != 0;
+  if (integer_count > 18) {
+    round_digit = integer_digits[18] - '0';
+    for (int k = 19; k < integer_count; ++k) sticky = sticky || integer_digits[k] != '0';
+  }
+
+  // Fraction digits, as many at a time as the 128-bit product holds.
+  const u128 mask = bits > 0 ? (static_cast<u128>(1) << bits) - 1 : 0;
+  const int chunk = (128 - bits) * 3 / 10;  // 10^chunk < 2^(128 - bits)
+  while (count < 18) {
+    const int wanted = chunk < 18 - count ? chunk : 18 - count;
+    fraction *= kPowersOfTenInt[wanted];
+    const std::uint64_t block = static_cast<std::uint64_t>(fraction >> bits);
+    fraction &= mask;
+    if (count == 0) {
+      // Leading zeros of a magnitude below 1 only move the exponent.
+      if (block == 0) {
+        exponent -= wanted;
+        continue;
+      }
+      const int width = DecimalWidth(block);
+      exponent -= wanted - width;
+      WriteDigits(block, digits + width, width);
+      count = width;
+    } else {
+      WriteDigits(block, digits + count + wanted, wanted);
+      count += wanted;
+    }
+  }
+
+  // Round to nearest, a tie to the even digit, as the printed digits are.
+  bool up;
+  if (round_digit >= 0) {
+    up = round_digit > 5 || (round_digit == 5 && (sticky || (digits[17] - '0') % 2 == 1));
+  } else if (bits == 0) {
+    up = false;
+  } else {
+    const u128 half = static_cast<u128>(1) << (bits - 1);
+    up = fraction > half || (fraction == half && (digits[17] - '0') % 2 == 1);
+  }
+  if (up) {
+    int k = 17;
+    while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+    if (k >= 0) {
+      ++digits[k];
+    } else {
+      digits[0] = '1';
+      ++exponent;
+    }
+  }
+  return true;
+}
 }  // namespace
+
+int DecimalDigits18(long double magnitude, char* digits) {
+  int exponent = 0;
+  if (ExactDigits18(magnitude, digits, exponent)) return exponent;
+  return PrintedDigits18(magnitude, digits);
+}
 
 bool TryTextToInt(std::string_view text, std::int32_t& value) {
   std::size_t i = 0;
@@ -347,17 +502,8 @@ std::string FloatToValueText(long double value) {
   if (std::isinf(static_cast<double>(value))) throw EOverflow();
   if (value == 0) return "0";
 
-  // The 18 significant digits of the extended value: "d.ddddddddddddddddde<exp>".
-  char buffer[48];
-  auto printed = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                               std::chars_format::scientific, 17);
   char digits[18];
-  digits[0] = buffer[0];
-  for (int k = 1; k < 18; ++k) digits[k] = buffer[k + 1];
-  int exponent = 0;  // value = 0.d1d2... times 10^exponent
-  std::from_chars(buffer + 21, printed.ptr, exponent);
-  if (buffer[20] == '-') exponent = -exponent;
-  exponent += 1;
+  int exponent = DecimalDigits18(std::fabs(value), digits);
 
   // Round to 15 digits, a 16th digit of 5 or more rounding away from zero.
   int count = 15;

@@ -121,5 +121,9 @@ bool TryTextToInt(std::string_view text, std::int32_t& value);
 // A value beyond the extended range is rejected; one below it reads as 0. No "inf", "nan" or
 // hex floats.
 bool TryTextToFloat(std::string_view text, long double& value);
+// The decimal expansion of a positive finite magnitude to 18 significant digits, rounded to
+// nearest (a tie to the even digit): writes the 18 digit characters (no terminator) and returns
+// E with magnitude = 0.d1d2...d18 times 10^E. Both number writers round from these digits.
+int DecimalDigits18(long double magnitude, char* digits);
 // True for one string constant that fills the whole text (the empty text is not one).
 bool IsStringConstant(std::string_view text);
