@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <utility>
 
 #include "expr/typecvt.h"
 
@@ -61,14 +60,9 @@ std::string FormatFixed2(long double value) {
   // Digits of the value times 100, rounded half away from zero on the 18-digit expansion.
   std::string hundredths;
   if (value != 0) {
-    char buffer[48];
-    auto printed = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                                 std::chars_format::scientific, 17);
-    std::string digits(1, buffer[0]);
-    digits.append(buffer + 2, 17);
-    int exponent = 0;  // value = d1.d2d3... times 10^exponent
-    std::from_chars(buffer + 21, printed.ptr, exponent);
-    if (buffer[20] == '-') exponent = -exponent;
+    char digit_buffer[18];
+    const int exponent = DecimalDigits18(std::fabs(value), digit_buffer) - 1;  // d1.d2... form
+    const std::string digits(digit_buffer, sizeof digit_buffer);
     const int keep = exponent + 3;  // digits down to the hundredths
     if (keep >= 18) {
       hundredths = digits + std::string(static_cast<std::size_t>(keep - 18), '0');

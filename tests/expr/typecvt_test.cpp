@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -264,6 +267,57 @@ TEST(FloatToValueText, WritesFifteenDigitsInFixedOrExponentForm) {
   for (const auto& [value, text] : rows) {
     SCOPED_TRACE(text);
     EXPECT_EQ(FloatToValueText(value), text);
+  }
+}
+
+// The 18 digits as the standard library prints them, the reference for the exact fast path.
+int PrintedDigits(long double magnitude, char* digits) {
+  char buffer[48];
+  auto printed =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 17);
+  digits[0] = buffer[0];
+  std::memcpy(digits + 1, buffer + 2, 17);
+  int exponent = 0;
+  std::from_chars(buffer + 21, printed.ptr, exponent);
+  return (buffer[20] == '-' ? -exponent : exponent) + 1;
+}
+
+TEST(DecimalDigits18, MatchesTheCorrectlyRoundedExpansionOverTheWholeRange) {
+  std::mt19937_64 random(20261210);
+  std::vector<long double> values = {1E-18L,
+                                     1E38L,
+                                     3.4E38L,
+                                     0.1L,
+                                     1.0L / 3,
+                                     LDBL_MAX,
+                                     LDBL_MIN,
+                                     LDBL_TRUE_MIN,
+                                     0.5L,
+                                     1.0L,
+                                     2.675L,
+                                     1E15L - 1,
+                                     123456789012345678.0L};
+  for (int i = 0; i < 20000; ++i) {
+    // Every binary exponent band, including the bands handled only by the printing path.
+    const std::uint64_t mantissa = random() | (std::uint64_t{1} << 63);
+    values.push_back(
+        std::ldexp(static_cast<long double>(mantissa), static_cast<int>(random() % 400) - 264));
+    // Exact ties at the 19th digit: 19-digit integers ending in 5.
+    values.push_back(static_cast<long double>(
+        (1000000000000000000ull + random() % 8000000000000000000ull) / 10 * 10 + 5));
+    // Short binary fractions, whose expansions end early or tie.
+    values.push_back(std::ldexp(static_cast<long double>(random() % 1000000 + 1),
+                                -static_cast<int>(random() % 80)));
+  }
+  for (long double value : values) {
+    char digits[18], expected[18];
+    const int exponent = DecimalDigits18(value, digits);
+    const int expected_exponent = PrintedDigits(value, expected);
+    if (exponent != expected_exponent || std::memcmp(digits, expected, 18) != 0) {
+      ADD_FAILURE() << "value " << std::string(expected, 18) << "E" << expected_exponent
+                    << " written as " << std::string(digits, 18) << "E" << exponent;
+      break;
+    }
   }
 }
 
