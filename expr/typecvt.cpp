@@ -115,6 +115,19 @@ void WriteDigits(std::uint64_t value, char* end, int width) {
   if (width == 1) *--end = static_cast<char>('0' + value % 10);
 }
 
+// Adds one unit in the last of `count` digit characters. Answers true when the carry runs out
+// of the digits, which then read "100...0" and stand for one more power of ten.
+bool IncrementDigits(char* digits, int count) {
+  int k = count - 1;
+  while (k >= 0 && digits[k] == '9') digits[k--] = '0';
+  if (k >= 0) {
+    ++digits[k];
+    return false;
+  }
+  digits[0] = '1';
+  return true;
+}
+
 // The 18 digits as the standard library prints them: exact for every magnitude, but slow.
 int PrintedDigits18(long double magnitude, char* digits) {
   char buffer[48];  // "d.ddddddddddddddddde-dddd"
@@ -208,16 +221,7 @@ bool ExactDigits18(long double magnitude, char* digits, int& exponent) {
     const u128 half = static_cast<u128>(1) << (bits - 1);
     up = fraction > half || (fraction == half && (digits[17] - '0') % 2 == 1);
   }
-  if (up) {
-    int k = 17;
-    while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-    if (k >= 0) {
-      ++digits[k];
-    } else {
-      digits[0] = '1';
-      ++exponent;
-    }
-  }
+  if (up && IncrementDigits(digits, 18)) ++exponent;
   return true;
 }
 }  // namespace
@@ -507,17 +511,7 @@ std::string FloatToValueText(long double value) {
 
   // Round to 15 digits, a 16th digit of 5 or more rounding away from zero.
   int count = 15;
-  if (digits[15] >= '5') {
-    int k = 14;
-    while (k >= 0 && digits[k] == '9') digits[k--] = '0';
-    if (k >= 0) {
-      ++digits[k];
-    } else {
-      digits[0] = '1';
-      count = 1;
-      ++exponent;
-    }
-  }
+  if (digits[15] >= '5' && IncrementDigits(digits, 15)) ++exponent;
   while (count > 1 && digits[count - 1] == '0') --count;
 
   std::string text;
