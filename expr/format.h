@@ -13,21 +13,27 @@
 // still used up). "%s" writes an integer in decimal and a float as its general number text with
 // the locale separator. Any other "%" sequence is copied literally and takes no argument.
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <variant>
 #include <vector>
 
+// The integer types FormatArg takes as numbers.
+template <class T>
+concept FormatInteger = std::integral<T> && !std::same_as<T, char>;
+
 // One argument of FormatText: a text, an integer or an extended float.
 class FormatArg {
  public:
   FormatArg(std::string text) : Value(std::move(text)) {}
   FormatArg(const char* text) : Value(std::string(text)) {}
-  FormatArg(int number) : Value(static_cast<std::int64_t>(number)) {}
-  FormatArg(std::int64_t number) : Value(number) {}
-  FormatArg(double number) : Value(static_cast<long double>(number)) {}
-  FormatArg(long double number) : Value(number) {}
+  // Any integer type but char (a character would be taken for a number).
+  template <FormatInteger T>
+  FormatArg(T number) : Value(static_cast<std::int64_t>(number)) {}
+  template <std::floating_point T>
+  FormatArg(T number) : Value(static_cast<long double>(number)) {}
 
   std::variant<std::string, std::int64_t, long double> Value;
 };

@@ -25,6 +25,8 @@ TEST(FormatText, ReplacesDirectivesByTheirArguments) {
       {"%s of %s", {"2", "5"}, "2 of 5"},
       {"%d items", {12}, "12 items"},
       {"%d", {std::int64_t{-9000000000}}, "-9000000000"},
+      {"%d of %d", {std::size_t{3}, std::uint8_t{200}}, "3 of 200"},
+      {"%f", {2.5}, "2.50"},
       {"Total %f", {1234.5L}, "Total 1234.50"},
       {"Total %f", {1234.5L}, "Total 1234,50", ','},
       {"%f", {7}, "7.00"},
