@@ -370,6 +370,7 @@ bool IsStringConstant(std::string_view text) {
 }
 
 bool IsValidValue(const std::string& text, TValueType type) {
+  if (type > vtBoolean) return false;  // no text is valid for a code beyond the four types
   if (text.empty()) return true;
   switch (type) {
     case vtString:
@@ -397,6 +398,8 @@ std::string TypeCast(const std::string& text, TValueType target) {
 
 std::string ConvertValue(const std::string& text, TValueType source, TValueType target) {
   if (!IsValidValue(text, source)) throw EConvertError(kInvalidSourceValue);
+  // A type byte read from a stream may hold any code; only the four types are targets.
+  if (target > vtBoolean) throw EConvertError(kInvalidTypecast);
   if (source == target) return text;
   switch (source) {
     case vtString: {

@@ -37,7 +37,8 @@ inline constexpr const char* kInvalidSourceValue = "Invalid source value for typ
 inline constexpr const char* kInvalidStringConstant = "Invalid string constant.";
 inline constexpr const char* kInvalidNumber = "Invalid number.";
 
-// True when Text is valid for Type (the empty text is valid for every type). Never raises.
+// True when text is valid for type: the empty text is valid for every type, no text for a
+// code beyond the four types. Never raises.
 bool IsValidValue(const std::string& text, TValueType type);
 
 // Converts Text, whose own type is detected in the order string, integer, float, to Target.
@@ -47,9 +48,9 @@ std::string TypeCast(const std::string& text, TValueType target);
 
 // Converts Text from Source to Target; equal types return Text unchanged (not normalised).
 // Raises EConvertError "Invalid source value for typecast." when Text is not valid for
-// Source; the number errors of FloatToValueText; from vtFloat to vtInteger or vtBoolean,
-// EInvalidOp for a magnitude of 2^63 or more and, to vtInteger, EIntOverflow for a truncated
-// value outside the signed 32-bit range.
+// Source, "Invalid typecast." for a Target code beyond the four types; the number errors of
+// FloatToValueText; from vtFloat to vtInteger or vtBoolean, EInvalidOp for a magnitude of 2^63 or
+// more and, to vtInteger, EIntOverflow for a truncated value outside the signed 32-bit range.
 std::string ConvertValue(const std::string& text, TValueType source, TValueType target);
 
 // The content of a string constant (backslash escapes removed); the empty text gives the

@@ -472,6 +472,11 @@ TEST(ConvertValue, ChecksTheSourceTypeFirst) {
           {"1,5", vtInteger, "", "Invalid source value for typecast."},
       },
       &source);
+  // Type codes beyond the four, as a damaged stream may hold them.
+  CheckCasts({{"1", static_cast<TValueType>(4), "", "Invalid typecast."}}, &source);
+  source = static_cast<TValueType>(200);
+  CheckCasts({{"", vtString, "", "Invalid source value for typecast."}}, &source);
+  EXPECT_FALSE(IsValidValue("1", static_cast<TValueType>(4)));
 }
 
 // ---- string constants -----------------------------------------------------------------------
