@@ -1,0 +1,323 @@
+#include "graph/elements.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "model/core.h"
+#include "model/saver.h"
+
+namespace {
+
+constexpr int32_t kElementWidth = 120;
+constexpr int32_t kFrameHeight = 40;
+constexpr int32_t kRowHeight = 20;
+// Output point k of a decision element sits level with row k.
+constexpr int32_t kFirstOptionY = 39;
+
+// Element kinds of the graph section's element records.
+enum TRecordKind : uint8_t {
+  rkStart = 0,
+  rkFinish = 1,
+  rkScreen = 2,
+  rkAction = 3,
+  rkDecision = 4
+};
+
+// The frame plus one row per entry, kept within 32 bits.
+int32_t HeightForRows(int64_t Rows) {
+  const int64_t Height = kFrameHeight + kRowHeight * Rows;
+  return static_cast<int32_t>(std::min<int64_t>(Height, std::numeric_limits<int32_t>::max()));
+}
+
+// Input point 0 at the top centre and output point 0 at the bottom centre (screen and
+// action elements), then a repaint.
+void PlaceTopAndBottomPoints(TSchemeElement& Element) {
+  if (Element.InputPointCount() > 0) {
+    Element.InputPoints(0)->SetX(Element.Width() / 2);
+    Element.InputPoints(0)->SetY(0);
+  }
+  if (Element.OutputPointCount() > 0) {
+    Element.OutputPoints(0)->SetX(Element.Width() / 2);
+    Element.OutputPoints(0)->SetY(Element.Height() - 1);
+  }
+  Element.Scheme()->Repaint();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Start and finish
+
+TSchemeElementPtr<TSpecStartElement> TSpecStartElement::Create(TScheme* Scheme) {
+  return Construct(new TSpecStartElement(Scheme));
+}
+
+// The base construction makes a point for 60 x 40; at 40 x 40 it is made again at the centre.
+void TSpecStartElement::Initialize() {
+  TSchemeElement::Initialize();
+  SetWidth(40);
+  SetHeight(40);
+  DeleteAllPoints();
+  CreateConnectionPoints();
+}
+
+void TSpecStartElement::CreateConnectionPoints() {
+  AddPoint(Width() / 2, Height() / 2, false);
+}
+
+TSchemeElementPtr<TSpecFinishElement> TSpecFinishElement::Create(TScheme* Scheme) {
+  return Construct(new TSpecFinishElement(Scheme));
+}
+
+void TSpecFinishElement::Initialize() {
+  TSchemeElement::Initialize();
+  SetWidth(40);
+  SetHeight(40);
+  DeleteAllPoints();
+  CreateConnectionPoints();
+}
+
+void TSpecFinishElement::CreateConnectionPoints() {
+  AddPoint(Width() / 2, Height() / 2, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Screen and action
+
+TSchemeElementPtr<TSpecScreenElement> TSpecScreenElement::Create(TScheme* Scheme) {
+  return Construct(new TSpecScreenElement(Scheme));
+}
+
+void TSpecScreenElement::Initialize() {
+  TSchemeElement::Initialize();
+  SetWidth(kElementWidth);
+  SetHeight(kFrameHeight);
+}
+
+bool TSpecScreenElement::SetBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height) {
+  const bool Result = TSchemeElement::SetBounds(Left, Top, Width, Height);
+  if (Result) PlaceTopAndBottomPoints(*this);
+  return Result;
+}
+
+void TSpecScreenElement::Refresh() {
+  SetHeight(FModel != nullptr ? HeightForRows(FModel->QuestionCount()) : kFrameHeight);
+}
+
+TSchemeElementPtr<TSpecActionElement> TSpecActionElement::Create(TScheme* Scheme) {
+  return Construct(new TSpecActionElement(Scheme));
+}
+
+void TSpecActionElement::Initialize() {
+  TSchemeElement::Initialize();
+  SetWidth(kElementWidth);
+  SetHeight(kFrameHeight);
+}
+
+bool TSpecActionElement::SetBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height) {
+  const bool Result = TSchemeElement::SetBounds(Left, Top, Width, Height);
+  if (Result) PlaceTopAndBottomPoints(*this);
+  return Result;
+}
+
+void TSpecActionElement::Refresh() {
+  Scheme()->Repaint();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Decision point and its options
+
+TSpecOptionInfo::TSpecOptionInfo(TSpecDecisionElement* Element, TSpecOption* Option)
+    : FOption(Option),
+      FPoint(Element->AddPoint(Element->Width() - 1, 0, false)),
+      FElement(Element) {}
+
+TSpecOptionInfo::~TSpecOptionInfo() {
+  const int32_t Index = FElement->IndexOfOutputPoint(FPoint);
+  if (Index >= 0) FElement->DeleteOutputPoint(Index);
+}
+
+void TSpecOptionInfo::UpdatePosition() {
+  FPoint->SetX(FElement->Width() - 1);
+  FPoint->SetY(kFirstOptionY + kRowHeight * FElement->IndexOfInfo(this));
+}
+
+std::string TSpecOptionInfo::GetCaption() const {
+  return FOption->IsDefault ? std::string("Default") : FOption->Condition.Expression;
+}
+
+TSchemeElementPtr<TSpecDecisionElement> TSpecDecisionElement::Create(TScheme* Scheme) {
+  return Construct(new TSpecDecisionElement(Scheme));
+}
+
+TSpecDecisionElement::~TSpecDecisionElement() {
+  ClearOptions();
+}
+
+void TSpecDecisionElement::Detach() {
+  ClearOptions();
+  TSchemeElement::Detach();
+}
+
+void TSpecDecisionElement::Initialize() {
+  TSchemeElement::Initialize();
+  SetWidth(kElementWidth);
+  SetHeight(kFrameHeight);
+}
+
+void TSpecDecisionElement::CreateConnectionPoints() {
+  AddPoint(Width() / 2, 0, true);
+}
+
+bool TSpecDecisionElement::SetBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height) {
+  const bool Result = TSchemeElement::SetBounds(Left, Top, Width, Height);
+  if (!Result) return Result;
+  if (InputPointCount() > 0) {
+    InputPoints(0)->SetX(this->Width() / 2);
+    InputPoints(0)->SetY(0);
+  }
+  for (int32_t I = 0; I < OutputPointCount(); ++I) OutputPoints(I)->SetX(this->Width() - 1);
+  Scheme()->Repaint();
+  return Result;
+}
+
+void TSpecDecisionElement::Refresh() {
+  SyncOptions();
+  SetHeight(FModel != nullptr ? HeightForRows(OptionCount()) : kFrameHeight);
+  Scheme()->Repaint();
+}
+
+TSpecOptionInfo* TSpecDecisionElement::Options(int32_t Index) const {
+  if (Index < 0 || static_cast<size_t>(Index) >= FOptions.size()) RaiseListIndexError(Index);
+  return FOptions[static_cast<size_t>(Index)].get();
+}
+
+int32_t TSpecDecisionElement::IndexOfOption(const TSpecOption* Option) const {
+  for (size_t I = FOptions.size(); I-- > 0;)
+    if (FOptions[I]->Option() == Option) return static_cast<int32_t>(I);
+  return -1;
+}
+
+int32_t TSpecDecisionElement::IndexOfInfo(const TSpecOptionInfo* Info) const {
+  for (size_t I = FOptions.size(); I-- > 0;)
+    if (FOptions[I].get() == Info) return static_cast<int32_t>(I);
+  return -1;
+}
+
+TSpecOptionInfo* TSpecDecisionElement::AddOption(TSpecOption* Option) {
+  std::unique_ptr<TSpecOptionInfo> Info(new TSpecOptionInfo(this, Option));
+  FOptions.push_back(std::move(Info));
+  return FOptions.back().get();
+}
+
+// Removes the entry of that very info (its point and the point's link go with it).
+void TSpecDecisionElement::RemoveOption(TSpecOptionInfo* Info) {
+  const int32_t Index = IndexOfInfo(Info);
+  if (Index < 0) return;
+  std::unique_ptr<TSpecOptionInfo> Owned = std::move(FOptions[static_cast<size_t>(Index)]);
+  FOptions.erase(FOptions.begin() + Index);
+  Owned.reset();
+}
+
+// Moves the info of the option to the option's place in the model, keeping output point i
+// the point of info i, and puts its point level with its row.
+void TSpecDecisionElement::SyncOptionOrder(TSpecOption* Option) {
+  const int32_t I = IndexOfOption(Option);
+  const int32_t J = FModel != nullptr ? FModel->IndexOfOption(Option) : -1;
+  if (I >= 0 && J >= 0 && J < OptionCount() && J < OutputPointCount() && I < OutputPointCount()) {
+    std::swap(FOptions[static_cast<size_t>(I)], FOptions[static_cast<size_t>(J)]);
+    ExchangeOutputPoints(I, J);
+  }
+}
+
+void TSpecDecisionElement::SyncOptions() {
+  if (FModel == nullptr) return;
+  for (int32_t I = OptionCount(); I-- > 0;)
+    if (FModel->IndexOfOption(FOptions[static_cast<size_t>(I)]->Option()) < 0)
+      RemoveOption(FOptions[static_cast<size_t>(I)].get());
+  for (int32_t K = 0; K < FModel->OptionCount(); ++K)
+    if (IndexOfOption(FModel->Options(K)) < 0) AddOption(FModel->Options(K));
+  for (int32_t K = 0; K < FModel->OptionCount(); ++K) {
+    SyncOptionOrder(FModel->Options(K));
+    if (K < OptionCount()) FOptions[static_cast<size_t>(K)]->UpdatePosition();
+  }
+}
+
+void TSpecDecisionElement::ClearOptions() {
+  while (!FOptions.empty()) RemoveOption(FOptions.front().get());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TSpecObject* ElementModel(const TSchemeElement* Element) {
+  if (auto* Start = dynamic_cast<const TSpecStartElement*>(Element)) return Start->Model();
+  if (auto* Finish = dynamic_cast<const TSpecFinishElement*>(Element)) return Finish->Model();
+  if (auto* Screen = dynamic_cast<const TSpecScreenElement*>(Element)) return Screen->Model();
+  if (auto* Action = dynamic_cast<const TSpecActionElement*>(Element)) return Action->Model();
+  if (auto* Decision = dynamic_cast<const TSpecDecisionElement*>(Element)) return Decision->Model();
+  return nullptr;
+}
+
+void TSpecSchemeManager::LoadFromStream(TSpecDataStream& Stream) {
+  FScheme->ClearLinks();
+  FScheme->ClearElements();
+
+  // Each record is made before its index is read; one whose index fails is freed with its
+  // points and never added.
+  const int32_t ElementCount = Stream.ReadInteger();
+  for (int32_t I = 0; I < ElementCount; ++I) {
+    TSchemeElementPtr<TSchemeElement> Element;
+    switch (Stream.ReadByte()) {
+      case rkStart: {
+        auto Start = TSpecStartElement::Create(FScheme);
+        Start->SetModel(FTemplate->Start());
+        Element = std::move(Start);
+        break;
+      }
+      case rkFinish: {
+        auto Finish = TSpecFinishElement::Create(FScheme);
+        Finish->SetModel(FTemplate->Finish());
+        Element = std::move(Finish);
+        break;
+      }
+      case rkScreen: {
+        auto Screen = TSpecScreenElement::Create(FScheme);
+        Screen->SetModel(FTemplate->Screens(Stream.ReadWord()));
+        Screen->Refresh();
+        Element = std::move(Screen);
+        break;
+      }
+      case rkAction: {
+        auto Action = TSpecActionElement::Create(FScheme);
+        Action->SetModel(FTemplate->Actions(Stream.ReadWord()));
+        Action->Refresh();
+        Element = std::move(Action);
+        break;
+      }
+      case rkDecision: {
+        auto Decision = TSpecDecisionElement::Create(FScheme);
+        Decision->SetModel(FTemplate->DecisionPoints(Stream.ReadWord()));
+        Decision->Refresh();
+        Element = std::move(Decision);
+        break;
+      }
+      default:
+        continue;  // a one-byte record that makes no element
+    }
+    TSchemeElement* Added = FScheme->AddElement(std::move(Element));
+    Added->SetLeft(Stream.ReadInteger());
+    Added->SetTop(Stream.ReadInteger());
+  }
+
+  const int32_t LinkCount = Stream.ReadInteger();
+  for (int32_t I = 0; I < LinkCount; ++I) {
+    TSchemeElement* From = FScheme->Elements(Stream.ReadInteger());
+    TSchemeConnectionPoint* Source = From->OutputPoints(Stream.ReadWord());
+    TSchemeElement* To = FScheme->Elements(Stream.ReadInteger());
+    TSchemeConnectionPoint* Target = To->InputPoints(Stream.ReadWord());
+    FScheme->AddLink(Source, Target);
+  }
+
+  FScheme->SetScrollX(Stream.ReadInteger());
+  FScheme->SetScrollY(Stream.ReadInteger());
+}
