@@ -1,2 +1,31 @@
 // Program entry of the wizard.
-int main() { return 0; }
+#include <QApplication>
+#include <cstdio>
+#include <exception>
+
+#include "app/main.h"
+#include "platform/errorwindow.h"
+#include "platform/messages.h"
+#include "platform/messages_qt.h"
+
+int main(int, char** argv) {
+  // The program reads no command line: Qt sees the program name only.
+  int argc = 1;
+  char* args[] = {argv[0], nullptr};
+  QApplication application(argc, args);
+  TQtMessageWindow messages(TQtMessageWindow::TKind::Message);
+  TQtMessageWindow errors(TQtMessageWindow::TKind::Error);
+  SetMessageWindow(&messages);
+  SetErrorWindow(&errors);
+  int status = 1;
+  try {
+    status = RunStartUp();
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  } catch (...) {
+    ShowError("Unknown error");
+  }
+  SetErrorWindow(nullptr);
+  SetMessageWindow(nullptr);
+  return status;
+}

@@ -1,5 +1,7 @@
 #include "platform/cp1251_qt.h"
 
+#include <QList>
+
 #include "platform/cp1251.h"
 
 QString Cp1251ToQString(std::string_view text) {
@@ -14,9 +16,9 @@ QString Cp1251ToQString(std::string_view text) {
 std::string QStringToCp1251(const QString& text) {
   std::string out;
   out.reserve(static_cast<std::size_t>(text.size()));
-  for (char32_t c : text.toUcs4()) {
+  for (const uint c : text.toUcs4()) {
     unsigned char byte = '?';
-    if (!UnicodeToCp1251(c, byte)) byte = '?';
+    if (!UnicodeToCp1251(static_cast<char32_t>(c), byte)) byte = '?';
     out += static_cast<char>(byte);
   }
   return out;

@@ -1,0 +1,165 @@
+#include "app/main.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <exception>
+
+#include "app/data.h"
+#include "app/wz_about.h"
+#include "graph/elements.h"
+#include "graph/visual.h"
+#include "model/core.h"
+#include "model/pricelist.h"
+#include "model/saver.h"
+#include "platform/errorwindow.h"
+#include "platform/messages.h"
+#include "platform/messages_qt.h"
+#include "platform/sleep.h"
+
+std::int32_t SchemeStamp = 0;
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+// The longest wait for the window system to expose the splash before it is painted anyway.
+constexpr int kExposeWaitMilliseconds = 3000;
+// Events that may run while the splash is being painted: input stays queued.
+constexpr QEventLoop::ProcessEventsFlags kPaintOnly =
+    QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers;
+
+// Shows a window without a modal loop and paints it at once.
+void ShowAndPaint(QWidget* window) {
+  window->show();
+  QElapsedTimer clock;
+  clock.start();
+  while (!(window->windowHandle() && window->windowHandle()->isExposed()) &&
+         clock.elapsed() < kExposeWaitMilliseconds) {
+    QCoreApplication::processEvents(kPaintOnly, 20);
+  }
+  window->repaint();
+  QCoreApplication::processEvents(kPaintOnly);
+}
+
+// Reports an error that left the run and ends the program with a failure status.
+void ReportFatalError(const char* message) {
+  ShowError(message);
+  QCoreApplication::exit(1);
+}
+
+// The main form's show event as the event loop delivers it: no exception crosses the loop.
+void DeliverFormShow() {
+  try {
+    if (MainForm) MainForm->FormShow(MainForm);
+  } catch (const std::exception& e) {
+    ReportFatalError(e.what());
+  } catch (...) {
+    ReportFatalError("Unknown error");
+  }
+}
+
+// The objects the start-up creates, destroyed in the reverse order of their creation however
+// the start-up ends.
+struct StartUpObjects {
+  StartUpObjects() = default;
+  StartUpObjects(const StartUpObjects&) = delete;
+  StartUpObjects& operator=(const StartUpObjects&) = delete;
+  ~StartUpObjects() {
+    delete DM;
+    DM = nullptr;
+    delete wzAboutForm;
+    wzAboutForm = nullptr;
+    delete MainForm;
+    MainForm = nullptr;
+  }
+};
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QWidget(parent), Scheme(std::make_unique<TScheme>()) {
+  setObjectName("MainForm");
+  setWindowTitle("MainForm");
+  resize(258, 123);
+  QFont font("MS Sans Serif");
+  font.setPointSize(8);
+  setFont(font);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+  }
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::FormShow(QObject*) {
+  auto stream = std::make_unique<TSpecDataStream>();
+  if (!stream->LoadFromResource(kSchemeResourceName)) {
+    stream.reset();
+    CloseMainWindow();
+    return;
+  }
+  Scheme->EventsEnabled = false;
+  bool loaded = false;
+  try {
+    ReadScheme(*stream);
+    loaded = true;
+  } catch (...) {
+    // What was read before the failure stays in the template and the graph, unused.
+    ShowMessage(kUnableToLoadTemplate);
+  }
+  Scheme->EventsEnabled = true;
+  stream.reset();
+  if (loaded) {
+    // The run: the link map is built on Scheme and the engine runs the wizard here.
+  }
+  CloseMainWindow();
+}
+
+void TMainForm::ReadScheme(TSpecDataStream& stream) {
+  TSpecTemplate* schemeTemplate = DM->Template.get();
+  schemeTemplate->LoadFromStream(stream);
+  // The graph is emptied only once the template sections were read.
+  Scheme->ClearLinks();
+  Scheme->ClearElements();
+  {
+    TSpecSchemeManager manager(Scheme.get(), schemeTemplate);
+    manager.LoadFromStream(stream);
+  }
+  SchemeStamp = stream.ReadInteger();
+  schemeTemplate->PriceList()->LoadFromStream(stream);
+}
+
+void TMainForm::CloseMainWindow() {
+  close();
+  QCoreApplication::quit();
+}
+
+int RunStartUp() {
+  SetApplicationTitle(kApplicationTitle);
+  // Every dialog of the run is a top-level window: closing the last one must not end the
+  // program; the main form ends it explicitly.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  StartUpObjects objects;
+  MainForm = new TMainForm();
+  wzAboutForm = new TwzAboutForm();
+  // The progress form is created here once the report is built.
+  ShowAndPaint(wzAboutForm);
+  // The report, screen and resource pop-up forms are created here, before the data module,
+  // once they are built.
+  DM = new TDM();
+
+  Sleep(kSplashMilliseconds);
+
+  wzAboutForm->hide();
+  delete wzAboutForm;
+  wzAboutForm = nullptr;
+
+  // The event loop "shows" the main form: its show event runs as the loop's first event.
+  QTimer::singleShot(0, MainForm, &DeliverFormShow);
+  return QApplication::exec();
+}

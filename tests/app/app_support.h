@@ -1,0 +1,40 @@
+#pragma once
+
+// Shared fixtures of the window tests: one QApplication for the test binary (offscreen unless
+// the environment names another platform), a fixture that fails a case which leaves a
+// top-level window behind, and a small whole scheme whose run has nothing to do.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QObject>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The application object of the test binary, created on first use.
+QApplication& TestApplication();
+
+// Fails the case when a top-level window is still alive after it (deferred deletions are
+// carried out first), and deletes such windows so the next case starts clean.
+class GuiTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+};
+
+// A whole scheme: a template of one language and one variable, a flow graph of a start element
+// linked to the finish, the stamp, and a price list of one category and one product. Offsets
+// of the section borders allow truncating it at each of them.
+struct IdleScheme {
+  explicit IdleScheme(std::int32_t stamp = 0x5EED1234);
+
+  std::vector<std::uint8_t> Bytes;
+  std::int32_t Stamp;
+  std::size_t TemplateEnd = 0;
+  std::size_t GraphEnd = 0;
+  std::size_t StampEnd = 0;
+
+  // The first count bytes.
+  std::vector<std::uint8_t> Prefix(std::size_t count) const;
+};
