@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 
@@ -74,6 +75,10 @@ TwzAboutForm::TwzAboutForm(QWidget* parent)
   Panel1->setGeometry(0, 0, kClientWidth, kClientHeight);
   Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
   Panel1->setLineWidth(1);
+  // The single flat border, in the picture's darkest tone.
+  QPalette border = Panel1->palette();
+  border.setColor(QPalette::WindowText, QColor(0x1f, 0x2a, 0x36));
+  Panel1->setPalette(border);
 
   Image1 = new QLabel(Panel1);
   Image1->setGeometry(Panel1->contentsRect());
