@@ -14,19 +14,24 @@ TSpecBorderSide ReadSide(TSpecDataStream& stream) {
   return side;
 }
 
-// Index of an object in an owned list: the hint when it still points at the object, else a
-// search from the last element (objects are unique, so both give the same index).
+// Index of that very object, searched from the last element; the object is never touched.
 template <typename T>
-int IndexWithHint(const std::vector<std::unique_ptr<T>>& list, const T* object, std::size_t& hint) {
-  if (!object) return -1;
-  if (hint < list.size() && list[hint].get() == object) return static_cast<int>(hint);
+int IndexOfObject(const std::vector<std::unique_ptr<T>>& list, const T* object) {
   for (std::size_t i = list.size(); i-- > 0;) {
-    if (list[i].get() == object) {
-      hint = i;
-      return static_cast<int>(i);
-    }
+    if (list[i].get() == object) return static_cast<int>(i);
   }
   return -1;
+}
+
+// The index of a live element of the list: the hint when it still points at the element, else
+// the search (elements are unique, so both give the same index).
+template <typename T>
+int PositionWithHint(const std::vector<std::unique_ptr<T>>& list, const T* element,
+                     std::size_t& hint) {
+  if (hint < list.size() && list[hint].get() == element) return static_cast<int>(hint);
+  int index = IndexOfObject(list, element);
+  if (index >= 0) hint = static_cast<std::size_t>(index);
+  return index;
 }
 
 template <typename T>
@@ -58,8 +63,8 @@ TSpecReportCell* TSpecBorderProps::Neighbour(int dc, int dr) const {
   TSpecReportBand* band = row ? row->Band() : nullptr;
   TSpecReport* report = band ? band->Report() : nullptr;
   if (!report) return nullptr;
-  int column = row->IndexOfCell(FCell);
-  int rowInBand = band->IndexOfRow(row);
+  int column = row->CellPosition(FCell);
+  int rowInBand = band->RowPosition(row);
   int firstRow = band->FirstGlobalRow();
   if (column < 0 || rowInBand < 0 || firstRow < 0) return nullptr;
   return report->CellAt(column + dc, firstRow + rowInBand + dr);
@@ -127,8 +132,11 @@ void TSpecReportRow::ClearCells() {
 }
 
 int TSpecReportRow::IndexOfCell(const TSpecReportCell* cell) const {
-  if (!cell) return -1;
-  return IndexWithHint(FCells, cell, cell->FIndexHint);
+  return IndexOfObject(FCells, cell);
+}
+
+int TSpecReportRow::CellPosition(const TSpecReportCell* cell) const {
+  return PositionWithHint(FCells, cell, cell->FIndexHint);
 }
 
 TSpecReportCell* TSpecReportRow::Cells(int index) const {
@@ -164,8 +172,11 @@ void TSpecReportBand::ClearRows() {
 }
 
 int TSpecReportBand::IndexOfRow(const TSpecReportRow* row) const {
-  if (!row) return -1;
-  return IndexWithHint(FRows, row, row->FIndexHint);
+  return IndexOfObject(FRows, row);
+}
+
+int TSpecReportBand::RowPosition(const TSpecReportRow* row) const {
+  return PositionWithHint(FRows, row, row->FIndexHint);
 }
 
 TSpecReportRow* TSpecReportBand::Rows(int index) const {

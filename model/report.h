@@ -155,7 +155,8 @@ class TSpecReportCell {
   friend class TSpecReportRow;
 
   TSpecReportRow* FRow;
-  // Where the cell stood in its row when last found; makes IndexOfCell O(1) while loading.
+  // Where the cell stood in its row when last found: the border setters find a cell's column
+  // in constant time while a report loads.
   mutable std::size_t FIndexHint = 0;
 };
 
@@ -191,6 +192,10 @@ class TSpecReportRow {
 
  private:
   friend class TSpecReportBand;
+  friend class TSpecBorderProps;
+
+  // IndexOfCell of a live cell of this row, through the cell's hint.
+  int CellPosition(const TSpecReportCell* cell) const;
 
   TSpecReportBand* FBand;
   std::vector<std::unique_ptr<TSpecReportCell>> FCells;
@@ -237,6 +242,11 @@ class TSpecReportBand {
   std::uint8_t Kind;
 
  private:
+  friend class TSpecBorderProps;
+
+  // IndexOfRow of a live row of this band, through the row's hint.
+  int RowPosition(const TSpecReportRow* row) const;
+
   TSpecReport* FReport;
   std::vector<std::unique_ptr<TSpecReportRow>> FRows;
 };

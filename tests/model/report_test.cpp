@@ -123,10 +123,10 @@ TEST_F(ReportTest, GridKeepsOneCellPerColumnAndNumbersRowsAcrossBands) {
 
   TSpecReportBand* header = report->BandAt(bkReportHeader);
   EXPECT_EQ(header->IndexOfRow(detail), -1);
+  EXPECT_EQ(detail->IndexOfCell(first), -1) << "a cell of another row";
   header->DeleteRow(0);
   EXPECT_EQ(header->RowCount(), 1);
   EXPECT_EQ(header->IndexOfRow(header->Rows(0)), 0);
-  EXPECT_EQ(detail->IndexOfCell(first), -1);
 
   TSpecReportBand stray(nullptr, 0);
   EXPECT_EQ(report->IndexOfBand(&stray), -1);
