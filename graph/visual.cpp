@@ -410,6 +410,68 @@ void TSchemeSelection::Select(TSchemeLink* Link) {
   Changed();
 }
 
+void TSchemeSelection::Toggle(TSchemeElement* Element) {
+  if (Element == nullptr) return;
+  switch (FKind) {
+    case skNone:
+    case skLink:
+      Select(Element);
+      return;
+    case skElement: {
+      if (Element == FElement) {
+        Clear();
+        return;
+      }
+      TSchemeElement* Selected = FElement;
+      Clear();
+      FList = {Selected, Element};
+      break;
+    }
+    case skElements: {
+      const auto Found = std::find(FList.begin(), FList.end(), Element);
+      if (Found == FList.end()) {
+        FList.push_back(Element);
+        break;
+      }
+      Element->SetSelected(false);
+      FList.erase(Found);
+      if (FList.size() == 1) {
+        TSchemeElement* Remaining = FList.front();
+        Clear();
+        Select(Remaining);
+        return;
+      }
+      break;
+    }
+  }
+  UpdateBounds();
+  FKind = skElements;
+  Changed();
+}
+
+void TSchemeSelection::UpdateBounds() {
+  FScheme->BeginUpdate();
+  for (TSchemeElement* Element : FList) Element->SetSelected(true);
+  int64_t Left = 0, Top = 0, Width = 0, Height = 0;
+  if (!FList.empty()) {
+    Left = FList.front()->Left();
+    Top = FList.front()->Top();
+  }
+  for (const TSchemeElement* Element : FList) {
+    Left = std::min<int64_t>(Left, Element->Left());
+    Top = std::min<int64_t>(Top, Element->Top());
+  }
+  for (const TSchemeElement* Element : FList) {
+    Width = std::max<int64_t>(Width, int64_t{Element->Left()} + Element->Width() - Left);
+    Height = std::max<int64_t>(Height, int64_t{Element->Top()} + Element->Height() - Top);
+  }
+  FBoundsLeft = static_cast<int32_t>(Left);
+  FBoundsTop = static_cast<int32_t>(Top);
+  FBoundsWidth = Wrap32(Width);
+  FBoundsHeight = Wrap32(Height);
+  FScheme->EndUpdate();
+}
+
 void TSchemeSelection::Clear() {
   switch (FKind) {
     case skNone:

@@ -347,9 +347,19 @@ class TSchemeSelection final {
   TSchemeElement* Items(int32_t Index) const;
   bool Holds(const TSchemeElement* Element) const;
 
+  // The bounding box of a selection of several elements; 0 for the other kinds.
+  int32_t BoundsLeft() const { return FKind == skElements ? FBoundsLeft : 0; }
+  int32_t BoundsTop() const { return FKind == skElements ? FBoundsTop : 0; }
+  int32_t BoundsWidth() const { return FKind == skElements ? FBoundsWidth : 0; }
+  int32_t BoundsHeight() const { return FKind == skElements ? FBoundsHeight : 0; }
+
   // Selects one element or one link (null: nothing happens).
   void Select(TSchemeElement* Element);
   void Select(TSchemeLink* Link);
+  // Shift-click on an element: adds it to the selection or takes it out.
+  void Toggle(TSchemeElement* Element);
+  // Marks every listed element selected and computes their bounding box, with one repaint.
+  void UpdateBounds();
   // Deselects everything; notifies only when something was selected.
   void Clear();
   void Changed();
@@ -363,6 +373,10 @@ class TSchemeSelection final {
   TSchemeLink* FLink = nullptr;
   TKind FKind = skNone;
   std::vector<TSchemeElement*> FList;
+  int32_t FBoundsLeft = 0;
+  int32_t FBoundsTop = 0;
+  int32_t FBoundsWidth = 0;
+  int32_t FBoundsHeight = 0;
 };
 
 // The drag feedback: a frame that follows the mouse on the grid, or a rubber-band line. Idle

@@ -99,6 +99,15 @@ TEST_F(ElementTest, StartAndFinishAreCirclesWithOnePointAtTheCentre) {
 }
 
 TEST_F(ElementTest, ScreenAndActionSizesAndPoints) {
+  // An element of class T on a model, refreshed as the reader does.
+  const auto Made = [](auto* Typed, auto* Model) {
+    Typed->SetModel(Model);
+    Typed->Refresh();
+    return TSchemeElementPtr<TSchemeElement>(Typed);
+  };
+  const auto Screen = [&](TSpecScreen* Model) {
+    return Made(TSpecScreenElement::Create(&Scheme).release(), Model);
+  };
   struct Row {
     const char* Name;
     std::function<TSchemeElementPtr<TSchemeElement>()> Make;
@@ -108,37 +117,10 @@ TEST_F(ElementTest, ScreenAndActionSizesAndPoints) {
   TSpecScreen* NoQuestions = ScreenWithQuestions(0);
   TSpecAction* Action = Template.AddAction();
   const Row Rows[] = {
-      {"screen without a model",
-       [&] {
-         auto E = TSpecScreenElement::Create(&Scheme);
-         E->Refresh();
-         return TSchemeElementPtr<TSchemeElement>(E.release());
-       },
-       40},
-      {"screen of three questions",
-       [&] {
-         auto E = TSpecScreenElement::Create(&Scheme);
-         E->SetModel(ThreeQuestions);
-         E->Refresh();
-         return TSchemeElementPtr<TSchemeElement>(E.release());
-       },
-       100},
-      {"screen of no questions",
-       [&] {
-         auto E = TSpecScreenElement::Create(&Scheme);
-         E->SetModel(NoQuestions);
-         E->Refresh();
-         return TSchemeElementPtr<TSchemeElement>(E.release());
-       },
-       40},
-      {"action",
-       [&] {
-         auto E = TSpecActionElement::Create(&Scheme);
-         E->SetModel(Action);
-         E->Refresh();
-         return TSchemeElementPtr<TSchemeElement>(E.release());
-       },
-       40},
+      {"screen without a model", [&] { return Screen(nullptr); }, 40},
+      {"screen of three questions", [&] { return Screen(ThreeQuestions); }, 100},
+      {"screen of no questions", [&] { return Screen(NoQuestions); }, 40},
+      {"action", [&] { return Made(TSpecActionElement::Create(&Scheme).release(), Action); }, 40},
   };
   for (const Row& Case : Rows) {
     SCOPED_TRACE(Case.Name);

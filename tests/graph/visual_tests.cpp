@@ -229,6 +229,53 @@ TEST_F(SchemeTest, SelectionNotifiesOnEveryChangeButClearingNothing) {
   EXPECT_EQ(Scheme.Selection().Items(0), nullptr);
 }
 
+TEST_F(SchemeTest, ToggleBuildsAndShrinksASelectionOfSeveral) {
+  TSchemeElement* A = Add("a", 10, 20);
+  TSchemeElement* B = Add("b", 100, 5);
+  TSchemeElement* C = Add("c", -4, 50);
+  TSchemeSelection& Selection = Scheme.Selection();
+  Selection.Toggle(A);
+  EXPECT_EQ(Selection.SelectedElement(), A);
+  Selection.Toggle(A);  // the single selected element: nothing remains
+  EXPECT_EQ(Selection.Kind(), TSchemeSelection::skNone);
+  EXPECT_FALSE(A->Selected());
+
+  Selection.Select(A);
+  Selection.Toggle(B);
+  ASSERT_EQ(Selection.Kind(), TSchemeSelection::skElements);
+  EXPECT_EQ(Selection.Count(), 2);
+  EXPECT_EQ(Selection.Items(0), A);
+  EXPECT_EQ(Selection.Items(1), B);
+  EXPECT_EQ(Selection.SelectedElement(), nullptr);
+  EXPECT_TRUE(A->Selected() && B->Selected());
+  Selection.Toggle(C);
+  EXPECT_EQ(Selection.Count(), 3);
+  EXPECT_EQ(Selection.BoundsLeft(), -4);
+  EXPECT_EQ(Selection.BoundsTop(), 5);
+  EXPECT_EQ(Selection.BoundsWidth(), 164);  // to b's right edge at 160
+  EXPECT_EQ(Selection.BoundsHeight(), 85);  // to c's bottom edge at 90
+  Selection.Toggle(C);
+  Selection.Toggle(A);  // one of two: the other stays as the single selection
+  EXPECT_EQ(Selection.Kind(), TSchemeSelection::skElement);
+  EXPECT_EQ(Selection.SelectedElement(), B);
+  EXPECT_FALSE(A->Selected() || C->Selected());
+  EXPECT_EQ(Selection.BoundsWidth(), 0);
+}
+
+TEST_F(SchemeTest, DeletingAMemberOfASelectionOfSeveralClearsIt) {
+  TSchemeElement* A = Add("a");
+  TSchemeElement* B = Add("b");
+  TSchemeElement* C = Add("c");
+  Scheme.Selection().Select(A);
+  Scheme.Selection().Toggle(B);
+  Scheme.Selection().Toggle(C);
+  Log.Events.clear();
+  Scheme.DeleteElement(B);
+  EXPECT_EQ(Log.Events, (Events{"selection", "remove element b"}));
+  EXPECT_EQ(Scheme.Selection().Kind(), TSchemeSelection::skNone);
+  EXPECT_FALSE(A->Selected() || C->Selected());
+}
+
 TEST_F(SchemeTest, ObjectsThatTheSchemeDoesNotListAreLeftAlone) {
   TSchemeElement* A = Add("a");
   TSchemeElement* B = Add("b");
