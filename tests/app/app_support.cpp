@@ -2,20 +2,41 @@
 
 #include <QWidget>
 #include <cstdlib>
+#include <memory>
 
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
 #include "tools/templatewriter.h"
 
+namespace {
+
+// Owns the application object and destroys it after the last case, so that Qt releases what
+// it holds (fonts, the platform connection) before the process ends.
+class ApplicationEnvironment : public ::testing::Environment {
+ public:
+  QApplication& Get() {
+    if (!Application) {
+      if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      Application = std::make_unique<QApplication>(Argc, Argv);
+    }
+    return *Application;
+  }
+  void TearDown() override { Application.reset(); }
+
+ private:
+  int Argc = 1;
+  char Name[10] = "app_tests";
+  char* Argv[2] = {Name, nullptr};
+  std::unique_ptr<QApplication> Application;
+};
+
+ApplicationEnvironment* const environment = static_cast<ApplicationEnvironment*>(
+    ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment));
+
+}  // namespace
+
 QApplication& TestApplication() {
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* application = [] {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return new QApplication(argc, argv);
-  }();
-  return *application;
+  return environment->Get();
 }
 
 void GuiTest::SetUp() {
