@@ -165,11 +165,7 @@ void TSpecTemplate::LoadFromStream(TSpecDataStream& stream) {
     AddQuestion(std::string(), 0, nullptr)->LoadFromStream(stream);
   }
 
-  count = ReadSectionCount(stream, kResourceMinSize);
-  FResources.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) AddResource(NewResourceName())->LoadFromStream(stream);
-  // The dependency lists follow all resource records, so that every name can be resolved.
-  for (int i = 0; i < count; ++i) FResources[static_cast<std::size_t>(i)]->LoadLinks(stream);
+  LoadResources(stream);
 
   count = ReadSectionCount(stream, kReportMinSize);
   FReports.reserve(static_cast<std::size_t>(count));
@@ -186,6 +182,36 @@ void TSpecTemplate::LoadFromStream(TSpecDataStream& stream) {
   count = ReadSectionCount(stream, kActionMinSize);
   FActions.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) AddAction()->LoadFromStream(stream);
+}
+
+void TSpecTemplate::LoadResources(TSpecDataStream& stream) {
+  int count = ReadSectionCount(stream, kResourceMinSize);
+  FResources.reserve(static_cast<std::size_t>(count));
+  // The names are filed while the section is read, so that the name checks of a large scheme
+  // stay linear; the filing ends with the section, whichever way it ends.
+  struct NameFiling {
+    TSpecTemplate& Owner;
+    ~NameFiling() {
+      Owner.FResourceNamesValid = false;
+      Owner.FResourceNames.clear();
+    }
+  } filing{*this};
+  FResourceNames.clear();
+  FResourceNames.reserve(static_cast<std::size_t>(count));
+  FResourceNamesValid = true;
+  for (int i = 0; i < count; ++i) {
+    TSpecResource* resource = AddResource(NewResourceName());
+    const int index = ResourceCount() - 1;
+    std::string filedName = resource->Name();
+    FResourceNames.emplace(filedName, index);
+    resource->LoadFromStream(stream);
+    if (resource->Name() != filedName) {
+      FResourceNames.erase(filedName);
+      FResourceNames.emplace(resource->Name(), index);
+    }
+  }
+  // The dependency lists follow all resource records, so that every name can be resolved.
+  for (int i = 0; i < count; ++i) FResources[static_cast<std::size_t>(i)]->LoadLinks(stream);
 }
 
 // --- Variables --------------------------------------------------------------------------------
@@ -391,6 +417,10 @@ TSpecResource* TSpecTemplate::Resources(int index) const {
 }
 
 int TSpecTemplate::IndexOfResource(std::string_view name) const {
+  if (FResourceNamesValid) {
+    auto entry = FResourceNames.find(name);
+    return entry == FResourceNames.end() ? -1 : entry->second;
+  }
   for (std::size_t i = FResources.size(); i-- > 0;) {
     if (SameNameFolded(FResources[i]->Name(), name)) return static_cast<int>(i);
   }

@@ -490,6 +490,7 @@ class TSpecTemplate {
   };
   void RenameVariable(TSpecVariable* variable, const std::string& newName);
   void ClearLists();
+  void LoadResources(TSpecDataStream& stream);
 
   std::vector<std::unique_ptr<TSpecScreen>> FScreens;
   std::vector<std::unique_ptr<TSpecVariable>> FVariables;
@@ -499,6 +500,11 @@ class TSpecTemplate {
   std::vector<std::unique_ptr<TSpecResource>> FResources;
   std::vector<std::unique_ptr<TSpecReport>> FReports;
   std::unordered_map<std::string, TSpecVariable*, FoldedHash, FoldedEqual> FVariableNames;
+  // Resources by name, kept only while section A5 is read: there the loader knows which
+  // resource can be renamed and re-files it after its record; elsewhere a resource renames
+  // itself unseen, so look-ups then scan the list.
+  std::unordered_map<std::string, int, FoldedHash, FoldedEqual> FResourceNames;
+  bool FResourceNamesValid = false;
   std::unique_ptr<TSpecMuiManager> FMuiManager;
   std::unique_ptr<TSpecMuiStringList> FServiceStrings;
   std::unique_ptr<TSpecPriceList> FPriceList;

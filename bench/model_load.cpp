@@ -1,0 +1,191 @@
+// Loading the scheme model: the template sections, the stamp and the price list of a scheme the
+// shape of a real designer scheme (about 1 MB: 246 variables, 43 questions with 106 answers,
+// 39 resources, 3 report templates, 24 screens, 110 decision points with 126 conditions,
+// 430 actions, 182 products, 45 categories), and the same shape scaled by 10 and 100. The
+// baseline copies the same bytes with memcpy and sums them; loading should stay within 10x of
+// it and grow linearly with the scale.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/core.h"
+#include "model/pricelist.h"
+#include "model/saver.h"
+#include "tools/pricelistwriter.h"
+#include "tools/reportwriter.h"
+#include "tools/resourcewriter.h"
+#include "tools/templatewriter.h"
+
+namespace {
+
+MuiRecord Texts(const std::string& base) {
+  return {{"0", base + " (ru)"}, {"1", base + " (en)"}, {"2", base + " (ua)"}};
+}
+
+std::string Filler(std::size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned state = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+// The real-size shape times `scale`.
+std::vector<std::uint8_t> BuildScheme(int scale) {
+  TemplateRecord templ;
+  templ.Languages = {{{0, "Russian"}, {1, "English"}, {2, "Ukrainian"}}, 1, 2};
+  for (int i = 0; i < kServiceStringCount; ++i) {
+    templ.ServiceStrings.push_back(Texts("Service string " + std::to_string(i)));
+  }
+  const char* const values[4] = {"\"text\"", "42", "3.25", "1"};
+  for (int i = 0; i < 246 * scale; ++i) {
+    templ.Variables.push_back(
+        {"Variable_" + std::to_string(i), static_cast<std::uint8_t>(i % 4), values[i % 4]});
+  }
+  for (int i = 0; i < 43 * scale; ++i) {
+    QuestionRecord q;
+    q.Title = Texts("Question " + std::to_string(i));
+    q.Variable = "Variable_" + std::to_string(i * 5);
+    q.Description = Texts(
+        "A longer help text of the question with a <Resource_1>link</> to a "
+        "resource and some more words to read " +
+        std::to_string(i));
+    q.Kind = static_cast<std::uint8_t>(i % 11);
+    q.FloatMin = "0";
+    q.FloatMax = "Variable_2*10";
+    int answers = (i % 43) < 20 ? 3 : ((i % 43) < 23 ? 2 : 0);  // 106 per 43 questions
+    for (int a = 0; a < answers; ++a) {
+      q.Answers.push_back({Texts("Answer " + std::to_string(a)), Texts("Answer hint"),
+                           std::to_string(a * 100), a == 2 ? "Variable_1>0" : ""});
+    }
+    templ.Questions.push_back(std::move(q));
+  }
+  std::vector<ResourceRecord> resources;
+  for (int i = 0; i < 39 * scale; ++i) {
+    resources.push_back({"Resource_" + std::to_string(i),
+                         i % 2 ? "jpg" : "html",
+                         static_cast<std::uint8_t>(i % 2 ? 3 : 1),
+                         Filler(22000, static_cast<unsigned>(i)),
+                         {}});
+  }
+  WriteResources(templ.ResourceSection, resources);
+  std::vector<ReportRecord> reports;
+  for (int r = 0; r < 3 * scale; ++r) {
+    ReportRecord report;
+    report.Name = "Report " + std::to_string(r);
+    report.ColumnWidths = {40, 80, 300, 60, 80, 80, 100, 100};
+    for (auto& band : report.Bands) {
+      for (int row = 0; row < 3; ++row) {
+        ReportRowRecord rowRecord;
+        for (int c = 0; c < 8; ++c) {
+          ReportCellRecord cell;
+          cell.Formula = "{name} {quantity}";
+          cell.Bottom = {1, 1};
+          rowRecord.Cells.push_back(cell);
+        }
+        band.push_back(std::move(rowRecord));
+      }
+    }
+    reports.push_back(std::move(report));
+  }
+  WriteReports(templ.ReportSection, reports);
+  for (int i = 0; i < 24 * scale; ++i) {
+    ScreenRecord screen{Texts("Screen " + std::to_string(i)),
+                        Texts("Screen description with a <Resource_3>link</> " + std::to_string(i)),
+                        {}};
+    for (int q = 0; q < 2; ++q) {
+      screen.Questions.push_back(static_cast<std::uint16_t>((i * 2 + q) % (43 * scale)));
+    }
+    templ.Screens.push_back(std::move(screen));
+  }
+  for (int i = 0; i < 110 * scale; ++i) {
+    DecisionPointRecord point{"Decision " + std::to_string(i), {}};
+    int conditions = (i % 110) < 16 ? 2 : 1;  // 126 per 110 decision points
+    for (int c = 0; c < conditions; ++c)
+      point.Conditions.push_back("Variable_1>" + std::to_string(c));
+    templ.DecisionPoints.push_back(std::move(point));
+  }
+  for (int i = 0; i < 430 * scale; ++i) {
+    if (i % 2) {
+      templ.Actions.push_back({1, "", "", "P" + std::to_string(i % 182), "Variable_1*2"});
+    } else {
+      templ.Actions.push_back({0, "Variable_" + std::to_string(i % 246), "Variable_2+1", "", ""});
+    }
+  }
+  SchemeWriter out;
+  WriteTemplate(out, templ);
+  out.Int(20261210);
+  std::vector<ProductRecord> products;
+  for (int i = 0; i < 182 * scale; ++i) {
+    ProductRecord p;
+    p.Code = "P" + std::to_string(i);
+    p.Name = Texts("Product name " + std::to_string(i));
+    p.CategoryCode = "C" + std::to_string(i % 45);
+    p.MeasureUnit = Texts("pcs");
+    p.Width = 600;
+    p.Price = 100.5L + i;
+    p.PriceWithTaxes = p.Price * 1.2L;
+    p.OrderingIndex = i;
+    products.push_back(std::move(p));
+  }
+  std::vector<CategoryRecord> categories;
+  for (int i = 0; i < 45 * scale; ++i) {
+    categories.push_back({"C" + std::to_string(i), Texts("Category " + std::to_string(i))});
+  }
+  WritePriceList(out, products, categories);
+  return out.Bytes();
+}
+
+const std::vector<std::uint8_t>& SchemeBytes(int scale) {
+  static std::map<int, std::vector<std::uint8_t>> cache;
+  auto found = cache.find(scale);
+  if (found == cache.end()) found = cache.emplace(scale, BuildScheme(scale)).first;
+  return found->second;
+}
+
+void BM_LoadScheme(benchmark::State& state) {
+  const std::vector<std::uint8_t>& bytes = SchemeBytes(static_cast<int>(state.range(0)));
+  TSpecDataStream stream;
+  stream.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  for (auto _ : state) {
+    stream.Rewind();
+    auto templ = std::make_unique<TSpecTemplate>();
+    templ->LoadFromStream(stream);
+    stream.ReadInteger();
+    templ->PriceList()->LoadFromStream(stream);
+    if (stream.Remaining() != 0) state.SkipWithError("scheme not read to its end");
+    benchmark::DoNotOptimize(templ.get());
+    state.PauseTiming();
+    templ.reset();
+    state.ResumeTiming();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(bytes.size()));
+  state.counters["MB"] = static_cast<double>(bytes.size()) / 1e6;
+}
+
+void BM_MemcpyChecksum(benchmark::State& state) {
+  const std::vector<std::uint8_t>& bytes = SchemeBytes(static_cast<int>(state.range(0)));
+  std::vector<std::uint8_t> copy(bytes.size());
+  for (auto _ : state) {
+    std::memcpy(copy.data(), bytes.data(), bytes.size());
+    std::uint64_t sum = 0;
+    for (std::uint8_t b : copy) sum += b;
+    benchmark::DoNotOptimize(sum);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(bytes.size()));
+}
+
+BENCHMARK(BM_LoadScheme)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemcpyChecksum)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+}  // namespace
