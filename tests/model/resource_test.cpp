@@ -15,6 +15,7 @@
 #include "tests/support/model_support.h"
 #include "tests/support/test_paths.h"
 #include "tools/resourcewriter.h"
+#include "tools/templatewriter.h"
 
 namespace fs = std::filesystem;
 
@@ -410,6 +411,43 @@ TEST_F(ResourceTest, LinksResolveNamesAndSkipUnknownOnes) {
   huge.Int(1000).Str("Pic");
   EXPECT_RAISES_WHAT(pic->LoadLinks(*StreamOf(huge)), kReadBeyondEnd);
   EXPECT_EQ(pic->DependencyCount(), 0) << "the count is checked before any name is read";
+}
+
+TEST(ResourceSectionTest, DependenciesMayNameResourcesOfLaterRecords) {
+  TemplateRecord record;
+  ResourceRecord page = Record("Page", "htm", rkHtmlPage, "<img src=\"Pic.gif\">");
+  page.Links = {"Pic", "Nowhere", "Page"};
+  ResourceRecord pic = Record("Pic", "gif", rkPicture, "GIF89a");
+  pic.Links = {"page"};
+  WriteResources(record.ResourceSection, {page, pic});
+  SchemeWriter w;
+  WriteTemplate(w, record);
+  auto stream = StreamOf(w);
+  TSpecTemplate templ;
+  templ.LoadFromStream(*stream);
+  EXPECT_EQ(stream->Remaining(), 0u);
+  ASSERT_EQ(templ.ResourceCount(), 2);
+  TSpecResource* loadedPage = templ.Resources(0);
+  TSpecResource* loadedPic = templ.Resources(1);
+  EXPECT_EQ(loadedPage->Name(), "Page");
+  ASSERT_EQ(loadedPage->DependencyCount(), 2);
+  EXPECT_EQ(loadedPage->Dependencies(0), loadedPic);
+  EXPECT_EQ(loadedPage->Dependencies(1), loadedPage);
+  EXPECT_EQ(Collect(*loadedPic), (std::vector<std::string>{"Page", "Pic"}));
+}
+
+TEST(ResourceSectionTest, ARecordNamedLikeItsOwnTemporaryNameInOtherCaseLoads) {
+  // The first resource is created as "Resource 1": the only match of its record's name is
+  // the resource itself.
+  TemplateRecord record;
+  WriteResources(record.ResourceSection, {Record("RESOURCE 1"), Record("Resource 2")});
+  SchemeWriter w;
+  WriteTemplate(w, record);
+  TSpecTemplate templ;
+  templ.LoadFromStream(*StreamOf(w));
+  ASSERT_EQ(templ.ResourceCount(), 2);
+  EXPECT_EQ(templ.Resources(0)->Name(), "RESOURCE 1");
+  EXPECT_EQ(templ.Resources(1)->Name(), "Resource 2");
 }
 
 }  // namespace
