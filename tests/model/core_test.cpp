@@ -10,6 +10,7 @@
 #include "model/pricelist.h"
 #include "model/resource.h"
 #include "tests/support/model_support.h"
+#include "tools/resourcewriter.h"
 #include "tools/templatewriter.h"
 
 namespace {
@@ -526,6 +527,38 @@ TEST(Template, EveryMultilingualStringUnregistersBeforeTheManagerGoes) {
   EXPECT_EQ(templ->MuiManager()->StringCount(), 34);
   Load(*templ, Bytes(SmallTemplate()));
   templ.reset();  // ASan reports any string touching a freed manager
+}
+
+}  // namespace
+
+namespace {
+
+SchemeWriter WithResources(const std::vector<ResourceRecord>& resources) {
+  TemplateRecord record = EmptyTemplate();
+  WriteResources(record.ResourceSection, resources);
+  return Bytes(record);
+}
+
+TEST(Template, ResourceNamesAreCheckedWhileTheSectionIsRead) {
+  TSpecTemplate templ;
+  // The first resource takes the temporary name of the second in other case.
+  Load(templ, WithResources({{"resource 2", "txt", 0, "a", {"Resource 3"}},
+                             {"Resource 3", "txt", 0, "b", {"RESOURCE 2"}}}));
+  ASSERT_EQ(templ.ResourceCount(), 2);
+  EXPECT_EQ(templ.IndexOfResource("RESOURCE 3"), 1);
+  ASSERT_EQ(templ.Resources(0)->DependencyCount(), 1);
+  EXPECT_EQ(templ.Resources(0)->Dependencies(0), templ.Resources(1));
+  EXPECT_EQ(templ.Resources(1)->Dependencies(0), templ.Resources(0));
+  // After loading, a rename is seen at once.
+  templ.Resources(1)->SetName("Renamed");
+  EXPECT_EQ(templ.IndexOfResource("renamed"), 1);
+  EXPECT_EQ(templ.IndexOfResource("Resource 3"), -1);
+
+  TSpecTemplate clash;
+  auto stream = StreamOf(WithResources({{"Pic", "gif", 3, "", {}}, {"PIC", "gif", 3, "", {}}}));
+  EXPECT_RAISES_WHAT(clash.LoadFromStream(*stream), kResourceAlreadyExists);
+  // A failed load leaves the look-ups scanning the list.
+  EXPECT_EQ(clash.IndexOfResource("pic"), 0);
 }
 
 }  // namespace
