@@ -1,0 +1,165 @@
+// The expression object: operator list, normalised text, parsed tree and last error.
+
+#include "expr/eval.h"
+
+#include <string>
+#include <utility>
+
+#include "expr/errors.h"
+#include "expr/evalimpl.h"
+
+namespace {
+
+// Marks an expression as evaluating for the lifetime of the guard.
+class EvaluatingScope {
+ public:
+  explicit EvaluatingScope(bool& flag) : Flag(flag) { Flag = true; }
+  ~EvaluatingScope() { Flag = false; }
+  EvaluatingScope(const EvaluatingScope&) = delete;
+  EvaluatingScope& operator=(const EvaluatingScope&) = delete;
+
+ private:
+  bool& Flag;
+};
+
+}  // namespace
+
+TEvalExpression::TEvalExpression() = default;
+
+TEvalExpression::~TEvalExpression() {
+  // The compiled order refers to the operators and the tree: it goes first.
+  Program.reset();
+  RootToken.reset();
+  OperatorList.clear();
+}
+
+void TEvalExpression::CheckNotEvaluating() const {
+  if (Evaluating) throw Exception(kExpressionInUse);
+}
+
+void TEvalExpression::DropProgram() {
+  Program.reset();
+}
+
+void TEvalExpression::AddOperator(std::unique_ptr<TEvalOperator> Op) {
+  CheckNotEvaluating();
+  DropProgram();
+  OperatorList.push_back(std::move(Op));
+}
+
+int TEvalExpression::IndexOfOperator(const TEvalOperator* Op) const {
+  for (int i = OperatorCount() - 1; i >= 0; --i)
+    if (OperatorList[static_cast<std::size_t>(i)].get() == Op) return i;
+  return -1;
+}
+
+void TEvalExpression::DeleteOperator(const TEvalOperator* Op) {
+  CheckNotEvaluating();
+  const int index = IndexOfOperator(Op);
+  if (index < 0) return;
+  DropProgram();
+  OperatorList.erase(OperatorList.begin() + index);
+}
+
+void TEvalExpression::ClearOperators() {
+  CheckNotEvaluating();
+  DropProgram();
+  // First to last, as they were added.
+  for (auto& op : OperatorList) op.reset();
+  OperatorList.clear();
+}
+
+TEvalOperator* TEvalExpression::Operators(int Index) const {
+  if (Index < 0 || Index >= OperatorCount())
+    throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return OperatorList[static_cast<std::size_t>(Index)].get();
+}
+
+int TEvalExpression::IndexOfOperatorName(const std::string& Name) const {
+  for (int i = OperatorCount() - 1; i >= 0; --i)
+    if (OperatorList[static_cast<std::size_t>(i)]->Name == Name) return i;
+  return -1;
+}
+
+TEvalOperator* TEvalExpression::FindOperator(const std::string& Name) const {
+  const int index = IndexOfOperatorName(Name);
+  return index < 0 ? nullptr : OperatorList[static_cast<std::size_t>(index)].get();
+}
+
+bool TEvalExpression::IsUnaryOperator(const std::string& Name) const {
+  const TEvalOperator* op = FindOperator(Name);
+  return op && op->Unary;
+}
+
+std::string TEvalExpression::NormalizeText(const std::string& Text) {
+  std::string result;
+  result.reserve(Text.size());
+  const std::size_t n = Text.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const char c = Text[i];
+    if (c == ' ' || c == '\t') continue;
+    if (c == '"') {
+      // A string constant is copied as written; an unterminated one takes the rest.
+      std::size_t j = i + 1;
+      bool escaped = false;
+      for (; j < n; ++j) {
+        if (escaped) {
+          escaped = false;
+        } else if (Text[j] == '\\') {
+          escaped = true;
+        } else if (Text[j] == '"') {
+          break;
+        }
+      }
+      if (j >= n) {
+        result.append(Text, i, std::string::npos);
+        break;
+      }
+      result.append(Text, i, j + 1 - i);
+      i = j;
+      continue;
+    }
+    result += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  }
+  return result;
+}
+
+void TEvalExpression::SetText(const std::string& NewText) {
+  CheckNotEvaluating();
+  if (RootToken) Reset();
+  CompileFailed = false;
+  Text = NormalizeText(NewText);
+}
+
+void TEvalExpression::Reset() {
+  CheckNotEvaluating();
+  DropProgram();
+  RootToken.reset();
+  CompileFailed = false;
+  ErrorMessage = kNoError;
+  ErrorCode = 0;
+  ErrorPosition = 0;
+}
+
+bool TEvalExpression::Compile() {
+  CheckNotEvaluating();
+  if (RootToken) Reset();
+  RootToken = std::make_unique<TEvalToken>(this, nullptr, Text, 1);
+  const bool ok = RootToken->Parse() && RootToken->ParseChildren();
+  CompileFailed = !ok;
+  if (!ok) CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
+  return ok;
+}
+
+void TEvalExpression::RaiseStoredError() const {
+  throw Exception(CompileError);
+}
+
+std::string TEvalExpression::Evaluate() {
+  CheckNotEvaluating();
+  if (!RootToken) Compile();
+  if (CompileFailed) RaiseStoredError();
+  if (!Program) Program = std::make_unique<TEvalProgram>(*RootToken, *this);
+  EvaluatingScope scope(Evaluating);
+  return Program->Run(*this);
+}

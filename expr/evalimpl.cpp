@@ -1,0 +1,566 @@
+// The expression parser, its syntax tree and the postfix evaluation order of a tree.
+
+#include "expr/evalimpl.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "expr/errors.h"
+#include "expr/typecvt.h"
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool Within(const std::string& text, int pos) {
+  return pos >= 1 && static_cast<std::size_t>(pos) <= text.size();
+}
+char At(const std::string& text, int pos) {
+  return text[static_cast<std::size_t>(pos) - 1];
+}
+
+// The characters that start an operand; any other character is read as an operator name.
+bool StartsOperand(char c) {
+  return c == '(' || c == '"' || c == '.' || IsDigit(c) ||
+         IsIdentifierStart(static_cast<unsigned char>(c));
+}
+
+[[noreturn]] void RaiseListIndex(int index) {
+  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+std::string Quoted(const std::string& name) {
+  return "\"" + name + "\"";
+}
+
+std::string PositionedMessage(const std::string& message, std::int32_t position) {
+  return message + "\r\n" + std::to_string(position);
+}
+
+// Reads the operator name at Pos: one character, or two for "<=" and ">=". Pos moves past it;
+// an unknown name raises with Pos on its last character.
+TEvalOperator* ReadOperatorName(const TEvalExpression& expression, const std::string& text,
+                                int& pos, std::string& name) {
+  const char c = At(text, pos);
+  const bool pair = (c == '<' || c == '>') && Within(text, pos + 1) && At(text, pos + 1) == '=';
+  name.assign(1, c);
+  if (pair) name += '=';
+  TEvalOperator* op = expression.FindOperator(name);
+  if (!op) {
+    pos += static_cast<int>(name.size()) - 1;
+    throw Exception(kUnexpectedCharacter);
+  }
+  pos += static_cast<int>(name.size());
+  return op;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TEvalToken
+
+TEvalToken::TEvalToken(TEvalExpression* Expression, TEvalToken* Parent, std::string Text,
+                       std::int32_t Position)
+    : Parent(Parent), Expression(Expression), Position(Position), Text(std::move(Text)) {}
+
+TEvalToken::~TEvalToken() {
+  // A left-leaning operator chain can be as deep as the text is long: free it level by level.
+  std::vector<std::unique_ptr<TEvalToken>> pending = std::move(ChildList);
+  while (!pending.empty()) {
+    std::unique_ptr<TEvalToken> token = std::move(pending.back());
+    pending.pop_back();
+    for (auto& child : token->ChildList) pending.push_back(std::move(child));
+    token->ChildList.clear();
+  }
+}
+
+TEvalToken* TEvalToken::AddChild(std::string Text, std::int32_t Position) {
+  ChildList.push_back(std::make_unique<TEvalToken>(Expression, this, std::move(Text), Position));
+  return ChildList.back().get();
+}
+
+int TEvalToken::IndexOfChild(const TEvalToken* Token) const {
+  for (int i = ChildCount() - 1; i >= 0; --i)
+    if (ChildList[static_cast<std::size_t>(i)].get() == Token) return i;
+  return -1;
+}
+
+void TEvalToken::DeleteChild(const TEvalToken* Token) {
+  const int index = IndexOfChild(Token);
+  if (index >= 0) ChildList.erase(ChildList.begin() + index);
+}
+
+void TEvalToken::ClearChildren() {
+  // Through a detached token, so that a deep subtree is freed without recursion.
+  TEvalToken holder(Expression, nullptr, std::string(), 0);
+  holder.ChildList = std::move(ChildList);
+  ChildList.clear();
+}
+
+TEvalToken* TEvalToken::Children(int Index) const {
+  if (Index < 0 || Index >= ChildCount()) RaiseListIndex(Index);
+  return ChildList[static_cast<std::size_t>(Index)].get();
+}
+
+TEvalToken* TEvalToken::CloneChild(const TEvalToken& Source) {
+  struct Pending {
+    const TEvalToken* Source;
+    TEvalToken* Parent;
+  };
+  TEvalToken* first = nullptr;
+  std::vector<Pending> pending{{&Source, this}};
+  while (!pending.empty()) {
+    const Pending item = pending.back();
+    pending.pop_back();
+    TEvalToken* copy = item.Parent->AddChild(item.Source->Text, item.Source->Position);
+    copy->Kind = item.Source->Kind;
+    copy->Depth = item.Source->Depth;
+    if (!first) first = copy;
+    // Reserve first so that children are appended in their order while popped in reverse.
+    copy->ChildList.reserve(item.Source->ChildList.size());
+    for (auto it = item.Source->ChildList.rbegin(); it != item.Source->ChildList.rend(); ++it)
+      pending.push_back({it->get(), copy});
+  }
+  return first;
+}
+
+bool TEvalToken::Parse() {
+  if (Kind != tkUnparsed) return true;
+  ClearChildren();
+  TEvalParser parser(this);
+  if (!parser.Parse()) return false;
+  TEvalToken& result = *parser.Result;
+  Kind = result.Kind;
+  Position = result.Position;
+  Text = std::move(result.Text);
+  Depth = result.Depth;
+  ChildList = std::move(result.ChildList);
+  result.ChildList.clear();
+  for (auto& child : ChildList) child->Parent = this;
+  return true;
+}
+
+bool TEvalToken::ParseChildren() {
+  bool ok = true;
+  std::vector<TEvalToken*> pending;
+  for (auto it = ChildList.rbegin(); it != ChildList.rend(); ++it) pending.push_back(it->get());
+  while (!pending.empty()) {
+    TEvalToken* token = pending.back();
+    pending.pop_back();
+    if (!token->Parse()) {
+      ok = false;
+      continue;
+    }
+    for (auto it = token->ChildList.rbegin(); it != token->ChildList.rend(); ++it)
+      pending.push_back(it->get());
+  }
+  return ok;
+}
+
+std::string TEvalToken::Evaluate() {
+  // Any token still unparsed in this subtree is parsed first, depth first.
+  std::vector<TEvalToken*> pending{this};
+  while (!pending.empty()) {
+    TEvalToken* token = pending.back();
+    pending.pop_back();
+    if (token->Kind == tkUnparsed && (!token->Parse() || !token->ParseChildren()))
+      throw Exception(PositionedMessage(Expression->ErrorMessage, Expression->ErrorPosition));
+    for (auto& child : token->ChildList) pending.push_back(child.get());
+  }
+  TEvalProgram program(*this, *Expression);
+  return program.Run(*Expression);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TEvalParser
+
+TEvalParser::~TEvalParser() = default;
+
+TEvalPart& TEvalParser::AddPart(std::string Text, bool IsOperator, std::int32_t Position) {
+  TEvalPart& part = PartList.emplace_back();
+  part.Parser = this;
+  part.IsOperator = IsOperator;
+  part.Text = std::move(Text);
+  part.Position = Position;
+  return part;
+}
+
+int TEvalParser::IndexOfPart(const TEvalPart* Part) const {
+  for (int i = PartCount() - 1; i >= 0; --i)
+    if (&PartList[static_cast<std::size_t>(i)] == Part) return i;
+  return -1;
+}
+
+void TEvalParser::DeletePart(const TEvalPart* Part) {
+  const int index = IndexOfPart(Part);
+  if (index >= 0) PartList.erase(PartList.begin() + index);
+}
+
+TEvalPart& TEvalParser::Parts(int Index) {
+  if (Index < 0 || Index >= PartCount()) RaiseListIndex(Index);
+  return PartList[static_cast<std::size_t>(Index)];
+}
+
+void TEvalParser::SetErrorMessage(const std::string& Message) {
+  Token->Expression->ErrorMessage = Message;
+}
+std::int32_t TEvalParser::GetErrorCode() const {
+  return Token->Expression->ErrorCode;
+}
+void TEvalParser::SetErrorCode(std::int32_t Code) {
+  Token->Expression->ErrorCode = Code;
+}
+void TEvalParser::SetErrorPosition(std::int32_t Position) {
+  Token->Expression->ErrorPosition = Position;
+}
+
+bool TEvalParser::Fail(const char* Message, std::int32_t Position) {
+  SetErrorCode(kParseErrorCode);
+  SetErrorMessage(Message);
+  SetErrorPosition(Position);
+  return false;
+}
+
+std::string TEvalParser::ReadOperand(const std::string& Text, int& Pos, bool KeepBrackets) {
+  const char c = At(Text, Pos);
+  if (c == '(') {
+    ++Pos;
+    std::string content = ReadExpressionPart(Text, Pos);
+    if (!Within(Text, Pos) || At(Text, Pos) != ')') throw Exception(kUnclosedBrackets);
+    ++Pos;
+    if (!KeepBrackets) {
+      PartBracketed = true;
+      return content;
+    }
+    return "(" + content + ")";
+  }
+  if (c == '"') return ReadStringConstant(Text, Pos);
+  if (c == '.' || IsDigit(c)) return ReadNumber(Text, Pos);
+  std::string name = ReadIdentifier(Text, Pos);
+  while (Within(Text, Pos) && IsBlank(At(Text, Pos))) ++Pos;
+  if (Within(Text, Pos) && At(Text, Pos) == '(') {
+    ++Pos;
+    std::string list = ReadParameterList(Text, Pos);
+    if (!Within(Text, Pos)) throw Exception(kUnterminatedParams);
+    ++Pos;
+    name += '(';
+    name += list;
+    name += ')';
+  }
+  return name;
+}
+
+std::string TEvalParser::ReadPart(const std::string& Text, int& Pos, bool OperatorMode,
+                                  bool KeepBrackets) {
+  PartBracketed = false;
+  PartOperator = nullptr;
+  if (!Within(Text, Pos)) throw Exception(kInvalidOffset);
+  const TEvalExpression& expression = *Token->Expression;
+  if (StartsOperand(At(Text, Pos))) {
+    std::string operand = ReadOperand(Text, Pos, KeepBrackets);
+    if (OperatorMode) throw Exception(kExpectingBinary);
+    return operand;
+  }
+  std::string name;
+  TEvalOperator* op = ReadOperatorName(expression, Text, Pos, name);
+  if (OperatorMode) {
+    if (!op->Binary) throw Exception(kExpectingBinary);
+    PartOperator = op;
+    return name;
+  }
+  // A unary operator takes the single operand after it at once, brackets kept; a chain of
+  // them ("--A") is read in one loop.
+  std::string part;
+  for (;;) {
+    if (!op->Unary) throw Exception(kMisplacedOperator);
+    part += name;
+    if (!Within(Text, Pos)) throw Exception(kInvalidOffset);
+    if (StartsOperand(At(Text, Pos))) break;
+    op = ReadOperatorName(expression, Text, Pos, name);
+  }
+  part += ReadOperand(Text, Pos, true);
+  PartBracketed = false;
+  return part;
+}
+
+bool TEvalParser::Parse() {
+  Result.reset();
+  PartList.clear();
+  if (Token->Kind != tkUnparsed) return true;
+  int depth = Token->Depth;
+  if (GetErrorCode() == 0 && depth > kMaxNesting) return Fail(kTooDeeplyNested, Token->Position);
+
+  std::string text = Token->Text;
+  std::int32_t base = Token->Position - 1;
+  std::string previous;
+  for (;;) {
+    std::size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1])) --end;
+    std::size_t begin = 0;
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    if (begin > 0 || end < text.size()) text = text.substr(begin, end - begin);
+    base += static_cast<std::int32_t>(begin);
+
+    PartList.clear();
+    int pos = 1;
+    bool operator_mode = false;
+    while (Within(text, pos) && GetErrorCode() == 0) {
+      const int start = pos;
+      std::string part_text;
+      try {
+        part_text = ReadPart(text, pos, operator_mode, false);
+      } catch (const Exception& e) {
+        return Fail(e.what(), base + pos);
+      }
+      TEvalPart& part = AddPart(std::move(part_text), operator_mode, base + start);
+      part.Bracketed = PartBracketed;
+      part.Operator = PartOperator;
+      while (Within(text, pos) && IsBlank(At(text, pos))) ++pos;
+      operator_mode = !operator_mode;
+    }
+    // A single bracket part is parsed again without its brackets, until none is left. Any other
+    // single part would read the same once more.
+    if (PartList.size() != 1 || !PartList[0].Bracketed || PartList[0].Text == previous) break;
+    if (++depth > kMaxNesting) return Fail(kTooDeeplyNested, PartList[0].Position);
+    previous = PartList[0].Text;
+    text = std::move(PartList[0].Text);
+    base = PartList[0].Position - 1;
+  }
+
+  if (PartList.empty()) AddPart("\"\"", false, base + 1);
+  if (PartList.size() % 2 == 0)
+    return Fail(kOperatorWithoutOperand, base + static_cast<std::int32_t>(text.size()));
+  if (PartList.size() == 1) return Classify(PartList[0], depth);
+  BuildTree(depth);
+  return true;
+}
+
+bool TEvalParser::Classify(const TEvalPart& Part, int Depth) {
+  TEvalExpression* expression = Token->Expression;
+  Result = std::make_unique<TEvalToken>(expression, Token->Parent, Part.Text, Part.Position);
+  TEvalToken& result = *Result;
+  result.Depth = Depth;
+  const std::string& text = Part.Text;
+  const char first = text.empty() ? '\0' : text[0];
+  if (text.empty() || first == '"' || first == '.' || IsDigit(first)) {
+    result.Kind = tkConstant;
+    return true;
+  }
+  if (IsIdentifierStart(static_cast<unsigned char>(first))) {
+    int pos = 1;
+    std::string name = ReadIdentifier(text, pos);
+    if (!Within(text, pos)) {
+      result.Kind = tkVariable;
+      result.Text = std::move(name);
+      return true;
+    }
+    if (At(text, pos) != '(') return Fail(kInvalidCharacter, Part.Position + pos - 1);
+    result.Kind = tkFunction;
+    result.Text = std::move(name);
+    ++pos;
+    try {
+      while (Within(text, pos) && At(text, pos) != ')') {
+        const int start = pos;
+        std::string argument = ReadExpressionPart(text, pos);
+        result.AddChild(std::move(argument), Part.Position + start - 1)->Depth = Depth + 1;
+        if (Within(text, pos) && At(text, pos) == ',') ++pos;
+      }
+    } catch (const Exception& e) {
+      return Fail(e.what(), Part.Position + pos - 1);
+    }
+    return true;
+  }
+  if (expression->IsUnaryOperator(std::string(1, first))) {
+    result.Kind = tkOperator;
+    result.Text.assign(1, first);
+    result.AddChild(text.substr(1), Part.Position + 1)->Depth = Depth + 1;
+    return true;
+  }
+  Result.reset();
+  return Fail(kCannotDetermineToken, Part.Position);
+}
+
+void TEvalParser::BuildTree(int Depth) {
+  // The root of a range is its rightmost operator of lowest priority, so every binary operator
+  // associates to the left: the operator-precedence reduction below builds exactly that tree
+  // in one pass, however long the chain.
+  TEvalExpression* expression = Token->Expression;
+  std::vector<std::unique_ptr<TEvalToken>> operands;
+  std::vector<const TEvalPart*> operators;
+  auto reduce = [&] {
+    const TEvalPart& op = *operators.back();
+    operators.pop_back();
+    auto node = std::make_unique<TEvalToken>(expression, nullptr, op.Text, op.Position);
+    node->Kind = tkOperator;
+    node->Depth = Depth;
+    std::unique_ptr<TEvalToken> right = std::move(operands.back());
+    operands.pop_back();
+    std::unique_ptr<TEvalToken> left = std::move(operands.back());
+    operands.pop_back();
+    left->Parent = node.get();
+    right->Parent = node.get();
+    node->ChildList.reserve(2);
+    node->ChildList.push_back(std::move(left));
+    node->ChildList.push_back(std::move(right));
+    operands.push_back(std::move(node));
+  };
+  for (std::size_t i = 0; i < PartList.size(); ++i) {
+    const TEvalPart& part = PartList[i];
+    if (i % 2 == 0) {
+      auto leaf = std::make_unique<TEvalToken>(expression, nullptr, part.Text, part.Position);
+      leaf->Depth = Depth + (part.Bracketed ? 1 : 0);
+      operands.push_back(std::move(leaf));
+      continue;
+    }
+    while (!operators.empty() && operators.back()->Operator->Priority >= part.Operator->Priority)
+      reduce();
+    operators.push_back(&part);
+  }
+  while (!operators.empty()) reduce();
+  Result = std::move(operands.back());
+  Result->Parent = Token->Parent;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TEvalProgram
+
+TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expression) {
+  struct Pending {
+    const TEvalToken* Token;
+    TEvalOperator* Operator;
+    bool Expanded;
+  };
+  std::vector<Pending> pending{{&Root, nullptr, false}};
+  std::size_t depth = 0, max_depth = 0;
+  auto push_value = [&] { max_depth = std::max(max_depth, ++depth); };
+  while (!pending.empty()) {
+    const Pending item = pending.back();
+    pending.pop_back();
+    const TEvalToken& token = *item.Token;
+    if (item.Expanded) {
+      if (token.Kind == tkFunction) {
+        const int count = token.ChildCount();
+        Steps.push_back({skCall, &token, nullptr, nullptr, count});
+        depth -= static_cast<std::size_t>(count);
+        push_value();
+      } else {
+        const bool binary = token.ChildCount() == 2;
+        Steps.push_back({binary ? skBinary : skUnary, &token, item.Operator, nullptr, 0});
+        if (binary) --depth;
+      }
+      continue;
+    }
+    switch (token.Kind) {
+      case tkConstant:
+      case tkUnparsed:
+        Steps.push_back({skConstant, &token, nullptr, nullptr, 0});
+        push_value();
+        break;
+      case tkVariable:
+        Steps.push_back({skVariable, &token, nullptr, nullptr, 0});
+        push_value();
+        break;
+      case tkFunction:
+        Steps.push_back({skEnter, &token, nullptr, nullptr, 0});
+        pending.push_back({&token, nullptr, true});
+        for (int i = token.ChildCount() - 1; i >= 0; --i)
+          pending.push_back({token.Children(i), nullptr, false});
+        break;
+      case tkOperator: {
+        // The operator is checked before its operands are evaluated; a failing check stands in
+        // for the whole subtree.
+        TEvalOperator* op = Expression.FindOperator(token.Text);
+        const int count = token.ChildCount();
+        if (!op || !((count == 2 && op->Binary) || (count == 1 && op->Unary))) {
+          Steps.push_back(
+              {skFail, &token, nullptr, op ? kInvalidOperatorCall : kUndefinedOperator, 0});
+          push_value();
+          break;
+        }
+        pending.push_back({&token, op, true});
+        for (int i = 0; i < count; ++i) pending.push_back({token.Children(i), nullptr, false});
+        break;
+      }
+    }
+  }
+  Values.resize(max_depth + 1);
+}
+
+void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message,
+                         std::int32_t Position) {
+  Expression.ErrorMessage = Message;
+  Expression.ErrorPosition = Position;
+  throw Exception(PositionedMessage(Message, Position));
+}
+
+std::string TEvalProgram::Run(TEvalExpression& Expression) {
+  std::size_t top = 0;
+  int open_calls = 0;
+  try {
+    for (const Step& step : Steps) {
+      const TEvalToken& token = *step.Token;
+      switch (step.Kind) {
+        case skConstant:
+          Values[top++] = token.Text;
+          break;
+        case skVariable: {
+          TEvalProvider* provider = Expression.Provider;
+          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          if (!provider->IsVariable(token.Text))
+            Raise(Expression, kInvalidVariableName + Quoted(token.Text), token.Position);
+          std::string& value = Values[top++];
+          value.clear();
+          provider->GetVariable(token.Text, value);
+          break;
+        }
+        case skEnter: {
+          TEvalProvider* provider = Expression.Provider;
+          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          if (!provider->IsFunction(token.Text))
+            Raise(Expression, kInvalidFunctionName + Quoted(token.Text), token.Position);
+          ++open_calls;
+          break;
+        }
+        case skCall: {
+          const std::size_t count = static_cast<std::size_t>(step.ArgCount);
+          std::vector<std::string> params;
+          params.reserve(count);
+          for (std::size_t i = top - count; i < top; ++i) params.push_back(std::move(Values[i]));
+          top -= count;
+          TEvalProvider* provider = Expression.Provider;
+          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          std::string& value = Values[top++];
+          value.clear();
+          provider->CallFunction(token.Text, params, value);
+          --open_calls;
+          break;
+        }
+        case skBinary:
+          Scratch.clear();
+          step.Operator->EvaluateBinary(Values[top - 1], Values[top - 2], Scratch);
+          Values[top - 2].swap(Scratch);
+          --top;
+          break;
+        case skUnary:
+          Scratch.clear();
+          step.Operator->EvaluateUnary(Values[top - 1], Scratch);
+          Values[top - 1].swap(Scratch);
+          break;
+        case skFail:
+          Raise(Expression, step.Message + Quoted(token.Text), token.Position);
+      }
+    }
+  } catch (const Exception& e) {
+    // Inside a call's arguments or the call itself the error passes on as a plain one.
+    if (open_calls > 0) throw Exception(e.GetMessage());
+    throw;
+  }
+  return std::move(Values[0]);
+}

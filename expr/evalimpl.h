@@ -1,0 +1,353 @@
+#pragma once
+
+// The expression language itself: the lexical scanners, the parser with its syntax tree, the
+// compiled evaluation order of a tree and the twelve standard operators.
+//
+// Parsing works one level at a time. A token's text is split into alternating operand and
+// operator parts (brackets and unary operators fold into their operand part); the operator of
+// lowest priority becomes the token, every operand part an unparsed child parsed in turn. The
+// tree is then laid out once as a postfix sequence that Evaluate walks without recursion, so
+// neither a long operator chain nor a deep tree can exhaust the stack; brackets and unary
+// chains are bounded at kMaxNesting levels.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "expr/eval.h"
+
+// ---------------------------------------------------------------------------------------------
+// Lexical scanners. Positions are 1-based; every scanner reads at Pos, advances it past what it
+// scanned (length + 1 at the end) and answers the scanned text.
+
+// Scanner messages (byte-exact).
+inline constexpr const char* kInvalidPosition = "Invalid position specified.";
+inline constexpr const char* kNoIdentifier = "No identifier found at the specified position.";
+inline constexpr const char* kNoNumber = "No numeric constant found at the specified position.";
+inline constexpr const char* kOneDecimalSeparator = "Only one decimal separator allowed.";
+inline constexpr const char* kNoStringConstant =
+    "No string constant found at the specified position.";
+inline constexpr const char* kUnterminatedString = "Unterminated string constant.";
+
+// The run of blanks (tab, space) at Pos; nothing when Pos is below 1 or past the end.
+std::string ReadWhitespace(const std::string& Text, int& Pos);
+// One identifier.
+std::string ReadIdentifier(const std::string& Text, int& Pos);
+// One numeric constant: digits and at most one ".", no sign, no exponent.
+std::string ReadNumber(const std::string& Text, int& Pos);
+// One string constant, raw (both quotes and every backslash kept).
+std::string ReadStringConstant(const std::string& Text, int& Pos);
+// One sub-expression up to the first top-level "," or ")" (not consumed) or the end; commas
+// inside brackets belong to it. A bracket the text ends inside is returned as far as it goes.
+std::string ReadExpressionPart(const std::string& Text, int& Pos);
+// The parameters of a call from just after its "(" up to the matching ")" (not consumed) or the
+// end, commas and blanks included.
+std::string ReadParameterList(const std::string& Text, int& Pos);
+
+// ---------------------------------------------------------------------------------------------
+// Parser messages (byte-exact).
+inline constexpr const char* kInvalidOffset = "Invalid offset.";
+inline constexpr const char* kUnclosedBrackets = "Unclosed brackets.";
+inline constexpr const char* kUnterminatedParams = "Unterminated list of parameters.";
+inline constexpr const char* kUnexpectedCharacter = "Unexpected character.";
+inline constexpr const char* kMisplacedOperator = "Misplaced operator.";
+inline constexpr const char* kExpectingBinary = "Expecting binary operator.";
+inline constexpr const char* kOperatorWithoutOperand =
+    "Unterminated expression - operator without operand";
+inline constexpr const char* kCannotDetermineToken = "Cannot determine token type.";
+inline constexpr const char* kInvalidCharacter = "Invalid character.";
+inline constexpr const char* kInvalidTokenOrder = "Invalid token order.";
+inline constexpr const char* kTooDeeplyNested = "Expression is too deeply nested.";
+// Evaluation messages of tokens; the first three are followed by the name in double quotes.
+inline constexpr const char* kUndefinedOperator = "Undefined operator: ";
+inline constexpr const char* kInvalidOperatorCall = "Invalid operator call: ";
+inline constexpr const char* kInvalidVariableName = "Invalid variable name: ";
+inline constexpr const char* kInvalidFunctionName = "Invalid function name: ";
+inline constexpr const char* kNoProvider = "Function and variable provider is not available.";
+// Messages of the standard operators: arithmetic operands, logic and comparison operands.
+inline constexpr const char* kArithmeticTypecast = "Invalid typecast.";
+inline constexpr const char* kLogicTypecast = "Invalid type cast.";
+
+// Brackets (grouping and call brackets) and unary operators may enclose a point of the text at
+// most this many levels deep.
+inline constexpr int kMaxNesting = 256;
+
+// ---------------------------------------------------------------------------------------------
+// Operators. Created and owned by the expression's operator list.
+class TEvalOperator {
+ public:
+  explicit TEvalOperator(TEvalExpression* Expression) : Expression(Expression) {}
+  virtual ~TEvalOperator() = default;
+  TEvalOperator(const TEvalOperator&) = delete;
+  TEvalOperator& operator=(const TEvalOperator&) = delete;
+
+  // Result arrives empty.
+  virtual void EvaluateBinary(const std::string& Left, const std::string& Right,
+                              std::string& Result) = 0;
+  virtual void EvaluateUnary(const std::string& Value, std::string& Result) = 0;
+
+  TEvalExpression* Expression;  // not owned
+  std::string Name;             // the symbol, matched exactly
+  bool Binary = false;          // may stand between two operands
+  bool Unary = false;           // may stand before one operand
+  std::int32_t Priority = 0;    // the lower, the more loosely the operator binds
+};
+
+// ---------------------------------------------------------------------------------------------
+// Syntax tree.
+
+enum TEvalTokenKind : std::uint8_t {
+  tkOperator = 0,
+  tkConstant = 1,
+  tkVariable = 2,
+  tkFunction = 3,
+  tkUnparsed = 4,
+};
+
+class TEvalParser;
+
+// One scanned part of a token's text. A plain value record held by value in its parser.
+struct TEvalPart {
+  TEvalParser* Parser = nullptr;
+  bool IsOperator = false;  // read in operator position
+  std::string Text;
+  std::int32_t Position = 0;
+  // The part was a bracket whose brackets were stripped (its text is the content).
+  bool Bracketed = false;
+  // The operator an operator part names.
+  TEvalOperator* Operator = nullptr;
+};
+
+// One node of the tree. Text by kind: the text still to parse (tkUnparsed), the operator's name,
+// the constant as written, the variable name, the function name without brackets.
+class TEvalToken {
+ public:
+  TEvalToken(TEvalExpression* Expression, TEvalToken* Parent, std::string Text,
+             std::int32_t Position);
+  // Frees the whole subtree without recursion.
+  ~TEvalToken();
+  TEvalToken(const TEvalToken&) = delete;
+  TEvalToken& operator=(const TEvalToken&) = delete;
+
+  // Appends an unparsed child with this token as parent and answers it.
+  TEvalToken* AddChild(std::string Text, std::int32_t Position);
+  // Searched from the last child; -1 when absent.
+  int IndexOfChild(const TEvalToken* Token) const;
+  void DeleteChild(const TEvalToken* Token);
+  void ClearChildren();
+  // Raises EListError "List index out of bounds (%d)" outside the list.
+  TEvalToken* Children(int Index) const;
+  int ChildCount() const { return static_cast<int>(ChildList.size()); }
+  // Appends a deep copy of Source (text, position, kind, children).
+  TEvalToken* CloneChild(const TEvalToken& Source);
+
+  // Parses this token's text one level; true at once for a parsed token.
+  bool Parse();
+  // Parses every child, depth first and left to right; false when any parse failed (the walk
+  // goes on; the first failure's message and position stand).
+  bool ParseChildren();
+  // The value text of this subtree; an unparsed token is parsed first.
+  std::string Evaluate();
+
+  TEvalToken* Parent;           // not owned; nullptr for the root
+  TEvalExpression* Expression;  // not owned
+  TEvalTokenKind Kind = tkUnparsed;
+  std::int32_t Position;
+  std::string Text;
+  // Brackets and unary operators enclosing this token's text.
+  int Depth = 0;
+
+ private:
+  friend class TEvalParser;
+  std::vector<std::unique_ptr<TEvalToken>> ChildList;
+};
+
+// The parser of one token's text. A working object: a token creates one for each parse and
+// takes over (moves) the tree it builds.
+class TEvalParser {
+ public:
+  explicit TEvalParser(TEvalToken* Token) : Token(Token) {}
+  ~TEvalParser();
+  TEvalParser(const TEvalParser&) = delete;
+  TEvalParser& operator=(const TEvalParser&) = delete;
+
+  TEvalPart& AddPart(std::string Text, bool IsOperator, std::int32_t Position);
+  // Searched from the last part; -1 when absent.
+  int IndexOfPart(const TEvalPart* Part) const;
+  void DeletePart(const TEvalPart* Part);
+  void ClearParts() { PartList.clear(); }
+  // Raises EListError "List index out of bounds (%d)" outside the list.
+  TEvalPart& Parts(int Index);
+  int PartCount() const { return static_cast<int>(PartList.size()); }
+
+  // Reads one part at Pos (1-based in Text). Raises the parse messages; the position of a
+  // failure is Pos at the moment it is raised.
+  std::string ReadPart(const std::string& Text, int& Pos, bool OperatorMode, bool KeepBrackets);
+  // Parses the owner token's text into Result; false (with the expression's error set) on
+  // failure. Never raises the parse errors.
+  bool Parse();
+
+  void SetErrorMessage(const std::string& Message);
+  std::int32_t GetErrorCode() const;
+  void SetErrorCode(std::int32_t Code);
+  void SetErrorPosition(std::int32_t Position);
+
+  TEvalToken* Token;                   // the owner; not owned
+  std::unique_ptr<TEvalToken> Result;  // the token built by the last parse
+
+ private:
+  bool Fail(const char* Message, std::int32_t Position);
+  bool Classify(const TEvalPart& Part, int Depth);
+  void BuildTree(int Depth);
+  std::string ReadOperand(const std::string& Text, int& Pos, bool KeepBrackets);
+
+  std::vector<TEvalPart> PartList;
+  // What the last ReadPart found besides its text.
+  bool PartBracketed = false;
+  TEvalOperator* PartOperator = nullptr;
+};
+
+// The evaluation order of a parsed tree laid out as a postfix sequence: right operands before
+// left ones, a function's name check before its arguments, each argument left to right. Built
+// once per tree (and again when the operator list changes) and run without recursion.
+class TEvalProgram {
+ public:
+  // Root must be fully parsed.
+  TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expression);
+  std::string Run(TEvalExpression& Expression);
+
+ private:
+  enum StepKind : std::uint8_t {
+    skConstant,
+    skVariable,
+    skEnter,
+    skCall,
+    skBinary,
+    skUnary,
+    skFail
+  };
+  struct Step {
+    StepKind Kind;
+    const TEvalToken* Token;
+    TEvalOperator* Operator;  // skBinary, skUnary
+    const char* Message;      // skFail: the message before the quoted name
+    int ArgCount;             // skCall
+  };
+  [[noreturn]] static void Raise(TEvalExpression& Expression, const std::string& Message,
+                                 std::int32_t Position);
+
+  std::vector<Step> Steps;
+  std::vector<std::string> Values;  // reused between runs
+  std::string Scratch;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The twelve standard operators.
+
+class TPlusOperator : public TEvalOperator {
+ public:
+  explicit TPlusOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+};
+
+class TMinusOperator : public TEvalOperator {
+ public:
+  explicit TMinusOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+};
+
+class TMultiplyOperator : public TEvalOperator {
+ public:
+  explicit TMultiplyOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+};
+
+class TDivideOperator : public TEvalOperator {
+ public:
+  explicit TDivideOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+};
+
+class TNotOperator : public TEvalOperator {
+ public:
+  explicit TNotOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+};
+
+class TAndOperator : public TEvalOperator {
+ public:
+  explicit TAndOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+};
+
+class TOrOperator : public TEvalOperator {
+ public:
+  explicit TOrOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+};
+
+// The comparisons: the left operand chooses between text and number mode.
+class TCompareOperator : public TEvalOperator {
+ public:
+  explicit TCompareOperator(TEvalExpression* Expression);
+  void EvaluateBinary(const std::string& Left, const std::string& Right,
+                      std::string& Result) override;
+  void EvaluateUnary(const std::string& Value, std::string& Result) override;
+  // A is the left operand; texts compare byte-wise as unsigned codes.
+  virtual bool CompareStrings(const std::string& A, const std::string& B) = 0;
+  virtual bool CompareNumbers(long double A, long double B) = 0;
+};
+
+class TMoreOperator : public TCompareOperator {
+ public:
+  explicit TMoreOperator(TEvalExpression* Expression);
+  bool CompareStrings(const std::string& A, const std::string& B) override;
+  bool CompareNumbers(long double A, long double B) override;
+};
+
+class TLessOperator : public TCompareOperator {
+ public:
+  explicit TLessOperator(TEvalExpression* Expression);
+  bool CompareStrings(const std::string& A, const std::string& B) override;
+  bool CompareNumbers(long double A, long double B) override;
+};
+
+class TEqualOperator : public TCompareOperator {
+ public:
+  explicit TEqualOperator(TEvalExpression* Expression);
+  bool CompareStrings(const std::string& A, const std::string& B) override;
+  bool CompareNumbers(long double A, long double B) override;
+};
+
+class TMoreOrEqualOperator : public TCompareOperator {
+ public:
+  explicit TMoreOrEqualOperator(TEvalExpression* Expression);
+  bool CompareStrings(const std::string& A, const std::string& B) override;
+  bool CompareNumbers(long double A, long double B) override;
+};
+
+class TLessOrEqualOperator : public TCompareOperator {
+ public:
+  explicit TLessOrEqualOperator(TEvalExpression* Expression);
+  bool CompareStrings(const std::string& A, const std::string& B) override;
+  bool CompareNumbers(long double A, long double B) override;
+};
+
+// A new expression with the twelve standard operators, in the order + - * / ~ & | > < = >= <=,
+// and no provider. The caller owns it and assigns its provider.
+std::unique_ptr<TEvalExpression> CreateStandardExpression();

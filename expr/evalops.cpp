@@ -1,0 +1,266 @@
+// The twelve standard operators and the factory of an expression equipped with them.
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "expr/errors.h"
+#include "expr/evalimpl.h"
+#include "expr/typecvt.h"
+
+namespace {
+
+// An arithmetic operand as a number: a float text (every decimal integer text and the empty
+// text among them) as it reads, a string constant through its float conversion.
+long double ArithmeticOperand(const std::string& text) {
+  long double value = 0;
+  if (text.empty() || TryTextToFloat(text, value)) return value;
+  if (IsStringConstant(text)) {
+    try {
+      return TextToFloat(ConvertValue(text, vtString, vtFloat));
+    } catch (const Exception&) {
+    }
+  }
+  throw EConvertError(kArithmeticTypecast);
+}
+
+// The value text of an arithmetic result; the floating-point errors are checked here.
+void WriteNumber(long double value, std::string& result) {
+  if (std::isnan(value)) throw EInvalidOp();
+  if (std::isinf(value)) throw EOverflow();
+  result = FloatToValueText(value);
+}
+
+// A logic operand as a truth value: a Boolean (integer) text by its sign, a string constant by
+// its content, a float text by its value truncated toward zero.
+bool LogicOperand(const std::string& text) {
+  std::int32_t integer = 0;
+  if (text.empty()) return false;
+  if (TryTextToInt(text, integer)) return integer > 0;
+  try {
+    if (IsStringConstant(text)) return TextToBool(ConvertValue(text, vtString, vtBoolean));
+    long double ignored;
+    if (TryTextToFloat(text, ignored)) return TextToBool(ConvertValue(text, vtFloat, vtBoolean));
+  } catch (const Exception&) {
+  }
+  throw EConvertError(kLogicTypecast);
+}
+
+void WriteBool(bool value, std::string& result) {
+  result.assign(1, value ? '1' : '0');
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Arithmetic
+
+TPlusOperator::TPlusOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Name = "+";
+  Binary = true;
+  Unary = true;
+  Priority = 3;
+}
+void TPlusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
+                                   std::string& Result) {
+  const long double a = ArithmeticOperand(Left);
+  const long double b = ArithmeticOperand(Right);
+  WriteNumber(a + b, Result);
+}
+void TPlusOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
+  EvaluateBinary("0", Value, Result);
+}
+
+TMinusOperator::TMinusOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Name = "-";
+  Binary = true;
+  Unary = true;
+  Priority = 3;
+}
+void TMinusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
+                                    std::string& Result) {
+  const long double a = ArithmeticOperand(Left);
+  const long double b = ArithmeticOperand(Right);
+  WriteNumber(a - b, Result);
+}
+void TMinusOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
+  EvaluateBinary("0", Value, Result);
+}
+
+TMultiplyOperator::TMultiplyOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Name = "*";
+  Binary = true;
+  Priority = 4;
+}
+void TMultiplyOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
+                                       std::string& Result) {
+  const long double a = ArithmeticOperand(Left);
+  const long double b = ArithmeticOperand(Right);
+  WriteNumber(a * b, Result);
+}
+void TMultiplyOperator::EvaluateUnary(const std::string&, std::string& Result) {
+  Result = "0";
+}
+
+TDivideOperator::TDivideOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Name = "/";
+  Binary = true;
+  Priority = 4;
+}
+void TDivideOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
+                                     std::string& Result) {
+  const long double a = ArithmeticOperand(Left);
+  const long double b = ArithmeticOperand(Right);
+  if (b == 0) {
+    if (a == 0) throw EInvalidOp();
+    throw EZeroDivide();
+  }
+  WriteNumber(a / b, Result);
+}
+void TDivideOperator::EvaluateUnary(const std::string&, std::string& Result) {
+  Result = "0";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Logic
+
+TNotOperator::TNotOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Name = "~";
+  Unary = true;
+  Priority = 6;
+}
+void TNotOperator::EvaluateBinary(const std::string&, const std::string&, std::string&) {}
+void TNotOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
+  WriteBool(!LogicOperand(Value), Result);
+}
+
+TAndOperator::TAndOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Name = "&";
+  Binary = true;
+  Priority = 1;
+}
+void TAndOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
+                                  std::string& Result) {
+  const bool a = LogicOperand(Left);
+  const bool b = LogicOperand(Right);
+  WriteBool(a && b, Result);
+}
+void TAndOperator::EvaluateUnary(const std::string&, std::string&) {}
+
+TOrOperator::TOrOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Name = "|";
+  Binary = true;
+  Priority = 0;
+}
+void TOrOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
+                                 std::string& Result) {
+  const bool a = LogicOperand(Left);
+  const bool b = LogicOperand(Right);
+  WriteBool(a || b, Result);
+}
+void TOrOperator::EvaluateUnary(const std::string&, std::string&) {}
+
+// ---------------------------------------------------------------------------------------------
+// Comparisons
+
+TCompareOperator::TCompareOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
+  Binary = true;
+  Priority = 2;
+}
+
+void TCompareOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
+                                      std::string& Result) {
+  // A string constant (or nothing) on the left compares texts: the right content when the
+  // right operand is a string constant, otherwise the right text as it stands.
+  if (Left.empty() || IsStringConstant(Left)) {
+    const std::string a = UnquoteString(Left);
+    const bool right_constant = IsStringConstant(Right);
+    WriteBool(CompareStrings(a, right_constant ? UnquoteString(Right) : Right), Result);
+    return;
+  }
+  // A number on the left compares numbers.
+  long double a = 0;
+  if (!TryTextToFloat(Left, a)) throw EConvertError(kLogicTypecast);
+  long double b = 0;
+  if (!Right.empty() && !TryTextToFloat(Right, b)) {
+    if (!IsStringConstant(Right)) throw EConvertError(kLogicTypecast);
+    try {
+      b = TextToFloat(ConvertValue(Right, vtString, vtFloat));
+    } catch (const Exception&) {
+      throw EConvertError(kLogicTypecast);
+    }
+  }
+  WriteBool(CompareNumbers(a, b), Result);
+}
+void TCompareOperator::EvaluateUnary(const std::string&, std::string&) {}
+
+TMoreOperator::TMoreOperator(TEvalExpression* Expression) : TCompareOperator(Expression) {
+  Name = ">";
+}
+bool TMoreOperator::CompareStrings(const std::string& A, const std::string& B) {
+  return A > B;
+}
+bool TMoreOperator::CompareNumbers(long double A, long double B) {
+  return A > B;
+}
+
+TLessOperator::TLessOperator(TEvalExpression* Expression) : TCompareOperator(Expression) {
+  Name = "<";
+}
+bool TLessOperator::CompareStrings(const std::string& A, const std::string& B) {
+  return A < B;
+}
+bool TLessOperator::CompareNumbers(long double A, long double B) {
+  return A < B;
+}
+
+TEqualOperator::TEqualOperator(TEvalExpression* Expression) : TCompareOperator(Expression) {
+  Name = "=";
+}
+bool TEqualOperator::CompareStrings(const std::string& A, const std::string& B) {
+  return A == B;
+}
+bool TEqualOperator::CompareNumbers(long double A, long double B) {
+  return A == B;
+}
+
+TMoreOrEqualOperator::TMoreOrEqualOperator(TEvalExpression* Expression)
+    : TCompareOperator(Expression) {
+  Name = ">=";
+}
+bool TMoreOrEqualOperator::CompareStrings(const std::string& A, const std::string& B) {
+  return A >= B;
+}
+bool TMoreOrEqualOperator::CompareNumbers(long double A, long double B) {
+  return A >= B;
+}
+
+TLessOrEqualOperator::TLessOrEqualOperator(TEvalExpression* Expression)
+    : TCompareOperator(Expression) {
+  Name = "<=";
+}
+bool TLessOrEqualOperator::CompareStrings(const std::string& A, const std::string& B) {
+  return A <= B;
+}
+bool TLessOrEqualOperator::CompareNumbers(long double A, long double B) {
+  return A <= B;
+}
+
+std::unique_ptr<TEvalExpression> CreateStandardExpression() {
+  auto expression = std::make_unique<TEvalExpression>();
+  TEvalExpression* e = expression.get();
+  expression->AddOperator(std::make_unique<TPlusOperator>(e));
+  expression->AddOperator(std::make_unique<TMinusOperator>(e));
+  expression->AddOperator(std::make_unique<TMultiplyOperator>(e));
+  expression->AddOperator(std::make_unique<TDivideOperator>(e));
+  expression->AddOperator(std::make_unique<TNotOperator>(e));
+  expression->AddOperator(std::make_unique<TAndOperator>(e));
+  expression->AddOperator(std::make_unique<TOrOperator>(e));
+  expression->AddOperator(std::make_unique<TMoreOperator>(e));
+  expression->AddOperator(std::make_unique<TLessOperator>(e));
+  expression->AddOperator(std::make_unique<TEqualOperator>(e));
+  expression->AddOperator(std::make_unique<TMoreOrEqualOperator>(e));
+  expression->AddOperator(std::make_unique<TLessOrEqualOperator>(e));
+  return expression;
+}
