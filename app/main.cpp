@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFont>
-#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <exception>
@@ -19,6 +18,7 @@
 #include "platform/messages.h"
 #include "platform/messages_qt.h"
 #include "platform/sleep.h"
+#include "platform/windows_qt.h"
 
 std::int32_t SchemeStamp = 0;
 TMainForm* MainForm = nullptr;
@@ -86,11 +86,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), Scheme(std::make_unique
   QFont font("MS Sans Serif");
   font.setPointSize(8);
   setFont(font);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(screen->geometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(*this);
 }
 
 TMainForm::~TMainForm() = default;

@@ -3,17 +3,16 @@
 #include <QFile>
 #include <QFont>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
-#include <QScreen>
 
 #include "app/pictures.h"
 #include "platform/cp1251_qt.h"
 #include "platform/messages_qt.h"
+#include "platform/windows_qt.h"
 
 TwzAboutForm* wzAboutForm = nullptr;
 
@@ -104,11 +103,7 @@ TwzAboutForm::TwzAboutForm(QWidget* parent)
     Labels[i] = label;
   }
 
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame(QPoint(0, 0), size());
-    frame.moveCenter(screen->geometry().center());
-    move(frame.topLeft());
-  }
+  CentreOnScreen(*this);
 }
 
 TwzAboutForm::~TwzAboutForm() = default;

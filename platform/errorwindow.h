@@ -7,7 +7,7 @@
 
 #include "platform/messages.h"
 
-// The installed error window; a process without one gets a window that shows nothing.
+// The installed error window; a process without one writes the message to the standard error.
 IMessageWindow& ErrorWindow();
 // Installs a window (not owned) and returns the previous one; nullptr restores the silent one.
 IMessageWindow* SetErrorWindow(IMessageWindow* window);

@@ -1,11 +1,10 @@
 #include "platform/messages_qt.h"
 
-#include <QGuiApplication>
 #include <QMessageBox>
-#include <QScreen>
 #include <QShowEvent>
 
 #include "platform/cp1251_qt.h"
+#include "platform/windows_qt.h"
 
 namespace {
 
@@ -23,11 +22,7 @@ class CentredMessageBox : public QMessageBox {
  protected:
   void showEvent(QShowEvent* event) override {
     QMessageBox::showEvent(event);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
   }
 };
 

@@ -36,7 +36,7 @@ SeenBox ShowAndInspect(TQtMessageWindow& window, const std::string& text) {
     seen.Buttons = static_cast<int>(box->buttons().size());
     if (!box->buttons().isEmpty()) seen.ButtonText = box->buttons().front()->text();
     seen.Parentless = box->parentWidget() == nullptr;
-    const QPoint middle = QGuiApplication::primaryScreen()->availableGeometry().center();
+    const QPoint middle = QGuiApplication::primaryScreen()->geometry().center();
     seen.Centred = (box->frameGeometry().center() - middle).manhattanLength() <= 1;
     box->buttons().front()->click();
   });
