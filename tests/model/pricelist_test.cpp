@@ -89,6 +89,52 @@ TEST_F(PriceListTest, ReadsEveryFieldOfAProductAndACategory) {
   EXPECT_EQ(product->Category(), List().Categories(0));
 }
 
+TEST_F(PriceListTest, ProductRecordFieldsComeInFileOrder) {
+  // Written by hand, so that the file order is pinned independently of the writer.
+  SchemeWriter w;
+  w.Int(1);
+  w.Str("CODE").Mui({{"0", "name"}}).Str("CAT").Mui({{"0", "unit"}}).Byte(1);
+  w.Int(1).Int(2).Int(3).Int(4).Int(5);
+  w.Ext(6.5L).Ext(7.25L).Ext(8.125L);
+  w.Int(9).Str("pre");
+  w.Int(1).Str("CAT").Mui({{"0", "category"}});
+  List().LoadFromStream(*StreamOf(w));
+  const TSpecProduct* p = List().Products(0);
+  EXPECT_EQ(p->Code, "CODE");
+  EXPECT_EQ(p->GetName(), "name");
+  EXPECT_EQ(p->CategoryCode, "CAT");
+  EXPECT_EQ(p->GetMeasureUnit(), "unit");
+  EXPECT_EQ(p->Available, 1);
+  EXPECT_EQ(p->Width(), 1);
+  EXPECT_EQ(p->Height(), 2);
+  EXPECT_EQ(p->Length(), 3);
+  EXPECT_EQ(p->RackUnits(), 4);
+  EXPECT_EQ(p->Weight, 5);
+  EXPECT_EQ(p->PackageVolume, 6.5L);
+  EXPECT_EQ(p->Price, 7.25L);
+  EXPECT_EQ(p->PriceWithTaxes, 8.125L);
+  EXPECT_EQ(p->OrderingIndex, 9);
+  EXPECT_EQ(p->Prefix, "pre");
+  EXPECT_EQ(List().Categories(0)->GetName(), "category");
+
+  ProductRecord record = Product("CODE", "CAT", "name");
+  record.MeasureUnit = {{"0", "unit"}};
+  record.Available = 1;
+  record.Width = 1;
+  record.Height = 2;
+  record.Length = 3;
+  record.RackUnits = 4;
+  record.Weight = 5;
+  record.PackageVolume = 6.5L;
+  record.Price = 7.25L;
+  record.PriceWithTaxes = 8.125L;
+  record.OrderingIndex = 9;
+  record.Prefix = "pre";
+  SchemeWriter written;
+  WritePriceList(written, {record}, {Category("CAT", "category")});
+  EXPECT_EQ(written.Bytes(), w.Bytes());
+}
+
 TEST_F(PriceListTest, CodesMatchExactlyAndTheFirstMatchWins) {
   Load({Product("AB", "C1", "first"), Product("AB", "C1", "second"), Product("ab", "nope")},
        {Category("C1", "one"), Category("C1", "two")});
