@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang
   qt6-base-dev libjpeg62-turbo-dev libgif-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmuparserx-dev
-  fonts-dejavu-core fonts-liberation xvfb xauth x11-apps imagemagick
+  fonts-dejavu-core fonts-liberation xvfb xauth x11-apps imagemagick locales
 )
 
 missing=()
@@ -23,4 +23,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A comma-separator locale, so that the tests can show that number texts ignore the process
+# locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
 fi
