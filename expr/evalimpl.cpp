@@ -319,7 +319,9 @@ bool TEvalParser::Parse() {
       } catch (const Exception& e) {
         return Fail(e.what(), base + pos);
       }
-      TEvalPart& part = AddPart(std::move(part_text), operator_mode, base + start);
+      // A bracket part stands at its content, the character after the "(".
+      TEvalPart& part =
+          AddPart(std::move(part_text), operator_mode, base + start + (PartBracketed ? 1 : 0));
       part.Bracketed = PartBracketed;
       part.Operator = PartOperator;
       while (Within(text, pos) && IsBlank(At(text, pos))) ++pos;
