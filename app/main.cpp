@@ -46,7 +46,12 @@ void ShowAndPaint(QWidget* window) {
 
 // Reports an error that left the run and ends the program with a failure status.
 void ReportFatalError(const char* message) {
-  ShowError(message);
+  // Shown first: once the loop is told to exit, no modal window can run.
+  try {
+    ShowError(message);
+  } catch (...) {
+    // The error window itself failed: the failure status still reports the error.
+  }
   QCoreApplication::exit(1);
 }
 
