@@ -18,8 +18,8 @@ const char* const kDefaultServiceStrings[kServiceStringCount] = {
     "Close",
     "Export",
     "Preview",
-    "This screen contains the automatically generated list of products based on the answers "
-    "you've given on the previous screens.",
+    ("This screen contains the automatically generated list of products based on the answers "
+     "you've given on the previous screens."),
     "Invalid number (%s).",
     "Invalid integer number(%s).",
     "Value of '%s' should not be greater than %f.",

@@ -52,8 +52,8 @@ std::vector<MuiRecord> ServiceStrings() {
       "Закрыть",
       "Экспорт",
       "Просмотр",
-      "На этом экране приведён список изделий, составленный по вашим ответам на предыдущих "
-      "экранах.",
+      ("На этом экране приведён список изделий, составленный по вашим ответам на предыдущих "
+       "экранах."),
       "Неверное число (%s).",
       "Неверное целое число (%s).",
       "Значение '%s' не должно быть больше %f.",
@@ -89,8 +89,8 @@ std::vector<MuiRecord> ServiceStrings() {
       "Close",
       "Export",
       "Preview",
-      "This screen contains the automatically generated list of products based on the answers "
-      "you've given on the previous screens.",
+      ("This screen contains the automatically generated list of products based on the answers "
+       "you've given on the previous screens."),
       "Invalid number (%s).",
       "Invalid integer number(%s).",
       "Value of '%s' should not be greater than %f.",
