@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "expr/errors.h"
+#include "model/ownedlist.h"
 #include "model/pricelist.h"
 #include "model/report.h"
 #include "model/resource.h"
@@ -59,38 +60,6 @@ constexpr std::uint32_t kReportMinSize = 14;        // Str, Word, 5 band Words
 constexpr std::uint32_t kScreenMinSize = 4;         // Mui, Mui, Word
 constexpr std::uint32_t kDecisionPointMinSize = 4;  // Str, Word
 constexpr std::uint32_t kActionMinSize = 9;         // Byte, 4 Str
-
-unsigned char FoldLatin(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
-// Index of the object in an owned list, searched from the last; -1 when absent.
-template <typename T>
-int IndexOfObject(const std::vector<std::unique_ptr<T>>& list, const T* object) {
-  for (std::size_t i = list.size(); i-- > 0;) {
-    if (list[i].get() == object) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-template <typename T>
-T* ElementAt(const std::vector<std::unique_ptr<T>>& list, int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= list.size()) RaiseListIndexError(index);
-  return list[static_cast<std::size_t>(index)].get();
-}
-
-template <typename T>
-void DeleteObject(std::vector<std::unique_ptr<T>>& list, T* object) {
-  int index = IndexOfObject(list, object);
-  if (index >= 0) list.erase(list.begin() + index);
-}
-
-// Frees every element, first to last, then empties the list.
-template <typename T>
-void ClearList(std::vector<std::unique_ptr<T>>& list) {
-  for (auto& element : list) element.reset();
-  list.clear();
-}
 
 // The count that precedes a section: an Int, where 0 or less means no records.
 int ReadSectionCount(TSpecDataStream& stream, std::uint32_t minRecordSize) {

@@ -6,6 +6,7 @@
 
 #include "expr/errors.h"
 #include "model/core.h"
+#include "model/ownedlist.h"
 #include "model/saver.h"
 
 namespace {
@@ -17,10 +18,6 @@ constexpr std::uint32_t kConditionMinSize = 2;   // Str
 
 bool IsKnownValueType(TValueType type) {
   return type <= vtBoolean;
-}
-
-unsigned char FoldLatin(unsigned char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
 }
 
 }  // namespace
@@ -127,15 +124,11 @@ TSpecAnswer* TSpecQuestion::AddAnswer() {
 }
 
 int TSpecQuestion::IndexOfAnswer(const TSpecAnswer* answer) const {
-  for (int i = AnswerCount() - 1; i >= 0; --i) {
-    if (FAnswers[static_cast<std::size_t>(i)].get() == answer) return i;
-  }
-  return -1;
+  return IndexOfObject(FAnswers, answer);
 }
 
 void TSpecQuestion::DeleteAnswer(TSpecAnswer* answer) {
-  int index = IndexOfAnswer(answer);
-  if (index >= 0) FAnswers.erase(FAnswers.begin() + index);
+  DeleteObject(FAnswers, answer);
 }
 
 void TSpecQuestion::ClearAnswers() {
@@ -143,8 +136,7 @@ void TSpecQuestion::ClearAnswers() {
 }
 
 TSpecAnswer* TSpecQuestion::Answers(int index) const {
-  if (index < 0 || index >= AnswerCount()) RaiseListIndexError(index);
-  return FAnswers[static_cast<std::size_t>(index)].get();
+  return ElementAt(FAnswers, index);
 }
 
 TSpecAnswer* TSpecQuestion::FindAnswerByText(const std::string& text) const {
@@ -249,15 +241,11 @@ TSpecOption* TSpecDecisionPoint::InsertOption() {
 }
 
 int TSpecDecisionPoint::IndexOfOption(const TSpecOption* option) const {
-  for (int i = OptionCount() - 1; i >= 0; --i) {
-    if (FOptions[static_cast<std::size_t>(i)].get() == option) return i;
-  }
-  return -1;
+  return IndexOfObject(FOptions, option);
 }
 
 void TSpecDecisionPoint::DeleteOption(TSpecOption* option) {
-  int index = IndexOfOption(option);
-  if (index >= 0) FOptions.erase(FOptions.begin() + index);
+  DeleteObject(FOptions, option);
 }
 
 void TSpecDecisionPoint::ClearOptions() {
@@ -265,8 +253,7 @@ void TSpecDecisionPoint::ClearOptions() {
 }
 
 TSpecOption* TSpecDecisionPoint::Options(int index) const {
-  if (index < 0 || index >= OptionCount()) RaiseListIndexError(index);
-  return FOptions[static_cast<std::size_t>(index)].get();
+  return ElementAt(FOptions, index);
 }
 
 void TSpecDecisionPoint::LoadFromStream(TSpecDataStream& stream) {

@@ -45,7 +45,7 @@ std::string Quoted(std::string_view text) {
 }
 
 std::vector<MuiRecord> ServiceStrings() {
-  const char* const ru[34] = {
+  const char* const ru[kServiceStringCount] = {
       "Дата актуализации:",
       "<< Назад",
       "Далее >>",
@@ -82,45 +82,10 @@ std::vector<MuiRecord> ServiceStrings() {
       "Горизонтали:",
       "Вертикали:",
   };
-  const char* const en[34] = {
-      "Actualization date:",
-      "<< Back",
-      "Next >>",
-      "Close",
-      "Export",
-      "Preview",
-      ("This screen contains the automatically generated list of products based on the answers "
-       "you've given on the previous screens."),
-      "Invalid number (%s).",
-      "Invalid integer number(%s).",
-      "Value of '%s' should not be greater than %f.",
-      "Value of '%s' should not be less than %f.",
-      "Value of '%s' should not be greater than %d.",
-      "Value of '%s' should not be less than %d.",
-      "Sum, UAH:",
-      "VAT, UAH:",
-      "Total, UAH:",
-      "Total Weight:",
-      "Total Volume:",
-      "Rackmount Units:",
-      "Width:",
-      "Height:",
-      "Length:",
-      "Code",
-      "Name",
-      "Quantity",
-      "Price",
-      "Sum",
-      "Error during calculation",
-      "Exporting to Excel. Please wait...",
-      "Total Volume, l:",
-      "Save current state of specification",
-      "Load stored state of specification",
-      "Horizontals:",
-      "Verticals:",
-  };
   std::vector<MuiRecord> strings;
-  for (int i = 0; i < 34; ++i) strings.push_back(Text(ru[i], en[i]));
+  for (int i = 0; i < kServiceStringCount; ++i) {
+    strings.push_back(Text(ru[i], kDefaultServiceStrings[i]));
+  }
   return strings;
 }
 
