@@ -562,3 +562,23 @@ TEST(Template, ResourceNamesAreCheckedWhileTheSectionIsRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Template, DeletingAResourceRemovesEveryReferenceToItFirst) {
+  TSpecTemplate templ;
+  Load(templ,
+       WithResources(
+           {{"A", "", 0, "", {"B", "B", "C"}}, {"B", "", 0, "", {"B"}}, {"C", "", 0, "", {"B"}}}));
+  TSpecResource* a = templ.Resources(0);
+  TSpecResource* c = templ.Resources(2);
+  templ.DeleteResource(templ.Resources(1));
+  ASSERT_EQ(templ.ResourceCount(), 2);
+  ASSERT_EQ(a->DependencyCount(), 1);
+  EXPECT_EQ(a->Dependencies(0), c);
+  EXPECT_EQ(c->DependencyCount(), 0);
+  templ.ClearResources();
+  EXPECT_EQ(templ.ResourceCount(), 0);
+}
+
+}  // namespace
