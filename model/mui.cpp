@@ -205,6 +205,8 @@ int TSpecMuiManager::RegisterString(TSpecMuiString* string) {
   if (!string) return -1;
   Compact();
   if (string->FRegistered && string->FManager == this) return static_cast<int>(string->FSlot);
+  // A string is registered with one manager at a time.
+  string->Unregister();
   string->FManager = this;
   string->FRegistered = true;
   string->FSlot = Strings.size();

@@ -157,6 +157,15 @@ TEST(MuiManager, RegistrationFollowsTheLifetimeOfTheStrings) {
   EXPECT_EQ(manager.IndexOfString(&late), 2);
 }
 
+TEST(MuiManager, RegisteringWithAnotherManagerMovesTheString) {
+  TSpecMuiManager first;
+  TSpecMuiManager second;
+  TSpecMuiString string(&first);
+  EXPECT_EQ(second.RegisterString(&string), 0);
+  EXPECT_EQ(first.StringCount(), 0);
+  EXPECT_EQ(string.Manager(), &second);
+}
+
 TEST(MuiManager, StringsOutlivingTheirManagerAreLeftUnregistered) {
   auto manager = std::make_unique<TSpecMuiManager>();
   TSpecMuiString string(manager.get());
