@@ -1,8 +1,8 @@
 #pragma once
 
 // Operations shared by the owned lists of the scheme model (a std::vector of std::unique_ptr):
-// look-up by identity from the last element, the index accessor that raises the list error,
-// delete by identity and clear.
+// look-up by identity from the last element, the index accessors (raising the list error or
+// answering nil), delete by identity and clear.
 
 #include <cstddef>
 #include <memory>
@@ -23,6 +23,13 @@ int IndexOfObject(const std::vector<std::unique_ptr<T>>& list, const T* object) 
 template <typename T>
 T* ElementAt(const std::vector<std::unique_ptr<T>>& list, int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= list.size()) RaiseListIndexError(index);
+  return list[static_cast<std::size_t>(index)].get();
+}
+
+// Element i; nil outside the list.
+template <typename T>
+T* ElementOrNull(const std::vector<std::unique_ptr<T>>& list, int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return nullptr;
   return list[static_cast<std::size_t>(index)].get();
 }
 

@@ -1,29 +1,10 @@
 #include "model/pricelist.h"
 
 #include "model/core.h"
+#include "model/ownedlist.h"
 #include "model/saver.h"
 
 namespace {
-
-template <typename T>
-int IndexOfObject(const std::vector<std::unique_ptr<T>>& list, const T* object) {
-  for (std::size_t i = list.size(); i-- > 0;) {
-    if (list[i].get() == object) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-template <typename T>
-void DeleteObject(std::vector<std::unique_ptr<T>>& list, T* object) {
-  int index = IndexOfObject(list, object);
-  if (index >= 0) list.erase(list.begin() + index);
-}
-
-template <typename T>
-T* ElementAt(const std::vector<std::unique_ptr<T>>& list, int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= list.size()) RaiseListIndexError(index);
-  return list[static_cast<std::size_t>(index)].get();
-}
 
 template <typename T>
 T* FindByCode(const std::vector<std::unique_ptr<T>>& list, const std::string& code) {

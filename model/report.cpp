@@ -2,6 +2,7 @@
 
 #include "expr/errors.h"
 #include "model/core.h"
+#include "model/ownedlist.h"
 #include "model/saver.h"
 
 namespace {
@@ -14,15 +15,6 @@ TSpecBorderSide ReadSide(TSpecDataStream& stream) {
   return side;
 }
 
-// Index of that very object, searched from the last element; the object is never touched.
-template <typename T>
-int IndexOfObject(const std::vector<std::unique_ptr<T>>& list, const T* object) {
-  for (std::size_t i = list.size(); i-- > 0;) {
-    if (list[i].get() == object) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 // The index of a live element of the list: the hint when it still points at the element, else
 // the search (elements are unique, so both give the same index).
 template <typename T>
@@ -32,12 +24,6 @@ int PositionWithHint(const std::vector<std::unique_ptr<T>>& list, const T* eleme
   int index = IndexOfObject(list, element);
   if (index >= 0) hint = static_cast<std::size_t>(index);
   return index;
-}
-
-template <typename T>
-T* ElementOrNull(const std::vector<std::unique_ptr<T>>& list, int index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= list.size()) return nullptr;
-  return list[static_cast<std::size_t>(index)].get();
 }
 
 }  // namespace
