@@ -61,6 +61,28 @@ TEvalOperator* ReadOperatorName(const TEvalExpression& expression, const std::st
   return op;
 }
 
+// Tokens are parsed one after the other. The working lists of a parse and the result token of
+// a single part are kept for the next parse, so that parsing allocates little more than the
+// tree it builds.
+thread_local std::vector<TEvalPart> spare_parts;
+thread_local std::unique_ptr<TEvalToken> spare_token;
+thread_local std::vector<std::unique_ptr<TEvalToken>> spare_operands;
+thread_local std::vector<const TEvalPart*> spare_operators;
+
+std::unique_ptr<TEvalToken> NewToken(TEvalExpression* expression, TEvalToken* parent,
+                                     std::string text, std::int32_t position) {
+  if (!spare_token)
+    return std::make_unique<TEvalToken>(expression, parent, std::move(text), position);
+  std::unique_ptr<TEvalToken> token = std::move(spare_token);
+  token->Expression = expression;
+  token->Parent = parent;
+  token->Text = std::move(text);
+  token->Position = position;
+  token->Kind = tkUnparsed;
+  token->Depth = 0;
+  return token;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -133,7 +155,7 @@ TEvalToken* TEvalToken::CloneChild(const TEvalToken& Source) {
 
 bool TEvalToken::Parse() {
   if (Kind != tkUnparsed) return true;
-  ClearChildren();
+  if (!ChildList.empty()) ClearChildren();
   TEvalParser parser(this);
   if (!parser.Parse()) return false;
   TEvalToken& result = *parser.Result;
@@ -144,12 +166,14 @@ bool TEvalToken::Parse() {
   ChildList = std::move(result.ChildList);
   result.ChildList.clear();
   for (auto& child : ChildList) child->Parent = this;
+  if (!spare_token) spare_token = std::move(parser.Result);
   return true;
 }
 
 bool TEvalToken::ParseChildren() {
   bool ok = true;
   std::vector<TEvalToken*> pending;
+  pending.reserve(16);
   for (auto it = ChildList.rbegin(); it != ChildList.rend(); ++it) pending.push_back(it->get());
   while (!pending.empty()) {
     TEvalToken* token = pending.back();
@@ -181,7 +205,14 @@ std::string TEvalToken::Evaluate() {
 // ---------------------------------------------------------------------------------------------
 // TEvalParser
 
-TEvalParser::~TEvalParser() = default;
+TEvalParser::TEvalParser(TEvalToken* Token) : Token(Token) {
+  PartList.swap(spare_parts);
+}
+
+TEvalParser::~TEvalParser() {
+  PartList.clear();
+  if (PartList.capacity() > spare_parts.capacity()) PartList.swap(spare_parts);
+}
 
 TEvalPart& TEvalParser::AddPart(std::string Text, bool IsOperator, std::int32_t Position) {
   TEvalPart& part = PartList.emplace_back();
@@ -297,25 +328,30 @@ bool TEvalParser::Parse() {
   int depth = Token->Depth;
   if (GetErrorCode() == 0 && depth > kMaxNesting) return Fail(kTooDeeplyNested, Token->Position);
 
-  std::string text = Token->Text;
+  // The text of the current pass: the token's own text, or the content of the brackets
+  // stripped so far (kept in `stripped`).
+  const std::string* text = &Token->Text;
+  std::string stripped;
   std::int32_t base = Token->Position - 1;
-  std::string previous;
-  for (;;) {
-    std::size_t end = text.size();
-    while (end > 0 && IsBlank(text[end - 1])) --end;
+  for (bool first_pass = true;; first_pass = false) {
+    std::size_t end = text->size();
+    while (end > 0 && IsBlank((*text)[end - 1])) --end;
     std::size_t begin = 0;
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    if (begin > 0 || end < text.size()) text = text.substr(begin, end - begin);
+    while (begin < end && IsBlank((*text)[begin])) ++begin;
+    if (begin > 0 || end < text->size()) {
+      stripped = text->substr(begin, end - begin);
+      text = &stripped;
+    }
     base += static_cast<std::int32_t>(begin);
 
     PartList.clear();
     int pos = 1;
     bool operator_mode = false;
-    while (Within(text, pos) && GetErrorCode() == 0) {
+    while (Within(*text, pos) && GetErrorCode() == 0) {
       const int start = pos;
       std::string part_text;
       try {
-        part_text = ReadPart(text, pos, operator_mode, false);
+        part_text = ReadPart(*text, pos, operator_mode, false);
       } catch (const Exception& e) {
         return Fail(e.what(), base + pos);
       }
@@ -324,32 +360,34 @@ bool TEvalParser::Parse() {
           AddPart(std::move(part_text), operator_mode, base + start + (PartBracketed ? 1 : 0));
       part.Bracketed = PartBracketed;
       part.Operator = PartOperator;
-      while (Within(text, pos) && IsBlank(At(text, pos))) ++pos;
+      while (Within(*text, pos) && IsBlank(At(*text, pos))) ++pos;
       operator_mode = !operator_mode;
     }
-    // A single bracket part is parsed again without its brackets, until none is left. Any other
-    // single part would read the same once more.
-    if (PartList.size() != 1 || !PartList[0].Bracketed || PartList[0].Text == previous) break;
+    // A single bracket part is parsed again without its brackets, until none is left; any other
+    // single part would read the same once more. The content differs from the text of its pass
+    // (it is shorter), except for the empty content of "()" in the first pass, which stays.
+    if (PartList.size() != 1 || !PartList[0].Bracketed) break;
+    if (first_pass && PartList[0].Text.empty()) break;
     if (++depth > kMaxNesting) return Fail(kTooDeeplyNested, PartList[0].Position);
-    previous = PartList[0].Text;
-    text = std::move(PartList[0].Text);
+    stripped = std::move(PartList[0].Text);
+    text = &stripped;
     base = PartList[0].Position - 1;
   }
 
   if (PartList.empty()) AddPart("\"\"", false, base + 1);
   if (PartList.size() % 2 == 0)
-    return Fail(kOperatorWithoutOperand, base + static_cast<std::int32_t>(text.size()));
+    return Fail(kOperatorWithoutOperand, base + static_cast<std::int32_t>(text->size()));
   if (PartList.size() == 1) return Classify(PartList[0], depth);
   BuildTree(depth);
   return true;
 }
 
-bool TEvalParser::Classify(const TEvalPart& Part, int Depth) {
+bool TEvalParser::Classify(TEvalPart& Part, int Depth) {
   TEvalExpression* expression = Token->Expression;
-  Result = std::make_unique<TEvalToken>(expression, Token->Parent, Part.Text, Part.Position);
+  Result = NewToken(expression, Token->Parent, std::move(Part.Text), Part.Position);
   TEvalToken& result = *Result;
   result.Depth = Depth;
-  const std::string& text = Part.Text;
+  std::string& text = result.Text;
   const char first = text.empty() ? '\0' : text[0];
   if (text.empty() || first == '"' || first == '.' || IsDigit(first)) {
     result.Kind = tkConstant;
@@ -357,22 +395,26 @@ bool TEvalParser::Classify(const TEvalPart& Part, int Depth) {
   }
   if (IsIdentifierStart(static_cast<unsigned char>(first))) {
     int pos = 1;
-    std::string name = ReadIdentifier(text, pos);
+    while (Within(text, pos) && IsIdentifierChar(static_cast<unsigned char>(At(text, pos)))) ++pos;
     if (!Within(text, pos)) {
       result.Kind = tkVariable;
-      result.Text = std::move(name);
       return true;
     }
-    if (At(text, pos) != '(') return Fail(kInvalidCharacter, Part.Position + pos - 1);
+    if (At(text, pos) != '(') {
+      Result.reset();
+      return Fail(kInvalidCharacter, Part.Position + pos - 1);
+    }
+    // The arguments are read from the part's text, the name stays.
+    const std::string call = std::move(text);
+    text = call.substr(0, static_cast<std::size_t>(pos) - 1);
     result.Kind = tkFunction;
-    result.Text = std::move(name);
     ++pos;
     try {
-      while (Within(text, pos) && At(text, pos) != ')') {
+      while (Within(call, pos) && At(call, pos) != ')') {
         const int start = pos;
-        std::string argument = ReadExpressionPart(text, pos);
+        std::string argument = ReadExpressionPart(call, pos);
         result.AddChild(std::move(argument), Part.Position + start - 1)->Depth = Depth + 1;
-        if (Within(text, pos) && At(text, pos) == ',') ++pos;
+        if (Within(call, pos) && At(call, pos) == ',') ++pos;
       }
     } catch (const Exception& e) {
       return Fail(e.what(), Part.Position + pos - 1);
@@ -380,9 +422,10 @@ bool TEvalParser::Classify(const TEvalPart& Part, int Depth) {
     return true;
   }
   if (expression->IsUnaryOperator(std::string(1, first))) {
+    std::string operand = text.substr(1);
     result.Kind = tkOperator;
     result.Text.assign(1, first);
-    result.AddChild(text.substr(1), Part.Position + 1)->Depth = Depth + 1;
+    result.AddChild(std::move(operand), Part.Position + 1)->Depth = Depth + 1;
     return true;
   }
   Result.reset();
@@ -394,8 +437,10 @@ void TEvalParser::BuildTree(int Depth) {
   // associates to the left: the operator-precedence reduction below builds exactly that tree
   // in one pass, however long the chain.
   TEvalExpression* expression = Token->Expression;
-  std::vector<std::unique_ptr<TEvalToken>> operands;
-  std::vector<const TEvalPart*> operators;
+  std::vector<std::unique_ptr<TEvalToken>>& operands = spare_operands;
+  std::vector<const TEvalPart*>& operators = spare_operators;
+  operands.clear();
+  operators.clear();
   auto reduce = [&] {
     const TEvalPart& op = *operators.back();
     operators.pop_back();
@@ -414,9 +459,10 @@ void TEvalParser::BuildTree(int Depth) {
     operands.push_back(std::move(node));
   };
   for (std::size_t i = 0; i < PartList.size(); ++i) {
-    const TEvalPart& part = PartList[i];
+    TEvalPart& part = PartList[i];
     if (i % 2 == 0) {
-      auto leaf = std::make_unique<TEvalToken>(expression, nullptr, part.Text, part.Position);
+      auto leaf =
+          std::make_unique<TEvalToken>(expression, nullptr, std::move(part.Text), part.Position);
       leaf->Depth = Depth + (part.Bracketed ? 1 : 0);
       operands.push_back(std::move(leaf));
       continue;
@@ -427,6 +473,7 @@ void TEvalParser::BuildTree(int Depth) {
   }
   while (!operators.empty()) reduce();
   Result = std::move(operands.back());
+  operands.pop_back();
   Result->Parent = Token->Parent;
 }
 

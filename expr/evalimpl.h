@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "expr/eval.h"
@@ -92,6 +93,16 @@ class TEvalOperator {
   bool Binary = false;          // may stand between two operands
   bool Unary = false;           // may stand before one operand
   std::int32_t Priority = 0;    // the lower, the more loosely the operator binds
+
+ protected:
+  // For descendants that fix their shape at construction.
+  TEvalOperator(TEvalExpression* Expression, std::string Name, bool Binary, bool Unary,
+                std::int32_t Priority)
+      : Expression(Expression),
+        Name(std::move(Name)),
+        Binary(Binary),
+        Unary(Unary),
+        Priority(Priority) {}
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -167,7 +178,7 @@ class TEvalToken {
 // takes over (moves) the tree it builds.
 class TEvalParser {
  public:
-  explicit TEvalParser(TEvalToken* Token) : Token(Token) {}
+  explicit TEvalParser(TEvalToken* Token);
   ~TEvalParser();
   TEvalParser(const TEvalParser&) = delete;
   TEvalParser& operator=(const TEvalParser&) = delete;
@@ -198,7 +209,7 @@ class TEvalParser {
 
  private:
   bool Fail(const char* Message, std::int32_t Position);
-  bool Classify(const TEvalPart& Part, int Depth);
+  bool Classify(TEvalPart& Part, int Depth);
   void BuildTree(int Depth);
   std::string ReadOperand(const std::string& Text, int& Pos, bool KeepBrackets);
 
@@ -304,7 +315,8 @@ class TOrOperator : public TEvalOperator {
 // The comparisons: the left operand chooses between text and number mode.
 class TCompareOperator : public TEvalOperator {
  public:
-  explicit TCompareOperator(TEvalExpression* Expression);
+  // Binary, priority 2; the descendants give the name.
+  explicit TCompareOperator(TEvalExpression* Expression, std::string Name = std::string());
   void EvaluateBinary(const std::string& Left, const std::string& Right,
                       std::string& Result) override;
   void EvaluateUnary(const std::string& Value, std::string& Result) override;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "expr/errors.h"
 #include "expr/evalimpl.h"
@@ -56,12 +57,8 @@ void WriteBool(bool value, std::string& result) {
 // ---------------------------------------------------------------------------------------------
 // Arithmetic
 
-TPlusOperator::TPlusOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Name = "+";
-  Binary = true;
-  Unary = true;
-  Priority = 3;
-}
+TPlusOperator::TPlusOperator(TEvalExpression* Expression)
+    : TEvalOperator(Expression, "+", true, true, 3) {}
 void TPlusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                    std::string& Result) {
   const long double a = ArithmeticOperand(Left);
@@ -72,12 +69,8 @@ void TPlusOperator::EvaluateUnary(const std::string& Value, std::string& Result)
   EvaluateBinary("0", Value, Result);
 }
 
-TMinusOperator::TMinusOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Name = "-";
-  Binary = true;
-  Unary = true;
-  Priority = 3;
-}
+TMinusOperator::TMinusOperator(TEvalExpression* Expression)
+    : TEvalOperator(Expression, "-", true, true, 3) {}
 void TMinusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                     std::string& Result) {
   const long double a = ArithmeticOperand(Left);
@@ -88,11 +81,8 @@ void TMinusOperator::EvaluateUnary(const std::string& Value, std::string& Result
   EvaluateBinary("0", Value, Result);
 }
 
-TMultiplyOperator::TMultiplyOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Name = "*";
-  Binary = true;
-  Priority = 4;
-}
+TMultiplyOperator::TMultiplyOperator(TEvalExpression* Expression)
+    : TEvalOperator(Expression, "*", true, false, 4) {}
 void TMultiplyOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                        std::string& Result) {
   const long double a = ArithmeticOperand(Left);
@@ -100,14 +90,11 @@ void TMultiplyOperator::EvaluateBinary(const std::string& Left, const std::strin
   WriteNumber(a * b, Result);
 }
 void TMultiplyOperator::EvaluateUnary(const std::string&, std::string& Result) {
-  Result = "0";
+  WriteBool(false, Result);
 }
 
-TDivideOperator::TDivideOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Name = "/";
-  Binary = true;
-  Priority = 4;
-}
+TDivideOperator::TDivideOperator(TEvalExpression* Expression)
+    : TEvalOperator(Expression, "/", true, false, 4) {}
 void TDivideOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                      std::string& Result) {
   const long double a = ArithmeticOperand(Left);
@@ -119,27 +106,21 @@ void TDivideOperator::EvaluateBinary(const std::string& Left, const std::string&
   WriteNumber(a / b, Result);
 }
 void TDivideOperator::EvaluateUnary(const std::string&, std::string& Result) {
-  Result = "0";
+  WriteBool(false, Result);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Logic
 
-TNotOperator::TNotOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Name = "~";
-  Unary = true;
-  Priority = 6;
-}
+TNotOperator::TNotOperator(TEvalExpression* Expression)
+    : TEvalOperator(Expression, "~", false, true, 6) {}
 void TNotOperator::EvaluateBinary(const std::string&, const std::string&, std::string&) {}
 void TNotOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
   WriteBool(!LogicOperand(Value), Result);
 }
 
-TAndOperator::TAndOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Name = "&";
-  Binary = true;
-  Priority = 1;
-}
+TAndOperator::TAndOperator(TEvalExpression* Expression)
+    : TEvalOperator(Expression, "&", true, false, 1) {}
 void TAndOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                   std::string& Result) {
   const bool a = LogicOperand(Left);
@@ -148,11 +129,8 @@ void TAndOperator::EvaluateBinary(const std::string& Left, const std::string& Ri
 }
 void TAndOperator::EvaluateUnary(const std::string&, std::string&) {}
 
-TOrOperator::TOrOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Name = "|";
-  Binary = true;
-  Priority = 0;
-}
+TOrOperator::TOrOperator(TEvalExpression* Expression)
+    : TEvalOperator(Expression, "|", true, false, 0) {}
 void TOrOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                  std::string& Result) {
   const bool a = LogicOperand(Left);
@@ -164,10 +142,8 @@ void TOrOperator::EvaluateUnary(const std::string&, std::string&) {}
 // ---------------------------------------------------------------------------------------------
 // Comparisons
 
-TCompareOperator::TCompareOperator(TEvalExpression* Expression) : TEvalOperator(Expression) {
-  Binary = true;
-  Priority = 2;
-}
+TCompareOperator::TCompareOperator(TEvalExpression* Expression, std::string Name)
+    : TEvalOperator(Expression, std::move(Name), true, false, 2) {}
 
 void TCompareOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                       std::string& Result) {
@@ -195,9 +171,7 @@ void TCompareOperator::EvaluateBinary(const std::string& Left, const std::string
 }
 void TCompareOperator::EvaluateUnary(const std::string&, std::string&) {}
 
-TMoreOperator::TMoreOperator(TEvalExpression* Expression) : TCompareOperator(Expression) {
-  Name = ">";
-}
+TMoreOperator::TMoreOperator(TEvalExpression* Expression) : TCompareOperator(Expression, ">") {}
 bool TMoreOperator::CompareStrings(const std::string& A, const std::string& B) {
   return A > B;
 }
@@ -205,9 +179,7 @@ bool TMoreOperator::CompareNumbers(long double A, long double B) {
   return A > B;
 }
 
-TLessOperator::TLessOperator(TEvalExpression* Expression) : TCompareOperator(Expression) {
-  Name = "<";
-}
+TLessOperator::TLessOperator(TEvalExpression* Expression) : TCompareOperator(Expression, "<") {}
 bool TLessOperator::CompareStrings(const std::string& A, const std::string& B) {
   return A < B;
 }
@@ -215,9 +187,7 @@ bool TLessOperator::CompareNumbers(long double A, long double B) {
   return A < B;
 }
 
-TEqualOperator::TEqualOperator(TEvalExpression* Expression) : TCompareOperator(Expression) {
-  Name = "=";
-}
+TEqualOperator::TEqualOperator(TEvalExpression* Expression) : TCompareOperator(Expression, "=") {}
 bool TEqualOperator::CompareStrings(const std::string& A, const std::string& B) {
   return A == B;
 }
@@ -226,9 +196,7 @@ bool TEqualOperator::CompareNumbers(long double A, long double B) {
 }
 
 TMoreOrEqualOperator::TMoreOrEqualOperator(TEvalExpression* Expression)
-    : TCompareOperator(Expression) {
-  Name = ">=";
-}
+    : TCompareOperator(Expression, ">=") {}
 bool TMoreOrEqualOperator::CompareStrings(const std::string& A, const std::string& B) {
   return A >= B;
 }
@@ -237,9 +205,7 @@ bool TMoreOrEqualOperator::CompareNumbers(long double A, long double B) {
 }
 
 TLessOrEqualOperator::TLessOrEqualOperator(TEvalExpression* Expression)
-    : TCompareOperator(Expression) {
-  Name = "<=";
-}
+    : TCompareOperator(Expression, "<=") {}
 bool TLessOrEqualOperator::CompareStrings(const std::string& A, const std::string& B) {
   return A <= B;
 }
