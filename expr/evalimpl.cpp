@@ -83,6 +83,27 @@ std::unique_ptr<TEvalToken> NewToken(TEvalExpression* expression, TEvalToken* pa
   return token;
 }
 
+// The kind of a text that is one bare identifier (a variable) or one numeric constant, which
+// the parser would read as a single part and classify so; tkUnparsed for any other text.
+TEvalTokenKind PlainOperandKind(const std::string& text) {
+  if (text.empty()) return tkUnparsed;
+  const unsigned char first = static_cast<unsigned char>(text[0]);
+  if (IsIdentifierStart(first)) {
+    for (const char c : text)
+      if (!IsIdentifierChar(static_cast<unsigned char>(c))) return tkUnparsed;
+    return tkVariable;
+  }
+  int separators = 0;
+  for (const char c : text) {
+    if (c == '.') {
+      ++separators;
+    } else if (!IsDigit(c)) {
+      return tkUnparsed;
+    }
+  }
+  return separators <= 1 ? tkConstant : tkUnparsed;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -156,6 +177,13 @@ TEvalToken* TEvalToken::CloneChild(const TEvalToken& Source) {
 bool TEvalToken::Parse() {
   if (Kind != tkUnparsed) return true;
   if (!ChildList.empty()) ClearChildren();
+  if (Expression->ErrorCode == 0 && Depth <= kMaxNesting) {
+    const TEvalTokenKind plain = PlainOperandKind(Text);
+    if (plain != tkUnparsed) {
+      Kind = plain;
+      return true;
+    }
+  }
   TEvalParser parser(this);
   if (!parser.Parse()) return false;
   TEvalToken& result = *parser.Result;
