@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "model/core.h"
 #include "model/saver.h"
@@ -138,8 +140,12 @@ TSpecOptionInfo::~TSpecOptionInfo() {
 }
 
 void TSpecOptionInfo::UpdatePosition() {
+  PlaceAtRow(FElement->IndexOfInfo(this));
+}
+
+void TSpecOptionInfo::PlaceAtRow(int32_t Row) {
   FPoint->SetX(FElement->Width() - 1);
-  FPoint->SetY(kFirstOptionY + kRowHeight * FElement->IndexOfInfo(this));
+  FPoint->SetY(kFirstOptionY + kRowHeight * Row);
 }
 
 std::string TSpecOptionInfo::GetCaption() const {
@@ -230,16 +236,49 @@ void TSpecDecisionElement::SyncOptionOrder(TSpecOption* Option) {
   }
 }
 
+// The searches of the three steps are answered from hash tables, so that a decision point
+// with many options is brought in line in linear time; the model holds each option once, and
+// while the element does too, the tables give exactly what the searches give.
 void TSpecDecisionElement::SyncOptions() {
   if (FModel == nullptr) return;
+  const int32_t ModelCount = FModel->OptionCount();
+  std::unordered_set<const TSpecOption*> InModel;
+  InModel.reserve(static_cast<size_t>(ModelCount));
+  for (int32_t K = 0; K < ModelCount; ++K) InModel.insert(FModel->Options(K));
   for (int32_t I = OptionCount(); I-- > 0;)
-    if (FModel->IndexOfOption(FOptions[static_cast<size_t>(I)]->Option()) < 0)
+    if (InModel.count(FOptions[static_cast<size_t>(I)]->Option()) == 0)
       RemoveOption(FOptions[static_cast<size_t>(I)].get());
-  for (int32_t K = 0; K < FModel->OptionCount(); ++K)
-    if (IndexOfOption(FModel->Options(K)) < 0) AddOption(FModel->Options(K));
-  for (int32_t K = 0; K < FModel->OptionCount(); ++K) {
-    SyncOptionOrder(FModel->Options(K));
-    if (K < OptionCount()) FOptions[static_cast<size_t>(K)]->UpdatePosition();
+
+  // The entry of each option: the last one that holds it, as IndexOfOption finds it.
+  std::unordered_map<const TSpecOption*, int32_t> Entry;
+  Entry.reserve(FOptions.size() + static_cast<size_t>(ModelCount));
+  for (int32_t I = 0; I < OptionCount(); ++I) Entry[FOptions[static_cast<size_t>(I)]->Option()] = I;
+  for (int32_t K = 0; K < ModelCount; ++K) {
+    TSpecOption* Option = FModel->Options(K);
+    if (Entry.count(Option) == 0) {
+      AddOption(Option);
+      Entry[Option] = OptionCount() - 1;
+    }
+  }
+
+  if (Entry.size() != FOptions.size()) {
+    // An option held by two entries: the searches themselves decide.
+    for (int32_t K = 0; K < ModelCount; ++K) {
+      SyncOptionOrder(FModel->Options(K));
+      if (K < OptionCount()) FOptions[static_cast<size_t>(K)]->UpdatePosition();
+    }
+    return;
+  }
+  for (int32_t K = 0; K < ModelCount; ++K) {
+    const auto Found = Entry.find(FModel->Options(K));
+    const int32_t I = Found != Entry.end() ? Found->second : -1;
+    if (I >= 0 && I != K && K < OptionCount() && K < OutputPointCount() && I < OutputPointCount()) {
+      std::swap(FOptions[static_cast<size_t>(I)], FOptions[static_cast<size_t>(K)]);
+      ExchangeOutputPoints(I, K);
+      Entry[FOptions[static_cast<size_t>(I)]->Option()] = I;
+      Entry[FOptions[static_cast<size_t>(K)]->Option()] = K;
+    }
+    if (K < OptionCount()) FOptions[static_cast<size_t>(K)]->PlaceAtRow(K);
   }
 }
 

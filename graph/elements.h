@@ -123,6 +123,8 @@ class TSpecOptionInfo final {
  private:
   friend class TSpecDecisionElement;
   TSpecOptionInfo(TSpecDecisionElement* Element, TSpecOption* Option);
+  // UpdatePosition for an info known to stand at that index of the element's options.
+  void PlaceAtRow(int32_t Row);
 
   TSpecOption* FOption;
   TSchemeConnectionPoint* FPoint;

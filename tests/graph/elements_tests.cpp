@@ -198,6 +198,28 @@ TEST_F(ElementTest, RefreshFollowsChangedOptionsAndDropsTheLinksOfRemovedOnes) {
   EXPECT_EQ(Target->InputPoints(0)->Links().Count(), 2);
 }
 
+TEST_F(ElementTest, RefreshPutsScrambledInfosInModelOrderWithTheirPointsAndLinks) {
+  TSpecDecisionPoint* Model = DecisionWith({"a", "b", "c", "d"});  // d, c, b, a, default
+  TSchemeElement* Target = Scheme.AddElement(TSpecFinishElement::Create(&Scheme));
+  auto Owned = TSpecDecisionElement::Create(&Scheme);
+  TSpecDecisionElement* Element = Owned.get();
+  Scheme.AddElement(std::move(Owned));
+  Element->SetModel(Model);
+  // Infos made by hand in an order that takes several exchanges to mend, each point linked.
+  std::vector<TSchemeLink*> LinkOf(5);
+  for (int32_t K : {3, 0, 4, 1}) {
+    TSpecOptionInfo* Info = Element->AddOption(Model->Options(K));
+    LinkOf[static_cast<size_t>(K)] = Scheme.AddLink(Info->Point(), Target->InputPoints(0));
+  }
+  Element->Refresh();  // adds option 2 (c) and sorts
+  ExpectInOptionOrder(*Element);
+  for (int32_t K = 0; K < 5; ++K) {
+    SCOPED_TRACE(K);
+    EXPECT_EQ(Element->OutputPoints(K)->Link(), LinkOf[static_cast<size_t>(K)]);
+  }
+  EXPECT_EQ(Scheme.LinkCount(), 4);
+}
+
 TEST_F(ElementTest, DeletingADecisionElementRemovesItsOptionsFirst) {
   SchemeEventLog Log(Scheme);
   TSpecDecisionPoint* Model = DecisionWith({"a"});
