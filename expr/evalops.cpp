@@ -33,6 +33,15 @@ void WriteNumber(long double value, std::string& result) {
   result = FloatToValueText(value);
 }
 
+// Reads both operands, left first, computes and writes the result.
+template <class Operation>
+void Arithmetic(const std::string& left, const std::string& right, std::string& result,
+                Operation operation) {
+  const long double a = ArithmeticOperand(left);
+  const long double b = ArithmeticOperand(right);
+  WriteNumber(operation(a, b), result);
+}
+
 // A logic operand as a truth value: a Boolean (integer) text by its sign, a string constant by
 // its content, a float text by its value truncated toward zero.
 bool LogicOperand(const std::string& text) {
@@ -61,9 +70,7 @@ TPlusOperator::TPlusOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "+", true, true, 3) {}
 void TPlusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                    std::string& Result) {
-  const long double a = ArithmeticOperand(Left);
-  const long double b = ArithmeticOperand(Right);
-  WriteNumber(a + b, Result);
+  Arithmetic(Left, Right, Result, [](long double a, long double b) { return a + b; });
 }
 void TPlusOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
   EvaluateBinary("0", Value, Result);
@@ -73,9 +80,7 @@ TMinusOperator::TMinusOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "-", true, true, 3) {}
 void TMinusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                     std::string& Result) {
-  const long double a = ArithmeticOperand(Left);
-  const long double b = ArithmeticOperand(Right);
-  WriteNumber(a - b, Result);
+  Arithmetic(Left, Right, Result, [](long double a, long double b) { return a - b; });
 }
 void TMinusOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
   EvaluateBinary("0", Value, Result);
@@ -85,10 +90,9 @@ TMultiplyOperator::TMultiplyOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "*", true, false, 4) {}
 void TMultiplyOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                        std::string& Result) {
-  const long double a = ArithmeticOperand(Left);
-  const long double b = ArithmeticOperand(Right);
-  WriteNumber(a * b, Result);
+  Arithmetic(Left, Right, Result, [](long double a, long double b) { return a * b; });
 }
+// The unary slots of "*" and "/", never called by the parser, answer "0".
 void TMultiplyOperator::EvaluateUnary(const std::string&, std::string& Result) {
   WriteBool(false, Result);
 }
@@ -97,13 +101,14 @@ TDivideOperator::TDivideOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "/", true, false, 4) {}
 void TDivideOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                      std::string& Result) {
-  const long double a = ArithmeticOperand(Left);
-  const long double b = ArithmeticOperand(Right);
-  if (b == 0) {
-    if (a == 0) throw EInvalidOp();
-    throw EZeroDivide();
-  }
-  WriteNumber(a / b, Result);
+  Arithmetic(Left, Right, Result, [](long double a, long double b) {
+    // Checked here: the floating-point unit's traps are off.
+    if (b == 0) {
+      if (a == 0) throw EInvalidOp();
+      throw EZeroDivide();
+    }
+    return a / b;
+  });
 }
 void TDivideOperator::EvaluateUnary(const std::string&, std::string& Result) {
   WriteBool(false, Result);
