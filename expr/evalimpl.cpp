@@ -64,6 +64,7 @@ TEvalOperator* ReadOperatorName(const TEvalExpression& expression, const std::st
 // Tokens are parsed one after the other. The working lists of a parse and the result token of
 // a single part are kept for the next parse, so that parsing allocates little more than the
 // tree it builds.
+constexpr std::size_t kSpareLimit = 256;
 thread_local std::vector<TEvalPart> spare_parts;
 thread_local std::unique_ptr<TEvalToken> spare_token;
 thread_local std::vector<std::unique_ptr<TEvalToken>> spare_operands;
@@ -238,8 +239,10 @@ TEvalParser::TEvalParser(TEvalToken* Token) : Token(Token) {
 }
 
 TEvalParser::~TEvalParser() {
+  // Only an ordinary size is kept, not the lists of one huge text.
   PartList.clear();
-  if (PartList.capacity() > spare_parts.capacity()) PartList.swap(spare_parts);
+  if (PartList.capacity() > spare_parts.capacity() && PartList.capacity() <= kSpareLimit)
+    PartList.swap(spare_parts);
 }
 
 TEvalPart& TEvalParser::AddPart(std::string Text, bool IsOperator, std::int32_t Position) {
@@ -502,6 +505,8 @@ void TEvalParser::BuildTree(int Depth) {
   while (!operators.empty()) reduce();
   Result = std::move(operands.back());
   operands.pop_back();
+  if (operands.capacity() > kSpareLimit) std::vector<std::unique_ptr<TEvalToken>>().swap(operands);
+  if (operators.capacity() > kSpareLimit) std::vector<const TEvalPart*>().swap(operators);
   Result->Parent = Token->Parent;
 }
 
