@@ -49,9 +49,9 @@ void WriteGraphLink(SchemeWriter& out, const GraphLinkRecord& link) {
 }
 
 void WriteGraph(SchemeWriter& out, const GraphSection& section) {
-  out.Int(static_cast<std::int32_t>(section.Elements.size()));
+  out.IntCount(section.Elements.size());
   for (const GraphElementRecord& element : section.Elements) WriteGraphElement(out, element);
-  out.Int(static_cast<std::int32_t>(section.Links.size()));
+  out.IntCount(section.Links.size());
   for (const GraphLinkRecord& link : section.Links) WriteGraphLink(out, link);
   out.Int(section.ScrollX).Int(section.ScrollY);
 }

@@ -15,8 +15,8 @@ void WriteCategory(SchemeWriter& out, const CategoryRecord& category) {
 
 void WritePriceList(SchemeWriter& out, const std::vector<ProductRecord>& products,
                     const std::vector<CategoryRecord>& categories) {
-  out.Int(static_cast<std::int32_t>(products.size()));
+  out.IntCount(products.size());
   for (const ProductRecord& product : products) WriteProduct(out, product);
-  out.Int(static_cast<std::int32_t>(categories.size()));
+  out.IntCount(categories.size());
   for (const CategoryRecord& category : categories) WriteCategory(out, category);
 }

@@ -1,16 +1,9 @@
 #include "tools/reportwriter.h"
 
-#include "expr/errors.h"
-
 namespace {
 
 void WriteSide(SchemeWriter& out, const BorderSideRecord& side) {
   out.Byte(side.Width).Byte(side.Visible);
-}
-
-std::uint16_t WordCount(std::size_t count) {
-  if (count > 0xFFFF) throw Exception("Too many entries for a Word count.");
-  return static_cast<std::uint16_t>(count);
 }
 
 }  // namespace
@@ -28,18 +21,18 @@ void WriteReportCell(SchemeWriter& out, const ReportCellRecord& cell) {
 }
 
 void WriteReportRow(SchemeWriter& out, const ReportRowRecord& row) {
-  out.Int(row.Height).Word(WordCount(row.Cells.size()));
+  out.Int(row.Height).WordCount(row.Cells.size());
   for (auto cell = row.Cells.rbegin(); cell != row.Cells.rend(); ++cell)
     WriteReportCell(out, *cell);
 }
 
 void WriteReportBand(SchemeWriter& out, const std::vector<ReportRowRecord>& rows) {
-  out.Word(WordCount(rows.size()));
+  out.WordCount(rows.size());
   for (auto row = rows.rbegin(); row != rows.rend(); ++row) WriteReportRow(out, *row);
 }
 
 void WriteReport(SchemeWriter& out, const ReportRecord& report) {
-  out.Str(report.Name).Word(WordCount(report.ColumnWidths.size()));
+  out.Str(report.Name).WordCount(report.ColumnWidths.size());
   for (std::int32_t width : report.ColumnWidths) out.Int(width);
   for (auto band = report.Bands.rbegin(); band != report.Bands.rend(); ++band) {
     WriteReportBand(out, *band);
@@ -47,6 +40,6 @@ void WriteReport(SchemeWriter& out, const ReportRecord& report) {
 }
 
 void WriteReports(SchemeWriter& out, const std::vector<ReportRecord>& reports) {
-  out.Int(static_cast<std::int32_t>(reports.size()));
+  out.IntCount(reports.size());
   for (const ReportRecord& report : reports) WriteReport(out, report);
 }

@@ -26,6 +26,20 @@ SchemeWriter& SchemeWriter::Int(std::int32_t value) {
   return *this;
 }
 
+SchemeWriter& SchemeWriter::WordCount(std::size_t count) {
+  if (count > std::numeric_limits<std::uint16_t>::max()) {
+    throw Exception("Too many records for a Word count.");
+  }
+  return Word(static_cast<std::uint16_t>(count));
+}
+
+SchemeWriter& SchemeWriter::IntCount(std::size_t count) {
+  if (count > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    throw Exception("Too many records for an Int count.");
+  }
+  return Int(static_cast<std::int32_t>(count));
+}
+
 SchemeWriter& SchemeWriter::Str(std::string_view text) {
   if (text.size() > 0xFFFF) throw Exception("Text is too long to be stored.");
   Word(static_cast<std::uint16_t>(text.size()));

@@ -25,6 +25,9 @@ class SchemeWriter {
   SchemeWriter& Bool(bool value) { return Byte(value ? 1 : 0); }
   SchemeWriter& Word(std::uint16_t value);
   SchemeWriter& Int(std::int32_t value);
+  // A length (of a list, of a block) as a Word or an Int; a length that does not fit raises.
+  SchemeWriter& WordCount(std::size_t count);
+  SchemeWriter& IntCount(std::size_t count);
   // A 16-bit length and the bytes; a text longer than 65,535 bytes raises.
   SchemeWriter& Str(std::string_view text);
   // A Byte count, then that many pairs of Str key and Str text.

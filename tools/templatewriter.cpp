@@ -1,28 +1,12 @@
 #include "tools/templatewriter.h"
 
-#include <limits>
-
 #include "expr/errors.h"
 
 namespace {
 
-std::uint16_t WordCount(std::size_t count) {
-  if (count > std::numeric_limits<std::uint16_t>::max()) {
-    throw Exception("Too many records for a Word count.");
-  }
-  return static_cast<std::uint16_t>(count);
-}
-
-std::int32_t IntCount(std::size_t count) {
-  if (count > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    throw Exception("Too many records for an Int count.");
-  }
-  return static_cast<std::int32_t>(count);
-}
-
 template <typename Record, typename WriteOne>
 void WriteSection(SchemeWriter& out, const std::vector<Record>& records, WriteOne writeOne) {
-  out.Int(IntCount(records.size()));
+  out.IntCount(records.size());
   for (const Record& record : records) writeOne(out, record);
 }
 
@@ -36,7 +20,7 @@ void WriteLanguages(SchemeWriter& out, const LanguagesSection& section) {
 }
 
 void WriteServiceStrings(SchemeWriter& out, const std::vector<MuiRecord>& strings) {
-  out.Word(WordCount(strings.size()));
+  out.WordCount(strings.size());
   for (const MuiRecord& text : strings) out.Mui(text);
 }
 
@@ -55,7 +39,7 @@ void WriteAnswer(SchemeWriter& out, const AnswerRecord& answer) {
 void WriteQuestion(SchemeWriter& out, const QuestionRecord& question) {
   out.Mui(question.Title).Str(question.Variable).Mui(question.Description).Byte(question.Kind);
   out.Str(question.FloatMin).Str(question.FloatMax).Str(question.IntMin).Str(question.IntMax);
-  out.Word(WordCount(question.Answers.size()));
+  out.WordCount(question.Answers.size());
   for (const AnswerRecord& answer : question.Answers) WriteAnswer(out, answer);
 }
 
@@ -64,7 +48,7 @@ void WriteQuestions(SchemeWriter& out, const std::vector<QuestionRecord>& questi
 }
 
 void WriteScreen(SchemeWriter& out, const ScreenRecord& screen) {
-  out.Mui(screen.Title).Mui(screen.Description).Word(WordCount(screen.Questions.size()));
+  out.Mui(screen.Title).Mui(screen.Description).WordCount(screen.Questions.size());
   for (std::uint16_t index : screen.Questions) out.Word(index);
 }
 
@@ -73,7 +57,7 @@ void WriteScreens(SchemeWriter& out, const std::vector<ScreenRecord>& screens) {
 }
 
 void WriteDecisionPoint(SchemeWriter& out, const DecisionPointRecord& decisionPoint) {
-  out.Str(decisionPoint.Name).Word(WordCount(decisionPoint.Conditions.size()));
+  out.Str(decisionPoint.Name).WordCount(decisionPoint.Conditions.size());
   for (const std::string& condition : decisionPoint.Conditions) out.Str(condition);
 }
 

@@ -33,10 +33,14 @@ TEST(SchemeWriter, PrimitivesAreLittleEndianAndUnpadded) {
   }
 }
 
-TEST(SchemeWriter, RefusesTextsAStrCannotCarry) {
+TEST(SchemeWriter, RefusesTextsAndCountsTheirFieldsCannotCarry) {
   SchemeWriter w;
   EXPECT_THROW(w.Str(std::string(65536, 'x')), Exception);
+  EXPECT_THROW(w.WordCount(65536), Exception);
+  EXPECT_THROW(w.IntCount(std::size_t{1} << 31), Exception);
   EXPECT_EQ(w.Size(), 0u);
+  w.WordCount(65535).IntCount(0x7FFFFFFF);
+  EXPECT_EQ(w.Bytes(), (std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}));
 }
 
 }  // namespace
