@@ -305,10 +305,8 @@ TEST(Template, TruncationAtEveryByteReadsBeyondTheEnd) {
   const SchemeWriter full = Bytes(SmallTemplate());
   for (std::size_t cut = 0; cut < full.Size(); ++cut) {
     SCOPED_TRACE(cut);
-    SchemeWriter part;
-    part.Raw(full.Bytes().data(), cut);
     TSpecTemplate templ;
-    auto stream = StreamOf(part);
+    auto stream = StreamOfPrefix(full, cut);
     EXPECT_RAISES_WHAT(templ.LoadFromStream(*stream), kReadBeyondEnd);
   }
 }

@@ -255,11 +255,9 @@ TEST_F(PriceListTest, EveryTruncationIsAReadErrorAndKeepsWhatWasRead) {
   WritePriceList(full, {p}, {Category("K", "cat"), Category("L", "other")});
   for (std::size_t cut = 0; cut < full.Size(); ++cut) {
     SCOPED_TRACE(cut);
-    SchemeWriter part;
-    part.Raw(full.Bytes().data(), cut);
     TSpecTemplate templ;
     TSpecPriceList& list = *templ.PriceList();
-    EXPECT_RAISES_WHAT(list.LoadFromStream(*StreamOf(part)), kReadBeyondEnd);
+    EXPECT_RAISES_WHAT(list.LoadFromStream(*StreamOfPrefix(full, cut)), kReadBeyondEnd);
     // A failure inside the categories keeps the product that was read before it.
     SchemeWriter products;
     WritePriceList(products, {p}, {});

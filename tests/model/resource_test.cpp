@@ -375,11 +375,9 @@ TEST_F(ResourceTest, EveryTruncationOfARecordIsAReadError) {
   WriteResourceLinks(full, {"Page", "Other"});
   for (std::size_t cut = 0; cut < full.Size(); ++cut) {
     SCOPED_TRACE(cut);
-    SchemeWriter part;
-    part.Raw(full.Bytes().data(), cut);
     TSpecTemplate templ;
     TSpecResource* r = templ.AddResource("Resource 1");
-    auto stream = StreamOf(part);
+    auto stream = StreamOfPrefix(full, cut);
     EXPECT_RAISES_WHAT(
         {
           r->LoadFromStream(*stream);

@@ -13,6 +13,8 @@
 
 // A stream holding the bytes written so far, positioned at its start.
 std::unique_ptr<TSpecDataStream> StreamOf(const SchemeWriter& writer);
+// A stream holding the first `size` bytes written, for truncations.
+std::unique_ptr<TSpecDataStream> StreamOfPrefix(const SchemeWriter& writer, std::size_t size);
 
 // Succeeds when f raises a std::exception whose what() is exactly `message`.
 template <class F>
