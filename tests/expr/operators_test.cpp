@@ -144,6 +144,19 @@ TEST_F(OperatorsTest, AllFourTypesOfHexTextsReadAlike) {
   for (const auto& c : cases) Check(c);
 }
 
+TEST_F(OperatorsTest, NumbersInExpressionsKeepTheirPointUnderACommaLocale) {
+  SeparatorGuard comma(',');
+  const OperatorCase cases[] = {
+      {"1.5+1", {}, "2.5"},
+      {"7/2", {}, "3.5"},              // results are written with "."
+      {"X+1", {{"X", "1,5"}}, "2.5"},  // a value text in the locale's form reads as well
+      {"X>1.25", {{"X", "1,5"}}, "1"},
+      {"X+1", {{"X", "1,5.0"}}, "", kArithmeticTypecast},
+      {"1,5", {}, "", "Unexpected character.\r\n2"},
+  };
+  for (const auto& c : cases) Check(c);
+}
+
 TEST(StandardOperators, RegisteredInOrderWithTheirShapes) {
   auto expression = CreateStandardExpression();
   const struct {
