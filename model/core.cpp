@@ -4,6 +4,7 @@
 #include "model/core.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "expr/errors.h"
 #include "model/ownedlist.h"
@@ -67,6 +68,25 @@ int ReadSectionCount(TSpecDataStream& stream, std::uint32_t minRecordSize) {
   if (count <= 0) return 0;
   CheckRecordCount(stream, count, minRecordSize);
   return count;
+}
+
+constexpr std::string_view kNewVariablePrefix = "Variable";
+constexpr std::string_view kNewResourcePrefix = "Resource ";
+
+// N when the name is the prefix (Latin letters folded) and the decimal text of N >= 1, the
+// form of the new names; else 0.
+int NewNameNumber(std::string_view name, std::string_view prefix) {
+  if (name.size() <= prefix.size() || !SameNameFolded(name.substr(0, prefix.size()), prefix)) {
+    return 0;
+  }
+  std::string_view digits = name.substr(prefix.size());
+  if (digits.size() > 10 || digits[0] < '1' || digits[0] > '9') return 0;
+  std::int64_t number = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + (c - '0');
+  }
+  return number <= std::numeric_limits<int>::max() ? static_cast<int>(number) : 0;
 }
 
 }  // namespace
@@ -198,6 +218,7 @@ TSpecVariable* TSpecTemplate::AddVariable(const std::string& name, TValueType ty
 }
 
 void TSpecTemplate::RenameVariable(TSpecVariable* variable, const std::string& newName) {
+  ReleaseVariableNumber(variable->FName);
   auto entry = FVariableNames.find(std::string_view(variable->FName));
   if (entry != FVariableNames.end() && entry->second == variable) FVariableNames.erase(entry);
   variable->FName = newName;
@@ -217,6 +238,7 @@ void TSpecTemplate::DeleteVariable(TSpecVariable* variable) {
   }
   auto entry = FVariableNames.find(std::string_view(variable->FName));
   if (entry != FVariableNames.end() && entry->second == variable) FVariableNames.erase(entry);
+  ReleaseVariableNumber(variable->FName);
   FVariables.erase(FVariables.begin() + index);
   for (std::size_t i = static_cast<std::size_t>(index); i < FVariables.size(); ++i) {
     FVariables[i]->FIndex = i;
@@ -226,7 +248,13 @@ void TSpecTemplate::DeleteVariable(TSpecVariable* variable) {
 void TSpecTemplate::ClearVariables() {
   for (auto& question : FQuestions) question->Variable = nullptr;
   FVariableNames.clear();
+  FVariableNumberHint = 1;
   ClearList(FVariables);
+}
+
+void TSpecTemplate::ReleaseVariableNumber(std::string_view name) {
+  const int number = NewNameNumber(name, kNewVariablePrefix);
+  if (number > 0 && number < FVariableNumberHint) FVariableNumberHint = number;
 }
 
 TSpecVariable* TSpecTemplate::Variables(int index) const {
@@ -245,9 +273,12 @@ TSpecVariable* TSpecTemplate::FindVariable(std::string_view name) const {
 }
 
 std::string TSpecTemplate::NewVariableName() const {
-  for (int n = 1;; ++n) {
-    std::string name = "Variable" + std::to_string(n);
-    if (IndexOfVariable(name) < 0) return name;
+  for (int n = FVariableNumberHint;; ++n) {
+    std::string name = std::string(kNewVariablePrefix) + std::to_string(n);
+    if (IndexOfVariable(name) < 0) {
+      FVariableNumberHint = n;
+      return name;
+    }
   }
 }
 
@@ -372,13 +403,20 @@ void TSpecTemplate::DeleteResource(TSpecResource* resource) {
     if (other.get() == resource) continue;
     while (other->IndexOfDependency(resource) >= 0) other->RemoveDependency(resource);
   }
+  ReleaseResourceNumber(resource->Name());
   DeleteObject(FResources, resource);
 }
 
 void TSpecTemplate::ClearResources() {
   // Every resource goes, so the references between them need no unpicking one by one.
   for (auto& resource : FResources) resource->ClearDependencies();
+  FResourceNumberHint = 1;
   ClearList(FResources);
+}
+
+void TSpecTemplate::ReleaseResourceNumber(std::string_view name) {
+  const int number = NewNameNumber(name, kNewResourcePrefix);
+  if (number > 0 && number < FResourceNumberHint) FResourceNumberHint = number;
 }
 
 TSpecResource* TSpecTemplate::Resources(int index) const {
@@ -397,9 +435,12 @@ int TSpecTemplate::IndexOfResource(std::string_view name) const {
 }
 
 std::string TSpecTemplate::NewResourceName() const {
-  for (int n = 1;; ++n) {
-    std::string name = "Resource " + std::to_string(n);
-    if (IndexOfResource(name) < 0) return name;
+  for (int n = FResourceNumberHint;; ++n) {
+    std::string name = std::string(kNewResourcePrefix) + std::to_string(n);
+    if (IndexOfResource(name) < 0) {
+      FResourceNumberHint = n;
+      return name;
+    }
   }
 }
 

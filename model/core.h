@@ -478,6 +478,7 @@ class TSpecTemplate {
 
  private:
   friend class TSpecVariable;
+  friend class TSpecResource;
 
   // Variables by name, Latin letters folded; names are unique among the variables.
   struct FoldedHash {
@@ -489,6 +490,10 @@ class TSpecTemplate {
     bool operator()(std::string_view a, std::string_view b) const { return SameNameFolded(a, b); }
   };
   void RenameVariable(TSpecVariable* variable, const std::string& newName);
+  // A name that leaves the variables (the resources): when it is one of the new names, its
+  // number may be free again.
+  void ReleaseVariableNumber(std::string_view name);
+  void ReleaseResourceNumber(std::string_view name);
   void ClearLists();
   void LoadResources(TSpecDataStream& stream);
 
@@ -505,6 +510,11 @@ class TSpecTemplate {
   // itself unseen, so look-ups then scan the list.
   std::unordered_map<std::string, int, FoldedHash, FoldedEqual> FResourceNames;
   bool FResourceNamesValid = false;
+  // Every N below the hint is taken by a variable named "Variable" + N (a resource named
+  // "Resource " + N): the searches for a new name start there, so that a scheme whose names
+  // are the new names in order loads in linear time.
+  mutable int FVariableNumberHint = 1;
+  mutable int FResourceNumberHint = 1;
   std::unique_ptr<TSpecMuiManager> FMuiManager;
   std::unique_ptr<TSpecMuiStringList> FServiceStrings;
   std::unique_ptr<TSpecPriceList> FPriceList;

@@ -50,6 +50,7 @@ void TSpecResource::SetName(const std::string& name) {
   if (std::any_of(name.begin(), name.end(), IsFileNameBreaker)) {
     throw Exception(kResourceNameNotFileName);
   }
+  if (FTemplate) FTemplate->ReleaseResourceNumber(FName);
   FName = name;
 }
 

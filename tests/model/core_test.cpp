@@ -338,6 +338,43 @@ TEST(Template, NewNamesTakeTheFirstFreeNumber) {
   EXPECT_EQ(templ.IndexOfResource("Resource 2"), -1);
 }
 
+TEST(Template, NewNamesFindNumbersThatBecameFreeAgain) {
+  TSpecTemplate templ;
+  std::vector<TSpecVariable*> variables;
+  std::vector<TSpecResource*> resources;
+  for (int i = 0; i < 4; ++i) {
+    variables.push_back(templ.AddVariable(templ.NewVariableName(), vtString, ""));
+    resources.push_back(templ.AddResource(templ.NewResourceName()));
+  }
+  EXPECT_EQ(templ.NewVariableName(), "Variable5");
+  EXPECT_EQ(templ.NewResourceName(), "Resource 5");
+  // A case-only rename keeps the number taken; a real one frees it.
+  variables[1]->SetName("VARIABLE2");
+  resources[1]->SetName("RESOURCE 2");
+  EXPECT_EQ(templ.NewVariableName(), "Variable5");
+  EXPECT_EQ(templ.NewResourceName(), "Resource 5");
+  variables[2]->SetName("Width");
+  resources[2]->SetName("Picture");
+  EXPECT_EQ(templ.NewVariableName(), "Variable3");
+  EXPECT_EQ(templ.NewResourceName(), "Resource 3");
+  // Deleting frees the number; the lowest free one wins.
+  templ.DeleteVariable(variables[0]);
+  templ.DeleteResource(resources[0]);
+  EXPECT_EQ(templ.NewVariableName(), "Variable1");
+  EXPECT_EQ(templ.NewResourceName(), "Resource 1");
+  // Names that only look like new names take no number.
+  templ.AddVariable("Variable1", vtString, "");
+  templ.AddVariable("Variable03", vtString, "");
+  templ.AddResource("Resource 1");
+  templ.AddResource("Resource 03");
+  EXPECT_EQ(templ.NewVariableName(), "Variable3");
+  EXPECT_EQ(templ.NewResourceName(), "Resource 3");
+  templ.ClearVariables();
+  templ.ClearResources();
+  EXPECT_EQ(templ.NewVariableName(), "Variable1");
+  EXPECT_EQ(templ.NewResourceName(), "Resource 1");
+}
+
 TEST(Variable, RenameChecksTheOtherVariablesOnly) {
   TSpecTemplate templ;
   TSpecVariable* width = templ.AddVariable("Width", vtInteger, "1");
