@@ -30,7 +30,7 @@ long double ArithmeticOperand(const std::string& text) {
 void WriteNumber(long double value, std::string& result) {
   if (std::isnan(value)) throw EInvalidOp();
   if (std::isinf(value)) throw EOverflow();
-  result = FloatToValueText(value);
+  FloatToValueText(value, result);
 }
 
 // Reads both operands, left first, computes and writes the result.

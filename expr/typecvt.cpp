@@ -224,10 +224,139 @@ bool ExactDigits18(long double magnitude, char* digits, int& exponent) {
   if (up && IncrementDigits(digits, 18)) ++exponent;
   return true;
 }
+
+// The 18-digit expansion as one integer D (10^17 <= D < 10^18, magnitude = D * 10^(E - 18)
+// after rounding), for the magnitudes from 0.01 to below 2^63 where nearly every value of the
+// system lies. Answers false elsewhere. A normal magnitude is mantissa * 2^-bits with
+// 1 <= bits <= 124, so magnitude * 10^k = mantissa * 10^k / 2^bits. For k <= 19 the product
+// mantissa * 10^k is below 2^128 and therefore exact: its bits above `bits` are the integer part
+// and the bits below are the exact remainder, which decides the rounding to nearest (a tie to
+// the even digit) exactly as the digit-by-digit path does.
+bool FastDigits18(long double magnitude, std::uint64_t& digits, int& exponent) {
+  using u128 = unsigned __int128;
+  unsigned char raw[sizeof(long double)];
+  std::memcpy(raw, &magnitude, sizeof raw);
+  std::uint64_t mantissa;
+  std::memcpy(&mantissa, raw, sizeof mantissa);
+  const int binary_exponent = ((raw[8] | (raw[9] << 8)) & 0x7FFF) - 16383;
+  if ((mantissa >> 63) == 0) return false;  // zero, denormal or an unnormal pattern
+  const int bits = 63 - binary_exponent;    // magnitude lies in [2^(63 - bits), 2^(64 - bits))
+  if (bits < 1 || bits > 124) return false;
+
+  // floor(binary_exponent * log10(2)) for |binary_exponent| < 1000: the decimal exponent of
+  // the magnitude is this or one more, so k is tried as 17 minus it, then one less.
+  const int decimal = (binary_exponent * 78913) >> 18;
+  int k = 17 - decimal;
+  if (k < 0 || k > 19) return false;
+  u128 product = static_cast<u128>(mantissa) * kPowersOfTenInt[k];
+  u128 whole = product >> bits;
+  if (whole >= kPowersOfTenInt[18]) {
+    if (k == 0) return false;
+    --k;
+    product = static_cast<u128>(mantissa) * kPowersOfTenInt[k];
+    whole = product >> bits;
+  }
+  if (whole < kPowersOfTenInt[17] || whole >= kPowersOfTenInt[18]) return false;
+
+  const u128 remainder = product & ((static_cast<u128>(1) << bits) - 1);
+  const u128 half = static_cast<u128>(1) << (bits - 1);
+  std::uint64_t result = static_cast<std::uint64_t>(whole);
+  if (remainder > half || (remainder == half && (result & 1) != 0)) ++result;
+  exponent = 18 - k;
+  if (result == kPowersOfTenInt[18]) {  // rounded up into one more power of ten
+    result = kPowersOfTenInt[17];
+    ++exponent;
+  }
+  digits = result;
+  return true;
+}
+
+// The longest general number text: a sign, "0.000" and 15 digits, or a sign, a digit, a point,
+// 14 digits, "E-" and a 4-digit exponent.
+constexpr std::size_t kValueTextCapacity = 32;
+
+// Writes the general number text of a non-zero finite value into buffer (see FloatToValueText)
+// and answers its length.
+std::size_t WriteFloatText(long double value, char* buffer) {
+  const long double magnitude = std::fabs(value);
+  std::uint64_t digits18;
+  int exponent;
+  if (!FastDigits18(magnitude, digits18, exponent)) {
+    char digit_chars[18];
+    exponent = DecimalDigits18(magnitude, digit_chars);
+    digits18 = 0;
+    for (char c : digit_chars) digits18 = digits18 * 10 + static_cast<unsigned>(c - '0');
+  }
+
+  // Round to 15 digits, a 16th digit of 5 or more rounding away from zero (the 17th and 18th
+  // digits do not count), then drop trailing zeros: at most 14 of them, so halving steps of
+  // 8, 4, 2 and 1 zeros find them all.
+  std::uint64_t digits15 = digits18 / 1000;
+  if (digits18 % 1000 >= 500) ++digits15;
+  if (digits15 == kPowersOfTenInt[15]) {
+    digits15 = kPowersOfTenInt[14];
+    ++exponent;
+  }
+  int count = 15;
+  for (int step : {8, 4, 2, 1}) {
+    if (digits15 % kPowersOfTenInt[step] == 0) {
+      digits15 /= kPowersOfTenInt[step];
+      count -= step;
+    }
+  }
+  char digits[15];
+  WriteDigits(digits15, digits + count, count);
+
+  char* out = buffer;
+  if (value < 0) *out++ = '-';
+  const auto put = [&out](const char* from, int length) {
+    std::memcpy(out, from, static_cast<std::size_t>(length));
+    out += length;
+  };
+  const auto zeros = [&out](int length) {
+    std::memset(out, '0', static_cast<std::size_t>(length));
+    out += length;
+  };
+  if (exponent >= -3 && exponent <= 15) {
+    if (exponent <= 0) {
+      put("0.", 2);
+      zeros(-exponent);
+      put(digits, count);
+    } else if (count <= exponent) {
+      put(digits, count);
+      zeros(exponent - count);
+    } else {
+      put(digits, exponent);
+      *out++ = '.';
+      put(digits + exponent, count - exponent);
+    }
+    return static_cast<std::size_t>(out - buffer);
+  }
+  *out++ = digits[0];
+  if (count > 1) {
+    *out++ = '.';
+    put(digits + 1, count - 1);
+  }
+  *out++ = 'E';
+  out = std::to_chars(out, buffer + kValueTextCapacity, exponent - 1).ptr;
+  return static_cast<std::size_t>(out - buffer);
+}
+
+// Raises the errors of FloatToValueText; answers true for zero, whose text is "0".
+bool CheckWritableFloat(long double value) {
+  if (std::isnan(value) || std::isinf(value)) throw EConvertError(kInvalidNumber);
+  if (std::isinf(static_cast<double>(value))) throw EOverflow();
+  return value == 0;
+}
 }  // namespace
 
 int DecimalDigits18(long double magnitude, char* digits) {
   int exponent = 0;
+  std::uint64_t fast;
+  if (FastDigits18(magnitude, fast, exponent)) {
+    WriteDigits(fast, digits + 18, 18);
+    return exponent;
+  }
   if (ExactDigits18(magnitude, digits, exponent)) return exponent;
   return PrintedDigits18(magnitude, digits);
 }
@@ -505,47 +634,18 @@ long double TextToFloatStrict(const std::string& text) {
 }
 
 std::string FloatToValueText(long double value) {
-  if (std::isnan(value) || std::isinf(value)) throw EConvertError(kInvalidNumber);
-  if (std::isinf(static_cast<double>(value))) throw EOverflow();
-  if (value == 0) return "0";
+  if (CheckWritableFloat(value)) return "0";
+  char buffer[kValueTextCapacity];
+  return std::string(buffer, WriteFloatText(value, buffer));
+}
 
-  char digits[18];
-  int exponent = DecimalDigits18(std::fabs(value), digits);
-
-  // Round to 15 digits, a 16th digit of 5 or more rounding away from zero.
-  int count = 15;
-  if (digits[15] >= '5' && IncrementDigits(digits, 15)) ++exponent;
-  while (count > 1 && digits[count - 1] == '0') --count;
-
-  std::string text;
-  text.reserve(24);
-  if (value < 0) text += '-';
-  if (exponent >= -3 && exponent <= 15) {
-    if (exponent <= 0) {
-      text += "0.";
-      text.append(static_cast<std::size_t>(-exponent), '0');
-      text.append(digits, static_cast<std::size_t>(count));
-    } else if (count <= exponent) {
-      text.append(digits, static_cast<std::size_t>(count));
-      text.append(static_cast<std::size_t>(exponent - count), '0');
-    } else {
-      text.append(digits, static_cast<std::size_t>(exponent));
-      text += '.';
-      text.append(digits + exponent, static_cast<std::size_t>(count - exponent));
-    }
-    return text;
+void FloatToValueText(long double value, std::string& text) {
+  if (CheckWritableFloat(value)) {
+    text.assign(1, '0');
+    return;
   }
-  text += digits[0];
-  if (count > 1) {
-    text += '.';
-    text.append(digits + 1, static_cast<std::size_t>(count - 1));
-  }
-  text += 'E';
-  char exponent_buffer[8];
-  auto written =
-      std::to_chars(exponent_buffer, exponent_buffer + sizeof exponent_buffer, exponent - 1);
-  text.append(exponent_buffer, written.ptr);
-  return text;
+  char buffer[kValueTextCapacity];
+  text.assign(buffer, WriteFloatText(value, buffer));
 }
 
 bool TextToBool(const std::string& text) {

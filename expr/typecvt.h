@@ -78,6 +78,9 @@ long double TextToFloatStrict(const std::string& text);
 // scientific otherwise ("1E15", "1.5E-5"). Raises EConvertError "Invalid number." for an
 // infinite or not-a-number value and EOverflow for a finite value beyond the double range.
 std::string FloatToValueText(long double value);
+// As above, into Text, whose storage is reused (for results written again and again); Text is
+// left unchanged when it raises.
+void FloatToValueText(long double value, std::string& text);
 
 // True when TextToInt(Text) is greater than 0.
 bool TextToBool(const std::string& text);

@@ -321,6 +321,110 @@ TEST(DecimalDigits18, MatchesTheCorrectlyRoundedExpansionOverTheWholeRange) {
   }
 }
 
+// The general number text built from the printed 18 digits, the reference for the writer.
+std::string ReferenceValueText(long double value) {
+  if (value == 0) return "0";
+  char digits[18];
+  int exponent = PrintedDigits(std::fabs(value), digits);
+  std::string kept(digits, 15);
+  if (digits[15] >= '5') {
+    int k = 14;
+    while (k >= 0 && kept[k] == '9') kept[k--] = '0';
+    if (k >= 0) {
+      ++kept[k];
+    } else {
+      kept.insert(kept.begin(), '1');
+      kept.pop_back();
+      ++exponent;
+    }
+  }
+  while (kept.size() > 1 && kept.back() == '0') kept.pop_back();
+  const int count = static_cast<int>(kept.size());
+  std::string text;
+  if (value < 0) text.append("-");
+  if (exponent >= -3 && exponent <= 15) {
+    if (exponent <= 0) {
+      text.append("0.").append(static_cast<std::size_t>(-exponent), '0').append(kept);
+    } else if (count <= exponent) {
+      text.append(kept).append(static_cast<std::size_t>(exponent - count), '0');
+    } else {
+      text.append(kept, 0, exponent).append(".").append(kept, exponent);
+    }
+    return text;
+  }
+  text.append(1, kept[0]);
+  if (count > 1) text.append(".").append(kept, 1);
+  return text.append("E").append(std::to_string(exponent - 1));
+}
+
+// Values around which the writer's integer shortcut must agree with the exact expansion: every
+// decimal band of the fixed form and beyond, the powers of ten and their neighbours (where the
+// decimal exponent changes), exact ties and near-ties of the 16th and the 19th digit, and
+// integers of up to 19 digits.
+std::vector<long double> WriterCrossCheckValues() {
+  std::mt19937_64 random(20261211);
+  std::vector<long double> values;
+  for (int e = -30; e <= 40; ++e) {
+    const long double power = std::pow(10.0L, static_cast<long double>(e));
+    for (long double p : {power, std::nextafter(power, 0.0L), std::nextafter(power, 1E99L)}) {
+      values.push_back(p);
+      values.push_back(-p);
+    }
+    // Just below a power of ten: the 15-digit rounding carries into the next power.
+    values.push_back(power * (1 - 5E-16L));
+    values.push_back(power * (1 - 4.9E-16L));
+  }
+  for (int i = 0; i < 40000; ++i) {
+    // Random mantissas in every binary band from 2^-70 to 2^70.
+    const std::uint64_t mantissa = random() | (std::uint64_t{1} << 63);
+    values.push_back(
+        std::ldexp(static_cast<long double>(mantissa), static_cast<int>(random() % 141) - 133));
+    // Decimal texts of 16 to 19 significant digits ending in a tie or near-tie, read exactly
+    // as the operators read them, at a random decimal point.
+    const std::uint64_t base = 100000000000000ull + random() % 900000000000000ull;
+    const char* const endings[] = {"5", "4", "6", "50", "49", "51", "500", "499", "501", "5001"};
+    const std::string text = std::to_string(base) + endings[random() % 10];
+    const int point = static_cast<int>(random() % 40) - 20;
+    long double value = 0;
+    TryTextToFloat(text + "E" + std::to_string(point - static_cast<int>(text.size())), value);
+    values.push_back(value);
+    // Short binary fractions and integers, typical of quantities.
+    values.push_back(std::ldexp(static_cast<long double>(random() % 100000000 + 1),
+                                -static_cast<int>(random() % 40)));
+    values.push_back(static_cast<long double>(random() >> (random() % 64)));
+  }
+  return values;
+}
+
+TEST(FloatToValueText, MatchesTheTextOfThePrintedExpansion) {
+  std::string reused = "previous result, longer than any number text";
+  for (long double value : WriterCrossCheckValues()) {
+    if (std::isinf(static_cast<double>(value))) continue;
+    const std::string expected = ReferenceValueText(value);
+    const std::string written = FloatToValueText(value);
+    FloatToValueText(value, reused);
+    char digits[18], printed[18];
+    const int exponent = DecimalDigits18(std::fabs(value), digits);
+    const bool same_digits = value == 0 || (exponent == PrintedDigits(std::fabs(value), printed) &&
+                                            std::memcmp(digits, printed, 18) == 0);
+    if (written != expected || reused != expected || !same_digits) {
+      ADD_FAILURE() << "value " << ReferenceValueText(value) << " written as " << written << " / "
+                    << reused << " (18 digits " << std::string(digits, 18) << "E" << exponent
+                    << ")";
+      break;
+    }
+  }
+}
+
+TEST(FloatToValueText, LeavesTheTargetTextAloneWhenItRaises) {
+  std::string text = "7";
+  EXPECT_RAISES(FloatToValueText(NAN, text), "Invalid number.");
+  EXPECT_RAISES(FloatToValueText(1E309L, text), "Floating point overflow");
+  EXPECT_EQ(text, "7");
+  FloatToValueText(0.0L, text);
+  EXPECT_EQ(text, "0");
+}
+
 TEST(FloatToValueText, ResultOfATextRoundTripKeepsFifteenDigits) {
   // Operators write every result as a value text, so 1/3*3 is computed from "0.333333333333333".
   EXPECT_EQ(FloatToValueText(TextToFloat(FloatToValueText(1.0L / 3)) * 3), "0.999999999999999");
