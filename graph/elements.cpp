@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "expr/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
 
@@ -301,6 +302,14 @@ void TSpecSchemeManager::LoadFromStream(TSpecDataStream& Stream) {
   FScheme->ClearLinks();
   FScheme->ClearElements();
 
+  // Decision elements get one output point per option of their decision point, and several
+  // elements may name the same decision point. Together they may make as many option points
+  // as the template has options, plus one per byte of this section: a short section that
+  // names one large decision point again and again cannot ask for gigabytes.
+  int64_t OptionPointBudget = Stream.Remaining();
+  for (int32_t I = 0; I < FTemplate->DecisionPointCount(); ++I)
+    OptionPointBudget += FTemplate->DecisionPoints(I)->OptionCount();
+
   // Each record is made before its index is read; one whose index fails is freed with its
   // points and never added.
   const int32_t ElementCount = Stream.ReadInteger();
@@ -335,7 +344,10 @@ void TSpecSchemeManager::LoadFromStream(TSpecDataStream& Stream) {
       }
       case rkDecision: {
         auto Decision = TSpecDecisionElement::Create(FScheme);
-        Decision->SetModel(FTemplate->DecisionPoints(Stream.ReadWord()));
+        TSpecDecisionPoint* Model = FTemplate->DecisionPoints(Stream.ReadWord());
+        OptionPointBudget -= Model->OptionCount();
+        if (OptionPointBudget < 0) throw Exception(kTooManyOptionPoints);
+        Decision->SetModel(Model);
         Decision->Refresh();
         Element = std::move(Decision);
         break;

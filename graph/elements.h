@@ -101,6 +101,10 @@ class TSpecActionElement : public TSchemeElement {
   TSpecAction* FModel = nullptr;
 };
 
+// The graph section's decision elements would make more option points than the scheme holds.
+inline constexpr const char* kTooManyOptionPoints =
+    "Flow graph names its decision points too often.";
+
 class TSpecDecisionElement;
 
 // Ties one option of a decision point to its output point on the decision element.

@@ -431,6 +431,38 @@ TEST_F(GraphReaderTest, FailuresEndTheLoadAndFreeTheElementWhoseIndexFails) {
   }
 }
 
+TEST_F(GraphReaderTest, ALargeDecisionPointNamedAgainAndAgainIsRefused) {
+  std::vector<std::string> Many(2000, "c");
+  DecisionWith(Many);  // decision point 1: 2001 options
+  struct Row {
+    const char* Name;
+    uint16_t Index;
+    int Times;
+    bool Loads;
+  };
+  const Row Rows[] = {
+      {"a small decision point many times", 0, 20, true},
+      {"a large decision point once", 1, 1, true},
+      {"a large decision point twice", 1, 2, false},
+      {"a large decision point 200 times", 1, 200, false},
+  };
+  for (const Row& Case : Rows) {
+    SCOPED_TRACE(Case.Name);
+    GraphSection Graph;
+    for (int I = 0; I < Case.Times; ++I)
+      Graph.Add({.Kind = gkDecision, .Index = Case.Index, .Left = 0, .Top = 0});
+    SchemeWriter Bytes;
+    WriteGraph(Bytes, Graph);
+    if (Case.Loads) {
+      Load(Bytes);
+      EXPECT_EQ(Scheme.ElementCount(), Case.Times);
+    } else {
+      EXPECT_RAISES_WHAT(Load(Bytes), "Flow graph names its decision points too often.");
+    }
+    ExpectNoStrayPoints();
+  }
+}
+
 TEST_F(GraphReaderTest, ASecondLinkFromOneOutputKeepsTheFirst) {
   GraphSection Graph = SampleSection();
   Graph.Links[3].FromPoint = 0;  // decision option 0 again, now to action 1
