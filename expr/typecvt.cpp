@@ -225,6 +225,23 @@ bool ExactDigits18(long double magnitude, char* digits, int& exponent) {
   return true;
 }
 
+// The fields of an 80-bit extended float, read from its bytes once.
+struct FloatParts {
+  std::uint64_t Mantissa;  // with the explicit integer bit at the top
+  int BiasedExponent;
+  bool Negative;
+};
+
+FloatParts Decompose(long double value) {
+  unsigned char raw[sizeof(long double)];
+  std::memcpy(raw, &value, sizeof raw);
+  FloatParts parts;
+  std::memcpy(&parts.Mantissa, raw, sizeof parts.Mantissa);
+  parts.BiasedExponent = (raw[8] | (raw[9] << 8)) & 0x7FFF;
+  parts.Negative = (raw[9] & 0x80) != 0;
+  return parts;
+}
+
 // The 18-digit expansion as one integer D (10^17 <= D < 10^18, magnitude = D * 10^(E - 18)
 // after rounding), for the magnitudes from 0.01 to below 2^63 where nearly every value of the
 // system lies. Answers false elsewhere. A normal magnitude is mantissa * 2^-bits with
@@ -232,13 +249,12 @@ bool ExactDigits18(long double magnitude, char* digits, int& exponent) {
 // mantissa * 10^k is below 2^128 and therefore exact: its bits above `bits` are the integer part
 // and the bits below are the exact remainder, which decides the rounding to nearest (a tie to
 // the even digit) exactly as the digit-by-digit path does.
-bool FastDigits18(long double magnitude, std::uint64_t& digits, int& exponent) {
+// The sign is ignored. A value it accepts is finite, non-zero and far inside the double range,
+// so the writer needs no float checks for it.
+bool FastDigits18(const FloatParts& parts, std::uint64_t& digits, int& exponent) {
   using u128 = unsigned __int128;
-  unsigned char raw[sizeof(long double)];
-  std::memcpy(raw, &magnitude, sizeof raw);
-  std::uint64_t mantissa;
-  std::memcpy(&mantissa, raw, sizeof mantissa);
-  const int binary_exponent = ((raw[8] | (raw[9] << 8)) & 0x7FFF) - 16383;
+  const std::uint64_t mantissa = parts.Mantissa;
+  const int binary_exponent = parts.BiasedExponent - 16383;
   if ((mantissa >> 63) == 0) return false;  // zero, denormal or an unnormal pattern
   const int bits = 63 - binary_exponent;    // magnitude lies in [2^(63 - bits), 2^(64 - bits))
   if (bits < 1 || bits > 124) return false;
@@ -275,15 +291,26 @@ bool FastDigits18(long double magnitude, std::uint64_t& digits, int& exponent) {
 // 14 digits, "E-" and a 4-digit exponent.
 constexpr std::size_t kValueTextCapacity = 32;
 
-// Writes the general number text of a non-zero finite value into buffer (see FloatToValueText)
-// and answers its length.
+// Raises the errors of FloatToValueText; answers true for zero, whose text is "0".
+bool CheckWritableFloat(long double value) {
+  if (std::isnan(value) || std::isinf(value)) throw EConvertError(kInvalidNumber);
+  if (std::isinf(static_cast<double>(value))) throw EOverflow();
+  return value == 0;
+}
+
+// Writes the general number text of value into buffer (see FloatToValueText) and answers its
+// length; raises before writing anything.
 std::size_t WriteFloatText(long double value, char* buffer) {
-  const long double magnitude = std::fabs(value);
+  const FloatParts parts = Decompose(value);
   std::uint64_t digits18;
   int exponent;
-  if (!FastDigits18(magnitude, digits18, exponent)) {
+  if (!FastDigits18(parts, digits18, exponent)) {
+    if (CheckWritableFloat(value)) {
+      buffer[0] = '0';
+      return 1;
+    }
     char digit_chars[18];
-    exponent = DecimalDigits18(magnitude, digit_chars);
+    exponent = DecimalDigits18(std::fabs(value), digit_chars);
     digits18 = 0;
     for (char c : digit_chars) digits18 = digits18 * 10 + static_cast<unsigned>(c - '0');
   }
@@ -308,7 +335,7 @@ std::size_t WriteFloatText(long double value, char* buffer) {
   WriteDigits(digits15, digits + count, count);
 
   char* out = buffer;
-  if (value < 0) *out++ = '-';
+  if (parts.Negative) *out++ = '-';
   const auto put = [&out](const char* from, int length) {
     std::memcpy(out, from, static_cast<std::size_t>(length));
     out += length;
@@ -342,18 +369,12 @@ std::size_t WriteFloatText(long double value, char* buffer) {
   return static_cast<std::size_t>(out - buffer);
 }
 
-// Raises the errors of FloatToValueText; answers true for zero, whose text is "0".
-bool CheckWritableFloat(long double value) {
-  if (std::isnan(value) || std::isinf(value)) throw EConvertError(kInvalidNumber);
-  if (std::isinf(static_cast<double>(value))) throw EOverflow();
-  return value == 0;
-}
 }  // namespace
 
 int DecimalDigits18(long double magnitude, char* digits) {
   int exponent = 0;
   std::uint64_t fast;
-  if (FastDigits18(magnitude, fast, exponent)) {
+  if (FastDigits18(Decompose(magnitude), fast, exponent)) {
     WriteDigits(fast, digits + 18, 18);
     return exponent;
   }
@@ -634,16 +655,11 @@ long double TextToFloatStrict(const std::string& text) {
 }
 
 std::string FloatToValueText(long double value) {
-  if (CheckWritableFloat(value)) return "0";
   char buffer[kValueTextCapacity];
   return std::string(buffer, WriteFloatText(value, buffer));
 }
 
 void FloatToValueText(long double value, std::string& text) {
-  if (CheckWritableFloat(value)) {
-    text.assign(1, '0');
-    return;
-  }
   char buffer[kValueTextCapacity];
   text.assign(buffer, WriteFloatText(value, buffer));
 }
