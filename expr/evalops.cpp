@@ -15,8 +15,10 @@ namespace {
 // An arithmetic operand as a number: a float text (every decimal integer text and the empty
 // text among them) as it reads, a string constant through its float conversion.
 long double ArithmeticOperand(const std::string& text) {
-  long double value = 0;
-  if (text.empty() || TryTextToFloat(text, value)) return value;
+  if (text.empty()) return 0;
+  bool valid;
+  const long double value = FloatTextValue(text, valid);
+  if (valid) return value;
   if (IsStringConstant(text)) {
     try {
       return TextToFloat(ConvertValue(text, vtString, vtFloat));
@@ -161,15 +163,19 @@ void TCompareOperator::EvaluateBinary(const std::string& Left, const std::string
     return;
   }
   // A number on the left compares numbers.
-  long double a = 0;
-  if (!TryTextToFloat(Left, a)) throw EConvertError(kLogicTypecast);
+  bool valid;
+  const long double a = FloatTextValue(Left, valid);
+  if (!valid) throw EConvertError(kLogicTypecast);
   long double b = 0;
-  if (!Right.empty() && !TryTextToFloat(Right, b)) {
-    if (!IsStringConstant(Right)) throw EConvertError(kLogicTypecast);
-    try {
-      b = TextToFloat(ConvertValue(Right, vtString, vtFloat));
-    } catch (const Exception&) {
-      throw EConvertError(kLogicTypecast);
+  if (!Right.empty()) {
+    b = FloatTextValue(Right, valid);
+    if (!valid) {
+      if (!IsStringConstant(Right)) throw EConvertError(kLogicTypecast);
+      try {
+        b = TextToFloat(ConvertValue(Right, vtString, vtFloat));
+      } catch (const Exception&) {
+        throw EConvertError(kLogicTypecast);
+      }
     }
   }
   WriteBool(CompareNumbers(a, b), Result);

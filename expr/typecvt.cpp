@@ -427,7 +427,11 @@ bool TryTextToInt(std::string_view text, std::int32_t& value) {
   return true;
 }
 
-bool TryTextToFloat(std::string_view text, long double& value) {
+namespace {
+// The float grammar's reader behind TryTextToFloat and FloatTextValue, inlined into both so that
+// FloatTextValue's result never passes through memory (an 80-bit value stored and at once read
+// back stalls the load).
+[[gnu::always_inline]] inline bool ReadFloatText(std::string_view text, long double& value) {
   const char separator = locale_separator.load(std::memory_order_relaxed);
   const std::size_t n = text.size();
   std::size_t i = 0;
@@ -501,7 +505,21 @@ bool TryTextToFloat(std::string_view text, long double& value) {
   }
   plain += 'e';
   plain += std::to_string(scale);
-  return ConvertWithCLocale(plain, value);
+  long double converted;
+  if (!ConvertWithCLocale(plain, converted)) return false;
+  value = converted;
+  return true;
+}
+}  // namespace
+
+bool TryTextToFloat(std::string_view text, long double& value) {
+  return ReadFloatText(text, value);
+}
+
+long double FloatTextValue(std::string_view text, bool& valid) {
+  long double value = 0;
+  valid = ReadFloatText(text, value);
+  return value;
 }
 
 bool IsStringConstant(std::string_view text) {

@@ -125,6 +125,9 @@ bool TryTextToInt(std::string_view text, std::int32_t& value);
 // A value beyond the extended range is rejected; one below it reads as 0. No "inf", "nan" or
 // hex floats.
 bool TryTextToFloat(std::string_view text, long double& value);
+// As TryTextToFloat, answering the value (0 for an invalid text) and setting Valid: the form
+// for the operators' operand reads, whose value then stays in a register.
+long double FloatTextValue(std::string_view text, bool& valid);
 // The decimal expansion of a positive finite magnitude to 18 significant digits, rounded to
 // nearest (a tie to the even digit): writes the 18 digit characters (no terminator) and returns
 // E with magnitude = 0.d1d2...d18 times 10^E. Both number writers round from these digits.

@@ -186,6 +186,11 @@ TEST(TextToFloat, ReadsTheExactValueAndAnswersZeroForInvalidTexts) {
     SCOPED_TRACE(row.text + " separator " + row.separator);
     SeparatorGuard guard(row.separator);
     EXPECT_EQ(TextToFloat(row.text), row.value);
+    // The operators' form answers the same value and the grammar's own verdict.
+    bool valid = false;
+    EXPECT_EQ(FloatTextValue(row.text, valid), row.value);
+    long double ignored;
+    EXPECT_EQ(valid, TryTextToFloat(row.text, ignored));
   }
 }
 
