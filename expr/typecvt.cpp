@@ -232,13 +232,16 @@ struct FloatParts {
   bool Negative;
 };
 
-FloatParts Decompose(long double value) {
-  unsigned char raw[sizeof(long double)];
-  std::memcpy(raw, &value, sizeof raw);
+// Reads only the ten bytes the value occupies: a read that reaches into the padding of a value
+// just stored cannot be served from the store and waits for it.
+FloatParts Decompose(const long double& value) {
+  const unsigned char* raw = reinterpret_cast<const unsigned char*>(&value);
   FloatParts parts;
   std::memcpy(&parts.Mantissa, raw, sizeof parts.Mantissa);
-  parts.BiasedExponent = (raw[8] | (raw[9] << 8)) & 0x7FFF;
-  parts.Negative = (raw[9] & 0x80) != 0;
+  std::uint16_t sign_and_exponent;
+  std::memcpy(&sign_and_exponent, raw + 8, sizeof sign_and_exponent);
+  parts.BiasedExponent = sign_and_exponent & 0x7FFF;
+  parts.Negative = (sign_and_exponent & 0x8000) != 0;
   return parts;
 }
 
@@ -300,7 +303,7 @@ bool CheckWritableFloat(long double value) {
 
 // Writes the general number text of value into buffer (see FloatToValueText) and answers its
 // length; raises before writing anything.
-std::size_t WriteFloatText(long double value, char* buffer) {
+std::size_t WriteFloatText(const long double& value, char* buffer) {
   const FloatParts parts = Decompose(value);
   std::uint64_t digits18;
   int exponent;
