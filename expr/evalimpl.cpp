@@ -573,6 +573,7 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
     }
   }
   Values.resize(max_depth + 1);
+  Operands.resize(max_depth + 1);
 }
 
 void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message,
@@ -590,16 +591,17 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
       const TEvalToken& token = *step.Token;
       switch (step.Kind) {
         case skConstant:
-          Values[top++] = token.Text;
+          Operands[top++] = &token.Text;  // read in place: the tree outlives the run
           break;
         case skVariable: {
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
           if (!provider->IsVariable(token.Text))
             Raise(Expression, kInvalidVariableName + Quoted(token.Text), token.Position);
-          std::string& value = Values[top++];
+          std::string& value = Values[top];
           value.clear();
           provider->GetVariable(token.Text, value);
+          Operands[top++] = &value;
           break;
         }
         case skEnter: {
@@ -614,26 +616,35 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           const std::size_t count = static_cast<std::size_t>(step.ArgCount);
           std::vector<std::string> params;
           params.reserve(count);
-          for (std::size_t i = top - count; i < top; ++i) params.push_back(std::move(Values[i]));
+          for (std::size_t i = top - count; i < top; ++i) {
+            if (Operands[i] == &Values[i]) {
+              params.push_back(std::move(Values[i]));
+            } else {
+              params.push_back(*Operands[i]);
+            }
+          }
           top -= count;
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
-          std::string& value = Values[top++];
+          std::string& value = Values[top];
           value.clear();
           provider->CallFunction(token.Text, params, value);
+          Operands[top++] = &value;
           --open_calls;
           break;
         }
         case skBinary:
           Scratch.clear();
-          step.Operator->EvaluateBinary(Values[top - 1], Values[top - 2], Scratch);
+          step.Operator->EvaluateBinary(*Operands[top - 1], *Operands[top - 2], Scratch);
           Values[top - 2].swap(Scratch);
+          Operands[top - 2] = &Values[top - 2];
           --top;
           break;
         case skUnary:
           Scratch.clear();
-          step.Operator->EvaluateUnary(Values[top - 1], Scratch);
+          step.Operator->EvaluateUnary(*Operands[top - 1], Scratch);
           Values[top - 1].swap(Scratch);
+          Operands[top - 1] = &Values[top - 1];
           break;
         case skFail:
           Raise(Expression, step.Message + Quoted(token.Text), token.Position);
@@ -644,5 +655,6 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
     if (open_calls > 0) throw Exception(e.GetMessage());
     throw;
   }
+  if (Operands[0] != nullptr && Operands[0] != &Values[0]) return *Operands[0];
   return std::move(Values[0]);
 }

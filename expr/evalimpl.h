@@ -249,7 +249,9 @@ class TEvalProgram {
                                  std::int32_t Position);
 
   std::vector<Step> Steps;
-  std::vector<std::string> Values;  // reused between runs
+  std::vector<std::string> Values;  // results and variable values, reused between runs
+  // The operand stack: a constant's own text in the tree, otherwise the value slot at its index.
+  std::vector<const std::string*> Operands;
   std::string Scratch;
 };
 

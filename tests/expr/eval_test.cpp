@@ -226,6 +226,18 @@ TEST_F(ExpressionTest, RightOperandsFirstArgumentsLeftToRightNoShortCircuit) {
                                       "GetVariable B", "CallFunction F(1,0)"}));
 }
 
+TEST_F(ExpressionTest, ConstantsSurviveEveryEvaluation) {
+  // Constants are read in place from the tree: neither a whole-expression constant nor a call
+  // argument may be used up by the first evaluation.
+  for (const std::string text : {"2.50", "\"a\"", "F(1.5,\"b\")", "F(2)+1"}) {
+    SCOPED_TRACE(text);
+    Expression->SetText(text);
+    const std::string first = Expression->Evaluate();
+    EXPECT_FALSE(first.empty());
+    EXPECT_EQ(Expression->Evaluate(), first);
+  }
+}
+
 TEST_F(ExpressionTest, KeepsTheTreeAndAsksTheProviderAgain) {
   Provider.Variables["X"] = "1";
   Expression->SetText("X*2");
