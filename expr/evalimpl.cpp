@@ -572,7 +572,8 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
       }
     }
   }
-  Values.resize(max_depth + 1);
+  Values.resize(max_depth + 2);  // one per stack position and the spare result
+  Slots.resize(max_depth + 1);
   Operands.resize(max_depth + 1);
 }
 
@@ -584,6 +585,8 @@ void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message
 }
 
 std::string TEvalProgram::Run(TEvalExpression& Expression) {
+  for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
+  std::string* spare = &Values.back();
   std::size_t top = 0;
   int open_calls = 0;
   try {
@@ -598,7 +601,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           if (!provider) Raise(Expression, kNoProvider, token.Position);
           if (!provider->IsVariable(token.Text))
             Raise(Expression, kInvalidVariableName + Quoted(token.Text), token.Position);
-          std::string& value = Values[top];
+          std::string& value = *Slots[top];
           value.clear();
           provider->GetVariable(token.Text, value);
           Operands[top++] = &value;
@@ -617,8 +620,8 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           std::vector<std::string> params;
           params.reserve(count);
           for (std::size_t i = top - count; i < top; ++i) {
-            if (Operands[i] == &Values[i]) {
-              params.push_back(std::move(Values[i]));
+            if (Operands[i] == Slots[i]) {
+              params.push_back(std::move(*Slots[i]));
             } else {
               params.push_back(*Operands[i]);
             }
@@ -626,7 +629,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           top -= count;
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
-          std::string& value = Values[top];
+          std::string& value = *Slots[top];
           value.clear();
           provider->CallFunction(token.Text, params, value);
           Operands[top++] = &value;
@@ -634,17 +637,18 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           break;
         }
         case skBinary:
-          Scratch.clear();
-          step.Operator->EvaluateBinary(*Operands[top - 1], *Operands[top - 2], Scratch);
-          Values[top - 2].swap(Scratch);
-          Operands[top - 2] = &Values[top - 2];
+          // The result goes to the spare string, which then takes the slot's place.
+          spare->clear();
+          step.Operator->EvaluateBinary(*Operands[top - 1], *Operands[top - 2], *spare);
+          std::swap(Slots[top - 2], spare);
+          Operands[top - 2] = Slots[top - 2];
           --top;
           break;
         case skUnary:
-          Scratch.clear();
-          step.Operator->EvaluateUnary(*Operands[top - 1], Scratch);
-          Values[top - 1].swap(Scratch);
-          Operands[top - 1] = &Values[top - 1];
+          spare->clear();
+          step.Operator->EvaluateUnary(*Operands[top - 1], *spare);
+          std::swap(Slots[top - 1], spare);
+          Operands[top - 1] = Slots[top - 1];
           break;
         case skFail:
           Raise(Expression, step.Message + Quoted(token.Text), token.Position);
@@ -655,6 +659,6 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
     if (open_calls > 0) throw Exception(e.GetMessage());
     throw;
   }
-  if (Operands[0] != nullptr && Operands[0] != &Values[0]) return *Operands[0];
-  return std::move(Values[0]);
+  if (Operands[0] != nullptr && Operands[0] != Slots[0]) return *Operands[0];
+  return std::move(*Slots[0]);
 }

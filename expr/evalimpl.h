@@ -249,10 +249,13 @@ class TEvalProgram {
                                  std::int32_t Position);
 
   std::vector<Step> Steps;
-  std::vector<std::string> Values;  // results and variable values, reused between runs
-  // The operand stack: a constant's own text in the tree, otherwise the value slot at its index.
+  // Result and variable strings, reused between runs: one per stack position and a spare one
+  // that takes each operator's result. Slots maps a stack position to its string (an operator's
+  // result trades places with the spare instead of being copied).
+  std::vector<std::string> Values;
+  std::vector<std::string*> Slots;
+  // The operand stack: a constant's own text in the tree, otherwise the string of its slot.
   std::vector<const std::string*> Operands;
-  std::string Scratch;
 };
 
 // ---------------------------------------------------------------------------------------------
