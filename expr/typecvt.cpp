@@ -437,6 +437,31 @@ namespace {
 [[gnu::always_inline]] inline bool ReadFloatText(std::string_view text, long double& value) {
   const char separator = locale_separator.load(std::memory_order_relaxed);
   const std::size_t n = text.size();
+
+  // Plain texts, the form of nearly every operand: up to 19 characters of digits with at most
+  // one separator. Their digits fit the 64-bit mantissa and their scale is at most 10^18, so
+  // this is the exact computation of the general path below without its scanning.
+  if (n >= 1 && n <= kMaxExactDigits) {
+    std::uint64_t plain_digits = 0;
+    std::size_t point = n;  // n: no separator
+    std::size_t k = 0;
+    for (; k < n; ++k) {
+      const unsigned digit = static_cast<unsigned char>(text[k]) - unsigned{'0'};
+      if (digit < 10) {
+        plain_digits = plain_digits * 10 + digit;
+      } else if ((text[k] == '.' || text[k] == separator) && point == n) {
+        point = k;
+      } else {
+        break;
+      }
+    }
+    if (k == n) {
+      const long double m = static_cast<long double>(plain_digits);
+      value = point == n ? m : m / kPowersOfTen.Values[n - point - 1];
+      return true;
+    }
+  }
+
   std::size_t i = 0;
   while (i < n && text[i] == ' ') ++i;
   bool negative = false;

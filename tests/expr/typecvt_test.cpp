@@ -194,6 +194,47 @@ TEST(TextToFloat, ReadsTheExactValueAndAnswersZeroForInvalidTexts) {
   }
 }
 
+TEST(TryTextToFloat, PlainTextsReadAsTheGeneralScannerReadsThem) {
+  // Digits with separators take a shortcut when short; a trailing blank sends the same text
+  // through the general scanner, which must give the same verdict and the same value.
+  std::mt19937_64 random(20261212);
+  std::vector<std::string> texts = {".",
+                                    "0",
+                                    "5.",
+                                    ".5",
+                                    "0.000",
+                                    "..",
+                                    "1..2",
+                                    "1.2.3",
+                                    "1,5",
+                                    "1234567890123456789",
+                                    "9999999999999999999",
+                                    "123456789.123456789",
+                                    "0000000000000000001.5"};
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(1 + random() % 21, '0');
+    for (char& c : text) {
+      c = random() % 8 == 0 ? ".,"[random() % 2] : static_cast<char>('0' + random() % 10);
+    }
+    texts.push_back(text);
+  }
+  for (char separator : {'.', ','}) {
+    SeparatorGuard guard(separator);
+    for (const std::string& text : texts) {
+      long double plain = -1, general = -1;
+      const bool plain_valid = TryTextToFloat(text, plain);
+      const bool general_valid = TryTextToFloat(text + " ", general);
+      if (plain_valid != general_valid || plain != general ||
+          std::signbit(plain) != std::signbit(general)) {
+        ADD_FAILURE() << "'" << text << "' separator " << separator << ": " << plain_valid << " "
+                      << static_cast<double>(plain) << " against " << general_valid << " "
+                      << static_cast<double>(general);
+        break;
+      }
+    }
+  }
+}
+
 TEST(TextToFloat, DoesNotDependOnTheProcessLocale) {
   // The windowing toolkit sets the process locale from the environment; a comma locale must not
   // change how value texts are read.
