@@ -61,6 +61,15 @@ TEvalOperator* ReadOperatorName(const TEvalExpression& expression, const std::st
   return op;
 }
 
+// True when the operand text of a unary node, chain[k..], would parse as another unary node:
+// it starts with a one-character unary operator that the operator reader takes alone.
+bool ChainsAnotherUnary(const TEvalExpression& expression, const std::string& chain,
+                        std::size_t k) {
+  const char c = chain[k];
+  if ((c == '<' || c == '>') && k + 1 < chain.size() && chain[k + 1] == '=') return false;
+  return expression.IsUnaryOperator(std::string(1, c));
+}
+
 // Tokens are parsed one after the other. The working lists of a parse and the result token of
 // a single part are kept for the next parse, so that parsing allocates little more than the
 // tree it builds.
@@ -453,10 +462,24 @@ bool TEvalParser::Classify(TEvalPart& Part, int Depth) {
     return true;
   }
   if (expression->IsUnaryOperator(std::string(1, first))) {
-    std::string operand = text.substr(1);
+    // A chain of unary operators ("--A") is a chain of one-operand nodes, each exactly what
+    // parsing its operand text would give. They are built here in one pass, down to the
+    // nesting bound, instead of re-reading the rest of the chain once per level; the operand,
+    // or the level beyond the bound (which fails when it is parsed), is left to its own parse.
+    const std::string chain = std::move(text);
     result.Kind = tkOperator;
     result.Text.assign(1, first);
-    result.AddChild(std::move(operand), Part.Position + 1)->Depth = Depth + 1;
+    TEvalToken* node = &result;
+    std::size_t k = 1;
+    while (k < chain.size() && Depth + static_cast<int>(k) <= kMaxNesting &&
+           ChainsAnotherUnary(*expression, chain, k)) {
+      TEvalToken* link = node->AddChild(std::string(1, chain[k]), Part.Position + k);
+      link->Kind = tkOperator;
+      link->Depth = Depth + static_cast<int>(k);
+      node = link;
+      ++k;
+    }
+    node->AddChild(chain.substr(k), Part.Position + k)->Depth = Depth + static_cast<int>(k);
     return true;
   }
   Result.reset();

@@ -323,6 +323,9 @@ TEST_F(ExpressionTest, NestingIsBoundedWithAPosition) {
       {"257 brackets in a sum", "1+" + repeat("(", 257) + "7" + repeat(")", 257), "", 260},
       {"256 minus signs", repeat("-", 256) + "7", "7"},
       {"257 minus signs", repeat("-", 257) + "7", "", 258},
+      {"mixed unary chain in a sum", "2+" + repeat("-~", 100) + "-7", "1"},
+      // Each level of a long chain must not read the rest of the chain again.
+      {"a million unary signs", repeat("-", 1000000) + "7", "", 258},
       {"unary and brackets mixed", repeat("-(", 128) + "1" + repeat(")", 128), "1"},
       {"unary and brackets too deep", "1*" + repeat("-(", 129) + "1" + repeat(")", 129), "", 260},
       {"calls", repeat("F(", 256) + repeat(")", 256), ""},
