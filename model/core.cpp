@@ -136,8 +136,14 @@ void TSpecTemplate::ClearLists() {
 
 // --- Loading ----------------------------------------------------------------------------------
 
+void TSpecTemplate::ChargeReportCells(std::int64_t cells) {
+  if (cells > FReportCellBudget) throw Exception(kReadBeyondEnd);
+  FReportCellBudget -= cells;
+}
+
 void TSpecTemplate::LoadFromStream(TSpecDataStream& stream) {
   ClearLists();
+  FReportCellBudget = stream.Remaining();
   FMuiManager->LoadFromStream(stream);
   FServiceStrings->LoadFromStream(stream);
 

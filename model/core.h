@@ -404,6 +404,12 @@ class TSpecTemplate {
   // and then holds what was read so far.
   void LoadFromStream(TSpecDataStream& stream);
 
+  // Report bands create a default cell for every column of every row before their row records
+  // are read. While a scheme is read, all bands together may create at most one cell per byte
+  // of the scheme; a band that would go beyond raises "Read beyond the end." (each band alone
+  // is also bounded by the bytes left, but many small reports could otherwise multiply it).
+  void ChargeReportCells(std::int64_t cells);
+
   TSpecMuiManager* MuiManager() const { return FMuiManager.get(); }
   TSpecMuiStringList* ServiceStrings() const { return FServiceStrings.get(); }
   TSpecPriceList* PriceList() const { return FPriceList.get(); }
@@ -477,6 +483,8 @@ class TSpecTemplate {
   int ReportCount() const { return static_cast<int>(FReports.size()); }
 
  private:
+  // Cells that report bands may still create during the current load.
+  std::int64_t FReportCellBudget = INT64_MAX;
   friend class TSpecVariable;
   friend class TSpecResource;
 

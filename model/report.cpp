@@ -182,8 +182,10 @@ void TSpecReportBand::LoadFromStream(TSpecDataStream& stream) {
   CheckRecordCount(stream, count, TSpecReportRow::MinRecordSize);
   // Every row gets its default cells before any row record is read: at least one byte left
   // per cell to be made.
-  CheckRecordCount(stream,
-                   static_cast<std::int64_t>(count) * (FReport ? FReport->ColumnCount() : 0), 1);
+  const std::int64_t cells =
+      static_cast<std::int64_t>(count) * (FReport ? FReport->ColumnCount() : 0);
+  CheckRecordCount(stream, cells, 1);
+  if (FReport && FReport->Template()) FReport->Template()->ChargeReportCells(cells);
   ClearRows();
   FRows.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) AddRow();

@@ -10,6 +10,7 @@
 #include "model/pricelist.h"
 #include "model/resource.h"
 #include "tests/support/model_support.h"
+#include "tools/reportwriter.h"
 #include "tools/resourcewriter.h"
 #include "tools/templatewriter.h"
 
@@ -122,6 +123,39 @@ TEST(Template, EmptySchemeLoadsLanguagesAndServiceStringsOnly) {
   EXPECT_EQ(templ.MuiManager()->GetLanguage(1)->Name, "En");
   EXPECT_EQ(templ.ServiceStrings()->GetText(0), "Datum:");
   EXPECT_EQ(templ.ServiceStrings()->GetText(1), "<< Back");
+}
+
+TEST(Template, ReportBandsTogetherMakeNoMoreDefaultCellsThanTheSchemeHasBytes) {
+  // Each report: 300 columns and one band of 300 empty row records, 90,000 default cells from
+  // about 3 KB. Every band alone fits the bytes left (200 KB follow the template sections), but
+  // many such reports together would ask for far more cells than the scheme justifies.
+  const auto scheme = [](int reports) {
+    ReportRecord report;
+    report.ColumnWidths.assign(300, 10);
+    report.Bands[0].assign(300, ReportRowRecord{});
+    TemplateRecord record = EmptyTemplate();
+    WriteReports(record.ReportSection, std::vector<ReportRecord>(reports, report));
+    SchemeWriter bytes = Bytes(record);
+    bytes.Raw(std::vector<std::uint8_t>(200000, 0));  // the sections after the template
+    return bytes;
+  };
+  struct Row {
+    const char* Name;
+    int Reports;
+    bool Loads;
+  };
+  for (const Row& row : {Row{"two reports", 2, true}, Row{"twenty reports", 20, false}}) {
+    SCOPED_TRACE(row.Name);
+    TSpecTemplate templ;
+    auto stream = StreamOf(scheme(row.Reports));
+    if (row.Loads) {
+      templ.LoadFromStream(*stream);
+      EXPECT_EQ(templ.ReportCount(), row.Reports);
+    } else {
+      EXPECT_RAISES_WHAT(templ.LoadFromStream(*stream), kReadBeyondEnd);
+      EXPECT_LT(templ.ReportCount(), 4);
+    }
+  }
 }
 
 TEST(Template, NegativeSectionCountsMeanNoRecords) {
