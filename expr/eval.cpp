@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/evalimpl.h"
 
 namespace {

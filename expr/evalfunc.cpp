@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/typecvt.h"
 #include "platform/messages.h"
 

@@ -5,7 +5,7 @@
 // the value texts; these routines compute on 80-bit extended floats, signed 32-bit integers and
 // value texts, without state.
 //
-// Floating-point errors are raised by explicit checks with the messages of expr/errors.h:
+// Floating-point errors are raised by explicit checks with the messages of platform/errors.h:
 // EInvalidOp "Invalid floating point operation", EZeroDivide "Floating point division by zero",
 // EOverflow "Floating point overflow" (a result beyond the extended range).
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/typecvt.h"
 
 namespace {
@@ -623,7 +623,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
           if (!provider->IsVariable(token.Text))
-            Raise(Expression, kInvalidVariableName + Quoted(token.Text), token.Position);
+            Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
           std::string& value = *Slots[top];
           value.clear();
           provider->GetVariable(token.Text, value);
@@ -634,7 +634,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
           if (!provider->IsFunction(token.Text))
-            Raise(Expression, kInvalidFunctionName + Quoted(token.Text), token.Position);
+            Raise(Expression, kInvalidFunctionNamePrefix + Quoted(token.Text), token.Position);
           ++open_calls;
           break;
         }

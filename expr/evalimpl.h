@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "expr/eval.h"
+#include "expr/typecvt.h"
 
 // ---------------------------------------------------------------------------------------------
 // Lexical scanners. Positions are 1-based; every scanner reads at Pos, advances it past what it
@@ -63,11 +64,11 @@ inline constexpr const char* kTooDeeplyNested = "Expression is too deeply nested
 // Evaluation messages of tokens; the first three are followed by the name in double quotes.
 inline constexpr const char* kUndefinedOperator = "Undefined operator: ";
 inline constexpr const char* kInvalidOperatorCall = "Invalid operator call: ";
-inline constexpr const char* kInvalidVariableName = "Invalid variable name: ";
-inline constexpr const char* kInvalidFunctionName = "Invalid function name: ";
+inline constexpr const char* kInvalidVariableNamePrefix = "Invalid variable name: ";
+inline constexpr const char* kInvalidFunctionNamePrefix = "Invalid function name: ";
 inline constexpr const char* kNoProvider = "Function and variable provider is not available.";
 // Messages of the standard operators: arithmetic operands, logic and comparison operands.
-inline constexpr const char* kArithmeticTypecast = "Invalid typecast.";
+inline constexpr const char* kArithmeticTypecast = kInvalidTypecast;
 inline constexpr const char* kLogicTypecast = "Invalid type cast.";
 
 // Brackets (grouping and call brackets) and unary operators may enclose a point of the text at

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
 

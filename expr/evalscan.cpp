@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <limits>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/eval.h"
 #include "expr/evalimpl.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "graph/elements.h"
 #include "graph/visual.h"
 #include "model/core.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/format.h"
 #include "expr/typecvt.h"
 

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 
 namespace {
 

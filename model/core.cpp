@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/ownedlist.h"
 #include "model/pricelist.h"
 #include "model/report.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/core.h"
 #include "model/ownedlist.h"
 #include "model/saver.h"

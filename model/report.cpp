@@ -1,6 +1,6 @@
 #include "model/report.h"
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/core.h"
 #include "model/ownedlist.h"
 #include "model/saver.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
 #include "platform/tempdir.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <span>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/resources.h"
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 
 namespace {
 

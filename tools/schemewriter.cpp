@@ -4,7 +4,7 @@
 #include <fstream>
 #include <limits>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/saver.h"
 
 static_assert(std::numeric_limits<long double>::digits == 64, "x87 extended long double expected");

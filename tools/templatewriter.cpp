@@ -1,6 +1,6 @@
 #include "tools/templatewriter.h"
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 
 namespace {
 

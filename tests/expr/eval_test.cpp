@@ -9,7 +9,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "expr/eval.h"
 #include "expr/evalfunc.h"
 #include "expr/evalimpl.h"

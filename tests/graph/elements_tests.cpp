@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
 #include "tests/support/graph_support.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "tests/support/graph_support.h"
 
 namespace {

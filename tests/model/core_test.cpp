@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/pricelist.h"
 #include "model/resource.h"
 #include "tests/support/model_support.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
 #include "tests/support/model_support.h"

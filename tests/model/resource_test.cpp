@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
 #include "platform/tempdir.h"

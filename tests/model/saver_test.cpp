@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/saver.h"
 #include "platform/files.h"
 #include "platform/resources.h"

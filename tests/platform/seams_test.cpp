@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "model/saver.h"
 #include "platform/sleep.h"
 #include "tests/support/platform_fakes.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "platform/messages.h"
 
 // Succeeds when calling f raises an Exception whose what() is exactly `message`; fails with the

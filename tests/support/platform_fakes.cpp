@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "platform/errorwindow.h"
 
 RecordingSleeper::RecordingSleeper() : Previous(SetSleeper(this)) {}

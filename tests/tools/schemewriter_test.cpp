@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "expr/errors.h"
+#include "platform/errors.h"
 #include "tools/schemewriter.h"
 
 namespace {
