@@ -120,12 +120,16 @@ std::string ExtractionFilePath(const std::string& name, const std::string& exten
 }
 
 bool WritePrivateFile(const std::string& path, const unsigned char* data, std::size_t size) {
-  // O_NONBLOCK keeps a planted FIFO from blocking the open; only regular files are written.
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+  // O_NONBLOCK keeps a planted FIFO from blocking the open. The file is opened without
+  // truncation and cut only once it is known to be a regular file of this user with no other
+  // name: a hard link planted in the folder must not let the write reach (or empty) a file
+  // elsewhere.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
                   S_IRUSR | S_IWUSR);
   if (fd < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            st.st_nlink == 1 && ::ftruncate(fd, 0) == 0;
   std::size_t offset = 0;
   while (ok && offset < size) {
     std::size_t block = std::min(kBlockSize, size - offset);

@@ -30,6 +30,7 @@ std::string ExtractionFileName(const std::string& name, const std::string& exten
 // private folder.
 std::string ExtractionFilePath(const std::string& name, const std::string& extension);
 
-// Creates or truncates the regular file at path, never following a symbolic link, and writes
-// the bytes in blocks of 4096. False on any failure (the file may then be missing or short).
+// Creates or replaces the content of the regular file at path and writes the bytes in blocks
+// of 4096. A symbolic link, a file of another user or one with a second hard link is left
+// untouched. False on any failure (the file may then be missing or short).
 bool WritePrivateFile(const std::string& path, const unsigned char* data, std::size_t size);

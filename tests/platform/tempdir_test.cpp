@@ -208,4 +208,14 @@ TEST_F(PrivateFileTest, NeverFollowsALinkNorWritesIntoAFifo) {
   EXPECT_FALSE(WritePrivateFile(Scratch.Path().string(), nullptr, 0)) << "a folder";
 }
 
+TEST_F(PrivateFileTest, LeavesAFileWithASecondHardLinkWhole) {
+  // A hard link planted under the resource's name shares the content of a file elsewhere:
+  // neither truncated nor overwritten.
+  std::string target = Scratch.WriteFile("target", "keep");
+  std::string planted = Scratch.File("planted.htm");
+  fs::create_hard_link(target, planted);
+  EXPECT_FALSE(WritePrivateFile(planted, reinterpret_cast<const unsigned char*>("x"), 1));
+  EXPECT_EQ(ReadWholeFile(target), "keep");
+}
+
 }  // namespace
