@@ -1,7 +1,13 @@
 #include "app/pictures.h"
 
+#include <QFile>
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <vector>
+// gif_lib.h is C and declares its own types.
+#include <gif_lib.h>
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
@@ -62,6 +68,102 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegError* error, const unsigned c
   return true;
 }
 
+// The bytes of a GIF in memory, read by giflib through ReadGifBytes.
+struct GifSource {
+  const unsigned char* Data;
+  std::size_t Size;
+  std::size_t Position;
+};
+
+int ReadGifBytes(GifFileType* gif, GifByteType* buffer, int count) {
+  auto* source = static_cast<GifSource*>(gif->UserData);
+  const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
+  const std::size_t n = std::min(wanted, source->Size - source->Position);
+  std::memcpy(buffer, source->Data + source->Position, n);
+  source->Position += n;
+  return static_cast<int>(n);
+}
+
+// The rows of an image in the order its lines are stored: top to bottom, or the four passes
+// of an interlaced image.
+std::vector<int> StoredRowOrder(int height, bool interlaced) {
+  std::vector<int> rows;
+  rows.reserve(static_cast<std::size_t>(height));
+  if (!interlaced) {
+    for (int y = 0; y < height; ++y) rows.push_back(y);
+    return rows;
+  }
+  const int offsets[] = {0, 4, 2, 1};
+  const int steps[] = {8, 8, 4, 2};
+  for (int pass = 0; pass < 4; ++pass) {
+    for (int y = offsets[pass]; y < height; y += steps[pass]) rows.push_back(y);
+  }
+  return rows;
+}
+
+// Reads the first image of an open GIF onto canvas; false on any failure. Line by line, so a
+// hostile image size costs no more than one line of memory before the data runs out.
+bool ReadFirstGifImage(GifFileType* gif, QImage* canvas) {
+  if (gif->SWidth <= 0 || gif->SHeight <= 0 ||
+      static_cast<long long>(gif->SWidth) * gif->SHeight > kMaxPicturePixels) {
+    return false;
+  }
+  int transparent = -1;
+  for (;;) {
+    GifRecordType record = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif, &record) == GIF_ERROR) return false;
+    if (record == TERMINATE_RECORD_TYPE) return false;
+    if (record == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return false;
+      // The graphic control block of the image that follows: flags, delay, transparent index.
+      if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
+        transparent = (block[1] & 0x01) ? block[4] : -1;
+      }
+      while (block) {
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
+      }
+      continue;
+    }
+    if (record != IMAGE_DESC_RECORD_TYPE) continue;
+    if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
+    const GifImageDesc& desc = gif->Image;
+    const ColorMapObject* colours = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+    if (!colours || desc.Width <= 0 || desc.Height <= 0) return false;
+    *canvas = QImage(gif->SWidth, gif->SHeight, QImage::Format_ARGB32);
+    if (canvas->isNull()) return false;
+    canvas->fill(Qt::transparent);
+    std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
+    for (const int row : StoredRowOrder(desc.Height, desc.Interlace)) {
+      if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) return false;
+      const int y = desc.Top + row;
+      if (y < 0 || y >= canvas->height()) continue;
+      auto* out = reinterpret_cast<QRgb*>(canvas->scanLine(y));
+      for (int x = 0; x < desc.Width; ++x) {
+        const int index = line[static_cast<std::size_t>(x)];
+        const int at = desc.Left + x;
+        if (at < 0 || at >= canvas->width() || index == transparent) continue;
+        if (index >= colours->ColorCount) continue;
+        const GifColorType& c = colours->Colors[index];
+        out[at] = qRgb(c.Red, c.Green, c.Blue);
+      }
+    }
+    return true;
+  }
+}
+
+std::string LowerAsciiExtension(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
 }  // namespace
 
 QImage DecodeJpeg(const unsigned char* data, std::size_t size) {
@@ -74,4 +176,31 @@ QImage DecodeJpeg(const unsigned char* data, std::size_t size) {
   jpeg_destroy_decompress(&info);
   delete[] cmykRow;
   return decoded ? image : QImage();
+}
+
+QImage DecodeGif(const unsigned char* data, std::size_t size) {
+  if (!data || size == 0) return {};
+  GifSource source{data, size, 0};
+  int error = 0;
+  GifFileType* gif = DGifOpen(&source, ReadGifBytes, &error);
+  if (!gif) return {};
+  QImage canvas;
+  const bool decoded = ReadFirstGifImage(gif, &canvas);
+  DGifCloseFile(gif, &error);
+  return decoded ? canvas : QImage();
+}
+
+QImage LoadPictureFile(const std::string& path) {
+  const std::string extension = LowerAsciiExtension(path);
+  QImage (*decode)(const unsigned char*, std::size_t) = nullptr;
+  if (extension == "jpg" || extension == "jpeg") decode = DecodeJpeg;
+  if (extension == "gif") decode = DecodeGif;
+  if (!decode) return {};
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  // A picture file larger than the biggest decodable picture in any format is refused unread.
+  if (file.size() > kMaxPicturePixels * 4) return {};
+  const QByteArray bytes = file.readAll();
+  return decode(reinterpret_cast<const unsigned char*>(bytes.constData()),
+                static_cast<std::size_t>(bytes.size()));
 }

@@ -1,0 +1,185 @@
+#include "app/pictures.h"
+
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/wz_about.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+// A GIF written with giflib's encoder: a palette, one image of palette indexes given row by
+// row (top to bottom), optionally interlaced, placed on a logical screen, with an optional
+// transparent index.
+struct GifPicture {
+  int ScreenWidth = 0;
+  int ScreenHeight = 0;
+  int Left = 0;
+  int Top = 0;
+  std::vector<std::vector<GifPixelType>> Rows;
+  std::vector<GifColorType> Palette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+  bool Interlaced = false;
+  int Transparent = -1;
+  bool GlobalPalette = true;
+
+  std::vector<unsigned char> Bytes() const;
+};
+
+int AppendGifBytes(GifFileType* gif, const GifByteType* data, int count) {
+  auto* out = static_cast<std::vector<unsigned char>*>(gif->UserData);
+  out->insert(out->end(), data, data + count);
+  return count;
+}
+
+std::vector<unsigned char> GifPicture::Bytes() const {
+  std::vector<unsigned char> out;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&out, AppendGifBytes, &error);
+  EXPECT_NE(gif, nullptr);
+  EGifSetGifVersion(gif, true);
+  ColorMapObject* map = GifMakeMapObject(static_cast<int>(Palette.size()), Palette.data());
+  const int width = Rows.empty() ? 0 : static_cast<int>(Rows[0].size());
+  const int height = static_cast<int>(Rows.size());
+  EGifPutScreenDesc(gif, ScreenWidth ? ScreenWidth : width, ScreenHeight ? ScreenHeight : height, 8,
+                    0, GlobalPalette ? map : nullptr);
+  if (Transparent >= 0) {
+    const GifByteType control[4] = {0x01, 0, 0, static_cast<GifByteType>(Transparent)};
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+  }
+  EGifPutImageDesc(gif, Left, Top, width, height, Interlaced, nullptr);
+  std::vector<int> order;
+  if (Interlaced) {
+    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+      for (int y = start; y < height; y += step) order.push_back(y);
+    }
+  } else {
+    for (int y = 0; y < height; ++y) order.push_back(y);
+  }
+  for (int y : order) {
+    std::vector<GifPixelType> line = Rows[static_cast<std::size_t>(y)];
+    EGifPutLine(gif, line.data(), width);
+  }
+  EGifCloseFile(gif, &error);
+  GifFreeMapObject(map);
+  return out;
+}
+
+QImage Decode(const std::vector<unsigned char>& bytes) {
+  return DecodeGif(bytes.data(), bytes.size());
+}
+
+TEST(DecodeGif, GivesThePaletteColoursOfEveryPixel) {
+  GifPicture picture;
+  picture.Rows = {{0, 1, 2}, {3, 2, 1}};
+  const QImage image = Decode(picture.Bytes());
+  ASSERT_EQ(image.size(), QSize(3, 2));
+  EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0));
+  EXPECT_EQ(image.pixel(1, 0), qRgb(255, 0, 0));
+  EXPECT_EQ(image.pixel(2, 0), qRgb(0, 255, 0));
+  EXPECT_EQ(image.pixel(0, 1), qRgb(0, 0, 255));
+  EXPECT_EQ(image.pixel(2, 1), qRgb(255, 0, 0));
+}
+
+TEST(DecodeGif, PutsInterlacedRowsInPlace) {
+  GifPicture picture;
+  picture.Interlaced = true;
+  // Row y has colour y % 4: every pass of the interlacing holds rows of several colours.
+  for (int y = 0; y < 11; ++y) picture.Rows.push_back({static_cast<GifPixelType>(y % 4)});
+  const QImage image = Decode(picture.Bytes());
+  ASSERT_EQ(image.size(), QSize(1, 11));
+  for (int y = 0; y < 11; ++y) {
+    SCOPED_TRACE(y);
+    const GifColorType& c = picture.Palette[static_cast<std::size_t>(y % 4)];
+    EXPECT_EQ(image.pixel(0, y), qRgb(c.Red, c.Green, c.Blue));
+  }
+}
+
+TEST(DecodeGif, ImageOnALargerScreenAndTheTransparentColourLeaveTheCanvasClear) {
+  GifPicture picture;
+  picture.ScreenWidth = 4;
+  picture.ScreenHeight = 3;
+  picture.Left = 1;
+  picture.Top = 1;
+  picture.Rows = {{1, 2}, {2, 1}};
+  picture.Transparent = 2;
+  const QImage image = Decode(picture.Bytes());
+  ASSERT_EQ(image.size(), QSize(4, 3));
+  EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0) << "outside the image";
+  EXPECT_EQ(image.pixel(1, 1), qRgb(255, 0, 0));
+  EXPECT_EQ(qAlpha(image.pixel(2, 1)), 0) << "the transparent index";
+  EXPECT_EQ(image.pixel(2, 2), qRgb(255, 0, 0));
+  EXPECT_EQ(qAlpha(image.pixel(3, 2)), 0);
+}
+
+TEST(DecodeGif, RefusesWhatIsNotADecodablePicture) {
+  GifPicture good;
+  good.Rows = {{1, 1}, {1, 1}};
+  const std::vector<unsigned char> bytes = good.Bytes();
+  GifPicture noPalette = good;
+  noPalette.GlobalPalette = false;
+  // The logical screen's width and height (bytes 6 to 9) set to 65535 x 65535.
+  std::vector<unsigned char> huge = bytes;
+  for (std::size_t i = 6; i < 10; ++i) huge[i] = 0xFF;
+  const QByteArray jpeg = SplashPictureBytes();
+  struct Row {
+    std::string name;
+    std::vector<unsigned char> bytes;
+  };
+  const Row rows[] = {
+      {"empty", {}},
+      {"a JPEG", {jpeg.begin(), jpeg.end()}},
+      {"the signature alone", {'G', 'I', 'F', '8', '9', 'a'}},
+      {"cut inside the image",
+       {bytes.begin(), bytes.begin() + static_cast<long>(bytes.size()) - 4}},
+      {"no colour table", noPalette.Bytes()},
+      {"larger than the pixel limit", huge},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_TRUE(Decode(row.bytes).isNull());
+  }
+}
+
+TEST(LoadPictureFile, ChoosesTheDecoderByTheExtension) {
+  ScratchFolder scratch;
+  GifPicture gif;
+  gif.Rows = {{1, 2, 3}};
+  const std::vector<unsigned char> gifBytes = gif.Bytes();
+  const QByteArray jpegBytes = SplashPictureBytes();
+  const std::string gifText(gifBytes.begin(), gifBytes.end());
+  const std::string jpegText(jpegBytes.begin(), jpegBytes.end());
+  struct Row {
+    std::string name;
+    std::string content;
+    QSize expected;  // invalid: a null image
+  };
+  const Row rows[] = {
+      {"door.gif", gifText, QSize(3, 1)},
+      {"door.GIF", gifText, QSize(3, 1)},
+      {"rack.jpg", jpegText, QSize(398, 328)},
+      {"rack.JPEG", jpegText, QSize(398, 328)},
+      {"rack.png", jpegText, {}},
+      {"rack.", jpegText, {}},
+      {"gif", gifText, {}},
+      {"door.jpg", gifText, {}},
+      {"rack.gif", jpegText, {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string path = scratch.WriteFile(row.name, row.content);
+    const QImage image = LoadPictureFile(path);
+    EXPECT_EQ(image.isNull(), !row.expected.isValid());
+    if (row.expected.isValid()) {
+      EXPECT_EQ(image.size(), row.expected);
+    }
+  }
+  EXPECT_TRUE(LoadPictureFile(scratch.File("missing.gif")).isNull());
+  EXPECT_TRUE(LoadPictureFile(scratch.Path().string() + "/").isNull()) << "a folder";
+}
+
+}  // namespace
