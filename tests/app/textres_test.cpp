@@ -1,0 +1,364 @@
+#include "app/textres.h"
+
+#include <gif_lib.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTextCursor>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/HyperLinkView.h"
+#include "model/core.h"
+#include "model/resource.h"
+#include "platform/tempdir.h"
+#include "tests/app/app_support.h"
+#include "tests/support/test_paths.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int AppendBytes(GifFileType* gif, const GifByteType* data, int count) {
+  static_cast<std::string*>(gif->UserData)
+      ->append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(count));
+  return count;
+}
+
+// A one-colour GIF of the given size.
+std::string PlainGif(int width, int height) {
+  std::string out;
+  int error = 0;
+  GifFileType* gif = EGifOpen(&out, AppendBytes, &error);
+  GifColorType colours[2] = {{200, 40, 40}, {0, 0, 0}};
+  ColorMapObject* map = GifMakeMapObject(2, colours);
+  EGifPutScreenDesc(gif, width, height, 1, 0, map);
+  EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
+  std::vector<GifPixelType> line(static_cast<std::size_t>(width), 0);
+  for (int y = 0; y < height; ++y) EGifPutLine(gif, line.data(), width);
+  EGifCloseFile(gif, &error);
+  GifFreeMapObject(map);
+  return out;
+}
+
+void SendKey(QWidget* target, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &press);
+}
+
+void SendClick(QWidget* target, QPoint at) {
+  QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &press);
+  QCoreApplication::sendEvent(target, &release);
+}
+
+// A point of the view's viewport on the first character of link i.
+QPoint LinkPoint(THyperLinkView* view, int i) {
+  QTextCursor cursor(view->document());
+  cursor.setPosition(view->DocumentPosition(view->GetLink(i)->StartPos));
+  return view->cursorRect(cursor).center() + QPoint(3, 0);
+}
+
+// Runs the steps one after the other from the event loop, each once the previous one has run:
+// a step may block in a nested wait while the next ones run inside it.
+class Script {
+ public:
+  void Then(std::function<void()> step) { Steps.push_back(std::move(step)); }
+  void Start() {
+    QTimer::singleShot(0, [this] { Next(); });
+  }
+  int Done() const { return static_cast<int>(Index); }
+
+ private:
+  void Next() {
+    if (Index >= Steps.size()) return;
+    std::function<void()> step = Steps[Index++];
+    QTimer::singleShot(0, [this] { Next(); });
+    step();
+  }
+  std::vector<std::function<void()>> Steps;
+  std::size_t Index = 0;
+};
+
+class PopupTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    SetExtractionRoot(Scratch.Path().string());
+    SetUrlOpener([this](const QUrl& url) { Opened.push_back(url); });
+    Form = std::make_unique<TTextResourceForm>();
+    TextResourceForm = Form.get();
+    // A case that fails to hide the pop-up would wait for ever: the watchdog hides it.
+    Watchdog.setSingleShot(true);
+    QObject::connect(&Watchdog, &QTimer::timeout, [this] {
+      ADD_FAILURE() << "the pop-up was still shown after 10 s";
+      Form->hide();
+    });
+    Watchdog.start(10000);
+  }
+  void TearDown() override {
+    Watchdog.stop();
+    TextResourceForm = nullptr;
+    Form.reset();
+    SetUrlOpener({});
+    SetExtractionRoot("");
+    GuiTest::TearDown();
+  }
+
+  TSpecResource* Add(const std::string& name, const std::string& extension, std::uint8_t kind,
+                     const std::string& data, const std::vector<TSpecResource*>& links = {}) {
+    TSpecResource* resource = Template.AddResource(name);
+    resource->Extension = extension;
+    resource->Kind = kind;
+    resource->SetData({data.begin(), data.end()});
+    for (TSpecResource* link : links) resource->AddDependency(link);
+    return resource;
+  }
+
+  fs::path Folder() const { return Scratch.Path() / "quorvane"; }
+  std::string Written(const std::string& fileName) const {
+    return ReadWholeFile((Folder() / fileName).string());
+  }
+  std::vector<std::string> FilesWritten() const {
+    std::vector<std::string> names;
+    if (!fs::exists(Folder())) return names;
+    for (const auto& entry : fs::directory_iterator(Folder()))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // The handler of the pop-up's links as the data module installs it.
+  TLinkClicked PopupLinks() {
+    return [this](THyperText* Sender, const std::string& aLinkId) {
+      const QPoint at = PopupLinkPoint(Sender);
+      Show(at.x(), at.y(), aLinkId);
+    };
+  }
+  void Show(int x, int y, const std::string& name) {
+    ShowTemplateResource(Template, x, y, name, PopupLinks());
+  }
+
+  ScratchFolder Scratch;
+  TSpecTemplate Template;
+  std::unique_ptr<TTextResourceForm> Form;
+  std::vector<QUrl> Opened;
+  QTimer Watchdog;
+};
+
+std::vector<std::string> NamesOf(const TExtractionPlan& plan) {
+  std::vector<std::string> names;
+  for (const TSpecResource* resource : plan.Resources) names.push_back(resource->Name());
+  return names;
+}
+
+TEST_F(PopupTest, HtmlPageWritesEachDependencyOnceThenItselfAndOpensOneFileUrl) {
+  TSpecResource* b = Add("B", "css", rkInformationalText, "b");
+  TSpecResource* c = Add("C", "gif", rkPicture, "c");
+  b->AddDependency(c);
+  c->AddDependency(b);
+  // A name with characters a file URL must escape.
+  Add("Page #1?", "htm", rkHtmlPage, "<html>", {b, c, b});
+
+  const TExtractionPlan plan = PlanExtraction(Template, *Template.Resources(2));
+  EXPECT_TRUE(plan.Complete);
+  EXPECT_EQ(NamesOf(plan), (std::vector<std::string>{"B", "C"}));
+
+  Show(10, 10, "page #1?");
+  EXPECT_EQ(Written("B.css"), "b");
+  EXPECT_EQ(Written("C.gif"), "c");
+  EXPECT_EQ(Written("Page #1?.htm"), "<html>");
+  ASSERT_EQ(Opened.size(), 1u);
+  EXPECT_TRUE(Opened[0].isLocalFile());
+  EXPECT_EQ(Opened[0].toLocalFile().toStdString(), (Folder() / "Page #1?.htm").string());
+  EXPECT_FALSE(Form->isVisible());
+}
+
+TEST_F(PopupTest, WebResourceWritesItsDependencyAndOpensItsAddress) {
+  TSpecResource* logo = Add("Logo", "gif", rkPicture, "gif bytes");
+  Add("Vendor", "url", rkWebResource, "https://example.com/racks?id=1", {logo});
+  Show(10, 10, "Vendor");
+  EXPECT_EQ(FilesWritten(), std::vector<std::string>{"Logo.gif"});
+  ASSERT_EQ(Opened.size(), 1u);
+  EXPECT_EQ(Opened[0].toString().toStdString(), "https://example.com/racks?id=1");
+}
+
+TEST_F(PopupTest, UnknownNamesAndMissingDependenciesShowAndOpenNothing) {
+  TSpecTemplate other;
+  TSpecResource* ghost = other.AddResource("Ghost");
+  TSpecResource* first = Add("First", "txt", rkInformationalText, "first");
+  Add("Page", "htm", rkHtmlPage, "<html>", {first, ghost});
+  Add("Text", "txt", rkInformationalText, "text", {ghost});
+
+  const TExtractionPlan plan = PlanExtraction(Template, *Template.Resources(1));
+  EXPECT_FALSE(plan.Complete);
+  EXPECT_EQ(NamesOf(plan), std::vector<std::string>{"First"});
+
+  for (const std::string name : {"Nothing", "", "Page", "Text"}) {
+    SCOPED_TRACE(name);
+    Show(10, 10, name);
+    EXPECT_TRUE(Opened.empty());
+    EXPECT_FALSE(Form->isVisible());
+  }
+  // The dependencies before the missing one are written; the page itself is not.
+  EXPECT_EQ(FilesWritten(), std::vector<std::string>{"First.txt"});
+}
+
+TEST_F(PopupTest, TextPopUpFitsItsTextAtThePointAndWaitsUntilEscape) {
+  Add("Info", "txt", rkInformationalText, "Cabinets of <Door>19 inch</> width");
+  Script script;
+  QRect shown;
+  bool visible = false;
+  script.Then([&] {
+    visible = Form->isVisible();
+    shown = Form->geometry();
+    EXPECT_EQ(Form->TextView->PlainText(), "Cabinets of 19 inch width");
+    EXPECT_FALSE(Form->ImageView->isVisible());
+    EXPECT_EQ(Form->TextView->width(), 330);
+    EXPECT_EQ(Form->TextView->height(), Form->TextView->PreferredHeight());
+    SendKey(Form.get(), Qt::Key_Escape);
+  });
+  script.Start();
+  Show(120, 200, "INFO");
+  EXPECT_EQ(script.Done(), 1) << "the showing returned before the pop-up was hidden";
+  EXPECT_TRUE(visible);
+  EXPECT_EQ(shown.topLeft(), QPoint(120, 200));
+  EXPECT_EQ(shown.size(), QSize(340, Form->TextView->height() + 10));
+  EXPECT_EQ(Form->TextView->mapTo(Form.get(), QPoint(0, 0)), QPoint(5, 6));
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_TRUE(FilesWritten().empty()) << "a text is shown from memory";
+}
+
+TEST_F(PopupTest, LinkInATextReplacesItWithAPictureNearTheSamePlace) {
+  Add("Door", "gif", rkPicture, PlainGif(40, 30));
+  Add("Info", "txt", rkInformationalText, "The door: <Door>picture</>.");
+  Script script;
+  QRect text, picture;
+  script.Then([&] {
+    text = Form->geometry();
+    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 0));
+  });
+  // Runs inside the wait of the picture's showing.
+  script.Then([&] {
+    picture = Form->geometry();
+    EXPECT_TRUE(Form->ImageView->isVisible());
+    EXPECT_FALSE(Form->TextView->isVisible());
+    EXPECT_EQ(Form->ImageView->mapTo(Form.get(), QPoint(0, 0)), QPoint(1, 1));
+    SendClick(Form->ImageView, QPoint(5, 5));
+  });
+  script.Start();
+  Show(300, 400, "Info");
+  EXPECT_EQ(script.Done(), 2);
+  EXPECT_EQ(text.topLeft(), QPoint(300, 400));
+  EXPECT_EQ(picture, QRect(300, 401, 42, 32));
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_EQ(FilesWritten(), std::vector<std::string>{"Door.gif"});
+}
+
+TEST_F(PopupTest, PictureThatDoesNotDecodeLeavesTheFormAsItWas) {
+  Add("Broken", "gif", rkPicture, "not a picture");
+  Add("Png", "png", rkPicture, PlainGif(4, 4));
+  Add("Info", "txt", rkInformationalText, "<Broken>one</> <Png>two</>");
+
+  // Alone: nothing is shown and nothing waits.
+  Show(10, 10, "Broken");
+  EXPECT_FALSE(Form->isVisible());
+
+  // Each press waits, inside the wait of the text, until the pop-up is hidden.
+  Script script;
+  QRect before;
+  const auto unchanged = [&] {
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_EQ(Form->geometry(), before);
+    EXPECT_TRUE(Form->TextView->isVisible());
+    EXPECT_FALSE(Form->ImageView->isVisible());
+    EXPECT_EQ(Form->TextView->PlainText(), "one two");
+  };
+  script.Then([&] {
+    before = Form->geometry();
+    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 0));
+  });
+  script.Then([&] {
+    SCOPED_TRACE("a picture that does not decode");
+    unchanged();
+    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 1));
+  });
+  script.Then([&] {
+    SCOPED_TRACE("a picture of an extension without a decoder");
+    unchanged();
+    SendKey(Form.get(), Qt::Key_Return);
+  });
+  script.Start();
+  Show(50, 60, "Info");
+  EXPECT_EQ(script.Done(), 3);
+  EXPECT_FALSE(Form->isVisible());
+}
+
+TEST_F(PopupTest, EnterEscapeAndClicksOnThePanelOrPictureHideIt) {
+  struct Row {
+    std::string name;
+    int key = 0;          // a key press, or else a click
+    bool onText = false;  // the click lands on the text outside a link, else on the margin
+    bool hides = true;
+  };
+  const Row rows[] = {
+      {.name = "Return", .key = Qt::Key_Return},
+      {.name = "keypad Enter", .key = Qt::Key_Enter},
+      {.name = "Escape", .key = Qt::Key_Escape},
+      {.name = "letter", .key = Qt::Key_A, .hides = false},
+      {.name = "space", .key = Qt::Key_Space, .hides = false},
+      {.name = "click on the panel's margin"},
+      {.name = "click on the text", .onText = true, .hides = false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Form->ShowText(20, 20, "plain text, <x>a link</>");
+    if (row.key) {
+      SendKey(Form.get(), row.key);
+    } else if (row.onText) {
+      SendClick(Form->TextView->viewport(), QPoint(3, 3));
+    } else {
+      SendClick(Form->Panel1, QPoint(2, 2));
+    }
+    EXPECT_EQ(Form->isVisible(), !row.hides);
+    Form->hide();
+  }
+}
+
+TEST(ParseResourceRequest, SplitsCoordinatesAndName) {
+  struct Row {
+    std::string request;
+    std::int32_t x;
+    std::int32_t y;
+    std::string name;
+  };
+  const Row rows[] = {
+      {"00100  250RackInfo", 100, 250, "RackInfo"},
+      {"   -5   -7A name with blanks", -5, -7, "A name with blanks"},
+      {"  $10  x1F", 16, 31, ""},
+      {"1234567890", 12345, 67890, ""},
+      {"00012abcdeName", 12, 0, "Name"},
+      {"12 3400042Name", 0, 42, "Name"},
+      {"7", 7, 0, ""},
+      {"", 0, 0, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.request);
+    const TResourceRequest request = ParseResourceRequest(row.request);
+    EXPECT_EQ(request.X, row.x);
+    EXPECT_EQ(request.Y, row.y);
+    EXPECT_EQ(request.Name, row.name);
+  }
+}
+
+}  // namespace
