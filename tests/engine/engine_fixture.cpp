@@ -50,6 +50,9 @@ EngineRun::EngineRun(const SchemeParts& parts)
   RunTime.ReportForm = &ReportForm;
   ScreenForm.OnShow = [this] {
     Shown.push_back(ElementName(*Scheme.Template, RunTime.LastElement()));
+    HistoriesShown.push_back(HistoryNames());
+    QuantitiesShown.push_back(RunTime.Transition->Quantities);
+    BackEnabledShown.push_back(ScreenForm.BackBtnEnabled);
   };
 }
 

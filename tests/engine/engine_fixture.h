@@ -90,8 +90,12 @@ class EngineRun {
   // The names of the history's elements: "start", "finish", "screen 0", "action 1",
   // "decision 0".
   std::vector<std::string> HistoryNames() const;
-  // The names of the elements the screens shown were, in order.
+  // At each showing of a screen, in order: the screen's name, the history's names, the
+  // quantities and whether Back was enabled.
   std::vector<std::string> Shown;
+  std::vector<std::vector<std::string>> HistoriesShown;
+  std::vector<std::vector<std::string>> QuantitiesShown;
+  std::vector<bool> BackEnabledShown;
 
   RecordingMessageWindow Messages;
   FixedDateLocale Locale;
