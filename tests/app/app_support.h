@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
-// The application object of the test binary, created on first use.
+// The application object of the test binary, created on first use. On the offscreen platform
+// its one screen is pinned: 1024 x 768 (the height QUORVANE_TEST_SCREEN_HEIGHT when set),
+// 96 dpi, windows without frames.
 QApplication& TestApplication();
 
 // Fails the case when a top-level window is still alive after it (deferred deletions are
