@@ -80,6 +80,36 @@ void GuiTest::TearDown() {
   qDeleteAll(left);
 }
 
+ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)
+    : Steps(steps.begin(), steps.end()), TimeoutMs(timeoutMs) {
+  QObject::connect(&Timer, &QTimer::timeout, [this] { Tick(); });
+  Timer.start(20);
+  Waiting.start();
+}
+
+ModalRobot::~ModalRobot() {
+  Timer.stop();
+}
+
+void ModalRobot::Tick() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!modal) return;
+  if (!Steps.empty()) {
+    const Step step = Steps.front();
+    if (step(modal)) {
+      Steps.pop_front();
+      Waiting.restart();
+      return;
+    }
+  }
+  if (Waiting.elapsed() > TimeoutMs) {
+    ADD_FAILURE() << "a modal window was left waiting: " << modal->metaObject()->className() << " "
+                  << modal->objectName().toStdString();
+    Waiting.restart();
+    modal->close();
+  }
+}
+
 IdleScheme::IdleScheme(std::int32_t stamp) : Stamp(stamp) {
   SchemeWriter out;
   TemplateRecord templ;
