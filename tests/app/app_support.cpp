@@ -1,8 +1,12 @@
 #include "tests/app/app_support.h"
 
+#include <unistd.h>
 #include <QWidget>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
@@ -10,14 +14,37 @@
 
 namespace {
 
+// Writes the configuration of one offscreen screen, 1024 pixels wide and as high as
+// QUORVANE_TEST_SCREEN_HEIGHT says (768 when unset), at 96 dpi and without window frames, and
+// answers its path.
+std::string WritePinnedScreen() {
+  const char* asked = std::getenv("QUORVANE_TEST_SCREEN_HEIGHT");
+  const int height = asked ? std::atoi(asked) : 768;
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("quorvane-screen-" + std::to_string(getpid()) + ".json");
+  std::ofstream out(path);
+  out << R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": false, "screens": [)"
+      << R"({"name": "pinned", "x": 0, "y": 0, "width": 1024, "height": )" << height
+      << R"(, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+  return path.string();
+}
+
 // Owns the application object and destroys it after the last case, so that Qt releases what
 // it holds (fonts, the platform connection) before the process ends.
 class ApplicationEnvironment : public ::testing::Environment {
  public:
   QApplication& Get() {
     if (!Application) {
-      if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      const char* platform = std::getenv("QT_QPA_PLATFORM");
+      // The offscreen platform gets a pinned screen, so sizes and positions are the same on
+      // every machine.
+      std::string screen;
+      if (platform == nullptr || std::string(platform) == "offscreen") {
+        screen = WritePinnedScreen();
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen).c_str(), 1);
+      }
       Application = std::make_unique<QApplication>(Argc, Argv);
+      if (!screen.empty()) std::filesystem::remove(screen);
     }
     return *Application;
   }
@@ -51,6 +78,36 @@ void GuiTest::TearDown() {
                   << window->objectName().toStdString();
   }
   qDeleteAll(left);
+}
+
+ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)
+    : Steps(steps.begin(), steps.end()), TimeoutMs(timeoutMs) {
+  QObject::connect(&Timer, &QTimer::timeout, [this] { Tick(); });
+  Timer.start(20);
+  Waiting.start();
+}
+
+ModalRobot::~ModalRobot() {
+  Timer.stop();
+}
+
+void ModalRobot::Tick() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!modal) return;
+  if (!Steps.empty()) {
+    const Step step = Steps.front();
+    if (step(modal)) {
+      Steps.pop_front();
+      Waiting.restart();
+      return;
+    }
+  }
+  if (Waiting.elapsed() > TimeoutMs) {
+    ADD_FAILURE() << "a modal window was left waiting: " << modal->metaObject()->className() << " "
+                  << modal->objectName().toStdString();
+    Waiting.restart();
+    modal->close();
+  }
 }
 
 IdleScheme::IdleScheme(std::int32_t stamp) : Stamp(stamp) {
