@@ -210,8 +210,8 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   bool LayingOut = false;
 };
 
-// The screen form of the running program; set while it exists.
-extern TExecScreenForm* ExecScreenForm;
+// The screen form of the running program is ExecScreenForm of app/main.h, the engine's view
+// of it.
 
 // Filters of the file dialogs.
 inline constexpr const char* kSavesFilter = "Quorvane Saves (*.qvs)";
