@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <exception>
 
+#include "app/textres.h"
 #include "engine/runtime.h"
 #include "expr/typecvt.h"
 #include "model/core.h"
@@ -195,8 +196,17 @@ void TDM::ShowResourceAt(int X, int Y, const std::string& Name) {
   if (Template && Template->IndexOfResource(Name) >= 0) ShowResource(X, Y, Name);
 }
 
-void TDM::ShowResource(int, int, const std::string&) {
-  // The pop-up that shows a resource is not in this build.
+void TDM::ShowResource(int X, int Y, const std::string& Name) {
+  if (!Template) return;
+  ShowTemplateResource(*Template, X, Y, Name,
+                       [this](THyperText* Sender, const std::string& aLinkId) {
+                         PopupLinkClicked(Sender, aLinkId);
+                       });
+}
+
+void TDM::PopupLinkClicked(THyperText* Sender, const std::string& aLinkId) {
+  const QPoint at = PopupLinkPoint(Sender);
+  ShowResourceAt(at.x(), at.y(), aLinkId);
 }
 
 void TDM::ParseResourceRequest(const std::string& Request, int& X, int& Y, std::string& Name) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 class QTimer;
+class THyperText;
 class ISettingsStore;
 class TSpecTemplate;
 class TSpecLinkMap;
@@ -87,7 +88,13 @@ class TDM : public QObject {
 
   // Shows the resource of that name at the screen point (X, Y) when the scheme has one.
   void ShowResourceAt(int X, int Y, const std::string& Name);
+  // Writes the resource's dependencies to the extraction folder, then shows a text or a
+  // picture in the pop-up at (X, Y) and waits until it is hidden, or opens an HTML page or a
+  // web address through the shell (app/textres.h).
   void ShowResource(int X, int Y, const std::string& Name);
+  // The handler of the links of a text in the pop-up: shows the link's resource in the same
+  // pop-up, at the point (-5, -5) of the view that holds the link.
+  void PopupLinkClicked(THyperText* Sender, const std::string& aLinkId);
   // A queued request: characters 1 to 5 the X coordinate, 6 to 10 the Y coordinate, 11 on the
   // resource name. A coordinate that is no integer reads as 0.
   static void ParseResourceRequest(const std::string& Request, int& X, int& Y, std::string& Name);

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFont>
 #include <QFrame>
 #include <QKeyEvent>
@@ -10,15 +9,14 @@
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPixmap>
-#include <QUrl>
 #include <utility>
 
 #include "app/HyperLinkView.h"
 #include "app/pictures.h"
-#include "expr/typecvt.h"
 #include "model/core.h"
 #include "model/resource.h"
-#include "platform/cp1251_qt.h"
+#include "platform/cp1251.h"
+#include "platform/shell.h"
 
 TTextResourceForm* TextResourceForm = nullptr;
 
@@ -43,27 +41,6 @@ constexpr int kTextMargin = 10;
 constexpr int kPictureMargin = 2 * kFrameWidth;
 // PopupLinkClicked places the replacing content at this point of the link's view.
 constexpr int kNestedOffset = -5;
-
-// Request texts: the X coordinate, the Y coordinate, then the name.
-constexpr std::size_t kCoordinateLength = 5;
-
-TUrlOpener& UrlOpener() {
-  static TUrlOpener opener;
-  return opener;
-}
-
-void OpenUrl(const QUrl& url) {
-  if (UrlOpener()) {
-    UrlOpener()(url);
-  } else {
-    QDesktopServices::openUrl(url);
-  }
-}
-
-std::int32_t CoordinateOf(const std::string& text) {
-  std::int32_t value = 0;
-  return TryTextToInt(text, value) ? value : 0;
-}
 
 }  // namespace
 
@@ -183,16 +160,6 @@ bool TTextResourceForm::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-TResourceRequest ParseResourceRequest(const std::string& Request) {
-  TResourceRequest request;
-  if (Request.size() > 2 * kCoordinateLength) request.Name = Request.substr(2 * kCoordinateLength);
-  request.X = CoordinateOf(Request.substr(0, kCoordinateLength));
-  if (Request.size() > kCoordinateLength) {
-    request.Y = CoordinateOf(Request.substr(kCoordinateLength, kCoordinateLength));
-  }
-  return request;
-}
-
 TExtractionPlan PlanExtraction(const TSpecTemplate& schemeTemplate, const TSpecResource& resource) {
   TSpecNameList names(true);
   resource.CollectLinkedNames(names);
@@ -231,13 +198,14 @@ void ShowTemplateResource(const TSpecTemplate& schemeTemplate, std::int32_t X, s
       break;
     case rkHtmlPage: {
       resource->ExtractToTempFile();
-      // Without a private folder there is no file to name.
+      // Opened as a file URL built from the path, so that "#", "?", "%" and blanks in the
+      // name stay part of it. Without a private folder there is no file to name.
       const std::string path = resource->TempFileName();
-      if (!path.empty()) OpenUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+      if (!path.empty()) ShellOpenFile(path);
       break;
     }
     case rkWebResource:
-      OpenUrl(QUrl(Cp1251ToQString(resource->AsText()), QUrl::TolerantMode));
+      ShellOpenUrl(Cp1251ToUtf8(resource->AsText()));
       break;
     default:
       break;
@@ -254,8 +222,4 @@ void WaitWhilePopupVisible() {
   while (TextResourceForm && TextResourceForm->isVisible()) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
-}
-
-void SetUrlOpener(TUrlOpener opener) {
-  UrlOpener() = std::move(opener);
 }

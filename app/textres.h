@@ -21,7 +21,6 @@
 #include "app/hyperlinkparse.h"
 
 class QFrame;
-class QUrl;
 class QLabel;
 class THyperLinkView;
 class TSpecResource;
@@ -72,17 +71,6 @@ class TTextResourceForm : public QWidget {
 // The pop-up form of the running program; set while it exists.
 extern TTextResourceForm* TextResourceForm;
 
-// A queued pop-up request: characters 1 to 5 the X coordinate, 6 to 10 the Y coordinate, each
-// a decimal integer text, and the rest the resource name.
-struct TResourceRequest {
-  std::int32_t X = 0;
-  std::int32_t Y = 0;
-  std::string Name;
-};
-
-// Splits a request text; a coordinate whose characters are not an integer is 0.
-TResourceRequest ParseResourceRequest(const std::string& Request);
-
 // The resources to write before a resource is shown: the resources of the names it depends on,
 // directly or through others, in depth-first order, each name once. Complete is false when a
 // name has no resource in the template; the list then ends before that name.
@@ -107,8 +95,3 @@ QPoint PopupLinkPoint(THyperText* Sender);
 
 // Processes events, blocking until the next one, while the pop-up is visible.
 void WaitWhilePopupVisible();
-
-// How a page's file URL or a web address reaches the desktop: QDesktopServices::openUrl, unless
-// a test installs its recorder (an empty function restores the default).
-using TUrlOpener = std::function<void(const QUrl&)>;
-void SetUrlOpener(TUrlOpener opener);

@@ -99,6 +99,11 @@ TEST_F(DataModuleTest, ResourceRequestsCarryTwoFiveCharacterCoordinatesAndTheNam
       {"00007-0003A", 7, -3, "A"},
       {"abcde   12x", 0, 12, "x"},
       {"12", 12, 0, ""},
+      {"   -5   -7A name with blanks", -5, -7, "A name with blanks"},
+      {"  $10  x1F", 16, 31, ""},
+      {"1234567890", 12345, 67890, ""},
+      {"12 3400042Name", 0, 42, "Name"},
+      {"", 0, 0, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.request);

@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QTextCursor>
 #include <QTimer>
-#include <QUrl>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -16,8 +15,10 @@
 #include <vector>
 
 #include "app/HyperLinkView.h"
+#include "app/data.h"
 #include "model/core.h"
 #include "model/resource.h"
+#include "platform/shell.h"
 #include "platform/tempdir.h"
 #include "tests/app/app_support.h"
 #include "tests/support/test_paths.h"
@@ -69,13 +70,27 @@ QPoint LinkPoint(THyperLinkView* view, int i) {
   return view->cursorRect(cursor).center() + QPoint(3, 0);
 }
 
+// Records what the pop-ups hand to the desktop: "file " and the path, or "url " and the address.
+class ShellRecorder : public IShell {
+ public:
+  bool OpenFile(const std::string& path) override {
+    Opened.push_back("file " + path);
+    return true;
+  }
+  bool OpenUrl(const std::string& url) override {
+    Opened.push_back("url " + url);
+    return true;
+  }
+  std::vector<std::string> Opened;
+};
+
 // Runs the steps one after the other from the event loop, each once the previous one has run:
 // a step may block in a nested wait while the next ones run inside it.
 class Script {
  public:
   void Then(std::function<void()> step) { Steps.push_back(std::move(step)); }
   void Start() {
-    QTimer::singleShot(0, [this] { Next(); });
+    QTimer::singleShot(0, &Context, [this] { Next(); });
   }
   int Done() const { return static_cast<int>(Index); }
 
@@ -83,11 +98,13 @@ class Script {
   void Next() {
     if (Index >= Steps.size()) return;
     std::function<void()> step = Steps[Index++];
-    QTimer::singleShot(0, [this] { Next(); });
+    if (Index < Steps.size()) QTimer::singleShot(0, &Context, [this] { Next(); });
     step();
   }
   std::vector<std::function<void()>> Steps;
   std::size_t Index = 0;
+  // Pending steps end with the script.
+  QObject Context;
 };
 
 class PopupTest : public GuiTest {
@@ -95,9 +112,10 @@ class PopupTest : public GuiTest {
   void SetUp() override {
     GuiTest::SetUp();
     SetExtractionRoot(Scratch.Path().string());
-    SetUrlOpener([this](const QUrl& url) { Opened.push_back(url); });
+    PreviousShell = SetShell(&Recorder);
     Form = std::make_unique<TTextResourceForm>();
     TextResourceForm = Form.get();
+    DM = new TDM();
     // A case that fails to hide the pop-up would wait for ever: the watchdog hides it.
     Watchdog.setSingleShot(true);
     QObject::connect(&Watchdog, &QTimer::timeout, [this] {
@@ -108,16 +126,18 @@ class PopupTest : public GuiTest {
   }
   void TearDown() override {
     Watchdog.stop();
+    delete DM;
+    DM = nullptr;
     TextResourceForm = nullptr;
     Form.reset();
-    SetUrlOpener({});
+    SetShell(PreviousShell);
     SetExtractionRoot("");
     GuiTest::TearDown();
   }
 
   TSpecResource* Add(const std::string& name, const std::string& extension, std::uint8_t kind,
                      const std::string& data, const std::vector<TSpecResource*>& links = {}) {
-    TSpecResource* resource = Template.AddResource(name);
+    TSpecResource* resource = DM->Template->AddResource(name);
     resource->Extension = extension;
     resource->Kind = kind;
     resource->SetData({data.begin(), data.end()});
@@ -138,21 +158,15 @@ class PopupTest : public GuiTest {
     return names;
   }
 
-  // The handler of the pop-up's links as the data module installs it.
-  TLinkClicked PopupLinks() {
-    return [this](THyperText* Sender, const std::string& aLinkId) {
-      const QPoint at = PopupLinkPoint(Sender);
-      Show(at.x(), at.y(), aLinkId);
-    };
-  }
-  void Show(int x, int y, const std::string& name) {
-    ShowTemplateResource(Template, x, y, name, PopupLinks());
-  }
+  // As a press on a description link does.
+  void Show(int x, int y, const std::string& name) { DM->ShowResourceAt(x, y, name); }
+  const TSpecTemplate& Template() const { return *DM->Template; }
 
   ScratchFolder Scratch;
-  TSpecTemplate Template;
   std::unique_ptr<TTextResourceForm> Form;
-  std::vector<QUrl> Opened;
+  ShellRecorder Recorder;
+  IShell* PreviousShell = nullptr;
+  std::vector<std::string>& Opened = Recorder.Opened;
   QTimer Watchdog;
 };
 
@@ -170,7 +184,7 @@ TEST_F(PopupTest, HtmlPageWritesEachDependencyOnceThenItselfAndOpensOneFileUrl) 
   // A name with characters a file URL must escape.
   Add("Page #1?", "htm", rkHtmlPage, "<html>", {b, c, b});
 
-  const TExtractionPlan plan = PlanExtraction(Template, *Template.Resources(2));
+  const TExtractionPlan plan = PlanExtraction(Template(), *Template().Resources(2));
   EXPECT_TRUE(plan.Complete);
   EXPECT_EQ(NamesOf(plan), (std::vector<std::string>{"B", "C"}));
 
@@ -178,9 +192,7 @@ TEST_F(PopupTest, HtmlPageWritesEachDependencyOnceThenItselfAndOpensOneFileUrl) 
   EXPECT_EQ(Written("B.css"), "b");
   EXPECT_EQ(Written("C.gif"), "c");
   EXPECT_EQ(Written("Page #1?.htm"), "<html>");
-  ASSERT_EQ(Opened.size(), 1u);
-  EXPECT_TRUE(Opened[0].isLocalFile());
-  EXPECT_EQ(Opened[0].toLocalFile().toStdString(), (Folder() / "Page #1?.htm").string());
+  EXPECT_EQ(Opened, std::vector<std::string>{"file " + (Folder() / "Page #1?.htm").string()});
   EXPECT_FALSE(Form->isVisible());
 }
 
@@ -189,8 +201,7 @@ TEST_F(PopupTest, WebResourceWritesItsDependencyAndOpensItsAddress) {
   Add("Vendor", "url", rkWebResource, "https://example.com/racks?id=1", {logo});
   Show(10, 10, "Vendor");
   EXPECT_EQ(FilesWritten(), std::vector<std::string>{"Logo.gif"});
-  ASSERT_EQ(Opened.size(), 1u);
-  EXPECT_EQ(Opened[0].toString().toStdString(), "https://example.com/racks?id=1");
+  EXPECT_EQ(Opened, std::vector<std::string>{"url https://example.com/racks?id=1"});
 }
 
 TEST_F(PopupTest, UnknownNamesAndMissingDependenciesShowAndOpenNothing) {
@@ -200,7 +211,7 @@ TEST_F(PopupTest, UnknownNamesAndMissingDependenciesShowAndOpenNothing) {
   Add("Page", "htm", rkHtmlPage, "<html>", {first, ghost});
   Add("Text", "txt", rkInformationalText, "text", {ghost});
 
-  const TExtractionPlan plan = PlanExtraction(Template, *Template.Resources(1));
+  const TExtractionPlan plan = PlanExtraction(Template(), *Template().Resources(1));
   EXPECT_FALSE(plan.Complete);
   EXPECT_EQ(NamesOf(plan), std::vector<std::string>{"First"});
 
@@ -304,6 +315,24 @@ TEST_F(PopupTest, PictureThatDoesNotDecodeLeavesTheFormAsItWas) {
   EXPECT_FALSE(Form->isVisible());
 }
 
+TEST_F(PopupTest, QueuedRequestIsShownByTheTimerHandler) {
+  Add("Info", "txt", rkInformationalText, "queued");
+  DM->ResourceQueue = {"  120   45info", "   10   10Info"};
+  Script script;
+  QPoint shownAt;
+  script.Then([&] {
+    shownAt = Form->pos();
+    EXPECT_FALSE(DM->ResourceTimer->isActive()) << "the timer waits while the pop-up is shown";
+    SendKey(Form.get(), Qt::Key_Escape);
+  });
+  script.Start();
+  DM->ResourceTimerTimer(DM->ResourceTimer);
+  EXPECT_EQ(script.Done(), 1);
+  EXPECT_EQ(shownAt, QPoint(120, 45));
+  EXPECT_EQ(DM->ResourceQueue, std::vector<std::string>{"   10   10Info"});
+  EXPECT_TRUE(DM->ResourceTimer->isActive());
+}
+
 TEST_F(PopupTest, EnterEscapeAndClicksOnThePanelOrPictureHideIt) {
   struct Row {
     std::string name;
@@ -332,32 +361,6 @@ TEST_F(PopupTest, EnterEscapeAndClicksOnThePanelOrPictureHideIt) {
     }
     EXPECT_EQ(Form->isVisible(), !row.hides);
     Form->hide();
-  }
-}
-
-TEST(ParseResourceRequest, SplitsCoordinatesAndName) {
-  struct Row {
-    std::string request;
-    std::int32_t x;
-    std::int32_t y;
-    std::string name;
-  };
-  const Row rows[] = {
-      {"00100  250RackInfo", 100, 250, "RackInfo"},
-      {"   -5   -7A name with blanks", -5, -7, "A name with blanks"},
-      {"  $10  x1F", 16, 31, ""},
-      {"1234567890", 12345, 67890, ""},
-      {"00012abcdeName", 12, 0, "Name"},
-      {"12 3400042Name", 0, 42, "Name"},
-      {"7", 7, 0, ""},
-      {"", 0, 0, ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.request);
-    const TResourceRequest request = ParseResourceRequest(row.request);
-    EXPECT_EQ(request.X, row.x);
-    EXPECT_EQ(request.Y, row.y);
-    EXPECT_EQ(request.Name, row.name);
   }
 }
 
