@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/data.h"
+#include "app/textres.h"
 #include "app/wz_about.h"
 #include "graph/elements.h"
 #include "graph/visual.h"
@@ -78,6 +79,8 @@ struct StartUpObjects {
     if (MainForm) MainForm->Scheme.reset();
     delete DM;
     DM = nullptr;
+    delete TextResourceForm;
+    TextResourceForm = nullptr;
     delete wzAboutForm;
     wzAboutForm = nullptr;
     delete MainForm;
@@ -162,6 +165,7 @@ int RunStartUp() {
   ShowAndPaint(wzAboutForm);
   // The report, screen and resource pop-up forms are created here, before the data module,
   // once they are built.
+  TextResourceForm = new TTextResourceForm();
   DM = new TDM();
 
   Sleep(kSplashMilliseconds);
