@@ -10,6 +10,7 @@
 
 #include "app/data.h"
 #include "app/main.h"
+#include "app/textres.h"
 #include "app/wz_about.h"
 #include "graph/visual.h"
 #include "model/core.h"
@@ -32,6 +33,7 @@ class StartUpLog : public QObject {
       // The moment of the sleep: the splash must be up and the data module created.
       Names[MainForm] = "MainForm";
       Names[wzAboutForm] = "wzAboutForm";
+      Names[TextResourceForm] = "TextResourceForm";
       SplashUpDuringSleep = wzAboutForm && wzAboutForm->isVisible() &&
                             wzAboutForm->windowHandle() && wzAboutForm->windowHandle()->isExposed();
       DataModuleBeforeSleep = DM != nullptr && DM->Template != nullptr;
@@ -114,8 +116,8 @@ class StartUpTest : public GuiTest {
 };
 
 const std::vector<std::string> kSplashPhase = {
-    "create MainForm", "create wzAboutForm", "show wzAboutForm",    "paint wzAboutForm",
-    "sleep 4000",      "hide wzAboutForm",   "destroy wzAboutForm",
+    "create MainForm",         "create wzAboutForm", "show wzAboutForm", "paint wzAboutForm",
+    "create TextResourceForm", "sleep 4000",         "hide wzAboutForm", "destroy wzAboutForm",
 };
 
 // The splash phase, then what the load-and-run sequence logs, then the main form destroyed at
@@ -123,6 +125,7 @@ const std::vector<std::string> kSplashPhase = {
 std::vector<std::string> SplashPhaseThen(std::vector<std::string> rest) {
   std::vector<std::string> log = kSplashPhase;
   log.insert(log.end(), rest.begin(), rest.end());
+  log.push_back("destroy TextResourceForm");
   log.push_back("destroy MainForm");
   return log;
 }
