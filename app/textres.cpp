@@ -126,7 +126,16 @@ void TTextResourceForm::FormKeyDown(QObject*, int Key) {
 void TTextResourceForm::ShowAt(std::int32_t X, std::int32_t Y, int width, int height) {
   QWidget* owner = QApplication::activeModalWidget();
   if (owner == this) owner = nullptr;
-  if (parentWidget() != owner) setParent(owner, windowFlags());
+  if (parentWidget() != owner) {
+    QObject::disconnect(OwnerDestroyed);
+    setParent(owner, windowFlags());
+    // The form outlives the dialogs it pops up over: it leaves a dialog that is destroyed
+    // (a widget announces its destruction before it deletes its children).
+    if (owner) {
+      OwnerDestroyed =
+          connect(owner, &QObject::destroyed, this, [this] { setParent(nullptr, windowFlags()); });
+    }
+  }
   setGeometry(X, Y, width, height);
   show();
   raise();

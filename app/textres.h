@@ -66,6 +66,8 @@ class TTextResourceForm : public QWidget {
   // Makes the form a pop-up of the active modal dialog (or of none), then shows and raises it
   // at (X, Y) with the given size.
   void ShowAt(std::int32_t X, std::int32_t Y, int width, int height);
+
+  QMetaObject::Connection OwnerDestroyed;
 };
 
 // The pop-up form of the running program; set while it exists.

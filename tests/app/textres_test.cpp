@@ -6,6 +6,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTest>
 #include <QTextCursor>
 #include <QTimer>
 #include <filesystem>
@@ -16,6 +19,7 @@
 
 #include "app/HyperLinkView.h"
 #include "app/data.h"
+#include "app/runscreen.h"
 #include "model/core.h"
 #include "model/resource.h"
 #include "platform/shell.h"
@@ -331,6 +335,75 @@ TEST_F(PopupTest, QueuedRequestIsShownByTheTimerHandler) {
   EXPECT_EQ(shownAt, QPoint(120, 45));
   EXPECT_EQ(DM->ResourceQueue, std::vector<std::string>{"   10   10Info"});
   EXPECT_TRUE(DM->ResourceTimer->isActive());
+}
+
+TEST_F(PopupTest, OnAScreenThePopUpOpensBelowTheDescriptionAndTheScreenGetsInputAgain) {
+  Add("Info", "txt", rkInformationalText, "About the cabinets.");
+  auto screenOwner = std::make_unique<TExecScreenForm>();
+  TExecScreenForm& screen = *screenOwner;
+  // As the start-up binds the screen form to the data module.
+  screen.ShowResourceAt = [](const QPoint& at, const std::string& id) {
+    DM->ShowResourceAt(at.x(), at.y(), id);
+  };
+  screen.SetNextBtnCaption("Next >");
+  screen.SetScreenDesc("Choose how the cabinet is installed. <Info>About the cabinets</>.");
+  screen.AdjustScreenDescHeight();
+  screen.FitPanelHeight(screen.TitlePanel());
+  screen.SetNextBtnClick([&] { screen.SetModalResult(mrYes); });
+
+  QWindow* window = nullptr;
+  const auto pressLink = [&] {
+    SendClick(screen.ScreenDesc->viewport(), LinkPoint(screen.ScreenDesc, 0));
+  };
+  const auto clickAt = [&](QWidget* widget, QPoint at) {
+    QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(&screen, at));
+  };
+  // The next step may run inside a step's events: each notes what it saw.
+  bool hiddenByEscape = false;
+  bool hiddenByClick = false;
+  Script script;
+  script.Then([&] {
+    // The first showing: inside the wait of the press.
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_EQ(Form->parentWidget(), &screen);
+    EXPECT_EQ(Form->pos(), screen.ScreenDesc->mapToGlobal(QPoint(0, screen.ScreenDesc->height())));
+    EXPECT_EQ(QApplication::activePopupWidget(), Form.get());
+    // Escape reaches the pop-up, not the screen behind it.
+    QTest::keyClick(window, Qt::Key_Escape);
+    hiddenByEscape = !Form->isVisible();
+  });
+  script.Then([&] { pressLink(); });
+  script.Then([&] {
+    EXPECT_TRUE(Form->isVisible());
+    // A click on the screen's question area, outside the pop-up.
+    clickAt(screen.QuestionsField, screen.QuestionsField->rect().bottomRight() - QPoint(20, 20));
+    hiddenByClick = !Form->isVisible();
+  });
+
+  bool screenOpen = false;
+  ModalRobot robot({[&](QWidget* modal) {
+                      if (modal != &screen) return false;
+                      window = screen.windowHandle();
+                      script.Start();
+                      pressLink();
+                      return true;
+                    },
+                    [&](QWidget* modal) {
+                      screenOpen = modal == &screen && screen.ModalResult() == mrNone;
+                      // The screen takes input again: its Next button ends the showing.
+                      clickAt(screen.NextBtn, QPoint(5, 5));
+                      return true;
+                    }});
+  EXPECT_EQ(screen.ShowModal(), mrYes);
+  EXPECT_TRUE(robot.Done());
+  EXPECT_EQ(script.Done(), 3);
+  EXPECT_TRUE(screenOpen);
+  EXPECT_TRUE(hiddenByEscape);
+  EXPECT_TRUE(hiddenByClick);
+  EXPECT_FALSE(Form->isVisible());
+  // The pop-up outlives the screen it was shown over.
+  screenOwner.reset();
+  EXPECT_EQ(Form->parentWidget(), nullptr);
 }
 
 TEST_F(PopupTest, EnterEscapeAndClicksOnThePanelOrPictureHideIt) {
