@@ -1,6 +1,5 @@
 #include "app/pictures.h"
 
-#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <QColor>
@@ -9,65 +8,10 @@
 #include <vector>
 
 #include "app/wz_about.h"
+#include "tests/app/gif_support.h"
 #include "tests/support/test_paths.h"
 
 namespace {
-
-// A GIF written with giflib's encoder: a palette, one image of palette indexes given row by
-// row (top to bottom), optionally interlaced, placed on a logical screen, with an optional
-// transparent index.
-struct GifPicture {
-  int ScreenWidth = 0;
-  int ScreenHeight = 0;
-  int Left = 0;
-  int Top = 0;
-  std::vector<std::vector<GifPixelType>> Rows;
-  std::vector<GifColorType> Palette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-  bool Interlaced = false;
-  int Transparent = -1;
-  bool GlobalPalette = true;
-
-  std::vector<unsigned char> Bytes() const;
-};
-
-int AppendGifBytes(GifFileType* gif, const GifByteType* data, int count) {
-  auto* out = static_cast<std::vector<unsigned char>*>(gif->UserData);
-  out->insert(out->end(), data, data + count);
-  return count;
-}
-
-std::vector<unsigned char> GifPicture::Bytes() const {
-  std::vector<unsigned char> out;
-  int error = 0;
-  GifFileType* gif = EGifOpen(&out, AppendGifBytes, &error);
-  EXPECT_NE(gif, nullptr);
-  EGifSetGifVersion(gif, true);
-  ColorMapObject* map = GifMakeMapObject(static_cast<int>(Palette.size()), Palette.data());
-  const int width = Rows.empty() ? 0 : static_cast<int>(Rows[0].size());
-  const int height = static_cast<int>(Rows.size());
-  EGifPutScreenDesc(gif, ScreenWidth ? ScreenWidth : width, ScreenHeight ? ScreenHeight : height, 8,
-                    0, GlobalPalette ? map : nullptr);
-  if (Transparent >= 0) {
-    const GifByteType control[4] = {0x01, 0, 0, static_cast<GifByteType>(Transparent)};
-    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
-  }
-  EGifPutImageDesc(gif, Left, Top, width, height, Interlaced, nullptr);
-  std::vector<int> order;
-  if (Interlaced) {
-    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
-      for (int y = start; y < height; y += step) order.push_back(y);
-    }
-  } else {
-    for (int y = 0; y < height; ++y) order.push_back(y);
-  }
-  for (int y : order) {
-    std::vector<GifPixelType> line = Rows[static_cast<std::size_t>(y)];
-    EGifPutLine(gif, line.data(), width);
-  }
-  EGifCloseFile(gif, &error);
-  GifFreeMapObject(map);
-  return out;
-}
 
 QImage Decode(const std::vector<unsigned char>& bytes) {
   return DecodeGif(bytes.data(), bytes.size());

@@ -1,7 +1,5 @@
 #include "app/textres.h"
 
-#include <gif_lib.h>
-
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,33 +23,12 @@
 #include "platform/shell.h"
 #include "platform/tempdir.h"
 #include "tests/app/app_support.h"
+#include "tests/app/gif_support.h"
 #include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-int AppendBytes(GifFileType* gif, const GifByteType* data, int count) {
-  static_cast<std::string*>(gif->UserData)
-      ->append(reinterpret_cast<const char*>(data), static_cast<std::size_t>(count));
-  return count;
-}
-
-// A one-colour GIF of the given size.
-std::string PlainGif(int width, int height) {
-  std::string out;
-  int error = 0;
-  GifFileType* gif = EGifOpen(&out, AppendBytes, &error);
-  GifColorType colours[2] = {{200, 40, 40}, {0, 0, 0}};
-  ColorMapObject* map = GifMakeMapObject(2, colours);
-  EGifPutScreenDesc(gif, width, height, 1, 0, map);
-  EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
-  std::vector<GifPixelType> line(static_cast<std::size_t>(width), 0);
-  for (int y = 0; y < height; ++y) EGifPutLine(gif, line.data(), width);
-  EGifCloseFile(gif, &error);
-  GifFreeMapObject(map);
-  return out;
-}
 
 void SendKey(QWidget* target, int key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
