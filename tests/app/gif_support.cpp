@@ -47,7 +47,6 @@ std::vector<unsigned char> GifPicture::Bytes() const {
   return out;
 }
 
-
 std::string PlainGif(int width, int height) {
   GifPicture picture;
   picture.Palette = {{200, 40, 40}, {0, 0, 0}};
