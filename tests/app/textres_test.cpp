@@ -20,10 +20,12 @@
 #include "app/runscreen.h"
 #include "model/core.h"
 #include "model/resource.h"
+#include "model/saver.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
 #include "tests/app/app_support.h"
 #include "tests/app/gif_support.h"
+#include "tests/support/model_support.h"
 #include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
@@ -381,6 +383,46 @@ TEST_F(PopupTest, OnAScreenThePopUpOpensBelowTheDescriptionAndTheScreenGetsInput
   // The pop-up outlives the screen it was shown over.
   screenOwner.reset();
   EXPECT_EQ(Form->parentWidget(), nullptr);
+}
+
+TEST_F(PopupTest, EveryLinkOfTheSampleSchemeShowsOrOpensItsResource) {
+  TSpecDataStream stream;
+  ASSERT_TRUE(stream.LoadFromFile(SampleSchemePath())) << SampleSchemePath();
+  DM->Template->LoadFromStream(stream);
+
+  // The text about the cabinets, and the picture its link opens in its place.
+  Script script;
+  QSize textSize, pictureSize;
+  script.Then([&] {
+    textSize = Form->size();
+    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 0));
+  });
+  script.Then([&] {
+    pictureSize = Form->ImageView->isVisible() ? Form->ImageView->size() : QSize();
+    SendKey(Form.get(), Qt::Key_Escape);
+  });
+  script.Start();
+  Show(100, 100, "RackInfo");
+  EXPECT_EQ(script.Done(), 2);
+  EXPECT_EQ(textSize.width(), 340);
+  EXPECT_EQ(pictureSize, QSize(64, 96)) << "the JPEG of the rack front";
+
+  Script door;
+  QSize doorSize;
+  door.Then([&] {
+    doorSize = Form->ImageView->isVisible() ? Form->ImageView->size() : QSize();
+    SendClick(Form->ImageView, QPoint(10, 10));
+  });
+  door.Start();
+  Show(100, 100, "Door");
+  EXPECT_EQ(doorSize, QSize(64, 48)) << "the GIF of the door";
+
+  Show(100, 100, "Guide");
+  Show(100, 100, "Vendor");
+  EXPECT_EQ(Opened, (std::vector<std::string>{"file " + (Folder() / "Guide.html").string(),
+                                              "url https://example.com/racks"}));
+  EXPECT_EQ(FilesWritten(), (std::vector<std::string>{"Door.gif", "Guide.html", "RackFront.jpg"}));
+  EXPECT_FALSE(Form->isVisible());
 }
 
 TEST_F(PopupTest, EnterEscapeAndClicksOnThePanelOrPictureHideIt) {
