@@ -80,6 +80,14 @@ void GuiTest::TearDown() {
   qDeleteAll(left);
 }
 
+QProcessEnvironment VirtualDisplayEnvironment() {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "xcb");
+  environment.insert("LSAN_OPTIONS", "suppressions=" QUORVANE_SOURCE_DIR
+                                     "/tests/app/lsan-xcb.supp:print_suppressions=0");
+  return environment;
+}
+
 ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)
     : Steps(steps.begin(), steps.end()), TimeoutMs(timeoutMs) {
   QObject::connect(&Timer, &QTimer::timeout, [this] { Tick(); });

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
@@ -28,6 +29,10 @@ class GuiTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 };
+
+// The environment of a test binary started under Xvfb: the xcb platform, and the leaks of the
+// desktop libraries that it loads (D-Bus) suppressed for the sanitizer build.
+QProcessEnvironment VirtualDisplayEnvironment();
 
 // Drives modal windows as a user would: while it lives, every 20 ms of an event loop it hands
 // the active modal widget to its next step. A step answers false when the widget is not yet

@@ -134,8 +134,7 @@ TEST(ScreenFormOnDisplay, AScreenOfEachQuestionKindIsShownWhereTheFormStands) {
   std::filesystem::create_directories(artifacts);
 
   QProcess session;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "xcb");
+  QProcessEnvironment environment = VirtualDisplayEnvironment();
   environment.insert("QUORVANE_SHOT_DIR", QString::fromStdString(artifacts.string()));
   session.setProcessEnvironment(environment);
   session.setProcessChannelMode(QProcess::MergedChannels);

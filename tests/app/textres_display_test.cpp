@@ -176,8 +176,7 @@ TEST(PopUpOnDisplay, TextThenPictureShowOverTheScreenBelowTheDescription) {
   std::filesystem::create_directories(artifacts);
 
   QProcess session;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "xcb");
+  QProcessEnvironment environment = VirtualDisplayEnvironment();
   environment.insert("QUORVANE_POPUP_SHOT_DIR", QString::fromStdString(artifacts.string()));
   session.setProcessEnvironment(environment);
   session.setProcessChannelMode(QProcess::MergedChannels);
