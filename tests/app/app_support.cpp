@@ -1,6 +1,11 @@
 #include "tests/app/app_support.h"
 
 #include <unistd.h>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTextCursor>
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "app/HyperLinkView.h"
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
 #include "tools/templatewriter.h"
@@ -80,12 +86,52 @@ void GuiTest::TearDown() {
   qDeleteAll(left);
 }
 
-QProcessEnvironment VirtualDisplayEnvironment() {
+void Click(QWidget* widget, const QPoint& at) {
+  QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
+void Key(QWidget* widget, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+}
+
+bool VirtualDisplayAvailable() {
+  return !QStandardPaths::findExecutable("xvfb-run").isEmpty() &&
+         !QStandardPaths::findExecutable("Xvfb").isEmpty();
+}
+
+void RunCaseInVirtualDisplay(const std::string& caseName, const char* folderVariable,
+                             const std::filesystem::path& folder) {
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QT_QPA_PLATFORM", "xcb");
+  environment.insert(folderVariable, QString::fromStdString(folder.string()));
   environment.insert("LSAN_OPTIONS", "suppressions=" QUORVANE_SOURCE_DIR
                                      "/tests/app/lsan-xcb.supp:print_suppressions=0");
-  return environment;
+  QProcess session;
+  session.setProcessEnvironment(environment);
+  session.setProcessChannelMode(QProcess::MergedChannels);
+  session.start(QStandardPaths::findExecutable("xvfb-run"),
+                {"-a", "-s", "-screen 0 1024x768x24 -br -nolisten tcp",
+                 QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe")),
+                 QString::fromStdString("--gtest_filter=" + caseName)});
+  ASSERT_TRUE(session.waitForStarted());
+  ASSERT_TRUE(session.waitForFinished(120000)) << "the virtual display session hung";
+  const std::string output = QString::fromUtf8(session.readAll()).toStdString();
+  ASSERT_EQ(session.exitCode(), 0) << output;
+  ASSERT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+QPoint LinkPoint(THyperLinkView* view, int i) {
+  QTextCursor cursor(view->document());
+  cursor.setPosition(view->DocumentPosition(view->GetLink(i)->StartPos));
+  return view->cursorRect(cursor).center() + QPoint(3, 0);
 }
 
 ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)

@@ -9,13 +9,16 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QProcessEnvironment>
+#include <QPoint>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+class THyperLinkView;
 
 // The application object of the test binary, created on first use. On the offscreen platform
 // its one screen is pinned: 1024 x 768 (the height QUORVANE_TEST_SCREEN_HEIGHT when set),
@@ -30,9 +33,23 @@ class GuiTest : public ::testing::Test {
   void TearDown() override;
 };
 
-// The environment of a test binary started under Xvfb: the xcb platform, and the leaks of the
-// desktop libraries that it loads (D-Bus) suppressed for the sanitizer build.
-QProcessEnvironment VirtualDisplayEnvironment();
+// A left click (press and release) at a point of the widget, and a key press, sent to it
+// directly.
+void Click(QWidget* widget, const QPoint& at = QPoint(3, 3));
+void Key(QWidget* widget, int key);
+
+// Whether xvfb-run and Xvfb are installed.
+bool VirtualDisplayAvailable();
+
+// Runs the one case of this test binary inside a fresh 1024 x 768 Xvfb display on the xcb
+// platform, with folderVariable naming the (emptied) artifact folder in its environment;
+// fails unless the case ran and passed. The leaks of the desktop libraries that xcb loads
+// (D-Bus) are suppressed for the sanitizer build.
+void RunCaseInVirtualDisplay(const std::string& caseName, const char* folderVariable,
+                             const std::filesystem::path& folder);
+
+// A point of the view's viewport on the first character of its link i.
+QPoint LinkPoint(THyperLinkView* view, int i);
 
 // Drives modal windows as a user would: while it lives, every 20 ms of an event loop it hands
 // the active modal widget to its next step. A step answers false when the widget is not yet

@@ -124,28 +124,11 @@ TEST(ScreenFormShots, GrabsAScreenOfEachKind) {
 }
 
 TEST(ScreenFormOnDisplay, AScreenOfEachQuestionKindIsShownWhereTheFormStands) {
-  const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
-  if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty()) {
-    GTEST_SKIP() << "Xvfb is not installed";
-  }
+  if (!VirtualDisplayAvailable()) GTEST_SKIP() << "Xvfb is not installed";
   const std::filesystem::path artifacts =
       std::filesystem::path(QUORVANE_BINARY_DIR) / "test-artifacts" / "screens";
-  std::filesystem::remove_all(artifacts);
-  std::filesystem::create_directories(artifacts);
-
-  QProcess session;
-  QProcessEnvironment environment = VirtualDisplayEnvironment();
-  environment.insert("QUORVANE_SHOT_DIR", QString::fromStdString(artifacts.string()));
-  session.setProcessEnvironment(environment);
-  session.setProcessChannelMode(QProcess::MergedChannels);
-  session.start(xvfbRun, {"-a", "-s", "-screen 0 1024x768x24 -br -nolisten tcp",
-                          QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe")),
-                          "--gtest_filter=ScreenFormShots.GrabsAScreenOfEachKind"});
-  ASSERT_TRUE(session.waitForStarted());
-  ASSERT_TRUE(session.waitForFinished(120000)) << "the virtual display session hung";
-  const std::string output = QString::fromUtf8(session.readAll()).toStdString();
-  ASSERT_EQ(session.exitCode(), 0) << output;
-  ASSERT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+  ASSERT_NO_FATAL_FAILURE(RunCaseInVirtualDisplay("ScreenFormShots.GrabsAScreenOfEachKind",
+                                                  "QUORVANE_SHOT_DIR", artifacts));
 
   for (int kind = 0; kind < kQuestionKinds; ++kind) {
     SCOPED_TRACE(kKindNames[kind]);

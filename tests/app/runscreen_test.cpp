@@ -33,20 +33,6 @@ QRect GeometryOf(const QWidget* widget) {
   return widget ? widget->geometry() : QRect();
 }
 
-void Click(QWidget* widget, const QPoint& at = QPoint(3, 3)) {
-  QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(widget, &press);
-  QCoreApplication::sendEvent(widget, &release);
-}
-
-void Key(QWidget* widget, int key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(widget, &press);
-}
-
 TEST_F(ScreenFormTest, ComponentsStandWhereTheFormDescriptionPutsThem) {
   TExecScreenForm form;
   EXPECT_EQ(form.size(), QSize(524, 375));

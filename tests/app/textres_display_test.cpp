@@ -3,11 +3,7 @@
 // as the test's artifacts.
 #include <QElapsedTimer>
 #include <QImage>
-#include <QMouseEvent>
-#include <QProcess>
 #include <QScreen>
-#include <QStandardPaths>
-#include <QTextCursor>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
@@ -37,16 +33,6 @@ void Settle(int milliseconds) {
   QElapsedTimer clock;
   clock.start();
   while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-// Presses the first link of a view as the mouse does.
-void PressFirstLink(THyperLinkView* view) {
-  QTextCursor cursor(view->document());
-  cursor.setPosition(view->DocumentPosition(view->GetLink(0)->StartPos));
-  const QPoint at = view->cursorRect(cursor).center() + QPoint(3, 0);
-  QMouseEvent press(QEvent::MouseButtonPress, at, view->viewport()->mapToGlobal(at), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(view->viewport(), &press);
 }
 
 // Grabs the whole screen into folder/name and notes the pop-up's and the screen's places.
@@ -116,9 +102,10 @@ TEST(PopUpShots, GrabsATextAndAPicturePopUpOverAScreen) {
                           shotsTaken = true;
                           TextResourceForm->FormKeyDown(TextResourceForm, Qt::Key_Escape);
                         });
-                        PressFirstLink(TextResourceForm->TextView);
+                        Click(TextResourceForm->TextView->viewport(),
+                              LinkPoint(TextResourceForm->TextView, 0));
                       });
-                      PressFirstLink(screen->ScreenDesc);
+                      Click(screen->ScreenDesc->viewport(), LinkPoint(screen->ScreenDesc, 0));
                       return true;
                     },
                     [&](QWidget* modal) {
@@ -166,28 +153,11 @@ QImage Shot(const std::filesystem::path& path) {
 }
 
 TEST(PopUpOnDisplay, TextThenPictureShowOverTheScreenBelowTheDescription) {
-  const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
-  if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty()) {
-    GTEST_SKIP() << "Xvfb is not installed";
-  }
+  if (!VirtualDisplayAvailable()) GTEST_SKIP() << "Xvfb is not installed";
   const std::filesystem::path artifacts =
       std::filesystem::path(QUORVANE_BINARY_DIR) / "test-artifacts" / "popups";
-  std::filesystem::remove_all(artifacts);
-  std::filesystem::create_directories(artifacts);
-
-  QProcess session;
-  QProcessEnvironment environment = VirtualDisplayEnvironment();
-  environment.insert("QUORVANE_POPUP_SHOT_DIR", QString::fromStdString(artifacts.string()));
-  session.setProcessEnvironment(environment);
-  session.setProcessChannelMode(QProcess::MergedChannels);
-  session.start(xvfbRun, {"-a", "-s", "-screen 0 1024x768x24 -br -nolisten tcp",
-                          QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe")),
-                          "--gtest_filter=PopUpShots.GrabsATextAndAPicturePopUpOverAScreen"});
-  ASSERT_TRUE(session.waitForStarted());
-  ASSERT_TRUE(session.waitForFinished(120000)) << "the virtual display session hung";
-  const std::string output = QString::fromUtf8(session.readAll()).toStdString();
-  ASSERT_EQ(session.exitCode(), 0) << output;
-  ASSERT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+  ASSERT_NO_FATAL_FAILURE(RunCaseInVirtualDisplay(
+      "PopUpShots.GrabsATextAndAPicturePopUpOverAScreen", "QUORVANE_POPUP_SHOT_DIR", artifacts));
 
   const QImage text = Shot(artifacts / "text.png");
   const QImage picture = Shot(artifacts / "picture.png");

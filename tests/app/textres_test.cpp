@@ -21,51 +21,16 @@
 #include "model/core.h"
 #include "model/resource.h"
 #include "model/saver.h"
-#include "platform/shell.h"
 #include "platform/tempdir.h"
 #include "tests/app/app_support.h"
 #include "tests/app/gif_support.h"
 #include "tests/support/model_support.h"
+#include "tests/support/platform_fakes.h"
 #include "tests/support/test_paths.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void SendKey(QWidget* target, int key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &press);
-}
-
-void SendClick(QWidget* target, QPoint at) {
-  QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(target, &press);
-  QCoreApplication::sendEvent(target, &release);
-}
-
-// A point of the view's viewport on the first character of link i.
-QPoint LinkPoint(THyperLinkView* view, int i) {
-  QTextCursor cursor(view->document());
-  cursor.setPosition(view->DocumentPosition(view->GetLink(i)->StartPos));
-  return view->cursorRect(cursor).center() + QPoint(3, 0);
-}
-
-// Records what the pop-ups hand to the desktop: "file " and the path, or "url " and the address.
-class ShellRecorder : public IShell {
- public:
-  bool OpenFile(const std::string& path) override {
-    Opened.push_back("file " + path);
-    return true;
-  }
-  bool OpenUrl(const std::string& url) override {
-    Opened.push_back("url " + url);
-    return true;
-  }
-  std::vector<std::string> Opened;
-};
 
 // Runs the steps one after the other from the event loop, each once the previous one has run:
 // a step may block in a nested wait while the next ones run inside it.
@@ -95,7 +60,6 @@ class PopupTest : public GuiTest {
   void SetUp() override {
     GuiTest::SetUp();
     SetExtractionRoot(Scratch.Path().string());
-    PreviousShell = SetShell(&Recorder);
     Form = std::make_unique<TTextResourceForm>();
     TextResourceForm = Form.get();
     DM = new TDM();
@@ -113,7 +77,6 @@ class PopupTest : public GuiTest {
     DM = nullptr;
     TextResourceForm = nullptr;
     Form.reset();
-    SetShell(PreviousShell);
     SetExtractionRoot("");
     GuiTest::TearDown();
   }
@@ -141,15 +104,16 @@ class PopupTest : public GuiTest {
     return names;
   }
 
+  // A press on link i of the text in the pop-up.
+  void PressPopupLink(int i) { Click(Form->TextView->viewport(), LinkPoint(Form->TextView, i)); }
   // As a press on a description link does.
   void Show(int x, int y, const std::string& name) { DM->ShowResourceAt(x, y, name); }
   const TSpecTemplate& Template() const { return *DM->Template; }
 
   ScratchFolder Scratch;
   std::unique_ptr<TTextResourceForm> Form;
-  ShellRecorder Recorder;
-  IShell* PreviousShell = nullptr;
-  std::vector<std::string>& Opened = Recorder.Opened;
+  RecordingShell Shell;
+  std::vector<std::string>& Opened = Shell.Opened;
   QTimer Watchdog;
 };
 
@@ -220,7 +184,7 @@ TEST_F(PopupTest, TextPopUpFitsItsTextAtThePointAndWaitsUntilEscape) {
     EXPECT_FALSE(Form->ImageView->isVisible());
     EXPECT_EQ(Form->TextView->width(), 330);
     EXPECT_EQ(Form->TextView->height(), Form->TextView->PreferredHeight());
-    SendKey(Form.get(), Qt::Key_Escape);
+    Key(Form.get(), Qt::Key_Escape);
   });
   script.Start();
   Show(120, 200, "INFO");
@@ -240,7 +204,7 @@ TEST_F(PopupTest, LinkInATextReplacesItWithAPictureNearTheSamePlace) {
   QRect text, picture;
   script.Then([&] {
     text = Form->geometry();
-    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 0));
+    PressPopupLink(0);
   });
   // Runs inside the wait of the picture's showing.
   script.Then([&] {
@@ -248,7 +212,7 @@ TEST_F(PopupTest, LinkInATextReplacesItWithAPictureNearTheSamePlace) {
     EXPECT_TRUE(Form->ImageView->isVisible());
     EXPECT_FALSE(Form->TextView->isVisible());
     EXPECT_EQ(Form->ImageView->mapTo(Form.get(), QPoint(0, 0)), QPoint(1, 1));
-    SendClick(Form->ImageView, QPoint(5, 5));
+    Click(Form->ImageView, QPoint(5, 5));
   });
   script.Start();
   Show(300, 400, "Info");
@@ -280,17 +244,17 @@ TEST_F(PopupTest, PictureThatDoesNotDecodeLeavesTheFormAsItWas) {
   };
   script.Then([&] {
     before = Form->geometry();
-    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 0));
+    PressPopupLink(0);
   });
   script.Then([&] {
     SCOPED_TRACE("a picture that does not decode");
     unchanged();
-    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 1));
+    PressPopupLink(1);
   });
   script.Then([&] {
     SCOPED_TRACE("a picture of an extension without a decoder");
     unchanged();
-    SendKey(Form.get(), Qt::Key_Return);
+    Key(Form.get(), Qt::Key_Return);
   });
   script.Start();
   Show(50, 60, "Info");
@@ -306,7 +270,7 @@ TEST_F(PopupTest, QueuedRequestIsShownByTheTimerHandler) {
   script.Then([&] {
     shownAt = Form->pos();
     EXPECT_FALSE(DM->ResourceTimer->isActive()) << "the timer waits while the pop-up is shown";
-    SendKey(Form.get(), Qt::Key_Escape);
+    Key(Form.get(), Qt::Key_Escape);
   });
   script.Start();
   DM->ResourceTimerTimer(DM->ResourceTimer);
@@ -332,7 +296,7 @@ TEST_F(PopupTest, OnAScreenThePopUpOpensBelowTheDescriptionAndTheScreenGetsInput
 
   QWindow* window = nullptr;
   const auto pressLink = [&] {
-    SendClick(screen.ScreenDesc->viewport(), LinkPoint(screen.ScreenDesc, 0));
+    Click(screen.ScreenDesc->viewport(), LinkPoint(screen.ScreenDesc, 0));
   };
   const auto clickAt = [&](QWidget* widget, QPoint at) {
     QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(&screen, at));
@@ -395,11 +359,11 @@ TEST_F(PopupTest, EveryLinkOfTheSampleSchemeShowsOrOpensItsResource) {
   QSize textSize, pictureSize;
   script.Then([&] {
     textSize = Form->size();
-    SendClick(Form->TextView->viewport(), LinkPoint(Form->TextView, 0));
+    PressPopupLink(0);
   });
   script.Then([&] {
     pictureSize = Form->ImageView->isVisible() ? Form->ImageView->size() : QSize();
-    SendKey(Form.get(), Qt::Key_Escape);
+    Key(Form.get(), Qt::Key_Escape);
   });
   script.Start();
   Show(100, 100, "RackInfo");
@@ -411,7 +375,7 @@ TEST_F(PopupTest, EveryLinkOfTheSampleSchemeShowsOrOpensItsResource) {
   QSize doorSize;
   door.Then([&] {
     doorSize = Form->ImageView->isVisible() ? Form->ImageView->size() : QSize();
-    SendClick(Form->ImageView, QPoint(10, 10));
+    Click(Form->ImageView, QPoint(10, 10));
   });
   door.Start();
   Show(100, 100, "Door");
@@ -445,11 +409,11 @@ TEST_F(PopupTest, EnterEscapeAndClicksOnThePanelOrPictureHideIt) {
     SCOPED_TRACE(row.name);
     Form->ShowText(20, 20, "plain text, <x>a link</>");
     if (row.key) {
-      SendKey(Form.get(), row.key);
+      Key(Form.get(), row.key);
     } else if (row.onText) {
-      SendClick(Form->TextView->viewport(), QPoint(3, 3));
+      Click(Form->TextView->viewport(), QPoint(3, 3));
     } else {
-      SendClick(Form->Panel1, QPoint(2, 2));
+      Click(Form->Panel1, QPoint(2, 2));
     }
     EXPECT_EQ(Form->isVisible(), !row.hides);
     Form->hide();

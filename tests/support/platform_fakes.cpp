@@ -27,6 +27,22 @@ void RecordingErrorWindow::ShowMessage(const std::string& text) {
   Shown.push_back(text);
 }
 
+RecordingShell::RecordingShell() : Previous(SetShell(this)) {}
+
+RecordingShell::~RecordingShell() {
+  SetShell(Previous);
+}
+
+bool RecordingShell::OpenFile(const std::string& path) {
+  Opened.push_back("file " + path);
+  return true;
+}
+
+bool RecordingShell::OpenUrl(const std::string& url) {
+  Opened.push_back("url " + url);
+  return true;
+}
+
 ScopedModuleResources::ScopedModuleResources() : Previous(SetModuleResources({})) {}
 
 ScopedModuleResources::~ScopedModuleResources() {

@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/resources.h"
+#include "platform/shell.h"
 #include "platform/sleep.h"
 
 // Records every sleep instead of waiting. OnSleep, when set, runs inside the sleep, so a test
@@ -51,6 +52,24 @@ class RecordingErrorWindow : public IMessageWindow {
 
  private:
   IMessageWindow* Previous;
+};
+
+// Records what is handed to the desktop's shell: "file " and the path, or "url " and the
+// address; every call answers true.
+class RecordingShell : public IShell {
+ public:
+  RecordingShell();
+  ~RecordingShell() override;
+  RecordingShell(const RecordingShell&) = delete;
+  RecordingShell& operator=(const RecordingShell&) = delete;
+
+  bool OpenFile(const std::string& path) override;
+  bool OpenUrl(const std::string& url) override;
+
+  std::vector<std::string> Opened;
+
+ private:
+  IShell* Previous;
 };
 
 // The module's data resources replaced by a table of the test's own; a resource added with
