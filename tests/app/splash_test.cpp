@@ -80,18 +80,11 @@ TEST_F(SplashTest, ClicksAndEnterOrEscapeSetTheModalResultAndCloseNothing) {
     TwzAboutForm splash;
     splash.show();
     if (row.key != 0) {
-      QKeyEvent press(QEvent::KeyPress, row.key, Qt::NoModifier);
-      QCoreApplication::sendEvent(&splash, &press);
+      Key(&splash, row.key);
     } else {
       QWidget* target = row.widget == 0 ? static_cast<QWidget*>(splash.Image1)
                                         : splash.Labels[static_cast<std::size_t>(row.widget - 1)];
-      const QPointF at(2, 2);
-      QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-      QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
-                          Qt::NoButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(target, &press);
-      QCoreApplication::sendEvent(target, &release);
+      Click(target, QPoint(2, 2));
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(splash.ModalResult, row.expected);
