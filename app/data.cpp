@@ -59,49 +59,47 @@ void TSpecSettings::Save() {
   }
 }
 
+void TSpecSettings::InSubkey(ISettingsStore& Store, const char* Key, bool ReadOnly,
+                             const std::function<void()>& Body) {
+  RememberKey(Store, ReadOnly);
+  if (ReadOnly ? Store.OpenKeyReadOnly(Key) : Store.OpenKey(Key, true)) {
+    Body();
+    Store.CloseKey();
+  }
+  ReturnToKey(Store);
+}
+
 void TSpecSettings::LoadLanguages(ISettingsStore& Store) {
-  RememberKey(Store, true);
-  if (Store.OpenKeyReadOnly(kLanguagesKey)) {
+  InSubkey(Store, kLanguagesKey, true, [&] {
     ReadStringValue(Store, "Name1", Name1);
     ReadStringValue(Store, "Name2", Name2);
     ReadStringValue(Store, "Name3", Name3);
-    Store.CloseKey();
-  }
-  ReturnToKey(Store);
+  });
 }
 
 void TSpecSettings::LoadGrid(ISettingsStore& Store) {
-  RememberKey(Store, true);
-  if (Store.OpenKeyReadOnly(kGridKey)) {
+  InSubkey(Store, kGridKey, true, [&] {
     ReadIntegerValue(Store, "X", GridX);
     ReadIntegerValue(Store, "Y", GridY);
     ReadBoolValue(Store, "Display", GridDisplay);
-    Store.CloseKey();
-  }
-  ReturnToKey(Store);
+  });
 }
 
+// A value that cannot be written is skipped.
 void TSpecSettings::SaveLanguages(ISettingsStore& Store) {
-  RememberKey(Store, false);
-  if (Store.OpenKey(kLanguagesKey, true)) {
-    // A value that cannot be written is skipped.
+  InSubkey(Store, kLanguagesKey, false, [&] {
     Store.WriteString("Name1", Name1);
     Store.WriteString("Name2", Name2);
     Store.WriteString("Name3", Name3);
-    Store.CloseKey();
-  }
-  ReturnToKey(Store);
+  });
 }
 
 void TSpecSettings::SaveGrid(ISettingsStore& Store) {
-  RememberKey(Store, false);
-  if (Store.OpenKey(kGridKey, true)) {
+  InSubkey(Store, kGridKey, false, [&] {
     Store.WriteInteger("X", GridX);
     Store.WriteInteger("Y", GridY);
     Store.WriteInteger("Display", GridDisplay ? 1 : 0);
-    Store.CloseKey();
-  }
-  ReturnToKey(Store);
+  });
 }
 
 void TSpecSettings::ReadStringValue(ISettingsStore& Store, const std::string& Name,

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +60,10 @@ class TSpecSettings {
   void ReadBoolValue(ISettingsStore& Store, const std::string& Name, bool& Field);
   void RememberKey(ISettingsStore& Store, bool ReadOnly);
   void ReturnToKey(ISettingsStore& Store);
+  // Remembers the open key, opens the subkey (writable ones are created when missing), runs
+  // Body when it opened and closes it, then returns to the remembered key.
+  void InSubkey(ISettingsStore& Store, const char* Key, bool ReadOnly,
+                const std::function<void()>& Body);
 };
 
 // How often the resource timer serves its queue.

@@ -59,7 +59,7 @@ EngineRun::EngineRun(const SchemeParts& parts)
 EngineRun::~EngineRun() {
   // UIText is the engine's module-level copy: the next test starts from the initial texts.
   for (int i = 0; i < kServiceStringCount; ++i) {
-    UIText[static_cast<std::size_t>(i)] = kInitialUIText[i];
+    UIText[static_cast<std::size_t>(i)] = kInitialUIText[static_cast<std::size_t>(i)];
   }
 }
 
