@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -205,9 +205,13 @@ int32_t TSpecDecisionElement::IndexOfOption(const TSpecOption* Option) const {
   return -1;
 }
 
+// Each info is listed once; searching from both ends finds the first one (as clearing takes
+// it) and the last one in a step.
 int32_t TSpecDecisionElement::IndexOfInfo(const TSpecOptionInfo* Info) const {
-  for (size_t I = FOptions.size(); I-- > 0;)
-    if (FOptions[I].get() == Info) return static_cast<int32_t>(I);
+  for (size_t Front = 0, Back = FOptions.size(); Front < Back; ++Front) {
+    if (FOptions[Front].get() == Info) return static_cast<int32_t>(Front);
+    if (FOptions[--Back].get() == Info) return static_cast<int32_t>(Back);
+  }
   return -1;
 }
 

@@ -172,7 +172,7 @@ class TSpecDecisionElement : public TSchemeElement {
   int32_t IndexOfInfo(const TSpecOptionInfo* Info) const;
 
   TSpecDecisionPoint* FModel = nullptr;
-  std::vector<std::unique_ptr<TSpecOptionInfo>> FOptions;
+  TSchemeList<std::unique_ptr<TSpecOptionInfo>> FOptions;
 };
 
 // The model object of a typed element, or null (a base element, or no model set).

@@ -35,13 +35,26 @@ int32_t RoundToInt32(long double Value) {
   return static_cast<int32_t>(Rounded);
 }
 
-// Index of an owned object in a list of owners, searched from the first entry (the
-// deletions that clear a whole list always take the first one).
+// Index of an entry in a list that holds each entry once, searched from both ends at once:
+// clearing a list takes its first entry each time, and a point made and dropped again while
+// an element is built is the last one, so both are found in a step or two and the result is
+// that of a search from either end.
+template <class List, class Matches>
+int64_t FindFromBothEnds(const List& Items, Matches IsIt) {
+  size_t Front = 0;
+  size_t Back = Items.size();
+  while (Front < Back) {
+    if (IsIt(Items[Front])) return static_cast<int64_t>(Front);
+    --Back;
+    if (IsIt(Items[Back])) return static_cast<int64_t>(Back);
+    ++Front;
+  }
+  return -1;
+}
+
 template <class List, class T>
 int64_t FindOwned(const List& Items, const T* Object) {
-  for (size_t I = 0; I < Items.size(); ++I)
-    if (Items[I].get() == Object) return static_cast<int64_t>(I);
-  return -1;
+  return FindFromBothEnds(Items, [Object](const auto& Item) { return Item.get() == Object; });
 }
 
 // Index of an owned object, searched from the last entry to the first.
@@ -126,17 +139,32 @@ int32_t TSchemeLink::DistanceTo(int32_t X, int32_t Y) const {
 // ---------------------------------------------------------------------------------------------
 // TSchemeLinkList
 
+namespace {
+// A link list longer than this answers membership from a set.
+constexpr size_t kLinkListIndexedFrom = 16;
+}  // namespace
+
+bool TSchemeLinkList::Lists(const TSchemeLink* Link) const {
+  if (FIndexed) return FListed.count(Link) > 0;
+  return std::find(FItems.begin(), FItems.end(), Link) != FItems.end();
+}
+
 int32_t TSchemeLinkList::Add(TSchemeLink* Link) {
-  const int32_t Index = IndexOf(Link);
-  if (Index >= 0) return Index;
+  if (Lists(Link)) return IndexOf(Link);
   FItems.push_back(Link);
+  if (FIndexed) {
+    FListed.insert(Link);
+  } else if (FItems.size() > kLinkListIndexedFrom) {
+    FListed.insert(FItems.begin(), FItems.end());
+    FIndexed = true;
+  }
   return Count() - 1;
 }
 
 int32_t TSchemeLinkList::IndexOf(const TSchemeLink* Link) const {
-  for (size_t I = FItems.size(); I-- > 0;)
-    if (FItems[I] == Link) return static_cast<int32_t>(I);
-  return -1;
+  if (FIndexed && FListed.count(Link) == 0) return -1;
+  return static_cast<int32_t>(
+      FindFromBothEnds(FItems, [Link](const TSchemeLink* Item) { return Item == Link; }));
 }
 
 void TSchemeLinkList::Remove(const TSchemeLink* Link) {
@@ -146,6 +174,7 @@ void TSchemeLinkList::Remove(const TSchemeLink* Link) {
 
 void TSchemeLinkList::Delete(int32_t Index) {
   CheckIndex(FItems, Index);
+  if (FIndexed) FListed.erase(FItems[static_cast<size_t>(Index)]);
   FItems.erase(FItems.begin() + Index);
 }
 
@@ -212,7 +241,7 @@ void TSchemeConnectionPoint::DeleteLinks() {
   // A link that the scheme no longer lists is already being deleted further up the call
   // chain (an event handler deleted this point meanwhile): it only forgets this end.
   auto Drop = [this, Scheme](TSchemeLink* Link) {
-    if (Scheme->IndexOfLink(Link) >= 0) {
+    if (Link->FListed) {
       Scheme->DeleteLink(Link);
       return;
     }
@@ -328,7 +357,9 @@ bool TSchemeElement::ContainsPoint(int32_t X, int32_t Y) const {
 }
 
 int32_t TSchemeElement::IndexOfOutputPoint(const TSchemeConnectionPoint* Point) const {
-  return LastIndexOfOwned(FOutputPoints, Point);
+  // Each point is listed once: the search from both ends gives what a search from the last
+  // entry gives.
+  return static_cast<int32_t>(FindOwned(FOutputPoints, Point));
 }
 
 TSchemeConnectionPoint* TSchemeElement::OutputPoints(int32_t Index) const {
@@ -341,8 +372,7 @@ TSchemeConnectionPoint* TSchemeElement::InputPoints(int32_t Index) const {
   return FInputPoints[static_cast<size_t>(Index)].get();
 }
 
-void TSchemeElement::DeletePoint(std::vector<std::unique_ptr<TSchemeConnectionPoint>>& List,
-                                 int32_t Index) {
+void TSchemeElement::DeletePoint(TPointList& List, int32_t Index) {
   CheckIndex(List, Index);
   FScheme->RemovePoint(List[static_cast<size_t>(Index)].get());
   std::unique_ptr<TSchemeConnectionPoint> Point = std::move(List[static_cast<size_t>(Index)]);
@@ -528,8 +558,9 @@ void TScheme::AddPoint(TSchemeConnectionPoint* Point) {
 }
 
 void TScheme::RemovePoint(const TSchemeConnectionPoint* Point) {
-  const auto Found = std::find(FPoints.begin(), FPoints.end(), Point);
-  if (Found != FPoints.end()) FPoints.erase(Found);
+  const int64_t Index = FindFromBothEnds(
+      FPoints, [Point](const TSchemeConnectionPoint* Item) { return Item == Point; });
+  if (Index >= 0) FPoints.erase(FPoints.begin() + Index);
   Repaint();
 }
 
@@ -545,6 +576,7 @@ TSchemeLink* TScheme::AddLink(TSchemeConnectionPoint* Source, TSchemeConnectionP
   std::unique_ptr<TSchemeLink> Link(new TSchemeLink(this, Source, Target));
   TSchemeLink* Result = Link.get();
   FLinks.push_back(std::move(Link));
+  Result->FListed = true;
   DoAddLink(Result);
   Repaint();
   return Result;
@@ -555,6 +587,7 @@ void TScheme::DeleteLink(TSchemeLink* Link) {
   if (Index < 0) return;
   std::unique_ptr<TSchemeLink> Owned = std::move(FLinks[static_cast<size_t>(Index)]);
   FLinks.erase(FLinks.begin() + Index);
+  Link->FListed = false;
   if (FSelection->SelectedLink() == Link) FSelection->Clear();
   DoRemoveLink(Link);
   Owned.reset();  // detaches from both ends
@@ -566,7 +599,7 @@ void TScheme::ClearLinks() {
 }
 
 int32_t TScheme::IndexOfLink(const TSchemeLink* Link) const {
-  return LastIndexOfOwned(FLinks, Link);
+  return static_cast<int32_t>(FindOwned(FLinks, Link));
 }
 
 TSchemeLink* TScheme::Links(int32_t Index) const {

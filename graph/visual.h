@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class TScheme;
@@ -100,6 +101,51 @@ class TSchemeHost {
 };
 
 // ---------------------------------------------------------------------------------------------
+
+// A vector that drops its first entry in constant time, so that clearing a list by deleting
+// entry 0 until none is left stays linear while the list keeps a vector's memory.
+template <class T>
+class TSchemeList {
+ public:
+  using iterator = typename std::vector<T>::iterator;
+  using const_iterator = typename std::vector<T>::const_iterator;
+
+  size_t size() const { return FItems.size() - FHead; }
+  bool empty() const { return size() == 0; }
+  T& operator[](size_t Index) { return FItems[FHead + Index]; }
+  const T& operator[](size_t Index) const { return FItems[FHead + Index]; }
+  T& front() { return FItems[FHead]; }
+  const T& front() const { return FItems[FHead]; }
+  T& back() { return FItems.back(); }
+  const T& back() const { return FItems.back(); }
+  iterator begin() { return FItems.begin() + static_cast<std::ptrdiff_t>(FHead); }
+  iterator end() { return FItems.end(); }
+  const_iterator begin() const { return FItems.begin() + static_cast<std::ptrdiff_t>(FHead); }
+  const_iterator end() const { return FItems.end(); }
+
+  void push_back(T Item) { FItems.push_back(std::move(Item)); }
+  void erase(const_iterator Position) {
+    if (Position != begin()) {
+      FItems.erase(Position);
+      return;
+    }
+    FItems[FHead++] = T();
+    // The dropped head is given back once it is as long as the rest: amortised constant.
+    if (FHead == FItems.size()) {
+      FItems.clear();
+      FHead = 0;
+    } else if (FHead >= 16 && 2 * FHead >= FItems.size()) {
+      FItems.erase(FItems.begin(), FItems.begin() + static_cast<std::ptrdiff_t>(FHead));
+      FHead = 0;
+    }
+  }
+
+ private:
+  std::vector<T> FItems;
+  size_t FHead = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
 // Geometry on extended-precision reals.
 
 // Direction of the vector from (X1, Y1) to (X2, Y2) in radians, in [0, 2*pi); 0 for a null
@@ -140,9 +186,13 @@ class TSchemeLink final {
   TSchemeConnectionPoint* FSource = nullptr;
   TSchemeConnectionPoint* FTarget = nullptr;
   bool FSelected = false;
+  // Set while the scheme's Links list holds the link.
+  bool FListed = false;
 };
 
-// The links that end at one input point, in attachment order. Holds references only.
+// The links that end at one input point, in attachment order. Holds references only. Each link
+// is listed once; a long list answers membership from a set, and a link near either end (the
+// last attached, or the first when links are cleared in creation order) is found at once.
 class TSchemeLinkList final {
  public:
   TSchemeLinkList(TScheme* Scheme, TSchemeConnectionPoint* Point)
@@ -164,7 +214,12 @@ class TSchemeLinkList final {
  private:
   TScheme* FScheme;
   TSchemeConnectionPoint* FPoint;
-  std::vector<TSchemeLink*> FItems;
+  // Kept from the moment the list first grows long.
+  bool Lists(const TSchemeLink* Link) const;
+
+  TSchemeList<TSchemeLink*> FItems;
+  bool FIndexed = false;
+  std::unordered_set<const TSchemeLink*> FListed;
 };
 
 // A connection point of an element: an input point (Multi, any number of links end here) or
@@ -295,17 +350,18 @@ class TSchemeElement {
   }
 
  private:
-  void DeletePoint(std::vector<std::unique_ptr<TSchemeConnectionPoint>>& List, int32_t Index);
+  using TPointList = TSchemeList<std::unique_ptr<TSchemeConnectionPoint>>;
+  void DeletePoint(TPointList& List, int32_t Index);
 
   TScheme* FScheme;
   int32_t FLeft = 0;
   int32_t FTop = 0;
   int32_t FWidth = 60;
   int32_t FHeight = 40;
-  std::vector<std::unique_ptr<TSchemeConnectionPoint>> FOutputPoints;
+  TPointList FOutputPoints;
   bool FSelected = false;
   bool FHighlighted = false;
-  std::vector<std::unique_ptr<TSchemeConnectionPoint>> FInputPoints;
+  TPointList FInputPoints;
 };
 
 // What the diagram is doing with the mouse (editing).
@@ -524,7 +580,8 @@ class TScheme {
  private:
   TSchemeHost* FHost;
   // Double-ended so that clearing from the front, as ClearLinks and ClearElements do, stays
-  // linear.
+  // linear; the three lists hold each entry once and are searched from both ends at once, so
+  // that what was just registered and what is cleared first are both found in a few steps.
   std::deque<TSchemeConnectionPoint*> FPoints;
   std::deque<std::unique_ptr<TSchemeLink>> FLinks;
   std::deque<TSchemeElementPtr<TSchemeElement>> FElements;
