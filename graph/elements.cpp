@@ -376,3 +376,145 @@ void TSpecSchemeManager::LoadFromStream(TSpecDataStream& Stream) {
   FScheme->SetScrollX(Stream.ReadInteger());
   FScheme->SetScrollY(Stream.ReadInteger());
 }
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+namespace {
+
+constexpr const char* kElementFont = "Tahoma";
+constexpr int32_t kElementFontSize = 8;
+
+// The element's bounds in control coordinates.
+struct TElementBox {
+  int32_t L, T, R, B;
+};
+
+TElementBox BoxOf(const TSchemeElement& Element) {
+  const TScheme* Scheme = Element.Scheme();
+  const int64_t L = int64_t{Element.Left()} - Scheme->ScrollX();
+  const int64_t T = int64_t{Element.Top()} - Scheme->ScrollY();
+  return {static_cast<int32_t>(L), static_cast<int32_t>(T),
+          static_cast<int32_t>(L + Element.Width()), static_cast<int32_t>(T + Element.Height())};
+}
+
+// Start and finish: selection wins over highlighting.
+TSchemeColor MarkerFill(const TSchemeElement& Element) {
+  if (Element.Selected()) return clSchemeLightGreen;
+  return Element.Highlighted() ? clSchemeLightBlue : clSchemeLightGray;
+}
+
+// Two concentric ellipses, the outer in Outer and the inner, 5 pixels in, in Inner.
+void DrawMarker(TSchemeCanvas& Canvas, const TElementBox& Box, TSchemeColor Outer,
+                TSchemeColor Inner) {
+  Canvas.SetPenStyle(TSchemePenStyle::Solid);
+  Canvas.SetPenColor(clSchemeGray);
+  Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
+  Canvas.SetBrushColor(Outer);
+  Canvas.Ellipse({Box.L, Box.T, Box.R, Box.B});
+  Canvas.SetBrushColor(Inner);
+  Canvas.Ellipse({Box.L + 5, Box.T + 5, Box.R - 5, Box.B - 5});
+}
+
+// The frame shared by screens, decision points and actions: colours by selection (the fill
+// turns light blue when highlighted, whatever the selection), the bold caption font, the
+// outline. Returns the fill and leaves the font colour in TextColor.
+TSchemeColor DrawBoxFrame(TSchemeCanvas& Canvas, const TSchemeElement& Element,
+                          const TElementBox& Box, TSchemeColor& TextColor) {
+  TSchemeColor Fill = Element.Selected() ? clSchemeLightGreen : clSchemeLightGray;
+  const TSchemeColor Pen = Element.Selected() ? clSchemeBlack : clSchemeGray;
+  TextColor = Pen;
+  if (Element.Highlighted()) Fill = clSchemeLightBlue;
+  Canvas.SetPenStyle(TSchemePenStyle::Solid);
+  Canvas.SetPenColor(Pen);
+  Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
+  Canvas.SetBrushColor(Fill);
+  Canvas.SetFont(kElementFont, kElementFontSize, true, TextColor);
+  Canvas.Rectangle({Box.L, Box.T, Box.R, Box.B});
+  return Fill;
+}
+
+void DrawCaption(TSchemeCanvas& Canvas, const TElementBox& Box, const std::string& Caption) {
+  Canvas.TextRect({Box.L + 25, Box.T + 5, Box.R - 5, Box.T + 25}, Box.L + 25, Box.T + 5, Caption);
+}
+
+void DrawPolyline(TSchemeCanvas& Canvas, std::initializer_list<TSchemePoint> Points) {
+  const TSchemePoint* First = Points.begin();
+  Canvas.MoveTo(First->X, First->Y);
+  for (const TSchemePoint* Point = First + 1; Point != Points.end(); ++Point)
+    Canvas.LineTo(Point->X, Point->Y);
+}
+
+// Row i of a screen or decision element: 21 high at a pitch of 20 from 30 below the top.
+int32_t RowTop(const TElementBox& Box, int32_t Row) {
+  return static_cast<int32_t>(int64_t{Box.T} + 30 + int64_t{20} * Row);
+}
+
+}  // namespace
+
+void TSpecStartElement::Draw(TSchemeCanvas& Canvas) {
+  DrawMarker(Canvas, BoxOf(*this), clSchemeWhite, MarkerFill(*this));
+}
+
+void TSpecFinishElement::Draw(TSchemeCanvas& Canvas) {
+  DrawMarker(Canvas, BoxOf(*this), MarkerFill(*this), clSchemeWhite);
+}
+
+void TSpecScreenElement::Draw(TSchemeCanvas& Canvas) {
+  const TElementBox Box = BoxOf(*this);
+  const int32_t L = Box.L, T = Box.T;
+  TSchemeColor TextColor = 0;
+  const TSchemeColor Fill = DrawBoxFrame(Canvas, *this, Box, TextColor);
+  DrawPolyline(
+      Canvas, {{L + 5, T + 5}, {L + 5, T + 17}, {L + 18, T + 17}, {L + 18, T + 5}, {L + 5, T + 5}});
+  DrawPolyline(Canvas, {{L + 5, T + 6}, {L + 18, T + 6}});
+  DrawCaption(Canvas, Box, FModel != nullptr ? FModel->GetTitle() : std::string("<No screen>"));
+  if (FModel == nullptr) return;
+  Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
+  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
+  for (int32_t I = 0; I < FModel->QuestionCount(); ++I) {
+    const int32_t Top = RowTop(Box, I);
+    Canvas.Rectangle({L + 10, Top, Box.R - 10, Top + 21});
+    Canvas.TextRect({L + 13, Top + 3, Box.R - 13, Top + 18}, L + 13, Top + 3,
+                    FModel->Questions(I)->GetText());
+  }
+}
+
+void TSpecDecisionElement::Draw(TSchemeCanvas& Canvas) {
+  const TElementBox Box = BoxOf(*this);
+  const int32_t L = Box.L, T = Box.T;
+  TSchemeColor TextColor = 0;
+  const TSchemeColor Fill = DrawBoxFrame(Canvas, *this, Box, TextColor);
+  DrawPolyline(
+      Canvas,
+      {{L + 5, T + 12}, {L + 12, T + 19}, {L + 19, T + 12}, {L + 12, T + 5}, {L + 5, T + 12}});
+  std::string Caption = "<No DecisionPoint>";
+  if (FModel != nullptr) Caption = FModel->Name.empty() ? "Decision Point" : FModel->Name;
+  DrawCaption(Canvas, Box, Caption);
+  if (FModel == nullptr) return;
+  Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
+  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
+  for (int32_t I = 0; I < OptionCount(); ++I) {
+    const int32_t Top = RowTop(Box, I);
+    Canvas.Rectangle({L + 20, Top, Box.R, Top + 21});
+    Canvas.TextRect({L + 23, Top + 3, Box.R - 3, Top + 18}, L + 23, Top + 3,
+                    Options(I)->GetCaption());
+  }
+}
+
+void TSpecActionElement::Draw(TSchemeCanvas& Canvas) {
+  const TElementBox Box = BoxOf(*this);
+  const int32_t L = Box.L, T = Box.T;
+  TSchemeColor TextColor = 0;
+  DrawBoxFrame(Canvas, *this, Box, TextColor);
+  Canvas.Ellipse({L + 5, T + 5, L + 20, T + 19});
+  std::string Caption = "<No Action>";
+  if (FModel != nullptr) Caption = FModel->Kind == akSetValue ? "Set Value" : "Add Product";
+  DrawCaption(Canvas, Box, Caption);
+  if (FModel == nullptr) return;
+  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
+  const std::string Detail = FModel->Kind == akSetValue
+                                 ? FModel->Variable + " := " + FModel->NewValue
+                                 : FModel->ProductCode + ", " + FModel->Quantity;
+  Canvas.TextRect({L + 5, T + 23, Box.R - 5, T + 38}, L + 5, T + 23, Detail);
+}
