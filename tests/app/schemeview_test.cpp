@@ -277,7 +277,7 @@ TEST(SchemeViewOnScreen, SampleGraphInARealWindowUnderXvfb) {
   Session.setProcessEnvironment(Environment);
   Session.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   Session.start(XvfbRun, {"-a", "-s", "-screen 0 1280x1024x24 -br -nolisten tcp",
-                          QCoreApplication::applicationFilePath(),
+                          QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe")),
                           "--gtest_filter=SchemeViewTest.OnScreenShot"});
   ASSERT_TRUE(Session.waitForStarted());
   ASSERT_TRUE(Session.waitForFinished(60000)) << "the virtual display session hung";
