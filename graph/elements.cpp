@@ -385,17 +385,25 @@ namespace {
 constexpr const char* kElementFont = "Tahoma";
 constexpr int32_t kElementFontSize = 8;
 
-// The element's bounds in control coordinates.
+// The element's bounds in control coordinates, computed in 64 bits; what reaches the canvas
+// wraps to 32 bits as the diagram's coordinates do.
 struct TElementBox {
-  int32_t L, T, R, B;
+  int64_t L, T, R, B;
 };
+
+int32_t C(int64_t Value) {
+  return static_cast<int32_t>(Value);
+}
+
+TSchemeRect Rect(int64_t L, int64_t T, int64_t R, int64_t B) {
+  return {C(L), C(T), C(R), C(B)};
+}
 
 TElementBox BoxOf(const TSchemeElement& Element) {
   const TScheme* Scheme = Element.Scheme();
-  const int64_t L = int64_t{Element.Left()} - Scheme->ScrollX();
-  const int64_t T = int64_t{Element.Top()} - Scheme->ScrollY();
-  return {static_cast<int32_t>(L), static_cast<int32_t>(T),
-          static_cast<int32_t>(L + Element.Width()), static_cast<int32_t>(T + Element.Height())};
+  const int64_t L = C(int64_t{Element.Left()} - Scheme->ScrollX());
+  const int64_t T = C(int64_t{Element.Top()} - Scheme->ScrollY());
+  return {L, T, C(L + Element.Width()), C(T + Element.Height())};
 }
 
 // Start and finish: selection wins over highlighting.
@@ -411,9 +419,9 @@ void DrawMarker(TSchemeCanvas& Canvas, const TElementBox& Box, TSchemeColor Oute
   Canvas.SetPenColor(clSchemeGray);
   Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
   Canvas.SetBrushColor(Outer);
-  Canvas.Ellipse({Box.L, Box.T, Box.R, Box.B});
+  Canvas.Ellipse(Rect(Box.L, Box.T, Box.R, Box.B));
   Canvas.SetBrushColor(Inner);
-  Canvas.Ellipse({Box.L + 5, Box.T + 5, Box.R - 5, Box.B - 5});
+  Canvas.Ellipse(Rect(Box.L + 5, Box.T + 5, Box.R - 5, Box.B - 5));
 }
 
 // The frame shared by screens, decision points and actions: colours by selection (the fill
@@ -430,24 +438,26 @@ TSchemeColor DrawBoxFrame(TSchemeCanvas& Canvas, const TSchemeElement& Element,
   Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
   Canvas.SetBrushColor(Fill);
   Canvas.SetFont(kElementFont, kElementFontSize, true, TextColor);
-  Canvas.Rectangle({Box.L, Box.T, Box.R, Box.B});
+  Canvas.Rectangle(Rect(Box.L, Box.T, Box.R, Box.B));
   return Fill;
 }
 
 void DrawCaption(TSchemeCanvas& Canvas, const TElementBox& Box, const std::string& Caption) {
-  Canvas.TextRect({Box.L + 25, Box.T + 5, Box.R - 5, Box.T + 25}, Box.L + 25, Box.T + 5, Caption);
+  Canvas.TextRect(Rect(Box.L + 25, Box.T + 5, Box.R - 5, Box.T + 25), C(Box.L + 25), C(Box.T + 5),
+                  Caption);
 }
 
-void DrawPolyline(TSchemeCanvas& Canvas, std::initializer_list<TSchemePoint> Points) {
-  const TSchemePoint* First = Points.begin();
-  Canvas.MoveTo(First->X, First->Y);
-  for (const TSchemePoint* Point = First + 1; Point != Points.end(); ++Point)
-    Canvas.LineTo(Point->X, Point->Y);
+void DrawPolyline(TSchemeCanvas& Canvas,
+                  std::initializer_list<std::pair<int64_t, int64_t>> Points) {
+  const auto* First = Points.begin();
+  Canvas.MoveTo(C(First->first), C(First->second));
+  for (const auto* Point = First + 1; Point != Points.end(); ++Point)
+    Canvas.LineTo(C(Point->first), C(Point->second));
 }
 
 // Row i of a screen or decision element: 21 high at a pitch of 20 from 30 below the top.
-int32_t RowTop(const TElementBox& Box, int32_t Row) {
-  return static_cast<int32_t>(int64_t{Box.T} + 30 + int64_t{20} * Row);
+int64_t RowTop(const TElementBox& Box, int32_t Row) {
+  return C(Box.T + 30 + int64_t{20} * Row);
 }
 
 }  // namespace
@@ -462,7 +472,7 @@ void TSpecFinishElement::Draw(TSchemeCanvas& Canvas) {
 
 void TSpecScreenElement::Draw(TSchemeCanvas& Canvas) {
   const TElementBox Box = BoxOf(*this);
-  const int32_t L = Box.L, T = Box.T;
+  const int64_t L = Box.L, T = Box.T;
   TSchemeColor TextColor = 0;
   const TSchemeColor Fill = DrawBoxFrame(Canvas, *this, Box, TextColor);
   DrawPolyline(
@@ -473,16 +483,16 @@ void TSpecScreenElement::Draw(TSchemeCanvas& Canvas) {
   Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
   Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
   for (int32_t I = 0; I < FModel->QuestionCount(); ++I) {
-    const int32_t Top = RowTop(Box, I);
-    Canvas.Rectangle({L + 10, Top, Box.R - 10, Top + 21});
-    Canvas.TextRect({L + 13, Top + 3, Box.R - 13, Top + 18}, L + 13, Top + 3,
+    const int64_t Top = RowTop(Box, I);
+    Canvas.Rectangle(Rect(L + 10, Top, Box.R - 10, Top + 21));
+    Canvas.TextRect(Rect(L + 13, Top + 3, Box.R - 13, Top + 18), C(L + 13), C(Top + 3),
                     FModel->Questions(I)->GetText());
   }
 }
 
 void TSpecDecisionElement::Draw(TSchemeCanvas& Canvas) {
   const TElementBox Box = BoxOf(*this);
-  const int32_t L = Box.L, T = Box.T;
+  const int64_t L = Box.L, T = Box.T;
   TSchemeColor TextColor = 0;
   const TSchemeColor Fill = DrawBoxFrame(Canvas, *this, Box, TextColor);
   DrawPolyline(
@@ -495,19 +505,19 @@ void TSpecDecisionElement::Draw(TSchemeCanvas& Canvas) {
   Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
   Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
   for (int32_t I = 0; I < OptionCount(); ++I) {
-    const int32_t Top = RowTop(Box, I);
-    Canvas.Rectangle({L + 20, Top, Box.R, Top + 21});
-    Canvas.TextRect({L + 23, Top + 3, Box.R - 3, Top + 18}, L + 23, Top + 3,
+    const int64_t Top = RowTop(Box, I);
+    Canvas.Rectangle(Rect(L + 20, Top, Box.R, Top + 21));
+    Canvas.TextRect(Rect(L + 23, Top + 3, Box.R - 3, Top + 18), C(L + 23), C(Top + 3),
                     Options(I)->GetCaption());
   }
 }
 
 void TSpecActionElement::Draw(TSchemeCanvas& Canvas) {
   const TElementBox Box = BoxOf(*this);
-  const int32_t L = Box.L, T = Box.T;
+  const int64_t L = Box.L, T = Box.T;
   TSchemeColor TextColor = 0;
   DrawBoxFrame(Canvas, *this, Box, TextColor);
-  Canvas.Ellipse({L + 5, T + 5, L + 20, T + 19});
+  Canvas.Ellipse(Rect(L + 5, T + 5, L + 20, T + 19));
   std::string Caption = "<No Action>";
   if (FModel != nullptr) Caption = FModel->Kind == akSetValue ? "Set Value" : "Add Product";
   DrawCaption(Canvas, Box, Caption);
@@ -516,5 +526,5 @@ void TSpecActionElement::Draw(TSchemeCanvas& Canvas) {
   const std::string Detail = FModel->Kind == akSetValue
                                  ? FModel->Variable + " := " + FModel->NewValue
                                  : FModel->ProductCode + ", " + FModel->Quantity;
-  Canvas.TextRect({L + 5, T + 23, Box.R - 5, T + 38}, L + 5, T + 23, Detail);
+  Canvas.TextRect(Rect(L + 5, T + 23, Box.R - 5, T + 38), C(L + 5), C(T + 23), Detail);
 }

@@ -800,9 +800,9 @@ void TSchemeConnectionPoint::Draw(TSchemeCanvas& Canvas) const {
   const int32_t Bx = Offset(BoxLeft(), Scheme->ScrollX());
   const int32_t By = Offset(BoxTop(), Scheme->ScrollY());
   Canvas.MoveTo(Bx, By);
-  Canvas.LineTo(Bx + 5, By + 5);
-  Canvas.MoveTo(Bx + 4, By);
-  Canvas.LineTo(Bx - 1, By + 5);
+  Canvas.LineTo(Offset(Bx, -5), Offset(By, -5));
+  Canvas.MoveTo(Offset(Bx, -4), By);
+  Canvas.LineTo(Offset(Bx, 1), Offset(By, -5));
 }
 
 void TSchemeElement::Draw(TSchemeCanvas& Canvas) {
@@ -928,14 +928,15 @@ void TScheme::DrawBorder(TSchemeCanvas& Canvas) {
 namespace {
 
 // The thumb's offset and length on a track of Length pixels for a view of View units at
-// Position within the extent [Min, Max]; false when the extent is empty. In 64 bits: the
-// products can pass 32.
+// Position within the extent [Min, Max]; false when the extent is empty. The products can
+// pass 32 bits (and, for a control of absurd size, 64).
 bool ThumbSpan(int64_t View, int64_t Position, int64_t Min, int64_t Max, int64_t Length,
                int64_t& Start, int64_t& Size) {
   const int64_t Extent = Max - Min;
   if (Extent == 0) return false;
-  Size = View * Length / Extent;
-  Start = (Position - Min) * Length / Extent;
+  using Wide = __int128;
+  Size = static_cast<int64_t>(Wide{View} * Length / Extent);
+  Start = static_cast<int64_t>(Wide{Position - Min} * Length / Extent);
   if (Start < 0) Start = 0;
   if (Start + Size > Length) Start = Length - Size;
   return true;

@@ -1,6 +1,7 @@
 // Painting the diagram, checked as the commands it gives a recording canvas.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -329,6 +330,31 @@ TEST_F(DrawingTest, ThumbsFollowTheScrollPositionWithinTheExtent) {
     const Ops Fills = Canvas.Only({"fill"});
     ASSERT_GE(Fills.size(), 4u);
     EXPECT_EQ(Fills[3], R.Thumb);
+  }
+}
+
+// Coordinates wrap at 32 bits as the diagram's do; painting such a scheme must not overflow.
+TEST_F(DrawingTest, ElementsAtTheEndsOfTheRangePaint) {
+  TSpecScreen* Screen = Template.AddScreen("S", "");
+  Screen->AddQuestion(Template.AddQuestion("Q", 0, nullptr));
+  TSpecDecisionPoint* Decision = Template.AddDecisionPoint();
+  const int32_t Far = std::numeric_limits<int32_t>::max() - 30;
+  const int32_t Near = std::numeric_limits<int32_t>::min() + 10;
+  auto* S = Place(TSpecScreenElement::Create(&Scheme), Far, Near);
+  S->SetModel(Screen);
+  S->Refresh();
+  auto* D = Place(TSpecDecisionElement::Create(&Scheme), Near, Far);
+  D->SetModel(Decision);
+  D->Refresh();
+  Place(TSpecActionElement::Create(&Scheme), Far, Far);
+  Place(TSpecStartElement::Create(&Scheme), Near, Near);
+  Scheme.AddLink(S->OutputPoints(0), D->InputPoints(0));
+  for (const int32_t Scroll : {Near, -1, Far}) {
+    Scheme.SetScrollX(Scroll);
+    Scheme.SetScrollY(-Scroll);
+    Canvas.Ops.clear();
+    Scheme.Paint();
+    EXPECT_EQ(Canvas.Only({"rect"}).size(), 5u);  // three frames, a question and an option row
   }
 }
 
