@@ -456,8 +456,21 @@ void DrawPolyline(TSchemeCanvas& Canvas,
 }
 
 // Row i of a screen or decision element: 21 high at a pitch of 20 from 30 below the top.
-int64_t RowTop(const TElementBox& Box, int32_t Row) {
-  return C(Box.T + 30 + int64_t{20} * Row);
+// The rows of a screen or decision element in the fill scaled by 0.95 and the regular font:
+// row i 21 high at a pitch of 20 from 30 below the top (neighbours share a border line),
+// inset from the left and right edges, its text 3 pixels inside.
+template <class TextOf>
+void DrawRows(TSchemeCanvas& Canvas, const TElementBox& Box, TSchemeColor Fill,
+              TSchemeColor TextColor, int64_t LeftInset, int64_t RightInset, int32_t Count,
+              TextOf Text) {
+  Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
+  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
+  const int64_t Left = Box.L + LeftInset, Right = Box.R - RightInset;
+  for (int32_t I = 0; I < Count; ++I) {
+    const int64_t Top = C(Box.T + 30 + int64_t{20} * I);
+    Canvas.Rectangle(Rect(Left, Top, Right, Top + 21));
+    Canvas.TextRect(Rect(Left + 3, Top + 3, Right - 3, Top + 18), C(Left + 3), C(Top + 3), Text(I));
+  }
 }
 
 }  // namespace
@@ -480,14 +493,8 @@ void TSpecScreenElement::Draw(TSchemeCanvas& Canvas) {
   DrawPolyline(Canvas, {{L + 5, T + 6}, {L + 18, T + 6}});
   DrawCaption(Canvas, Box, FModel != nullptr ? FModel->GetTitle() : std::string("<No screen>"));
   if (FModel == nullptr) return;
-  Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
-  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
-  for (int32_t I = 0; I < FModel->QuestionCount(); ++I) {
-    const int64_t Top = RowTop(Box, I);
-    Canvas.Rectangle(Rect(L + 10, Top, Box.R - 10, Top + 21));
-    Canvas.TextRect(Rect(L + 13, Top + 3, Box.R - 13, Top + 18), C(L + 13), C(Top + 3),
-                    FModel->Questions(I)->GetText());
-  }
+  DrawRows(Canvas, Box, Fill, TextColor, 10, 10, FModel->QuestionCount(),
+           [this](int32_t I) { return FModel->Questions(I)->GetText(); });
 }
 
 void TSpecDecisionElement::Draw(TSchemeCanvas& Canvas) {
@@ -502,14 +509,8 @@ void TSpecDecisionElement::Draw(TSchemeCanvas& Canvas) {
   if (FModel != nullptr) Caption = FModel->Name.empty() ? "Decision Point" : FModel->Name;
   DrawCaption(Canvas, Box, Caption);
   if (FModel == nullptr) return;
-  Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
-  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
-  for (int32_t I = 0; I < OptionCount(); ++I) {
-    const int64_t Top = RowTop(Box, I);
-    Canvas.Rectangle(Rect(L + 20, Top, Box.R, Top + 21));
-    Canvas.TextRect(Rect(L + 23, Top + 3, Box.R - 3, Top + 18), C(L + 23), C(Top + 3),
-                    Options(I)->GetCaption());
-  }
+  DrawRows(Canvas, Box, Fill, TextColor, 20, 0, OptionCount(),
+           [this](int32_t I) { return Options(I)->GetCaption(); });
 }
 
 void TSpecActionElement::Draw(TSchemeCanvas& Canvas) {
