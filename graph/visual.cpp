@@ -1371,6 +1371,7 @@ void TScheme::FinishNewLink(int32_t X, int32_t Y) {
 
 void TScheme::StartMoveLink(int32_t X, int32_t Y) {
   TSchemeLink* Link = FSelection->SelectedLink();
+  if (Link == nullptr) return;
   const long double FromSource =
       PointDistance(Link->Source()->AbsoluteX(), Link->Source()->AbsoluteY(), X, Y);
   const long double FromTarget =
