@@ -1,13 +1,17 @@
 #include "tests/app/app_support.h"
 
 #include <unistd.h>
+#include <QMouseEvent>
+#include <QTextCursor>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
+#include "app/HyperLinkView.h"
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
 #include "tools/templatewriter.h"
@@ -78,6 +82,40 @@ void GuiTest::TearDown() {
                   << window->objectName().toStdString();
   }
   qDeleteAll(left);
+}
+
+QRect LitArea(const QImage& screen) {
+  int left = screen.width(), top = screen.height(), right = -1, bottom = -1;
+  for (int y = 0; y < screen.height(); ++y) {
+    const QRgb* line = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+    for (int x = 0; x < screen.width(); ++x) {
+      if ((line[x] & 0xFFFFFF) == 0) continue;
+      left = std::min(left, x), right = std::max(right, x);
+      top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  }
+  return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+void SendClick(QWidget* widget, const QPoint& at, Qt::MouseButton button) {
+  const QPointF point(at);
+  QMouseEvent press(QEvent::MouseButtonPress, point, widget->mapToGlobal(point), button, button,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, point, widget->mapToGlobal(point), button,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
+QPoint CharacterPoint(THyperLinkView& view, int documentPos) {
+  view.LineCount();  // lays the document out
+  QTextCursor at(view.document());
+  at.setPosition(documentPos);
+  const QRect left = view.cursorRect(at);
+  at.setPosition(documentPos + 1);
+  const QRect right = view.cursorRect(at);
+  const int x = right.top() == left.top() ? (left.left() + right.left()) / 2 : left.left() + 2;
+  return {x, left.center().y()};
 }
 
 ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)

@@ -8,7 +8,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QObject>
+#include <QPoint>
+#include <QRect>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
@@ -28,6 +31,16 @@ class GuiTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 };
+
+class THyperLinkView;
+
+// The smallest rectangle holding every pixel that is not the black of an empty screen.
+QRect LitArea(const QImage& screen);
+// A press and a release of a mouse button at a point of the widget, sent to it directly.
+void SendClick(QWidget* widget, const QPoint& at, Qt::MouseButton button = Qt::LeftButton);
+// The middle of the character at a document position of a hypertext view (its left edge plus
+// two pixels at the end of a line), in the view's viewport coordinates.
+QPoint CharacterPoint(THyperLinkView& view, int documentPos);
 
 // Drives modal windows as a user would: while it lives, every 20 ms of an event loop it hands
 // the active modal widget to its next step. A step answers false when the widget is not yet

@@ -1,5 +1,4 @@
 #include <QFontMetrics>
-#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -24,26 +23,12 @@ class HyperLinkViewTest : public GuiTest {
     view.resize(504, 44);
   }
 
-  // The middle of the character at a document position (its left edge plus two pixels at a
-  // line's end), in viewport coordinates.
   static QPoint PointOf(THyperLinkView& view, int documentPos) {
-    view.LineCount();  // lays the document out
-    QTextCursor at(view.document());
-    at.setPosition(documentPos);
-    const QRect left = view.cursorRect(at);
-    at.setPosition(documentPos + 1);
-    const QRect right = view.cursorRect(at);
-    const int x = right.top() == left.top() ? (left.left() + right.left()) / 2 : left.left() + 2;
-    return {x, left.center().y()};
+    return CharacterPoint(view, documentPos);
   }
 
   static void Press(THyperLinkView& view, const QPoint& at, Qt::MouseButton button) {
-    QMouseEvent press(QEvent::MouseButtonPress, at, view.viewport()->mapToGlobal(at), button,
-                      button, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, view.viewport()->mapToGlobal(at), button,
-                        Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(view.viewport(), &press);
-    QCoreApplication::sendEvent(view.viewport(), &release);
+    SendClick(view.viewport(), at, button);
   }
 };
 

@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,13 +32,8 @@ QRect GeometryOf(const QWidget* widget) {
   return widget ? widget->geometry() : QRect();
 }
 
-void Click(QWidget* widget, const QPoint& at = QPoint(3, 3)) {
-  QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
-  QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton,
-                      Qt::NoButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(widget, &press);
-  QCoreApplication::sendEvent(widget, &release);
+void Click(QWidget* widget) {
+  SendClick(widget, QPoint(3, 3));
 }
 
 void Key(QWidget* widget, int key) {
@@ -483,19 +477,9 @@ TEST_F(ScreenFormTest, APressOnADescriptionLinkShowsTheResourceBelowTheDescripti
   QCoreApplication::processEvents();
 
   auto press = [](THyperLinkView* target, int documentPos) {
-    target->LineCount();
-    QTextCursor cursor(target->document());
-    cursor.setPosition(documentPos);
-    const QRect left = target->cursorRect(cursor);
-    cursor.setPosition(documentPos + 1);
-    const QPoint at((left.left() + target->cursorRect(cursor).left()) / 2, left.center().y());
-    QMouseEvent down(QEvent::MouseButtonPress, at, target->viewport()->mapToGlobal(at),
-                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target->viewport(), &down);
-    QMouseEvent up(QEvent::MouseButtonRelease, at, target->viewport()->mapToGlobal(at),
-                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target->viewport(), &up);
+    SendClick(target->viewport(), CharacterPoint(*target, documentPos));
   };
+
   press(view, 12);  // "two"
   press(view, 5);   // "one"
   press(view, 1);   // no link
