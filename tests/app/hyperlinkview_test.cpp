@@ -1,4 +1,5 @@
 #include <QFontMetrics>
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -188,6 +189,12 @@ TEST_F(HyperLinkViewTest, PressReportsTheWholeLinkRunAndFiresOnlyAnExactLink) {
     if (onLink) {
       EXPECT_EQ(std::make_pair(cpMin, cpMax), *row.run);
     }
+
+    // The mouse over link text shows the hand.
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), view.viewport()->mapToGlobal(QPointF(at)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &move);
+    EXPECT_EQ(view.viewport()->cursor().shape(), onLink ? Qt::PointingHandCursor : Qt::ArrowCursor);
 
     Press(view, at, Qt::RightButton);
     EXPECT_TRUE(fired.empty()) << "a right press fired";

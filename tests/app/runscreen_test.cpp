@@ -117,6 +117,10 @@ TEST_F(ScreenFormTest, TextsOfTheRunGoOnTheirControls) {
   form.SetBackBtnEnabled(false);
   EXPECT_FALSE(form.BackBtn->isEnabled());
 
+  // A title wider than the label is cut off at its right end.
+  form.SetScreenTitle(std::string(200, 'W'));
+  EXPECT_EQ(form.ScreenTitle->geometry(), QRect(10, 8, 315, 13));
+
   // A one-line description makes the title panel 50 high; the question area takes the rest.
   form.SetScreenDesc("One <r>line</>.");
   form.AdjustScreenDescHeight();
@@ -199,6 +203,14 @@ TEST_F(ScreenFormTest, WidgetOperationsMakeTheirControlsInCreationOrder) {
   EXPECT_EQ(label->text(), "A&B");
   EXPECT_TRUE(label->font().bold());
   EXPECT_EQ(label->pos(), QPoint(10, 10));
+  // Question labels size themselves to their text, on one line.
+  const int shortWidth = label->width();
+  form.AddQuestionLabel(panel, std::string(100, 'W') + "\nsecond line", 10, 200, nullptr);
+  auto* wide = dynamic_cast<TFormLabel*>(panel->Controls(7));
+  ASSERT_NE(wide, nullptr);
+  EXPECT_GT(wide->width(), 524);
+  EXPECT_GT(wide->width(), shortWidth);
+  EXPECT_FALSE(wide->wordWrap());
 
   EXPECT_TRUE(box->Checked());
   EXPECT_EQ(dynamic_cast<QWidget*>(box)->geometry(), QRect(10, 33, 18, 17));
@@ -242,7 +254,7 @@ TEST_F(ScreenFormTest, WidgetOperationsMakeTheirControlsInCreationOrder) {
   EXPECT_EQ(combo->ItemIndex(), -1);
 
   form.FitPanelHeight(panel);
-  EXPECT_EQ(panel->height(), 140 + 21 + 10);
+  EXPECT_EQ(panel->height(), 200 + wide->height() + 10);
 }
 
 TEST_F(ScreenFormTest, StringEditsAreCappedSoTheQuotedValueFitsAStreamString) {
