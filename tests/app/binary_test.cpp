@@ -25,7 +25,7 @@ QProcessEnvironment ProgramEnvironment(const ScratchFolder& config) {
   return environment;
 }
 
-TEST(Program, OffscreenOnTheEmbeddedSchemeEndsByItselfAfterTheSplash) {
+TEST(Program, OffscreenOnASchemeWithoutScreensEndsByItselfAfterTheSplash) {
   QProcess program;
   const ScratchFolder config;
   QProcessEnvironment environment = ProgramEnvironment(config);
@@ -34,13 +34,13 @@ TEST(Program, OffscreenOnTheEmbeddedSchemeEndsByItselfAfterTheSplash) {
   program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   QElapsedTimer clock;
   clock.start();
-  program.start(QUORVANE_EXECUTABLE, {});
-  ASSERT_TRUE(program.waitForStarted()) << QUORVANE_EXECUTABLE;
+  program.start(QUORVANE_IDLE_EXECUTABLE, {});
+  ASSERT_TRUE(program.waitForStarted()) << QUORVANE_IDLE_EXECUTABLE;
   if (!program.waitForFinished(kProgramTimeoutMs)) {
     program.kill();
     program.waitForFinished();
     FAIL() << "the program did not end by itself: the embedded scheme did not load (a message "
-              "box is waiting) or the run did not end";
+              "box is waiting) or a screen is waiting";
   }
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(program.exitCode(), 0);
