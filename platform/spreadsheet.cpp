@@ -744,10 +744,9 @@ bool TSpreadsheetService::Run(const TCommand& command) {
 }
 
 TSpreadsheetService& ProgramSpreadsheet() {
-  static TSpreadsheetService* service = [] {
-    auto* created = new TSpreadsheetService();
-    created->Register();
-    return created;
-  }();
+  // Never destroyed: conversations may still reach it while the process ends.
+  static auto* service = new TSpreadsheetService();
+  // Registered again once the name is free (a test's own server may have held it).
+  if (!FindDdeService(Spreadsheet::kServiceName)) service->Register();
   return *service;
 }

@@ -159,6 +159,6 @@ class TSpreadsheetService : public TDdeServer {
   std::string FShownFile;
 };
 
-// The program's spreadsheet: created and registered on first use, living until the process
-// ends.
+// The program's spreadsheet: created on first use and living until the process ends;
+// registered as "Excel" whenever that name is free.
 TSpreadsheetService& ProgramSpreadsheet();
