@@ -7,6 +7,8 @@
 #include "platform/errorwindow.h"
 #include "platform/messages.h"
 #include "platform/messages_qt.h"
+#include "platform/shell.h"
+#include "platform/shell_qt.h"
 
 int main(int, char** argv) {
   // The program reads no command line: Qt sees the program name only.
@@ -17,6 +19,8 @@ int main(int, char** argv) {
   TQtMessageWindow errors(TQtMessageWindow::TKind::Error);
   SetMessageWindow(&messages);
   SetErrorWindow(&errors);
+  TQtShell shell;
+  SetShell(&shell);
   int status = 1;
   try {
     status = RunStartUp();
@@ -25,6 +29,7 @@ int main(int, char** argv) {
   } catch (...) {
     ShowError("Unknown error");
   }
+  SetShell(nullptr);
   SetErrorWindow(nullptr);
   SetMessageWindow(nullptr);
   return status;
