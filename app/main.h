@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/runtime.h"
+
 class TScheme;
 class TSpecDataStream;
 
@@ -19,10 +21,6 @@ inline constexpr const char* kUnableToLoadTemplate = "Unable to load template.";
 inline constexpr const char* kApplicationTitle = "\xCC\xE0\xF1\xF2\xE5\xF0";
 // How long the splash stays up; the thread blocks meanwhile.
 inline constexpr std::uint32_t kSplashMilliseconds = 4000;
-
-// The stamp of the loaded scheme, stored after the flow graph: 0 until the start-up reads it.
-// Saved states begin with it. It belongs to the engine and moves there with it.
-extern std::int32_t SchemeStamp;
 
 class TMainForm : public QWidget {
   Q_OBJECT
@@ -50,6 +48,11 @@ class TMainForm : public QWidget {
 
 // The main form of the running program; set while it exists.
 extern TMainForm* MainForm;
+
+// The two forms of the run, handed to the engine by the load-and-run sequence. Set by the
+// start-up once the forms exist; while either is missing, the program ends after the load.
+extern IExecScreenForm* ExecScreenForm;
+extern IExecReportForm* ExecReportForm;
 
 // The start-up sequence, run by the program entry once the application object exists: the
 // title, the forms and the data module in their order, the splash for kSplashMilliseconds,

@@ -2,11 +2,14 @@
 #include <QApplication>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 #include "app/main.h"
+#include "app/userlocale.h"
 #include "platform/errorwindow.h"
 #include "platform/messages.h"
 #include "platform/messages_qt.h"
+#include "platform/settings_qt.h"
 #include "platform/shell.h"
 #include "platform/shell_qt.h"
 
@@ -19,6 +22,9 @@ int main(int, char** argv) {
   TQtMessageWindow errors(TQtMessageWindow::TKind::Error);
   SetMessageWindow(&messages);
   SetErrorWindow(&errors);
+  TQtUserLocale locale;
+  SetUserLocale(&locale);
+  SetSettingsStoreFactory([] { return std::make_unique<TQtSettingsStore>(); });
   TQtShell shell;
   SetShell(&shell);
   int status = 1;
@@ -30,6 +36,8 @@ int main(int, char** argv) {
     ShowError("Unknown error");
   }
   SetShell(nullptr);
+  SetSettingsStoreFactory(nullptr);
+  SetUserLocale(nullptr);
   SetErrorWindow(nullptr);
   SetMessageWindow(nullptr);
   return status;
