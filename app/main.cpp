@@ -164,7 +164,8 @@ int RunStartUp() {
   // The progress form is created here once the report is built.
   ShowAndPaint(wzAboutForm);
   // The report, screen and resource pop-up forms are created here, before the data module,
-  // once they are built.
+  // once they are built; the first two are handed to the engine by setting ExecReportForm and
+  // ExecScreenForm (StartUpObjects then frees them at exit).
   TextResourceForm = new TTextResourceForm();
   DM = new TDM();
 

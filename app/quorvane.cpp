@@ -10,6 +10,7 @@
 #include "platform/messages.h"
 #include "platform/messages_qt.h"
 #include "platform/settings_qt.h"
+#include "platform/shell.h"
 #include "platform/shell_qt.h"
 
 int main(int, char** argv) {

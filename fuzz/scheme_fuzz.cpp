@@ -1,18 +1,18 @@
 // Whole schemes on arbitrary bytes, read as the start-up reads the embedded one: the template
 // sections, the flow graph into a scheme cleared first, the 32-bit stamp, the price list.
 // Nothing may crash; whatever a failed load leaves behind must be a consistent graph that can
-// be cleared and freed.
+// be painted (at any coordinates it holds), cleared and freed.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/errors.h"
 #include "graph/elements.h"
 #include "graph/visual.h"
 #include "model/core.h"
 #include "model/pricelist.h"
 #include "model/saver.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -45,6 +45,45 @@ void CheckGraph(const TScheme& scheme) {
   }
 }
 
+// Takes every drawing command and draws nothing.
+class NullCanvas : public TSchemeCanvas {
+ public:
+  void Lock() override {}
+  void Unlock() override {}
+  TSchemeColor PenColor() const override { return 0; }
+  void SetPenColor(TSchemeColor) override {}
+  TSchemePenStyle PenStyle() const override { return TSchemePenStyle::Solid; }
+  void SetPenStyle(TSchemePenStyle) override {}
+  TSchemePenMode PenMode() const override { return TSchemePenMode::Copy; }
+  void SetPenMode(TSchemePenMode) override {}
+  TSchemeColor BrushColor() const override { return 0; }
+  void SetBrushColor(TSchemeColor) override {}
+  TSchemeBrushStyle BrushStyle() const override { return TSchemeBrushStyle::Solid; }
+  void SetBrushStyle(TSchemeBrushStyle) override {}
+  void SetFont(const std::string&, int32_t, bool, TSchemeColor) override {}
+  void MoveTo(int32_t, int32_t) override {}
+  void LineTo(int32_t, int32_t) override {}
+  void Rectangle(const TSchemeRect&) override {}
+  void Ellipse(const TSchemeRect&) override {}
+  void FillRect(const TSchemeRect&) override {}
+  void TextRect(const TSchemeRect&, int32_t, int32_t, const std::string&) override {}
+  void SetPixel(int32_t, int32_t, TSchemeColor) override {}
+  TSchemeRect ClipRect() const override { return {0, 0, 200, 100}; }
+  void SetClipRegion(const TSchemeRect&) override {}
+  void RemoveClipRegion() override {}
+};
+
+class FixedHost : public TSchemeHost {
+ public:
+  void Repaint() override {}
+  int32_t Width() const override { return 200; }
+  int32_t Height() const override { return 100; }
+  TSchemeCanvas* Canvas() override { return &Surface; }
+  void SetCursor(TSchemeCursor) override {}
+  TSchemePoint ClientToScreen(TSchemePoint Client) const override { return Client; }
+  NullCanvas Surface;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -64,6 +103,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const Exception&) {
   }
   CheckGraph(scheme);
+  FixedHost host;
+  scheme.SetHost(&host);
+  scheme.Paint();
+  scheme.MouseMove(false, 50, 50);
+  scheme.SetHost(nullptr);
   scheme.ClearLinks();
   Require(scheme.LinkCount() == 0);
   scheme.ClearElements();

@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "platform/errors.h"
 #include "model/core.h"
 #include "model/saver.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -205,9 +205,13 @@ int32_t TSpecDecisionElement::IndexOfOption(const TSpecOption* Option) const {
   return -1;
 }
 
+// Each info is listed once; searching from both ends finds the first one (as clearing takes
+// it) and the last one in a step.
 int32_t TSpecDecisionElement::IndexOfInfo(const TSpecOptionInfo* Info) const {
-  for (size_t I = FOptions.size(); I-- > 0;)
-    if (FOptions[I].get() == Info) return static_cast<int32_t>(I);
+  for (size_t Front = 0, Back = FOptions.size(); Front < Back; ++Front) {
+    if (FOptions[Front].get() == Info) return static_cast<int32_t>(Front);
+    if (FOptions[--Back].get() == Info) return static_cast<int32_t>(Back);
+  }
   return -1;
 }
 
@@ -371,4 +375,157 @@ void TSpecSchemeManager::LoadFromStream(TSpecDataStream& Stream) {
 
   FScheme->SetScrollX(Stream.ReadInteger());
   FScheme->SetScrollY(Stream.ReadInteger());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+namespace {
+
+constexpr const char* kElementFont = "Tahoma";
+constexpr int32_t kElementFontSize = 8;
+
+// The element's bounds in control coordinates, computed in 64 bits; what reaches the canvas
+// wraps to 32 bits as the diagram's coordinates do.
+struct TElementBox {
+  int64_t L, T, R, B;
+};
+
+int32_t C(int64_t Value) {
+  return static_cast<int32_t>(Value);
+}
+
+TSchemeRect Rect(int64_t L, int64_t T, int64_t R, int64_t B) {
+  return {C(L), C(T), C(R), C(B)};
+}
+
+TElementBox BoxOf(const TSchemeElement& Element) {
+  const TScheme* Scheme = Element.Scheme();
+  const int64_t L = C(int64_t{Element.Left()} - Scheme->ScrollX());
+  const int64_t T = C(int64_t{Element.Top()} - Scheme->ScrollY());
+  return {L, T, C(L + Element.Width()), C(T + Element.Height())};
+}
+
+// Start and finish: selection wins over highlighting.
+TSchemeColor MarkerFill(const TSchemeElement& Element) {
+  if (Element.Selected()) return clSchemeLightGreen;
+  return Element.Highlighted() ? clSchemeLightBlue : clSchemeLightGray;
+}
+
+// Two concentric ellipses, the outer in Outer and the inner, 5 pixels in, in Inner.
+void DrawMarker(TSchemeCanvas& Canvas, const TElementBox& Box, TSchemeColor Outer,
+                TSchemeColor Inner) {
+  Canvas.SetPenStyle(TSchemePenStyle::Solid);
+  Canvas.SetPenColor(clSchemeGray);
+  Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
+  Canvas.SetBrushColor(Outer);
+  Canvas.Ellipse(Rect(Box.L, Box.T, Box.R, Box.B));
+  Canvas.SetBrushColor(Inner);
+  Canvas.Ellipse(Rect(Box.L + 5, Box.T + 5, Box.R - 5, Box.B - 5));
+}
+
+// The frame shared by screens, decision points and actions: colours by selection (the fill
+// turns light blue when highlighted, whatever the selection), the bold caption font, the
+// outline. Returns the fill and leaves the font colour in TextColor.
+TSchemeColor DrawBoxFrame(TSchemeCanvas& Canvas, const TSchemeElement& Element,
+                          const TElementBox& Box, TSchemeColor& TextColor) {
+  TSchemeColor Fill = Element.Selected() ? clSchemeLightGreen : clSchemeLightGray;
+  const TSchemeColor Pen = Element.Selected() ? clSchemeBlack : clSchemeGray;
+  TextColor = Pen;
+  if (Element.Highlighted()) Fill = clSchemeLightBlue;
+  Canvas.SetPenStyle(TSchemePenStyle::Solid);
+  Canvas.SetPenColor(Pen);
+  Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
+  Canvas.SetBrushColor(Fill);
+  Canvas.SetFont(kElementFont, kElementFontSize, true, TextColor);
+  Canvas.Rectangle(Rect(Box.L, Box.T, Box.R, Box.B));
+  return Fill;
+}
+
+void DrawCaption(TSchemeCanvas& Canvas, const TElementBox& Box, const std::string& Caption) {
+  Canvas.TextRect(Rect(Box.L + 25, Box.T + 5, Box.R - 5, Box.T + 25), C(Box.L + 25), C(Box.T + 5),
+                  Caption);
+}
+
+void DrawPolyline(TSchemeCanvas& Canvas,
+                  std::initializer_list<std::pair<int64_t, int64_t>> Points) {
+  const auto* First = Points.begin();
+  Canvas.MoveTo(C(First->first), C(First->second));
+  for (const auto* Point = First + 1; Point != Points.end(); ++Point)
+    Canvas.LineTo(C(Point->first), C(Point->second));
+}
+
+// Row i of a screen or decision element: 21 high at a pitch of 20 from 30 below the top.
+// The rows of a screen or decision element in the fill scaled by 0.95 and the regular font:
+// row i 21 high at a pitch of 20 from 30 below the top (neighbours share a border line),
+// inset from the left and right edges, its text 3 pixels inside.
+template <class TextOf>
+void DrawRows(TSchemeCanvas& Canvas, const TElementBox& Box, TSchemeColor Fill,
+              TSchemeColor TextColor, int64_t LeftInset, int64_t RightInset, int32_t Count,
+              TextOf Text) {
+  Canvas.SetBrushColor(ScaleColor(Fill, 0.95));
+  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
+  const int64_t Left = Box.L + LeftInset, Right = Box.R - RightInset;
+  for (int32_t I = 0; I < Count; ++I) {
+    const int64_t Top = C(Box.T + 30 + int64_t{20} * I);
+    Canvas.Rectangle(Rect(Left, Top, Right, Top + 21));
+    Canvas.TextRect(Rect(Left + 3, Top + 3, Right - 3, Top + 18), C(Left + 3), C(Top + 3), Text(I));
+  }
+}
+
+}  // namespace
+
+void TSpecStartElement::Draw(TSchemeCanvas& Canvas) {
+  DrawMarker(Canvas, BoxOf(*this), clSchemeWhite, MarkerFill(*this));
+}
+
+void TSpecFinishElement::Draw(TSchemeCanvas& Canvas) {
+  DrawMarker(Canvas, BoxOf(*this), MarkerFill(*this), clSchemeWhite);
+}
+
+void TSpecScreenElement::Draw(TSchemeCanvas& Canvas) {
+  const TElementBox Box = BoxOf(*this);
+  const int64_t L = Box.L, T = Box.T;
+  TSchemeColor TextColor = 0;
+  const TSchemeColor Fill = DrawBoxFrame(Canvas, *this, Box, TextColor);
+  DrawPolyline(
+      Canvas, {{L + 5, T + 5}, {L + 5, T + 17}, {L + 18, T + 17}, {L + 18, T + 5}, {L + 5, T + 5}});
+  DrawPolyline(Canvas, {{L + 5, T + 6}, {L + 18, T + 6}});
+  DrawCaption(Canvas, Box, FModel != nullptr ? FModel->GetTitle() : std::string("<No screen>"));
+  if (FModel == nullptr) return;
+  DrawRows(Canvas, Box, Fill, TextColor, 10, 10, FModel->QuestionCount(),
+           [this](int32_t I) { return FModel->Questions(I)->GetText(); });
+}
+
+void TSpecDecisionElement::Draw(TSchemeCanvas& Canvas) {
+  const TElementBox Box = BoxOf(*this);
+  const int64_t L = Box.L, T = Box.T;
+  TSchemeColor TextColor = 0;
+  const TSchemeColor Fill = DrawBoxFrame(Canvas, *this, Box, TextColor);
+  DrawPolyline(
+      Canvas,
+      {{L + 5, T + 12}, {L + 12, T + 19}, {L + 19, T + 12}, {L + 12, T + 5}, {L + 5, T + 12}});
+  std::string Caption = "<No DecisionPoint>";
+  if (FModel != nullptr) Caption = FModel->Name.empty() ? "Decision Point" : FModel->Name;
+  DrawCaption(Canvas, Box, Caption);
+  if (FModel == nullptr) return;
+  DrawRows(Canvas, Box, Fill, TextColor, 20, 0, OptionCount(),
+           [this](int32_t I) { return Options(I)->GetCaption(); });
+}
+
+void TSpecActionElement::Draw(TSchemeCanvas& Canvas) {
+  const TElementBox Box = BoxOf(*this);
+  const int64_t L = Box.L, T = Box.T;
+  TSchemeColor TextColor = 0;
+  DrawBoxFrame(Canvas, *this, Box, TextColor);
+  Canvas.Ellipse(Rect(L + 5, T + 5, L + 20, T + 19));
+  std::string Caption = "<No Action>";
+  if (FModel != nullptr) Caption = FModel->Kind == akSetValue ? "Set Value" : "Add Product";
+  DrawCaption(Canvas, Box, Caption);
+  if (FModel == nullptr) return;
+  Canvas.SetFont(kElementFont, kElementFontSize, false, TextColor);
+  const std::string Detail = FModel->Kind == akSetValue
+                                 ? FModel->Variable + " := " + FModel->NewValue
+                                 : FModel->ProductCode + ", " + FModel->Quantity;
+  Canvas.TextRect(Rect(L + 5, T + 23, Box.R - 5, T + 38), C(L + 5), C(T + 23), Detail);
 }

@@ -34,6 +34,7 @@ class TSpecStartElement : public TSchemeElement {
 
   TSpecStart* Model() const { return FModel; }
   void SetModel(TSpecStart* Model) { FModel = Model; }
+  void Draw(TSchemeCanvas& Canvas) override;
 
  protected:
   explicit TSpecStartElement(TScheme* Scheme) : TSchemeElement(Scheme) {}
@@ -51,6 +52,7 @@ class TSpecFinishElement : public TSchemeElement {
 
   TSpecFinish* Model() const { return FModel; }
   void SetModel(TSpecFinish* Model) { FModel = Model; }
+  void Draw(TSchemeCanvas& Canvas) override;
 
  protected:
   explicit TSpecFinishElement(TScheme* Scheme) : TSchemeElement(Scheme) {}
@@ -69,6 +71,7 @@ class TSpecScreenElement : public TSchemeElement {
 
   TSpecScreen* Model() const { return FModel; }
   void SetModel(TSpecScreen* Model) { FModel = Model; }
+  void Draw(TSchemeCanvas& Canvas) override;
   // Sizes the element to its screen's questions (40 high without a model).
   void Refresh();
 
@@ -89,6 +92,7 @@ class TSpecActionElement : public TSchemeElement {
 
   TSpecAction* Model() const { return FModel; }
   void SetModel(TSpecAction* Model) { FModel = Model; }
+  void Draw(TSchemeCanvas& Canvas) override;
   void Refresh();
 
   bool SetBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height) override;
@@ -147,6 +151,7 @@ class TSpecDecisionElement : public TSchemeElement {
 
   TSpecDecisionPoint* Model() const { return FModel; }
   void SetModel(TSpecDecisionPoint* Model) { FModel = Model; }
+  void Draw(TSchemeCanvas& Canvas) override;
   // Brings the option infos in line with the model's options, then sizes the element.
   void Refresh();
 
@@ -172,7 +177,7 @@ class TSpecDecisionElement : public TSchemeElement {
   int32_t IndexOfInfo(const TSpecOptionInfo* Info) const;
 
   TSpecDecisionPoint* FModel = nullptr;
-  std::vector<std::unique_ptr<TSpecOptionInfo>> FOptions;
+  TSchemeList<std::unique_ptr<TSpecOptionInfo>> FOptions;
 };
 
 // The model object of a typed element, or null (a base element, or no model set).

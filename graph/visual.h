@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class TScheme;
@@ -41,6 +42,24 @@ enum class TSchemePenStyle : uint8_t { Solid, Dot };
 enum class TSchemePenMode : uint8_t { Copy, Xor };
 enum class TSchemeBrushStyle : uint8_t { Solid, Clear };
 enum class TSchemeCursor : uint8_t { Default, Move, Cross, Drag, NoDrop };
+enum class TSchemeMouseButton : uint8_t { Left, Right, Middle };
+
+// The diagram's colours.
+inline constexpr TSchemeColor clSchemeBlack = 0x000000;
+inline constexpr TSchemeColor clSchemeGray = 0x808080;
+inline constexpr TSchemeColor clSchemeSilver = 0xC0C0C0;
+inline constexpr TSchemeColor clSchemeWhite = 0xFFFFFF;
+inline constexpr TSchemeColor clSchemeRed = 0x0000FF;
+inline constexpr TSchemeColor clSchemeBlue = 0xFF0000;
+inline constexpr TSchemeColor clSchemeLightGray = 0xF0F0F0;
+inline constexpr TSchemeColor clSchemeLightGreen = 0xCDFFBA;
+inline constexpr TSchemeColor clSchemeLightBlue = 0xFFCDBA;
+
+// IntMax (Low, IntMin (High, Value)).
+int32_t ClampInt(int32_t Low, int32_t High, int32_t Value);
+// Each channel of the colour (a system colour is looked up first) times Factor, rounded to
+// the nearest (halves to even) and clamped to 0..255.
+TSchemeColor ScaleColor(TSchemeColor Color, double Factor);
 
 // The drawing surface of the diagram, in control coordinates.
 class TSchemeCanvas {
@@ -100,6 +119,51 @@ class TSchemeHost {
 };
 
 // ---------------------------------------------------------------------------------------------
+
+// A vector that drops its first entry in constant time, so that clearing a list by deleting
+// entry 0 until none is left stays linear while the list keeps a vector's memory.
+template <class T>
+class TSchemeList {
+ public:
+  using iterator = typename std::vector<T>::iterator;
+  using const_iterator = typename std::vector<T>::const_iterator;
+
+  size_t size() const { return FItems.size() - FHead; }
+  bool empty() const { return size() == 0; }
+  T& operator[](size_t Index) { return FItems[FHead + Index]; }
+  const T& operator[](size_t Index) const { return FItems[FHead + Index]; }
+  T& front() { return FItems[FHead]; }
+  const T& front() const { return FItems[FHead]; }
+  T& back() { return FItems.back(); }
+  const T& back() const { return FItems.back(); }
+  iterator begin() { return FItems.begin() + static_cast<std::ptrdiff_t>(FHead); }
+  iterator end() { return FItems.end(); }
+  const_iterator begin() const { return FItems.begin() + static_cast<std::ptrdiff_t>(FHead); }
+  const_iterator end() const { return FItems.end(); }
+
+  void push_back(T Item) { FItems.push_back(std::move(Item)); }
+  void erase(const_iterator Position) {
+    if (Position != begin()) {
+      FItems.erase(Position);
+      return;
+    }
+    FItems[FHead++] = T();
+    // The dropped head is given back once it is as long as the rest: amortised constant.
+    if (FHead == FItems.size()) {
+      FItems.clear();
+      FHead = 0;
+    } else if (FHead >= 16 && 2 * FHead >= FItems.size()) {
+      FItems.erase(FItems.begin(), FItems.begin() + static_cast<std::ptrdiff_t>(FHead));
+      FHead = 0;
+    }
+  }
+
+ private:
+  std::vector<T> FItems;
+  size_t FHead = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
 // Geometry on extended-precision reals.
 
 // Direction of the vector from (X1, Y1) to (X2, Y2) in radians, in [0, 2*pi); 0 for a null
@@ -129,6 +193,8 @@ class TSchemeLink final {
   // Hit distance of a diagram point from the link, and whether it is close enough to pick.
   int32_t DistanceTo(int32_t X, int32_t Y) const;
   bool HitTest(int32_t X, int32_t Y) const { return DistanceTo(X, Y) < 3; }
+  // The line from source to target with a two-stroke arrowhead at the target.
+  void Draw(TSchemeCanvas& Canvas) const;
 
  private:
   friend class TScheme;
@@ -140,9 +206,13 @@ class TSchemeLink final {
   TSchemeConnectionPoint* FSource = nullptr;
   TSchemeConnectionPoint* FTarget = nullptr;
   bool FSelected = false;
+  // Set while the scheme's Links list holds the link.
+  bool FListed = false;
 };
 
-// The links that end at one input point, in attachment order. Holds references only.
+// The links that end at one input point, in attachment order. Holds references only. Each link
+// is listed once; a long list answers membership from a set, and a link near either end (the
+// last attached, or the first when links are cleared in creation order) is found at once.
 class TSchemeLinkList final {
  public:
   TSchemeLinkList(TScheme* Scheme, TSchemeConnectionPoint* Point)
@@ -164,7 +234,12 @@ class TSchemeLinkList final {
  private:
   TScheme* FScheme;
   TSchemeConnectionPoint* FPoint;
-  std::vector<TSchemeLink*> FItems;
+  // Kept from the moment the list first grows long.
+  bool Lists(const TSchemeLink* Link) const;
+
+  TSchemeList<TSchemeLink*> FItems;
+  bool FIndexed = false;
+  std::unordered_set<const TSchemeLink*> FListed;
 };
 
 // A connection point of an element: an input point (Multi, any number of links end here) or
@@ -203,6 +278,8 @@ class TSchemeConnectionPoint final {
   void DetachLink(const TSchemeLink* Link);
   void DeleteLinks();
   void RepaintLinks();
+  // A diagonal cross in the marker box: blue for an input point, red for an output point.
+  void Draw(TSchemeCanvas& Canvas) const;
 
  private:
   friend class TSchemeElement;
@@ -257,6 +334,8 @@ class TSchemeElement {
   // changes nothing and answers false.
   virtual bool SetBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height);
   virtual void AlignToGrid();
+  // Draws the element in control coordinates at the scheme's scroll position.
+  virtual void Draw(TSchemeCanvas& Canvas);
   void SetLeft(int32_t Value);
   void SetTop(int32_t Value);
   void SetWidth(int32_t Value);
@@ -295,17 +374,18 @@ class TSchemeElement {
   }
 
  private:
-  void DeletePoint(std::vector<std::unique_ptr<TSchemeConnectionPoint>>& List, int32_t Index);
+  using TPointList = TSchemeList<std::unique_ptr<TSchemeConnectionPoint>>;
+  void DeletePoint(TPointList& List, int32_t Index);
 
   TScheme* FScheme;
   int32_t FLeft = 0;
   int32_t FTop = 0;
   int32_t FWidth = 60;
   int32_t FHeight = 40;
-  std::vector<std::unique_ptr<TSchemeConnectionPoint>> FOutputPoints;
+  TPointList FOutputPoints;
   bool FSelected = false;
   bool FHighlighted = false;
-  std::vector<std::unique_ptr<TSchemeConnectionPoint>> FInputPoints;
+  TPointList FInputPoints;
 };
 
 // What the diagram is doing with the mouse (editing).
@@ -363,6 +443,13 @@ class TSchemeSelection final {
   // Deselects everything; notifies only when something was selected.
   void Clear();
   void Changed();
+  // Selects the elements whose closed rectangles share a point with the closed rectangle
+  // through the two corners.
+  void SelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+  // Moves a selection of several elements so that its bounding box's top-left lands at (X, Y).
+  void MoveTo(int32_t X, int32_t Y);
+  // A selection of several elements one of which contains the point.
+  bool ContainsPoint(int32_t X, int32_t Y) const;
 
   // Called with the scheme after every change of the selection.
   TSchemeSelectionEvent OnChange;
@@ -386,6 +473,8 @@ class TSchemeMoveInfo final {
   enum TState : uint8_t { msIdle = 0, msFrame = 1, msLine = 2 };
 
   explicit TSchemeMoveInfo(TScheme* Scheme) : FScheme(Scheme) {}
+  // Erases a shown figure.
+  ~TSchemeMoveInfo();
   TSchemeMoveInfo(const TSchemeMoveInfo&) = delete;
   TSchemeMoveInfo& operator=(const TSchemeMoveInfo&) = delete;
 
@@ -397,6 +486,19 @@ class TSchemeMoveInfo final {
   int32_t CurY() const { return FCurY; }
   int32_t FrameWidth() const { return FFrameWidth; }
   int32_t FrameHeight() const { return FFrameHeight; }
+
+  // Each begins only while idle and draws the figure.
+  void BeginFrame(int32_t X, int32_t Y, int32_t FrameLeft, int32_t FrameTop, int32_t FrameWidth,
+                  int32_t FrameHeight);
+  void BeginLine(int32_t X, int32_t Y, int32_t FixedX, int32_t FixedY);
+  // The frame's top-left and the line's free end; -1, -1 unless that figure is shown. Both
+  // erase the figure and return to idle.
+  void EndFrame(int32_t& Left, int32_t& Top);
+  void EndLine(int32_t& X, int32_t& Y);
+  // Follows the mouse: a frame snaps its top-left to the grid; redraws only on a change.
+  void Track(int32_t X, int32_t Y);
+  // The figure with a dotted XOR pen: drawing it twice restores the pixels.
+  void Draw(TSchemeCanvas& Canvas) const;
 
  private:
   TScheme* FScheme;
@@ -413,6 +515,8 @@ class TSchemeMoveInfo final {
 class TSchemeMarquee final {
  public:
   explicit TSchemeMarquee(TScheme* Scheme) : FScheme(Scheme) {}
+  // Stops an active marquee, erasing it.
+  ~TSchemeMarquee();
   TSchemeMarquee(const TSchemeMarquee&) = delete;
   TSchemeMarquee& operator=(const TSchemeMarquee&) = delete;
 
@@ -422,6 +526,12 @@ class TSchemeMarquee final {
   int32_t StartY() const { return FStartY; }
   int32_t EndX() const { return FEndX; }
   int32_t EndY() const { return FEndY; }
+
+  void Start(int32_t X, int32_t Y);
+  void Track(int32_t X, int32_t Y);
+  // Erases the rectangle; the corners stay for the caller to read.
+  void Stop(int32_t X, int32_t Y);
+  void Draw(TSchemeCanvas& Canvas) const;
 
  private:
   TScheme* FScheme;
@@ -497,6 +607,51 @@ class TScheme {
   void BeginUpdate();
   void EndUpdate();
 
+  // Painting, in control coordinates (a control without a host or canvas paints nothing).
+  // Paint draws the view area with its grid, elements, points, links and drag feedback, then
+  // the sunken border and the two scroll bars.
+  void Paint();
+  void Paint(TSchemeCanvas& Canvas);
+  void DrawMoveInfo();
+  void DrawMarquee();
+  int32_t ViewLeft() const { return 2; }
+  int32_t ViewTop() const { return 2; }
+  int32_t ViewWidth() const;
+  int32_t ViewHeight() const;
+  int32_t DiagramMinLeft() const;
+  int32_t DiagramMaxRight() const;
+  int32_t DiagramMinTop() const;
+  int32_t DiagramMaxBottom() const;
+  // The control's size as the host reports it (0 without a host).
+  int32_t ClientWidth() const;
+  int32_t ClientHeight() const;
+
+  // Mouse editing; positions in control coordinates.
+  virtual void MouseDown(TSchemeMouseButton Button, bool Shift, int32_t X, int32_t Y);
+  virtual void MouseMove(bool Shift, int32_t X, int32_t Y);
+  virtual void MouseUp(TSchemeMouseButton Button, bool Shift, int32_t X, int32_t Y);
+  // The nearest registered point of the kind within 5 pixels (the later one on a tie), or
+  // null; diagram coordinates.
+  TSchemeConnectionPoint* FindPointNear(int32_t X, int32_t Y, bool Multi) const;
+  // No element contains the point and no link is hit.
+  bool IsEmptySpot(int32_t X, int32_t Y) const;
+  // Centres the view on the point at that fraction of the diagram's extent.
+  void ScrollToFractionX(double Fraction);
+  void ScrollToFractionY(double Fraction);
+
+  // The steps of the drags, in diagram coordinates.
+  void StartNewLink(int32_t X, int32_t Y);
+  void FinishNewLink(int32_t X, int32_t Y);
+  void StartMoveLink(int32_t X, int32_t Y);
+  void FinishMoveLink(int32_t X, int32_t Y);
+  void StartMoveElement(int32_t X, int32_t Y);
+  void FinishMoveElement(int32_t X, int32_t Y);
+  void StartMoveMulti(int32_t X, int32_t Y);
+  void FinishMoveMulti(int32_t X, int32_t Y);
+  void StartMarquee(int32_t X, int32_t Y);
+  void FinishMarquee(int32_t X, int32_t Y);
+  void EndBoundedFrame(int32_t& Left, int32_t& Top);
+
   // Editing state (the mouse handling uses these).
   bool LinkSeeksInput = false;
   TSchemeConnectionPoint* LinkDragStart = nullptr;
@@ -524,7 +679,8 @@ class TScheme {
  private:
   TSchemeHost* FHost;
   // Double-ended so that clearing from the front, as ClearLinks and ClearElements do, stays
-  // linear.
+  // linear; the three lists hold each entry once and are searched from both ends at once, so
+  // that what was just registered and what is cleared first are both found in a few steps.
   std::deque<TSchemeConnectionPoint*> FPoints;
   std::deque<std::unique_ptr<TSchemeLink>> FLinks;
   std::deque<TSchemeElementPtr<TSchemeElement>> FElements;
@@ -537,4 +693,18 @@ class TScheme {
   int32_t FGridX = 1;
   int32_t FGridY = 1;
   bool FUpdateLocked = false;
+
+  // Which drag the last left press began, and on what, so that the release finishes that
+  // drag only while its object is still the selection.
+  enum TDragKind : uint8_t { dkNone, dkNewLink, dkMoveLink, dkMoveElement, dkMoveMulti };
+  TDragKind FDrag = dkNone;
+  const TSchemeLink* FDragLink = nullptr;
+  const TSchemeElement* FDragElement = nullptr;
+  // The last press of each button went to the border or a scroll bar: its release does
+  // nothing more.
+  bool FPressConsumed[3] = {false, false, false};
+  void SetCursor(TSchemeCursor Cursor);
+  void DrawGrid(TSchemeCanvas& Canvas);
+  void DrawBorder(TSchemeCanvas& Canvas);
+  void DrawScrollBars(TSchemeCanvas& Canvas);
 };

@@ -8,8 +8,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
@@ -17,8 +19,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-class THyperLinkView;
 
 // The application object of the test binary, created on first use. On the offscreen platform
 // its one screen is pinned: 1024 x 768 (the height QUORVANE_TEST_SCREEN_HEIGHT when set),
@@ -33,23 +33,25 @@ class GuiTest : public ::testing::Test {
   void TearDown() override;
 };
 
-// A left click (press and release) at a point of the widget, and a key press, sent to it
-// directly.
-void Click(QWidget* widget, const QPoint& at = QPoint(3, 3));
-void Key(QWidget* widget, int key);
+class THyperLinkView;
+
+// The smallest rectangle holding every pixel that is not the black of an empty screen.
+QRect LitArea(const QImage& screen);
+// A press and a release of a mouse button at a point of the widget, sent to it directly.
+void SendClick(QWidget* widget, const QPoint& at, Qt::MouseButton button = Qt::LeftButton);
+// The middle of the character at a document position of a hypertext view (its left edge plus
+// two pixels at the end of a line), in the view's viewport coordinates.
+QPoint CharacterPoint(THyperLinkView& view, int documentPos);
+// The CharacterPoint of the first character of the view's link i.
+QPoint LinkPoint(THyperLinkView& view, int i);
 
 // Whether xvfb-run and Xvfb are installed.
 bool VirtualDisplayAvailable();
-
 // Runs the one case of this test binary inside a fresh 1024 x 768 Xvfb display on the xcb
 // platform, with folderVariable naming the (emptied) artifact folder in its environment;
-// fails unless the case ran and passed. The leaks of the desktop libraries that xcb loads
-// (D-Bus) are suppressed for the sanitizer build.
+// fails unless the case ran and passed.
 void RunCaseInVirtualDisplay(const std::string& caseName, const char* folderVariable,
                              const std::filesystem::path& folder);
-
-// A point of the view's viewport on the first character of its link i.
-QPoint LinkPoint(THyperLinkView* view, int i);
 
 // Drives modal windows as a user would: while it lives, every 20 ms of an event loop it hands
 // the active modal widget to its next step. A step answers false when the widget is not yet

@@ -78,29 +78,16 @@ void BuildScreen(TExecScreenForm& form, int kind) {
   form.FitFormHeight();
 }
 
-// The smallest rectangle holding every pixel that is not the black of the empty screen.
-QRect LitArea(const QImage& screen) {
-  int left = screen.width(), top = screen.height(), right = -1, bottom = -1;
-  for (int y = 0; y < screen.height(); ++y) {
-    const QRgb* line = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
-    for (int x = 0; x < screen.width(); ++x) {
-      if ((line[x] & 0xFFFFFF) == 0) continue;
-      left = std::min(left, x), right = std::max(right, x);
-      top = std::min(top, y), bottom = std::max(bottom, y);
-    }
-  }
-  return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
 std::string ShotName(int kind) {
   return "kind-" + std::string(kind < 10 ? "0" : "") + std::to_string(kind) + ".png";
 }
 
+class ScreenFormShots : public GuiTest {};
+
 // Run by the case below inside the virtual display; skipped elsewhere.
-TEST(ScreenFormShots, GrabsAScreenOfEachKind) {
+TEST_F(ScreenFormShots, GrabsAScreenOfEachKind) {
   const char* folder = std::getenv("QUORVANE_SHOT_DIR");
   if (!folder) GTEST_SKIP() << "runs inside the virtual display of the case below";
-  TestApplication();
   for (int kind = 0; kind < kQuestionKinds; ++kind) {
     SCOPED_TRACE(kind);
     TExecScreenForm form;

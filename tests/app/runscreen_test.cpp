@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -31,6 +30,15 @@ class ScreenFormTest : public GuiTest {};
 
 QRect GeometryOf(const QWidget* widget) {
   return widget ? widget->geometry() : QRect();
+}
+
+void Click(QWidget* widget) {
+  SendClick(widget, QPoint(3, 3));
+}
+
+void Key(QWidget* widget, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
 }
 
 TEST_F(ScreenFormTest, ComponentsStandWhereTheFormDescriptionPutsThem) {
@@ -108,6 +116,10 @@ TEST_F(ScreenFormTest, TextsOfTheRunGoOnTheirControls) {
   EXPECT_EQ(form.ScreenTitle->buddy(), nullptr);
   form.SetBackBtnEnabled(false);
   EXPECT_FALSE(form.BackBtn->isEnabled());
+
+  // A title wider than the label is cut off at its right end.
+  form.SetScreenTitle(std::string(200, 'W'));
+  EXPECT_EQ(form.ScreenTitle->geometry(), QRect(10, 8, 315, 13));
 
   // A one-line description makes the title panel 50 high; the question area takes the rest.
   form.SetScreenDesc("One <r>line</>.");
@@ -191,6 +203,14 @@ TEST_F(ScreenFormTest, WidgetOperationsMakeTheirControlsInCreationOrder) {
   EXPECT_EQ(label->text(), "A&B");
   EXPECT_TRUE(label->font().bold());
   EXPECT_EQ(label->pos(), QPoint(10, 10));
+  // Question labels size themselves to their text, on one line.
+  const int shortWidth = label->width();
+  form.AddQuestionLabel(panel, std::string(100, 'W') + "\nsecond line", 10, 200, nullptr);
+  auto* wide = dynamic_cast<TFormLabel*>(panel->Controls(7));
+  ASSERT_NE(wide, nullptr);
+  EXPECT_GT(wide->width(), 524);
+  EXPECT_GT(wide->width(), shortWidth);
+  EXPECT_FALSE(wide->wordWrap());
 
   EXPECT_TRUE(box->Checked());
   EXPECT_EQ(dynamic_cast<QWidget*>(box)->geometry(), QRect(10, 33, 18, 17));
@@ -234,7 +254,7 @@ TEST_F(ScreenFormTest, WidgetOperationsMakeTheirControlsInCreationOrder) {
   EXPECT_EQ(combo->ItemIndex(), -1);
 
   form.FitPanelHeight(panel);
-  EXPECT_EQ(panel->height(), 140 + 21 + 10);
+  EXPECT_EQ(panel->height(), 200 + wide->height() + 10);
 }
 
 TEST_F(ScreenFormTest, StringEditsAreCappedSoTheQuotedValueFitsAStreamString) {
@@ -469,19 +489,9 @@ TEST_F(ScreenFormTest, APressOnADescriptionLinkShowsTheResourceBelowTheDescripti
   QCoreApplication::processEvents();
 
   auto press = [](THyperLinkView* target, int documentPos) {
-    target->LineCount();
-    QTextCursor cursor(target->document());
-    cursor.setPosition(documentPos);
-    const QRect left = target->cursorRect(cursor);
-    cursor.setPosition(documentPos + 1);
-    const QPoint at((left.left() + target->cursorRect(cursor).left()) / 2, left.center().y());
-    QMouseEvent down(QEvent::MouseButtonPress, at, target->viewport()->mapToGlobal(at),
-                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target->viewport(), &down);
-    QMouseEvent up(QEvent::MouseButtonRelease, at, target->viewport()->mapToGlobal(at),
-                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target->viewport(), &up);
+    SendClick(target->viewport(), CharacterPoint(*target, documentPos));
   };
+
   press(view, 12);  // "two"
   press(view, 5);   // "one"
   press(view, 1);   // no link

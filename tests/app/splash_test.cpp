@@ -1,7 +1,6 @@
 #include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QScreen>
 #include <string>
 #include <vector>
@@ -80,11 +79,12 @@ TEST_F(SplashTest, ClicksAndEnterOrEscapeSetTheModalResultAndCloseNothing) {
     TwzAboutForm splash;
     splash.show();
     if (row.key != 0) {
-      Key(&splash, row.key);
+      QKeyEvent press(QEvent::KeyPress, row.key, Qt::NoModifier);
+      QCoreApplication::sendEvent(&splash, &press);
     } else {
       QWidget* target = row.widget == 0 ? static_cast<QWidget*>(splash.Image1)
                                         : splash.Labels[static_cast<std::size_t>(row.widget - 1)];
-      Click(target, QPoint(2, 2));
+      SendClick(target, QPoint(2, 2));
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(splash.ModalResult, row.expected);

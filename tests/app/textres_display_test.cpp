@@ -102,10 +102,10 @@ TEST(PopUpShots, GrabsATextAndAPicturePopUpOverAScreen) {
                           shotsTaken = true;
                           TextResourceForm->FormKeyDown(TextResourceForm, Qt::Key_Escape);
                         });
-                        Click(TextResourceForm->TextView->viewport(),
-                              LinkPoint(TextResourceForm->TextView, 0));
+                        SendClick(TextResourceForm->TextView->viewport(),
+                                  LinkPoint(*TextResourceForm->TextView, 0));
                       });
-                      Click(screen->ScreenDesc->viewport(), LinkPoint(screen->ScreenDesc, 0));
+                      SendClick(screen->ScreenDesc->viewport(), LinkPoint(*screen->ScreenDesc, 0));
                       return true;
                     },
                     [&](QWidget* modal) {

@@ -32,6 +32,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+void SendKey(QWidget* widget, int key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+}
+
 // Runs the steps one after the other from the event loop, each once the previous one has run:
 // a step may block in a nested wait while the next ones run inside it.
 class Script {
@@ -105,7 +110,9 @@ class PopupTest : public GuiTest {
   }
 
   // A press on link i of the text in the pop-up.
-  void PressPopupLink(int i) { Click(Form->TextView->viewport(), LinkPoint(Form->TextView, i)); }
+  void PressPopupLink(int i) {
+    SendClick(Form->TextView->viewport(), LinkPoint(*Form->TextView, i));
+  }
   // As a press on a description link does.
   void Show(int x, int y, const std::string& name) { DM->ShowResourceAt(x, y, name); }
   const TSpecTemplate& Template() const { return *DM->Template; }
@@ -184,7 +191,7 @@ TEST_F(PopupTest, TextPopUpFitsItsTextAtThePointAndWaitsUntilEscape) {
     EXPECT_FALSE(Form->ImageView->isVisible());
     EXPECT_EQ(Form->TextView->width(), 330);
     EXPECT_EQ(Form->TextView->height(), Form->TextView->PreferredHeight());
-    Key(Form.get(), Qt::Key_Escape);
+    SendKey(Form.get(), Qt::Key_Escape);
   });
   script.Start();
   Show(120, 200, "INFO");
@@ -212,7 +219,7 @@ TEST_F(PopupTest, LinkInATextReplacesItWithAPictureNearTheSamePlace) {
     EXPECT_TRUE(Form->ImageView->isVisible());
     EXPECT_FALSE(Form->TextView->isVisible());
     EXPECT_EQ(Form->ImageView->mapTo(Form.get(), QPoint(0, 0)), QPoint(1, 1));
-    Click(Form->ImageView, QPoint(5, 5));
+    SendClick(Form->ImageView, QPoint(5, 5));
   });
   script.Start();
   Show(300, 400, "Info");
@@ -254,7 +261,7 @@ TEST_F(PopupTest, PictureThatDoesNotDecodeLeavesTheFormAsItWas) {
   script.Then([&] {
     SCOPED_TRACE("a picture of an extension without a decoder");
     unchanged();
-    Key(Form.get(), Qt::Key_Return);
+    SendKey(Form.get(), Qt::Key_Return);
   });
   script.Start();
   Show(50, 60, "Info");
@@ -270,7 +277,7 @@ TEST_F(PopupTest, QueuedRequestIsShownByTheTimerHandler) {
   script.Then([&] {
     shownAt = Form->pos();
     EXPECT_FALSE(DM->ResourceTimer->isActive()) << "the timer waits while the pop-up is shown";
-    Key(Form.get(), Qt::Key_Escape);
+    SendKey(Form.get(), Qt::Key_Escape);
   });
   script.Start();
   DM->ResourceTimerTimer(DM->ResourceTimer);
@@ -296,7 +303,7 @@ TEST_F(PopupTest, OnAScreenThePopUpOpensBelowTheDescriptionAndTheScreenGetsInput
 
   QWindow* window = nullptr;
   const auto pressLink = [&] {
-    Click(screen.ScreenDesc->viewport(), LinkPoint(screen.ScreenDesc, 0));
+    SendClick(screen.ScreenDesc->viewport(), LinkPoint(*screen.ScreenDesc, 0));
   };
   const auto clickAt = [&](QWidget* widget, QPoint at) {
     QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(&screen, at));
@@ -363,7 +370,7 @@ TEST_F(PopupTest, EveryLinkOfTheSampleSchemeShowsOrOpensItsResource) {
   });
   script.Then([&] {
     pictureSize = Form->ImageView->isVisible() ? Form->ImageView->size() : QSize();
-    Key(Form.get(), Qt::Key_Escape);
+    SendKey(Form.get(), Qt::Key_Escape);
   });
   script.Start();
   Show(100, 100, "RackInfo");
@@ -375,7 +382,7 @@ TEST_F(PopupTest, EveryLinkOfTheSampleSchemeShowsOrOpensItsResource) {
   QSize doorSize;
   door.Then([&] {
     doorSize = Form->ImageView->isVisible() ? Form->ImageView->size() : QSize();
-    Click(Form->ImageView, QPoint(10, 10));
+    SendClick(Form->ImageView, QPoint(10, 10));
   });
   door.Start();
   Show(100, 100, "Door");
@@ -409,11 +416,11 @@ TEST_F(PopupTest, EnterEscapeAndClicksOnThePanelOrPictureHideIt) {
     SCOPED_TRACE(row.name);
     Form->ShowText(20, 20, "plain text, <x>a link</>");
     if (row.key) {
-      Key(Form.get(), row.key);
+      SendKey(Form.get(), row.key);
     } else if (row.onText) {
-      Click(Form->TextView->viewport(), QPoint(3, 3));
+      SendClick(Form->TextView->viewport(), QPoint(3, 3));
     } else {
-      Click(Form->Panel1, QPoint(2, 2));
+      SendClick(Form->Panel1, QPoint(2, 2));
     }
     EXPECT_EQ(Form->isVisible(), !row.hides);
     Form->hide();

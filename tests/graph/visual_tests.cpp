@@ -567,3 +567,36 @@ TEST_F(SchemeTest, LinkDistanceAndHitTest) {
 }
 
 }  // namespace
+
+namespace {
+
+// A long link list answers membership from a set and drops its first entry without moving
+// the rest; both must keep the list's order and indexes exact.
+TEST_F(SchemeTest, LongLinkListsKeepTheirOrderWhileClearedFromEitherEnd) {
+  TSchemeElement* Target = Add("t");
+  std::vector<TSchemeLink*> Links;
+  for (int I = 0; I < 40; ++I) Links.push_back(Scheme.AddLink(Out(Add("s")), In(Target)));
+  TSchemeLinkList& List = In(Target)->Links();
+  ASSERT_EQ(List.Count(), 40);
+  EXPECT_EQ(List.Add(Links[7]), 7);  // already listed: its index, no second entry
+  EXPECT_EQ(List.Count(), 40);
+
+  Scheme.DeleteLink(Links[0]);   // the front
+  Scheme.DeleteLink(Links[39]);  // the back
+  Scheme.DeleteLink(Links[20]);  // the middle
+  ASSERT_EQ(List.Count(), 37);
+  EXPECT_EQ(List.Items(0), Links[1]);
+  EXPECT_EQ(List.IndexOf(Links[21]), 19);
+  EXPECT_EQ(List.IndexOf(Links[20]), -1);
+  for (int I = 1; I < 30; ++I)
+    if (I != 20) Scheme.DeleteLink(Links[I]);  // past the head's give-back
+  ASSERT_EQ(List.Count(), 9);
+  EXPECT_EQ(List.Items(0), Links[30]);
+  EXPECT_EQ(List.IndexOf(Links[38]), 8);
+
+  Scheme.ClearLinks();
+  EXPECT_EQ(List.Count(), 0);
+  EXPECT_EQ(List.IndexOf(Links[30]), -1);
+}
+
+}  // namespace
