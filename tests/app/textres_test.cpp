@@ -190,6 +190,12 @@ TEST_F(PopupTest, TextPopUpFitsItsTextAtThePointAndWaitsUntilEscape) {
     EXPECT_EQ(Form->TextView->PlainText(), "Cabinets of 19 inch width");
     EXPECT_FALSE(Form->ImageView->isVisible());
     EXPECT_EQ(Form->TextView->width(), 330);
+    EXPECT_EQ(Form->TextView->font().family(), "Liberation Sans");
+    EXPECT_EQ(Form->TextView->font().pixelSize(), 13);
+    EXPECT_EQ(Form->font().family(), "DejaVu Sans");
+    EXPECT_EQ(Form->font().pixelSize(), 11);
+    EXPECT_TRUE(Form->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(Form->windowType(), Qt::Popup);
     EXPECT_EQ(Form->TextView->height(), Form->TextView->PreferredHeight());
     SendKey(Form.get(), Qt::Key_Escape);
   });
