@@ -20,7 +20,6 @@
 #include "platform/sleep.h"
 #include "platform/windows_qt.h"
 
-std::int32_t SchemeStamp = 0;
 TMainForm* MainForm = nullptr;
 
 namespace {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/runtime.h"
+
 class TScheme;
 class TSpecDataStream;
 
@@ -19,10 +21,6 @@ inline constexpr const char* kUnableToLoadTemplate = "Unable to load template.";
 inline constexpr const char* kApplicationTitle = "\xCC\xE0\xF1\xF2\xE5\xF0";
 // How long the splash stays up; the thread blocks meanwhile.
 inline constexpr std::uint32_t kSplashMilliseconds = 4000;
-
-// The stamp of the loaded scheme, stored after the flow graph: 0 until the start-up reads it.
-// Saved states begin with it. It belongs to the engine and moves there with it.
-extern std::int32_t SchemeStamp;
 
 class TMainForm : public QWidget {
   Q_OBJECT
