@@ -1,0 +1,28 @@
+#pragma once
+
+// The shell: opens a local file or a web address with the desktop's default application.
+// The program installs the Qt shell (platform/shell_qt.h) at start-up; a process without one
+// opens nothing; tests install a recorder.
+
+#include <string>
+
+class IShell {
+ public:
+  virtual ~IShell() = default;
+  // A file-system path (UTF-8); true when the desktop accepted it.
+  virtual bool OpenFile(const std::string& path) = 0;
+  // An address such as "https://..." or "file:///..." (UTF-8); true when accepted.
+  virtual bool OpenUrl(const std::string& url) = 0;
+};
+
+// The installed shell; a process without one gets a shell that opens nothing (false).
+IShell& Shell();
+// Installs a shell (not owned) and returns the previous one; nullptr restores the silent one.
+IShell* SetShell(IShell* shell);
+
+inline bool ShellOpenFile(const std::string& path) {
+  return Shell().OpenFile(path);
+}
+inline bool ShellOpenUrl(const std::string& url) {
+  return Shell().OpenUrl(url);
+}

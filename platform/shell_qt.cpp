@@ -1,0 +1,13 @@
+#include "platform/shell_qt.h"
+
+#include <QDesktopServices>
+#include <QString>
+#include <QUrl>
+
+bool TQtShell::OpenFile(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+bool TQtShell::OpenUrl(const std::string& url) {
+  return QDesktopServices::openUrl(QUrl(QString::fromStdString(url), QUrl::TolerantMode));
+}
