@@ -1,0 +1,753 @@
+#include "platform/spreadsheet.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+
+#include "platform/cp1251.h"
+#include "platform/shell.h"
+#include "platform/tempdir.h"
+
+namespace {
+
+using Spreadsheet::kMaxColumn;
+using Spreadsheet::kMaxRow;
+
+// Bounds of the sheet's contents, as the spreadsheet program keeps them.
+constexpr std::size_t kMaxCellText = 32767;
+constexpr std::size_t kMaxFormula = 8192;
+constexpr std::size_t kMaxFontName = 31;
+constexpr std::size_t kMaxNumberFormat = 255;
+constexpr std::size_t kMaxArguments = 32;
+constexpr std::uintmax_t kMaxPictureBytes = 64u << 20;
+
+// The standard 56-colour palette, indexes 1 to 56.
+constexpr std::uint32_t kPalette[56] = {
+    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
+    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
+    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
+    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
+    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
+    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
+    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
+};
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// A decimal number: an optional sign, digits with at most one separator (at least one digit),
+// an optional exponent. Read with "." in place of the separator; false for anything else and
+// for values beyond the double range.
+bool ReadNumber(std::string_view text, char separator, double& value) {
+  std::string plain;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    if (text[i] == '-') plain += '-';
+    ++i;
+  }
+  std::size_t digits = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    if (IsDigit(text[i])) {
+      plain += text[i];
+      ++digits;
+    } else if (text[i] == separator && !point) {
+      plain += '.';
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+    plain += 'e';
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) plain += text[i++];
+    std::size_t exponentDigits = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i, ++exponentDigits) plain += text[i];
+    if (exponentDigits == 0) return false;
+  }
+  if (i != text.size()) return false;
+  const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  return error == std::errc() && end == plain.data() + plain.size() && std::isfinite(value);
+}
+
+struct TMacroArg {
+  enum class TKind { Missing, Text, Number, Boolean } Kind = TKind::Missing;
+  std::string Text;
+  double Number = 0;
+};
+
+// Reads macro commands: "[" name ["(" arguments ")"] "]", one after another.
+class TMacroReader {
+ public:
+  explicit TMacroReader(std::string_view text) : Text(text) {}
+
+  template <class Command>
+  bool ReadAll(std::vector<Command>& commands) {
+    SkipBlanks();
+    if (AtEnd()) return false;
+    while (!AtEnd()) {
+      Command command;
+      if (!ReadCommand(command.Name, command.Args)) return false;
+      commands.push_back(std::move(command));
+      SkipBlanks();
+    }
+    return true;
+  }
+
+ private:
+  bool AtEnd() const { return Pos >= Text.size(); }
+  char Peek() const { return AtEnd() ? '\0' : Text[Pos]; }
+  void SkipBlanks() {
+    while (!AtEnd() && (Text[Pos] == ' ' || Text[Pos] == '\t')) ++Pos;
+  }
+
+  bool ReadCommand(std::string& name, std::vector<TMacroArg>& args) {
+    if (Peek() != '[') return false;
+    ++Pos;
+    if (!IsLetter(Peek())) return false;
+    while (IsLetter(Peek()) || IsDigit(Peek()) || Peek() == '.' || Peek() == '_')
+      name += UpperAscii(Text[Pos++]);
+    if (Peek() == '(') {
+      ++Pos;
+      if (!ReadArguments(args)) return false;
+    }
+    if (Peek() != ']') return false;
+    ++Pos;
+    return true;
+  }
+
+  bool ReadArguments(std::vector<TMacroArg>& args) {
+    SkipBlanks();
+    if (Peek() == ')') {
+      ++Pos;
+      return true;
+    }
+    for (;;) {
+      if (args.size() == kMaxArguments) return false;
+      TMacroArg arg;
+      SkipBlanks();
+      if (!ReadArgument(arg)) return false;
+      args.push_back(std::move(arg));
+      SkipBlanks();
+      if (Peek() == ')') {
+        ++Pos;
+        return true;
+      }
+      if (Peek() != ',') return false;
+      ++Pos;
+    }
+  }
+
+  bool ReadArgument(TMacroArg& arg) {
+    const char c = Peek();
+    if (c == ',' || c == ')') return true;  // left out
+    if (c == '"') {
+      ++Pos;
+      for (;;) {
+        if (AtEnd()) return false;
+        if (Text[Pos] == '"') {
+          if (Pos + 1 < Text.size() && Text[Pos + 1] == '"') {
+            arg.Text += '"';
+            Pos += 2;
+            continue;
+          }
+          ++Pos;
+          break;
+        }
+        arg.Text += Text[Pos++];
+      }
+      arg.Kind = TMacroArg::TKind::Text;
+      return true;
+    }
+    const std::size_t start = Pos;
+    while (!AtEnd() && Text[Pos] != ',' && Text[Pos] != ')' && Text[Pos] != ' ' &&
+           Text[Pos] != '\t' && Text[Pos] != ']')
+      ++Pos;
+    const std::string_view word = Text.substr(start, Pos - start);
+    std::string upper;
+    for (char w : word) upper += UpperAscii(w);
+    if (upper == "TRUE" || upper == "FALSE") {
+      arg.Kind = TMacroArg::TKind::Boolean;
+      arg.Number = upper == "TRUE" ? 1 : 0;
+      return true;
+    }
+    if (!ReadNumber(word, '.', arg.Number)) return false;
+    arg.Kind = TMacroArg::TKind::Number;
+    return true;
+  }
+
+  std::string_view Text;
+  std::size_t Pos = 0;
+};
+
+// Arguments read by kind and range; each getter leaves the value unchanged for a left-out
+// argument and answers false for one of the wrong kind or outside its range.
+class TArgs {
+ public:
+  explicit TArgs(const std::vector<TMacroArg>& args) : Args(args) {}
+
+  std::size_t Count() const { return Args.size(); }
+  bool Given(std::size_t i) const {
+    return i < Args.size() && Args[i].Kind != TMacroArg::TKind::Missing;
+  }
+  bool AtMost(std::size_t n) const { return Args.size() <= n; }
+
+  bool Text(std::size_t i, std::string& value) const {
+    if (!Given(i)) return true;
+    if (Args[i].Kind != TMacroArg::TKind::Text) return false;
+    value = Args[i].Text;
+    return true;
+  }
+  bool Number(std::size_t i, double low, double high, double& value) const {
+    if (!Given(i)) return true;
+    if (Args[i].Kind != TMacroArg::TKind::Number) return false;
+    if (!(Args[i].Number >= low && Args[i].Number <= high)) return false;
+    value = Args[i].Number;
+    return true;
+  }
+  template <class Int>
+  bool Integer(std::size_t i, int low, int high, Int& value) const {
+    double number = value;
+    if (!Number(i, low, high, number)) return false;
+    if (number != std::floor(number)) return false;
+    value = static_cast<Int>(number);
+    return true;
+  }
+  // TRUE/FALSE or a number (non-zero is true).
+  bool Flag(std::size_t i, bool& value) const {
+    if (!Given(i)) return true;
+    if (Args[i].Kind != TMacroArg::TKind::Boolean && Args[i].Kind != TMacroArg::TKind::Number)
+      return false;
+    value = Args[i].Number != 0;
+    return true;
+  }
+
+ private:
+  const std::vector<TMacroArg>& Args;
+};
+
+// One part of an R1C1 reference: "" (this row), a number, or a bracketed offset.
+bool ReadReferencePart(std::string_view& text, std::uint32_t current, std::uint32_t max,
+                       std::uint32_t& result) {
+  std::int64_t value = current;
+  if (!text.empty() && text.front() == '[') {
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos) return false;
+    std::string_view offset = text.substr(1, close - 1);
+    if (!offset.empty() && offset.front() == '+') offset.remove_prefix(1);
+    std::int64_t delta = 0;
+    const auto [end, error] = std::from_chars(offset.data(), offset.data() + offset.size(), delta);
+    if (offset.empty() || error != std::errc() || end != offset.data() + offset.size())
+      return false;
+    if (delta < -static_cast<std::int64_t>(max) || delta > static_cast<std::int64_t>(max))
+      return false;
+    value = current + delta;
+    text.remove_prefix(close + 1);
+  } else if (!text.empty() && IsDigit(text.front())) {
+    std::size_t n = 0;
+    while (n < text.size() && IsDigit(text[n])) ++n;
+    if (n > 8) return false;
+    std::from_chars(text.data(), text.data() + n, value);
+    text.remove_prefix(n);
+  }
+  if (value < 1 || value > static_cast<std::int64_t>(max)) return false;
+  result = static_cast<std::uint32_t>(value);
+  return true;
+}
+
+// "R<row>C<column>" with absolute or bracketed relative parts, against the active cell.
+bool ReadReference(std::string_view text, std::uint32_t row, std::uint32_t column,
+                   std::uint32_t& toRow, std::uint32_t& toColumn) {
+  if (text.empty() || UpperAscii(text.front()) != 'R') return false;
+  text.remove_prefix(1);
+  if (!ReadReferencePart(text, row, kMaxRow, toRow)) return false;
+  if (text.empty() || UpperAscii(text.front()) != 'C') return false;
+  text.remove_prefix(1);
+  if (!ReadReferencePart(text, column, kMaxColumn, toColumn)) return false;
+  return text.empty();
+}
+
+// A number format in the locale's convention made into the file's: the locale separator and
+// "." trade places outside quoted runs and escaped characters.
+std::string FileNumberFormat(const std::string& format, char separator) {
+  if (separator == '.') return format;
+  std::string result = format;
+  bool quoted = false;
+  for (std::size_t i = 0; i < result.size(); ++i) {
+    char& c = result[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (quoted) {
+      continue;
+    } else if (c == '\\') {
+      ++i;
+    } else if (c == separator) {
+      c = '.';
+    } else if (c == '.') {
+      c = separator;
+    }
+  }
+  return result;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size <= 0 || static_cast<std::uintmax_t>(size) > kMaxPictureBytes) return false;
+  in.seekg(0);
+  bytes.resize(static_cast<std::size_t>(size));
+  in.read(bytes.data(), size);
+  return static_cast<bool>(in);
+}
+
+bool IsPicture(const std::string& bytes) {
+  auto starts = [&bytes](std::string_view magic) { return bytes.starts_with(magic); };
+  return starts("\x89PNG\r\n\x1a\n") || starts("\xFF\xD8\xFF") || starts("GIF87a") ||
+         starts("GIF89a") || starts("BM");
+}
+
+// The name part of a Windows-1251 file name ("C:\Offers\a.xls" gives "a.xls").
+std::string BaseName(const std::string& fileName) {
+  const std::size_t slash = fileName.find_last_of("\\/");
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+std::string WithoutExtension(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// Cell texts in the file: UTF-8 (the writer itself escapes the control characters that XML
+// cannot carry).
+std::string FileText(const std::string& text) {
+  return Cp1251ToUtf8(text);
+}
+
+lxw_format* MakeFormat(lxw_workbook* workbook, const TSheetFormat& look) {
+  lxw_format* format = workbook_add_format(workbook);
+  if (!look.FontName.empty()) format_set_font_name(format, FileText(look.FontName).c_str());
+  if (look.FontSize > 0) format_set_font_size(format, look.FontSize);
+  if (look.Bold) format_set_bold(format);
+  if (look.Italic) format_set_italic(format);
+  if (look.Underline) format_set_underline(format, LXW_UNDERLINE_SINGLE);
+  if (look.Strike) format_set_font_strikeout(format);
+  if (look.FontColor > 0) format_set_font_color(format, kPalette[look.FontColor - 1]);
+  if (!look.NumberFormat.empty())
+    format_set_num_format(format, FileText(look.NumberFormat).c_str());
+  static constexpr std::uint8_t kHorizontal[] = {
+      LXW_ALIGN_NONE, LXW_ALIGN_LEFT,    LXW_ALIGN_CENTER,        LXW_ALIGN_RIGHT,
+      LXW_ALIGN_FILL, LXW_ALIGN_JUSTIFY, LXW_ALIGN_CENTER_ACROSS,
+  };
+  static constexpr std::uint8_t kVertical[] = {LXW_ALIGN_VERTICAL_TOP, LXW_ALIGN_VERTICAL_CENTER,
+                                               LXW_ALIGN_VERTICAL_BOTTOM,
+                                               LXW_ALIGN_VERTICAL_JUSTIFY};
+  if (look.HAlign > 1) format_set_align(format, kHorizontal[look.HAlign - 1]);
+  if (look.VAlign != 3) format_set_align(format, kVertical[look.VAlign - 1]);
+  if (look.Wrap) format_set_text_wrap(format);
+  static constexpr std::int16_t kRotation[] = {0, 270, 90, -90};
+  if (look.Orientation > 0) format_set_rotation(format, kRotation[look.Orientation]);
+  // The macro language's line styles 0-7 are the file's border styles of the same numbers.
+  if (look.Borders[0]) format_set_left(format, look.Borders[0]);
+  if (look.Borders[1]) format_set_right(format, look.Borders[1]);
+  if (look.Borders[2]) format_set_top(format, look.Borders[2]);
+  if (look.Borders[3]) format_set_bottom(format, look.Borders[3]);
+  return format;
+}
+
+bool WriteXlsx(const TWorkbook& book, const char* fileName) {
+  lxw_workbook_options options = {LXW_FALSE, nullptr, LXW_FALSE};
+  lxw_workbook* workbook = workbook_new_opt(fileName, &options);
+  if (!workbook) return false;
+  lxw_worksheet* sheet = workbook_add_worksheet(workbook, Spreadsheet::kSheetName);
+  bool ok = sheet != nullptr;
+  std::vector<lxw_format*> formats(book.AllFormats().size(), nullptr);
+  auto formatOf = [&](std::uint32_t index) -> lxw_format* {
+    if (index == 0) return nullptr;
+    if (!formats[index]) formats[index] = MakeFormat(workbook, book.AllFormats()[index]);
+    return formats[index];
+  };
+  for (auto it = book.Cells.begin(); ok && it != book.Cells.end(); ++it) {
+    const auto row = static_cast<lxw_row_t>((it->first >> 32) - 1);
+    const auto column = static_cast<lxw_col_t>((it->first & 0xFFFFFFFFu) - 1);
+    const TSheetCell& cell = it->second;
+    lxw_format* format = formatOf(cell.Format);
+    lxw_error error = LXW_NO_ERROR;
+    switch (cell.Kind) {
+      case TSheetCellKind::Empty:
+        if (format) error = worksheet_write_blank(sheet, row, column, format);
+        break;
+      case TSheetCellKind::Number:
+        error = worksheet_write_number(sheet, row, column, cell.Number, format);
+        break;
+      case TSheetCellKind::Text:
+        error = worksheet_write_string(sheet, row, column, FileText(cell.Text).c_str(), format);
+        break;
+      case TSheetCellKind::Boolean:
+        error = worksheet_write_boolean(sheet, row, column, cell.Number != 0, format);
+        break;
+      case TSheetCellKind::Formula:
+        error = worksheet_write_formula(sheet, row, column, FileText(cell.Text).c_str(), format);
+        break;
+    }
+    ok = error == LXW_NO_ERROR;
+  }
+  for (const auto& [column, width] : book.ColumnWidths)
+    if (ok)
+      ok = worksheet_set_column(sheet, column - 1, column - 1, width, nullptr) == LXW_NO_ERROR;
+  for (const auto& [row, height] : book.RowHeights)
+    if (ok) ok = worksheet_set_row(sheet, row - 1, height, nullptr) == LXW_NO_ERROR;
+  for (const TSheetPicture& picture : book.Pictures) {
+    // A picture the file format cannot carry is left out rather than losing the sheet.
+    if (ok)
+      worksheet_insert_image_buffer(sheet, picture.Row - 1, picture.Column - 1,
+                                    reinterpret_cast<const unsigned char*>(picture.Bytes.data()),
+                                    picture.Bytes.size());
+  }
+  const lxw_error closed = workbook_close(workbook);
+  return ok && closed == LXW_NO_ERROR;
+}
+
+}  // namespace
+
+TWorkbook::TWorkbook(std::string name) : Name(std::move(name)), Formats(1) {
+  FormatIndex.emplace(Formats[0], 0);
+}
+
+const TSheetCell* TWorkbook::Cell(std::uint32_t row, std::uint32_t column) const {
+  auto it = Cells.find(Key(row, column));
+  return it == Cells.end() ? nullptr : &it->second;
+}
+
+TSheetCell& TWorkbook::CellAt(std::uint32_t row, std::uint32_t column) {
+  return Cells[Key(row, column)];
+}
+
+std::uint32_t TWorkbook::Intern(const TSheetFormat& format) {
+  auto [it, added] = FormatIndex.emplace(format, static_cast<std::uint32_t>(Formats.size()));
+  if (added) Formats.push_back(format);
+  return it->second;
+}
+
+bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path) {
+  if (path.empty()) return false;
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+  const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (leaf.empty()) return false;
+  std::string temporary = folder + "/." + leaf + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  bool ok = WriteXlsx(book, temporary.c_str());
+  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
+  if (!ok) std::remove(temporary.c_str());
+  return ok;
+}
+
+struct TSpreadsheetService::TCommand {
+  std::string Name;
+  std::vector<TMacroArg> Args;
+};
+
+TSpreadsheetService::TSpreadsheetService() {
+  Reset();
+}
+
+TSpreadsheetService::~TSpreadsheetService() {
+  UnregisterDdeService(this);
+}
+
+bool TSpreadsheetService::Register() {
+  return RegisterDdeService(Spreadsheet::kServiceName, this);
+}
+
+void TSpreadsheetService::Reset() {
+  Books.clear();
+  BookCounter = 1;
+  Books.push_back(std::make_unique<TWorkbook>("Book1"));
+  Active = 0;
+  FIgnoreErrors = false;
+  FMaximized = false;
+}
+
+TWorkbook* TSpreadsheetService::ActiveWorkbook() const {
+  return Books.empty() ? nullptr : Books[Active].get();
+}
+
+namespace {
+
+std::string SheetTopic(const TWorkbook& book) {
+  return "[" + book.Name + "]" + Spreadsheet::kSheetName;
+}
+
+}  // namespace
+
+bool TSpreadsheetService::AcceptTopic(const std::string& topic) {
+  if (SameTextAscii(topic, Spreadsheet::kSystemTopic)) return true;
+  for (const auto& book : Books)
+    if (SameTextAscii(topic, SheetTopic(*book))) return true;
+  return false;
+}
+
+std::optional<std::string> TSpreadsheetService::Request(const std::string& topic,
+                                                        const std::string& item) {
+  if (!SameTextAscii(topic, Spreadsheet::kSystemTopic)) return std::nullopt;
+  if (SameTextAscii(item, "Status")) return std::string("Ready");
+  if (SameTextAscii(item, "Selection")) {
+    const TWorkbook* book = ActiveWorkbook();
+    if (!book) return std::nullopt;
+    // A sheet reference with blanks or punctuation is quoted, an inner apostrophe doubled.
+    std::string sheet = SheetTopic(*book);
+    bool plain = true;
+    for (char c : book->Name)
+      if (!(IsLetter(c) || IsDigit(c) || c == '.' || c == '_' ||
+            static_cast<unsigned char>(c) >= 0x80))
+        plain = false;
+    if (!plain) {
+      std::string quoted = "'";
+      for (char c : sheet) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+      sheet = quoted + "'";
+    }
+    return sheet + "!R" + std::to_string(book->ActiveRow) + "C" +
+           std::to_string(book->ActiveColumn);
+  }
+  return std::nullopt;
+}
+
+TDdeExecuteResult TSpreadsheetService::Execute(const std::string& topic,
+                                               const std::string& command) {
+  if (!AcceptTopic(topic)) return TDdeExecuteResult::Rejected;
+  std::vector<TCommand> commands;
+  if (!TMacroReader(command).ReadAll(commands)) return TDdeExecuteResult::Rejected;
+  for (const TCommand& each : commands)
+    if (!Run(each)) return TDdeExecuteResult::Rejected;
+  return TDdeExecuteResult::Accepted;
+}
+
+bool TSpreadsheetService::Run(const TCommand& command) {
+  const std::string& name = command.Name;
+  const TArgs args(command.Args);
+  TWorkbook* book = ActiveWorkbook();
+
+  // Application commands.
+  if (name == "NEW") {
+    int type = 1;
+    if (!args.AtMost(1) || !args.Integer(0, 1, 1, type)) return false;
+    Books.push_back(std::make_unique<TWorkbook>("Book" + std::to_string(++BookCounter)));
+    Active = Books.size() - 1;
+    return true;
+  }
+  if (name == "QUIT") {
+    if (args.Count() != 0) return false;
+    Reset();
+    DisconnectClients();
+    return true;
+  }
+  if (name == "ERROR") {
+    bool enabled = true;
+    if (!args.AtMost(2) || !args.Given(0) || !args.Flag(0, enabled)) return false;
+    FIgnoreErrors = !enabled;
+    return true;
+  }
+  if (name == "APP.MAXIMIZE") {
+    if (args.Count() != 0) return false;
+    FMaximized = true;
+    return true;
+  }
+  if (name == "APP.ACTIVATE") {
+    if (!args.AtMost(2)) return false;
+    if (!book) return true;
+    const std::string path = ExtractionFilePath(WithoutExtension(book->Name), "xlsx");
+    if (path.empty() || !SaveWorkbookAsXlsx(*book, path)) return false;
+    FShownFile = path;
+    ShellOpenFile(path);
+    return true;
+  }
+  if (name == "OPEN") {
+    std::string fileName;
+    int links = 0;
+    if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName) ||
+        !args.Integer(1, 0, 3, links))
+      return false;
+    const std::string path = Cp1251ToUtf8(fileName);
+    for (std::size_t i = 0; i < Books.size(); ++i) {
+      if (!Books[i]->Path.empty() && Books[i]->Path == path) {
+        Active = i;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // Everything else works on the active workbook.
+  if (!book) return false;
+  if (name == "SELECT") {
+    std::string reference;
+    if (args.Count() != 1 || !args.Given(0) || !args.Text(0, reference)) return false;
+    return ReadReference(reference, book->ActiveRow, book->ActiveColumn, book->ActiveRow,
+                         book->ActiveColumn);
+  }
+  if (name == "FORMULA") {
+    if (args.Count() < 1 || args.Count() > 2 || !args.Given(0)) return false;
+    std::uint32_t row = book->ActiveRow, column = book->ActiveColumn;
+    if (args.Given(1)) {
+      std::string reference;
+      if (!args.Text(1, reference) ||
+          !ReadReference(reference, book->ActiveRow, book->ActiveColumn, row, column))
+        return false;
+    }
+    TSheetCell value;
+    const TMacroArg& arg = command.Args[0];
+    if (arg.Kind == TMacroArg::TKind::Number) {
+      value.Kind = TSheetCellKind::Number;
+      value.Number = arg.Number;
+    } else if (arg.Kind == TMacroArg::TKind::Boolean) {
+      value.Kind = TSheetCellKind::Boolean;
+      value.Number = arg.Number;
+    } else if (arg.Text.empty()) {
+      value.Kind = TSheetCellKind::Empty;
+    } else if (arg.Text.front() == '=') {
+      if (arg.Text.size() > kMaxFormula) return false;
+      value.Kind = TSheetCellKind::Formula;
+      value.Text = arg.Text.substr(1);
+    } else if (ReadNumber(arg.Text, DecimalSeparator, value.Number)) {
+      value.Kind = TSheetCellKind::Number;
+    } else {
+      if (arg.Text.size() > kMaxCellText) return false;
+      value.Kind = TSheetCellKind::Text;
+      value.Text = arg.Text;
+    }
+    auto it = book->Cells.find(TWorkbook::Key(row, column));
+    if (value.Kind == TSheetCellKind::Empty) {
+      // A cleared cell that keeps no look of its own is no cell at all.
+      if (it != book->Cells.end()) {
+        if (it->second.Format == 0)
+          book->Cells.erase(it);
+        else
+          it->second = TSheetCell{TSheetCellKind::Empty, 0, {}, it->second.Format};
+      }
+      return true;
+    }
+    TSheetCell& cell = book->CellAt(row, column);
+    value.Format = cell.Format;
+    cell = std::move(value);
+    return true;
+  }
+  if (name == "COLUMN.WIDTH") {
+    double width = 0;
+    if (args.Count() != 1 || !args.Given(0) || !args.Number(0, 0, 255, width)) return false;
+    book->ColumnWidths[book->ActiveColumn] = width;
+    return true;
+  }
+  if (name == "ROW.HEIGHT") {
+    double height = 0;
+    if (args.Count() != 1 || !args.Given(0) || !args.Number(0, 0, 409, height)) return false;
+    book->RowHeights[book->ActiveRow] = height;
+    return true;
+  }
+  if (name == "INSERT.PICTURE") {
+    std::string fileName;
+    if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName)) return false;
+    TSheetPicture picture{book->ActiveRow, book->ActiveColumn, {}};
+    if (!ReadWholeFile(Cp1251ToUtf8(fileName), picture.Bytes) || !IsPicture(picture.Bytes))
+      return false;
+    book->Pictures.push_back(std::move(picture));
+    return true;
+  }
+  if (name == "SAVE.AS") {
+    std::string fileName;
+    if (!args.AtMost(6) || !args.Given(0) || !args.Text(0, fileName) || fileName.empty())
+      return false;
+    const std::string path = Cp1251ToUtf8(fileName);
+    if (!SaveWorkbookAsXlsx(*book, path)) return false;
+    book->Path = path;
+    book->Name = BaseName(fileName);
+    return true;
+  }
+  if (name == "FILE.CLOSE") {
+    bool save = false;
+    if (!args.AtMost(1) || !args.Flag(0, save)) return false;
+    Books.erase(Books.begin() + static_cast<std::ptrdiff_t>(Active));
+    Active = Books.empty() ? 0 : Books.size() - 1;
+    return true;
+  }
+
+  // Formatting of the active cell: the cell's look is changed in a copy and interned.
+  TSheetFormat look;
+  if (const TSheetCell* cell = book->Cell(book->ActiveRow, book->ActiveColumn))
+    look = book->FormatOf(*cell);
+  if (name == "FORMAT.FONT") {
+    std::string fontName = look.FontName;
+    bool outline = false, shadow = false;
+    if (!args.AtMost(9) || !args.Text(0, fontName) || fontName.size() > kMaxFontName ||
+        !args.Integer(1, 0, 409, look.FontSize) || !args.Flag(2, look.Bold) ||
+        !args.Flag(3, look.Italic) || !args.Flag(4, look.Underline) || !args.Flag(5, look.Strike) ||
+        !args.Integer(6, 0, 56, look.FontColor) || !args.Flag(7, outline) || !args.Flag(8, shadow))
+      return false;
+    look.FontName = fontName;
+  } else if (name == "FORMAT.NUMBER") {
+    std::string format;
+    if (args.Count() != 1 || !args.Given(0) || !args.Text(0, format) ||
+        format.size() > kMaxNumberFormat)
+      return false;
+    look.NumberFormat = FileNumberFormat(format, DecimalSeparator);
+    if (SameTextAscii(look.NumberFormat, "General")) look.NumberFormat.clear();
+  } else if (name == "ALIGNMENT") {
+    if (!args.AtMost(4) || !args.Integer(0, 1, 7, look.HAlign) || !args.Flag(1, look.Wrap) ||
+        !args.Integer(2, 1, 4, look.VAlign) || !args.Integer(3, 0, 3, look.Orientation))
+      return false;
+  } else if (name == "BORDER") {
+    std::uint8_t outline = 0;
+    std::uint8_t sides[4] = {0, 0, 0, 0};
+    bool shade = false;
+    std::uint8_t colour = 0;
+    if (!args.AtMost(11) || !args.Integer(0, 0, 7, outline)) return false;
+    for (std::size_t i = 0; i < 4; ++i)
+      if (!args.Integer(i + 1, 0, 7, sides[i])) return false;
+    if (!args.Flag(5, shade)) return false;
+    for (std::size_t i = 6; i < 11; ++i)
+      if (!args.Integer(i, 0, 56, colour)) return false;
+    // The outline draws every side of the one cell; a side of its own draws over it.
+    for (std::size_t i = 0; i < 4; ++i) {
+      if (args.Given(0) && outline != 0) look.Borders[i] = outline;
+      if (args.Given(i + 1) && (sides[i] != 0 || outline == 0)) look.Borders[i] = sides[i];
+    }
+  } else {
+    return false;
+  }
+  const std::uint32_t format = book->Intern(look);
+  TSheetCell& cell = book->CellAt(book->ActiveRow, book->ActiveColumn);
+  cell.Format = format;
+  if (format == 0 && cell.Kind == TSheetCellKind::Empty)
+    book->Cells.erase(TWorkbook::Key(book->ActiveRow, book->ActiveColumn));
+  return true;
+}
+
+TSpreadsheetService& ProgramSpreadsheet() {
+  static TSpreadsheetService* service = [] {
+    auto* created = new TSpreadsheetService();
+    created->Register();
+    return created;
+  }();
+  return *service;
+}

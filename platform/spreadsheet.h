@@ -1,0 +1,164 @@
+#pragma once
+
+// The spreadsheet on the far side of the Excel client: a DDE server, registered as "Excel",
+// that executes Excel 4 macro commands into in-memory workbooks and writes them as .xlsx
+// files (libxlsxwriter).
+//
+// Topics: "System" and "[<book>]Sheet1" of every open workbook. Items of "System": "Status"
+// ("Ready") and "Selection" (the active cell, "[Book1]Sheet1!R1C1"). An execute text is one or
+// more bracketed commands, "[SELECT(\"R1C1\")][FORMULA(\"x\")]"; names are matched without
+// regard to case; arguments are texts in double quotes (a doubled quote stands for one),
+// numbers with "." as decimal point, TRUE and FALSE, or left out. A text that is not such a
+// sequence, an unknown command, wrong arguments and a command that cannot be carried out are
+// rejected; the commands of a text run in order and stop at the first that fails.
+//
+// Commands:
+//   SELECT("R1C1") and the relative forms "R[-1]C", "RC[1]", ...  moves the active cell
+//   FORMULA(value[, "R1C1"])  enters the value as if typed into the cell (the active cell by
+//       default): an empty text clears the value, a text beginning with "=" is a formula, a
+//       number written with DecimalSeparator is a number, anything else a text; a number or
+//       TRUE/FALSE argument enters that number or logical value
+//   FORMAT.FONT(name, size, bold, italic, underline, strike, colour, outline, shadow)
+//   FORMAT.NUMBER("format")  in DecimalSeparator's convention (so "0,00" under a comma locale)
+//   ALIGNMENT(horizontal 1-7, wrap, vertical 1-4, orientation 0-3)
+//   BORDER(outline, left, right, top, bottom 0-7, shade, colours 0-56 ...)
+//   COLUMN.WIDTH(characters 0-255), ROW.HEIGHT(points 0-409)  of the active cell
+//   INSERT.PICTURE("file")  a PNG, JPEG, GIF or BMP file, placed at the active cell
+//   NEW(1)  a new workbook "Book<n>"; FILE.CLOSE  closes the active workbook unsaved
+//   SAVE.AS("file")  writes the active workbook, which then takes the file's name
+//   OPEN("file"[, links])  activates the open workbook saved under that file (the service
+//       reads no spreadsheet files)
+//   ERROR(flag), APP.MAXIMIZE  stored; QUIT  closes every workbook and ends the conversations
+//   APP.ACTIVATE  writes the active workbook as <book>.xlsx into the private temporary folder
+//       and opens that file through the shell, so the user sees the sheet
+//
+// Texts, font names, formats and file names arrive in Windows-1251; file names are converted
+// to file-system paths (UTF-8) and cell texts to UTF-8 only when a file is written.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/dde.h"
+
+namespace Spreadsheet {
+inline constexpr const char* kServiceName = "Excel";
+inline constexpr const char* kSystemTopic = "System";
+inline constexpr const char* kSheetName = "Sheet1";
+inline constexpr std::uint32_t kMaxRow = 1048576;
+inline constexpr std::uint32_t kMaxColumn = 16384;
+}  // namespace Spreadsheet
+
+// The look of a cell. Zero and empty members mean the sheet's default.
+struct TSheetFormat {
+  std::string FontName;
+  std::uint16_t FontSize = 0;
+  bool Bold = false;
+  bool Italic = false;
+  bool Underline = false;
+  bool Strike = false;
+  std::uint8_t FontColor = 0;  // 0 automatic, 1-56 the standard palette
+  std::string NumberFormat;    // xlsx convention ("." decimal point); empty: General
+  std::uint8_t HAlign = 1;     // 1 general, 2 left, 3 centre, 4 right, 5 fill, 6 justify, 7 across
+  std::uint8_t VAlign = 3;     // 1 top, 2 centre, 3 bottom, 4 justify
+  bool Wrap = false;
+  std::uint8_t Orientation = 0;
+  std::uint8_t Borders[4] = {0, 0, 0, 0};  // left, right, top, bottom: line styles 0-7
+
+  auto operator<=>(const TSheetFormat&) const = default;
+};
+
+enum class TSheetCellKind : std::uint8_t { Empty, Number, Text, Boolean, Formula };
+
+struct TSheetCell {
+  TSheetCellKind Kind = TSheetCellKind::Empty;
+  double Number = 0;         // Number; Boolean as 0 or 1
+  std::string Text;          // Text; Formula without its "="
+  std::uint32_t Format = 0;  // index into the workbook's formats; 0 the default look
+};
+
+struct TSheetPicture {
+  std::uint32_t Row;
+  std::uint32_t Column;
+  std::string Bytes;
+};
+
+class TWorkbook {
+ public:
+  explicit TWorkbook(std::string name);
+
+  // The book's name ("Book1", or the file name it was saved under) and the file-system path
+  // of its last save (empty before).
+  std::string Name;
+  std::string Path;
+  std::uint32_t ActiveRow = 1;
+  std::uint32_t ActiveColumn = 1;
+  // Cells by row and column, in row-major order.
+  std::map<std::uint64_t, TSheetCell> Cells;
+  std::map<std::uint32_t, double> ColumnWidths;
+  std::map<std::uint32_t, double> RowHeights;
+  std::vector<TSheetPicture> Pictures;
+
+  static std::uint64_t Key(std::uint32_t row, std::uint32_t column) {
+    return (static_cast<std::uint64_t>(row) << 32) | column;
+  }
+  // The cell, or nullptr when it was never written or formatted.
+  const TSheetCell* Cell(std::uint32_t row, std::uint32_t column) const;
+  TSheetCell& CellAt(std::uint32_t row, std::uint32_t column);
+  const TSheetFormat& FormatOf(const TSheetCell& cell) const { return Formats[cell.Format]; }
+  // The index of a look, added when new.
+  std::uint32_t Intern(const TSheetFormat& format);
+  const std::vector<TSheetFormat>& AllFormats() const { return Formats; }
+
+ private:
+  std::vector<TSheetFormat> Formats;  // [0] is the default look
+  std::map<TSheetFormat, std::uint32_t> FormatIndex;
+};
+
+// Writes the workbook as an .xlsx file at a file-system path, through a temporary file in
+// the same folder that replaces the old file only when complete. False on any failure.
+bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path);
+
+class TSpreadsheetService : public TDdeServer {
+ public:
+  // Starts as the program does: with one empty workbook, "Book1".
+  TSpreadsheetService();
+  ~TSpreadsheetService() override;
+
+  // Registers under "Excel"; false when the name is taken.
+  bool Register();
+
+  // The decimal separator of typed numbers and of number formats (the client's locale).
+  char DecimalSeparator = '.';
+
+  bool AcceptTopic(const std::string& topic) override;
+  TDdeExecuteResult Execute(const std::string& topic, const std::string& command) override;
+  std::optional<std::string> Request(const std::string& topic, const std::string& item) override;
+
+  // The open workbooks in the order of opening, and the active one (nullptr when none).
+  const std::vector<std::unique_ptr<TWorkbook>>& Workbooks() const { return Books; }
+  TWorkbook* ActiveWorkbook() const;
+  bool IgnoreErrors() const { return FIgnoreErrors; }
+  bool Maximized() const { return FMaximized; }
+  // The file written by the last APP.ACTIVATE.
+  const std::string& ShownFile() const { return FShownFile; }
+
+ private:
+  struct TCommand;
+  bool Run(const TCommand& command);
+  void Reset();
+
+  std::vector<std::unique_ptr<TWorkbook>> Books;
+  std::size_t Active = 0;
+  std::uint32_t BookCounter = 0;
+  bool FIgnoreErrors = false;
+  bool FMaximized = false;
+  std::string FShownFile;
+};
+
+// The program's spreadsheet: created and registered on first use, living until the process
+// ends.
+TSpreadsheetService& ProgramSpreadsheet();

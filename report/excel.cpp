@@ -1,0 +1,507 @@
+#include "report/excel.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <ctime>
+#include <filesystem>
+#include <utility>
+
+#include "expr/typecvt.h"
+#include "platform/cp1251.h"
+#include "platform/cp1251_qt.h"
+#include "platform/programs.h"
+#include "platform/sleep.h"
+#include "platform/spreadsheet.h"
+
+namespace {
+
+constexpr const char* kService = "Excel";
+constexpr const char* kSystemTopic = "System";
+constexpr std::int32_t kMaxAddress = 65535;
+
+// The message with each "%s" or "%d" replaced by the next argument.
+std::string Substitute(const std::string& message, std::initializer_list<std::string> args) {
+  std::string result;
+  auto arg = args.begin();
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    if (message[i] == '%' && i + 1 < message.size() &&
+        (message[i + 1] == 's' || message[i + 1] == 'd') && arg != args.end()) {
+      result += *arg++;
+      ++i;
+    } else {
+      result += message[i];
+    }
+  }
+  return result;
+}
+
+const char* BoolText(bool value) {
+  return value ? "True" : "False";
+}
+
+// A text argument of a macro command: in double quotes, an inner quote doubled (the macro
+// language's own escape), so that no text can end the argument early.
+std::string Quoted(const std::string& text) {
+  std::string result = "\"";
+  for (char c : text) {
+    if (c == '"') result += '"';
+    result += c;
+  }
+  return result + "\"";
+}
+
+// The file name without its extension: the part from the last "." of the name (after the
+// last folder delimiter) on is removed.
+std::string WithoutExtension(const std::string& fileName) {
+  const std::size_t dot = fileName.rfind('.');
+  const std::size_t delimiter = fileName.find_last_of("\\/:");
+  if (dot == std::string::npos || (delimiter != std::string::npos && dot < delimiter))
+    return fileName;
+  return fileName.substr(0, dot);
+}
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+// The spreadsheet of this process stands for Excel: it serves the conversations and counts
+// as a running program, and it reads typed numbers in the user's locale.
+TSpreadsheetService& LocalSpreadsheet() {
+  TSpreadsheetService& service = ProgramSpreadsheet();
+  service.DecimalSeparator = LocaleDecimalSeparator()[0];
+  return service;
+}
+
+void ShowErrorBox(const std::string& text, const std::string& caption) {
+  if (!QCoreApplication::instance()) return;
+  QMessageBox box(QMessageBox::Critical, Cp1251ToQString(caption), Cp1251ToQString(text),
+                  QMessageBox::Ok);
+  box.exec();
+}
+
+void Fill(TExcelHooks& hooks, const TExcelHooks& defaults) {
+  auto fill = [](auto& member, const auto& fallback) {
+    if (!member) member = fallback;
+  };
+  fill(hooks.NewConversation, defaults.NewConversation);
+  fill(hooks.RunningProcesses, defaults.RunningProcesses);
+  fill(hooks.StartProgram, defaults.StartProgram);
+  fill(hooks.QueryClassValue, defaults.QueryClassValue);
+  fill(hooks.Sleep, defaults.Sleep);
+  fill(hooks.ProcessMessages, defaults.ProcessMessages);
+  fill(hooks.ErrorBox, defaults.ErrorBox);
+  fill(hooks.FileExists, defaults.FileExists);
+  fill(hooks.DeleteFile, defaults.DeleteFile);
+  fill(hooks.DecimalSeparator, defaults.DecimalSeparator);
+  fill(hooks.Today, defaults.Today);
+  fill(hooks.Now, defaults.Now);
+}
+
+TExcelHooks& InstalledHooks() {
+  static TExcelHooks hooks = DefaultExcelHooks();
+  return hooks;
+}
+
+}  // namespace
+
+TExcelHooks DefaultExcelHooks() {
+  TExcelHooks hooks;
+  hooks.NewConversation = [] {
+    LocalSpreadsheet();
+    return std::make_unique<TDdeClientConv>();
+  };
+  hooks.RunningProcesses = [] {
+    LocalSpreadsheet();
+    return ProgramHost().RunningProcesses();
+  };
+  hooks.StartProgram = [](const std::string& commandLine) {
+    return ProgramHost().StartProgram(commandLine, /*minimised=*/true);
+  };
+  hooks.QueryClassValue = [](const std::string& key) { return ProgramHost().QueryClassValue(key); };
+  hooks.Sleep = [](std::uint32_t milliseconds) { ::Sleep(milliseconds); };
+  hooks.ProcessMessages = [] {
+    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+  };
+  hooks.ErrorBox = ShowErrorBox;
+  hooks.FileExists = [](const std::string& fileName) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(Cp1251ToUtf8(fileName), error);
+  };
+  hooks.DeleteFile = [](const std::string& fileName) {
+    std::error_code error;
+    std::filesystem::remove(Cp1251ToUtf8(fileName), error);
+    return !std::filesystem::exists(Cp1251ToUtf8(fileName), error);
+  };
+  hooks.DecimalSeparator = [] { return LocaleDecimalSeparator()[0]; };
+  hooks.Today = [] {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    return std::chrono::year_month_day(std::chrono::year(local.tm_year + 1900),
+                                       std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
+                                       std::chrono::day(static_cast<unsigned>(local.tm_mday)));
+  };
+  hooks.Now = [] { return std::chrono::steady_clock::now(); };
+  return hooks;
+}
+
+TExcelHooks& ExcelHooks() {
+  return InstalledHooks();
+}
+
+TExcelHooks SetExcelHooks(TExcelHooks hooks) {
+  Fill(hooks, DefaultExcelHooks());
+  return std::exchange(InstalledHooks(), std::move(hooks));
+}
+
+// ---- TCustomExcel ----
+
+TCustomExcel::TCustomExcel() : FHooks(ExcelHooks()) {
+  FDdeConv = FHooks.NewConversation();
+  FDdeConv->ConnectMode = TDataMode::ddeManual;
+  if (!FDdeConv->Launch) FDdeConv->Launch = FHooks.StartProgram;
+  AttachHandlers();
+  BurstCount = 128;
+  SetExeName("Excel");
+  DDELaunch = true;
+}
+
+TCustomExcel::~TCustomExcel() {
+  // A client that is going away sends no more notifications.
+  DetachHandlers();
+}
+
+void TCustomExcel::AttachHandlers() {
+  FDdeConv->OnOpen = [this] { DoDdeOpen(); };
+  FDdeConv->OnClose = [this] { DoDdeClose(); };
+}
+
+void TCustomExcel::DetachHandlers() {
+  FDdeConv->OnOpen = nullptr;
+  FDdeConv->OnClose = nullptr;
+}
+
+void TCustomExcel::SetExeName(const std::string& Value) {
+  Disconnect();
+  FExeName = WithoutExtension(Value);
+  FDdeConv->ServiceApplication = FExeName;
+}
+
+void TCustomExcel::DoDdeOpen() {
+  FConnected = true;
+  if (OnOpen) OnOpen(this);
+}
+
+void TCustomExcel::DoDdeClose() {
+  FConnected = false;
+  if (OnClose) OnClose(this);
+}
+
+bool TCustomExcel::IsExcelRunning() {
+  for (const std::string& name : FHooks.RunningProcesses())
+    if (LowerAscii(WithoutExtension(name)).find("excel") != std::string::npos) return true;
+  return false;
+}
+
+void TCustomExcel::LocateExcel() {
+  // The registry's value buffer holds 540 characters with the terminating zero.
+  constexpr std::size_t kBufferSize = 540;
+  const std::optional<std::string> className = FHooks.QueryClassValue(FileExt);
+  if (!className || className->size() >= kBufferSize) return;
+  const std::optional<std::string> command =
+      FHooks.QueryClassValue(*className + "\\shell\\Open\\command");
+  if (!command || command->size() >= kBufferSize) return;
+  std::string text = UpperAscii(*command);
+  const std::size_t exe = text.rfind(ExeFile);
+  if (exe != std::string::npos && exe > 0)
+    text.resize(exe + ExeFile.size());
+  else
+    text = text.substr(0, 8);
+  if (const std::size_t quote = text.find('"'); quote != std::string::npos)
+    text.erase(0, quote + 1);
+  SetExeName(text);
+  if (!FHooks.FileExists(FExeName + ".EXE")) SetExeName("");
+}
+
+void TCustomExcel::LaunchExcel() {
+  const std::string fileName = FExeName + ".EXE";
+  if (!FHooks.FileExists(fileName)) throw ExcelError(ExcelText::kCouldNotLaunch);
+  // The path goes in double quotes, so that a folder with blanks stays one program name.
+  if (FHooks.StartProgram(Quoted(fileName)) <= 31) throw ExcelError(ExcelText::kCouldNotLaunch);
+}
+
+void TCustomExcel::Connect() {
+  if (FConnected) return;
+  FDdeConv->SetLink(kService, kSystemTopic);
+  if (!FDdeConv->OpenLink()) {
+    LocateExcel();
+    if (!DDELaunch) LaunchExcel();
+    if (!FDdeConv->OpenLink() && !FDdeConv->OpenLink())
+      throw ExcelError(ExcelText::kCouldNotLaunch);
+  }
+  try {
+    DetectCellLetters();
+  } catch (const Exception&) {
+  }
+}
+
+void TCustomExcel::Disconnect() {
+  if (FConnected) FDdeConv->CloseLink();
+}
+
+void TCustomExcel::CheckConnection() {
+  if (!FConnected) throw ExcelError(ExcelText::kNoConnection);
+}
+
+bool TCustomExcel::SetTopic(const std::string& Topic) {
+  if (FDdeConv->DdeTopic() == Topic) return true;
+  // The change keeps the connected state: the handlers are away while the link is remade.
+  DetachHandlers();
+  struct Reattach {
+    TCustomExcel* Self;
+    ~Reattach() { Self->AttachHandlers(); }
+  } reattach{this};
+  if (FConnected) FDdeConv->CloseLink();
+  FDdeConv->SetLink(kService, Topic);
+  if (FConnected) FDdeConv->OpenLink();
+  return true;
+}
+
+bool TCustomExcel::SetSystemTopic() {
+  return SetTopic(kSystemTopic);
+}
+
+void TCustomExcel::SelectActiveSheet() {
+  std::string sheet = GetSelectionSheet();
+  if (!sheet.empty() && sheet.front() == '\'' && sheet.back() == '\'')
+    sheet = sheet.size() >= 2 ? sheet.substr(1, sheet.size() - 2) : std::string();
+  SetTopic(sheet);
+  EnsureCellLetters();
+}
+
+std::string TCustomExcel::Request(const std::string& Item) {
+  std::optional<std::string> reply = FDdeConv->RequestData(Item);
+  return reply ? *reply : std::string(ExcelText::kNoReply);
+}
+
+bool TCustomExcel::IsExcelReady() {
+  FHooks.ProcessMessages();
+  SetSystemTopic();
+  return Request("Status") == "Ready";
+}
+
+std::string TCustomExcel::RequestSelection() {
+  FHooks.ProcessMessages();
+  SetSystemTopic();
+  return Request("Selection");
+}
+
+std::string TCustomExcel::GetSelectionSheet() {
+  const std::string reply = RequestSelection();
+  if (reply == ExcelText::kNoReply) return {};
+  const std::size_t bang = reply.rfind('!');
+  return bang == std::string::npos ? reply : reply.substr(0, bang);
+}
+
+void TCustomExcel::ExecMacro(const std::string& Command) {
+  SetSystemTopic();
+  ++FCommandCount;
+  if (BurstCount >= 0 && BurstCount == FCommandCount) {
+    WaitUntilReady();
+    FCommandCount = 0;
+  }
+  if (!FDdeConv->ExecuteMacro(Command, false)) {
+    WaitUntilReady();
+    if (!FDdeConv->ExecuteMacro(Command, true))
+      throw ExcelError(Substitute(ExcelText::kNotAccepted, {Command}));
+  }
+}
+
+void TCustomExcel::WaitUntilReady() {
+  if (OnBeginWait) OnBeginWait(this);
+  const auto start = FHooks.Now();
+  while (FDdeConv->WaitStat() || !IsExcelReady()) {
+    if (FHooks.Now() - start >= FHooks.ReadyTimeout) {
+      if (OnEndWait) OnEndWait(this);
+      throw ExcelError(ExcelText::kNotReady);
+    }
+    FHooks.ProcessMessages();
+    if (OnWaiting) OnWaiting(this);
+  }
+  if (OnEndWait) OnEndWait(this);
+}
+
+void TCustomExcel::CheckCell(std::int32_t Row, std::int32_t Column) const {
+  if (Row < 0 || Row > kMaxAddress || Column < 0 || Column > kMaxAddress)
+    throw ExcelError(
+        Substitute(ExcelText::kCellOutOfRange, {std::to_string(Row), std::to_string(Column)}));
+}
+
+namespace {
+
+std::string Address(std::int32_t Row, std::int32_t Column) {
+  return "\"R" + std::to_string(Row) + "C" + std::to_string(Column) + "\"";
+}
+
+}  // namespace
+
+void TCustomExcel::Select(std::int32_t Row, std::int32_t Column) {
+  CheckCell(Row, Column);
+  if (Row == 0 || Column == 0) return;
+  ExecMacro("[SELECT(" + Address(Row, Column) + ")]");
+}
+
+void TCustomExcel::StepActiveCell() {
+  switch (MoveActiveCell) {
+    case dirNone:
+      break;
+    case dirUp:
+      ExecMacro("[SELECT(\"R[-1]C\")]");
+      break;
+    case dirDown:
+      ExecMacro("[SELECT(\"R[1]C\")]");
+      break;
+    case dirLeft:
+      ExecMacro("[SELECT(\"RC[-1]\")]");
+      break;
+    case dirRight:
+      ExecMacro("[SELECT(\"RC[1]\")]");
+      break;
+  }
+}
+
+void TCustomExcel::PutFormulaAt(std::int32_t Row, std::int32_t Column, const std::string& Formula) {
+  CheckCell(Row, Column);
+  if (Row == 0 || Column == 0) {
+    PutFormula(Formula);
+    return;
+  }
+  ExecMacro("[FORMULA(" + Formula + ", " + Address(Row, Column) + ")]");
+}
+
+void TCustomExcel::PutFormula(const std::string& Formula) {
+  ExecMacro("[FORMULA(" + Formula + ")]");
+  StepActiveCell();
+}
+
+void TCustomExcel::PutStr(std::int32_t Row, std::int32_t Column, const std::string& Text) {
+  std::string text = Text;
+  for (char& c : text)
+    if (c == '"') c = '\'';
+  PutFormulaAt(Row, Column, "\"" + text + "\"");
+}
+
+void TCustomExcel::FormatFont(const std::string& Name, std::int32_t Size, bool Bold, bool Italic,
+                              bool Underline, bool Strike, std::int32_t Color, bool Outline,
+                              bool Shadow) {
+  ExecMacro("[FORMAT.FONT(" + Quoted(Name) + "," + std::to_string(Size) + "," + BoolText(Bold) +
+            "," + BoolText(Italic) + "," + BoolText(Underline) + "," + BoolText(Strike) + "," +
+            std::to_string(Color) + "," + BoolText(Outline) + "," + BoolText(Shadow) + ")]");
+}
+
+void TCustomExcel::InsertPicture(const std::string& FileName) {
+  ExecMacro("[INSERT.PICTURE(" + Quoted(FileName) + ")]");
+}
+
+void TCustomExcel::SetColumnWidth(std::int32_t Width) {
+  std::string width;
+  try {
+    width = FloatToValueText(static_cast<long double>(Width) / 8);
+  } catch (const Exception&) {
+  }
+  ExecMacro("[COLUMN.WIDTH(" + width + ")]");
+}
+
+void TCustomExcel::SetRowHeight(std::int32_t Height) {
+  ExecMacro("[ROW.HEIGHT(" + std::to_string(Height) + ")]");
+}
+
+void TCustomExcel::SetAlignment(std::int32_t Horizontal, std::int32_t Vertical, bool Wrap) {
+  ExecMacro("[ALIGNMENT(" + std::to_string(Horizontal) + "," + BoolText(Wrap) + "," +
+            std::to_string(Vertical) + ",0)]");
+}
+
+void TCustomExcel::SetBorder(std::int32_t Left, std::int32_t Right, std::int32_t Top,
+                             std::int32_t Bottom) {
+  ExecMacro("[BORDER(0," + std::to_string(Left) + "," + std::to_string(Right) + "," +
+            std::to_string(Top) + "," + std::to_string(Bottom) + ",FALSE,0,0,0,0,0)]");
+}
+
+void TCustomExcel::FormatNumber(const std::string& Format) {
+  ExecMacro("[FORMAT.NUMBER(" + Quoted(Format) + ")]");
+}
+
+void TCustomExcel::NewWorkbook() {
+  ExecMacro("[NEW(1)]");
+}
+
+void TCustomExcel::SaveAs(const std::string& FileName) {
+  ExecMacro("[SAVE.AS(" + Quoted(FileName) + ")]");
+}
+
+void TCustomExcel::SetErrorState(bool IgnoreErrors) {
+  CheckConnection();
+  FIgnoreErrors = IgnoreErrors;
+  ExecMacro(IgnoreErrors ? "[ERROR(0)]" : "[ERROR(1)]");
+}
+
+bool TCustomExcel::HasCellLetters() const {
+  return FRowLetter != 0 && FColumnLetter != 0;
+}
+
+bool TCustomExcel::DetectCellLetters() {
+  const bool saved = FIgnoreErrors;
+  SetErrorState(true);
+  bool result = false;
+  try {
+    const std::string reply = RequestSelection();
+    if (reply == ExcelText::kNoReply) throw ExcelError(ExcelText::kNoReply);
+    const std::size_t bang = reply.rfind('!');
+    // A reference needs a row letter and at least one character after it; a reply that ends
+    // in "!" or in one character after it names no letters.
+    if (bang != std::string::npos && reply.size() - bang > 2) {
+      const std::string reference = reply.substr(bang + 1);
+      FRowLetter = reference[0];
+      std::size_t i = 1;
+      while (i < reference.size() - 1 && reference[i] >= '0' && reference[i] <= '9') ++i;
+      FColumnLetter = reference[i];
+      result = HasCellLetters();
+    }
+  } catch (...) {
+    try {
+      SetErrorState(saved);
+    } catch (const Exception&) {
+    }
+    throw;
+  }
+  SetErrorState(saved);
+  return result;
+}
+
+void TCustomExcel::EnsureCellLetters() {
+  if (!HasCellLetters() && !DetectCellLetters()) throw ExcelError(ExcelText::kNoCellLetters);
+}
+
+// ---- TExcel, TAdvExcel ----
+
+TExcel::TExcel() {
+  MoveActiveCell = dirDown;
+  DecimalSeparator = Hooks().DecimalSeparator();
+}
+
+void TExcel::SetFilterReturnedData(bool Value) {
+  FFilterReturnedData = Value;
+  DdeConv().FormatChars = Value;
+}
+
+void TAdvExcel::OpenFile(const std::string& FileName, std::uint8_t UpdateLinks) {
+  ExecMacro("[OPEN(" + Quoted(FileName) + "," + std::to_string(UpdateLinks) + ")]");
+}

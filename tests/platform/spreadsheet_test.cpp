@@ -1,0 +1,387 @@
+#include "platform/spreadsheet.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/shell.h"
+#include "platform/tempdir.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+const std::string kPng(
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x01\x00\x00"
+    "\x00\x01\x08\x06\x00\x00\x00\x1f\x15\xc4\x89\x00\x00\x00\x0d\x49\x44\x41\x54\x78\xda\x63"
+    "\x64\x60\xf8\x5f\x0f\x00\x02\x87\x01\x80\xeb\x47\xba\x92\x00\x00\x00\x00\x49\x45\x4e\x44"
+    "\xae\x42\x60\x82",
+    70);
+
+bool Exec(TSpreadsheetService& service, const std::string& command) {
+  return service.Execute("System", command) == TDdeExecuteResult::Accepted;
+}
+
+std::string Selection(TSpreadsheetService& service) {
+  return service.Request("System", "Selection").value_or("<none>");
+}
+
+// A cell's value as one text: "n:12.5", "t:abc", "b:1", "f:SUM(A1)", "-" when empty.
+std::string ValueOf(const TWorkbook& book, std::uint32_t row, std::uint32_t column) {
+  const TSheetCell* cell = book.Cell(row, column);
+  if (!cell) return "-";
+  char number[64];
+  std::snprintf(number, sizeof number, "%.15g", cell->Number);
+  switch (cell->Kind) {
+    case TSheetCellKind::Empty:
+      return "-";
+    case TSheetCellKind::Number:
+      return std::string("n:") + number;
+    case TSheetCellKind::Text:
+      return "t:" + cell->Text;
+    case TSheetCellKind::Boolean:
+      return std::string("b:") + number;
+    case TSheetCellKind::Formula:
+      return "f:" + cell->Text;
+  }
+  return "?";
+}
+
+TEST(SpreadsheetService, ACommandTableBuildsTheWorkbook) {
+  TSpreadsheetService service;
+  const char* commands[] = {
+      "[SELECT(\"R2C3\")]",
+      "[FORMULA(\"Total\")]",
+      "[SELECT(\"R[1]C\")]",
+      "[FORMULA(\"12.5\")]",
+      "[SELECT(\"RC[-1]\")]",
+      "[FORMULA(\"=SUM(C3)\", \"R1C1\")]",
+      "[SELECT(\"R3C3\")]",
+      "[FORMAT.NUMBER(\"0.00\")]",
+      "[FORMAT.FONT(\"Arial\",10,True,False,True,False,3,False,False)]",
+      "[ALIGNMENT(4,True,2,0)]",
+      "[BORDER(0,1,2,0,6,FALSE,0,0,0,0,0)]",
+      "[COLUMN.WIDTH(12.5)]",
+      "[ROW.HEIGHT(20)]",
+      "  [select(\"r[-1]c[-2]\")] [formula(7)][Formula(TRUE, \"R4C4\")]  ",
+  };
+  for (const char* command : commands) EXPECT_TRUE(Exec(service, command)) << command;
+
+  const TWorkbook& book = *service.ActiveWorkbook();
+  EXPECT_EQ(ValueOf(book, 2, 3), "t:Total");
+  EXPECT_EQ(ValueOf(book, 3, 3), "n:12.5");
+  EXPECT_EQ(ValueOf(book, 1, 1), "f:SUM(C3)");
+  EXPECT_EQ(ValueOf(book, 2, 1), "n:7");
+  EXPECT_EQ(ValueOf(book, 4, 4), "b:1");
+  EXPECT_EQ(book.ActiveRow, 2u);
+  EXPECT_EQ(book.ActiveColumn, 1u) << "an address in FORMULA does not move the active cell";
+
+  const TSheetFormat& look = book.FormatOf(*book.Cell(3, 3));
+  EXPECT_EQ(look.NumberFormat, "0.00");
+  EXPECT_EQ(look.FontName, "Arial");
+  EXPECT_EQ(look.FontSize, 10);
+  EXPECT_TRUE(look.Bold);
+  EXPECT_FALSE(look.Italic);
+  EXPECT_TRUE(look.Underline);
+  EXPECT_EQ(look.FontColor, 3);
+  EXPECT_EQ(look.HAlign, 4);
+  EXPECT_EQ(look.VAlign, 2);
+  EXPECT_TRUE(look.Wrap);
+  EXPECT_EQ(std::to_array(look.Borders), (std::array<std::uint8_t, 4>{1, 2, 0, 6}));
+  EXPECT_EQ(book.FormatOf(*book.Cell(2, 3)), TSheetFormat()) << "other cells keep the default";
+  EXPECT_EQ(book.ColumnWidths, (std::map<std::uint32_t, double>{{3, 12.5}}));
+  EXPECT_EQ(book.RowHeights, (std::map<std::uint32_t, double>{{3, 20}}));
+
+  // Formatting several cells alike keeps one look; clearing a cell keeps its look.
+  EXPECT_TRUE(Exec(service, "[SELECT(\"R5C5\")][FORMAT.NUMBER(\"0.00\")]"));
+  EXPECT_TRUE(Exec(service, "[FORMAT.FONT(\"Arial\",10,True,False,True,False,3,False,False)]"));
+  EXPECT_TRUE(Exec(service, "[ALIGNMENT(4,True,2,0)][BORDER(0,1,2,0,6,FALSE,0,0,0,0,0)]"));
+  EXPECT_EQ(book.Cell(5, 5)->Format, book.Cell(3, 3)->Format);
+  EXPECT_TRUE(Exec(service, "[SELECT(\"R3C3\")][FORMULA(\"\")]"));
+  EXPECT_EQ(ValueOf(book, 3, 3), "-");
+  EXPECT_EQ(book.FormatOf(*book.Cell(3, 3)).NumberFormat, "0.00");
+  EXPECT_TRUE(Exec(service, "[FORMULA(\"\", \"R2C3\")]"));
+  EXPECT_EQ(book.Cell(2, 3), nullptr) << "a cleared cell without a look is gone";
+}
+
+TEST(SpreadsheetService, TypedValuesAreReadInTheClientsLocale) {
+  struct Row {
+    const char* typed;
+    char separator;
+    std::string value;
+  };
+  const Row rows[] = {
+      {"12.5", '.', "n:12.5"},
+      {"12,5", ',', "n:12.5"},
+      {"12,5", '.', "t:12,5"},
+      {"12.5", ',', "t:12.5"},
+      {"-3", '.', "n:-3"},
+      {"+4", '.', "n:4"},
+      {"1E15", '.', "n:1e+15"},
+      {"1,5E-5", ',', "n:1.5e-05"},
+      {".5", '.', "n:0.5"},
+      {"5.", '.', "n:5"},
+      {"1E", '.', "t:1E"},
+      {"1e999", '.', "t:1e999"},
+      {"1 000", '.', "t:1 000"},
+      {"12.5.1", '.', "t:12.5.1"},
+      {"-", '.', "t:-"},
+      {"=A1*2", ',', "f:A1*2"},
+      {"abc", '.', "t:abc"},
+      {"\xcf\xf0\xe8", '.', "t:\xcf\xf0\xe8"},
+      {"say \"\"hi\"\"", '.', "t:say \"hi\""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.typed);
+    TSpreadsheetService service;
+    service.DecimalSeparator = row.separator;
+    ASSERT_TRUE(Exec(service, std::string("[FORMULA(\"") + row.typed + "\")]"));
+    EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), row.value);
+  }
+}
+
+TEST(SpreadsheetService, NumberFormatsComeInTheLocalesConvention) {
+  struct Row {
+    const char* sent;
+    char separator;
+    const char* stored;
+  };
+  const Row rows[] = {
+      {"0.00", '.', "0.00"},         {"0,00", ',', "0.00"},
+      {"#.##0,00", ',', "#,##0.00"}, {"0,00\" p.\"", ',', "0.00\" p.\""},
+      {"0\\.0", ',', "0\\.0"},       {"General", '.', ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.sent);
+    TSpreadsheetService service;
+    service.DecimalSeparator = row.separator;
+    std::string sent;
+    for (const char* c = row.sent; *c; ++c)
+      sent += *c == '"' ? std::string("\"\"") : std::string(1, *c);
+    ASSERT_TRUE(Exec(service, "[FORMAT.NUMBER(\"" + sent + "\")]"));
+    const TWorkbook& book = *service.ActiveWorkbook();
+    const TSheetCell* cell = book.Cell(1, 1);
+    EXPECT_EQ(cell ? book.FormatOf(*cell).NumberFormat : std::string(), row.stored);
+  }
+}
+
+TEST(SpreadsheetService, MalformedAndImpossibleCommandsAreRejectedAndChangeNothing) {
+  ScratchFolder scratch;
+  const std::string notAPicture = scratch.WriteFile("note.png", "not a picture");
+  const char* rows[] = {
+      "",
+      "   ",
+      "SELECT(\"R1C1\")",
+      "[SELECT(\"R1C1\")",
+      "[SELECT(\"R1C1\")]x",
+      "[]",
+      "[1SELECT]",
+      "[NOSUCH.COMMAND]",
+      "[SELECT]",
+      "[SELECT(\"R1C1\"]",
+      "[SELECT(\"R1C1)]",
+      "[SELECT(R1C1)]",
+      "[SELECT(\"R0C1\")]",
+      "[SELECT(\"R1C0\")]",
+      "[SELECT(\"R1048577C1\")]",
+      "[SELECT(\"R1C16385\")]",
+      "[SELECT(\"R[-1]C\")]",
+      "[SELECT(\"RC[-1]\")]",
+      "[SELECT(\"R[x]C\")]",
+      "[SELECT(\"R1C1:R2C2\")]",
+      "[SELECT(\"A1\")]",
+      "[SELECT(\"R1C1\",\"R1C1\")]",
+      "[FORMULA()]",
+      "[FORMULA(,\"R1C1\")]",
+      "[FORMULA(\"x\", \"R0C0\")]",
+      "[FORMULA(\"x\", 5)]",
+      "[FORMULA(\"x\"\"]",
+      "[FORMULA(12..5)]",
+      "[FORMAT.FONT(\"Arial\",-1)]",
+      "[FORMAT.FONT(\"Arial\",410)]",
+      "[FORMAT.FONT(\"Arial\",10.5)]",
+      "[FORMAT.FONT(\"Arial\",10,\"yes\")]",
+      "[FORMAT.FONT(\"Arial\",10,True,False,False,False,57,False,False)]",
+      "[FORMAT.FONT(\"A font name far longer than any font\",10)]",
+      "[FORMAT.FONT(\"Arial\",10,True,False,False,False,0,False,False,1)]",
+      "[FORMAT.NUMBER()]",
+      "[FORMAT.NUMBER(0)]",
+      "[ALIGNMENT(0,True,1,0)]",
+      "[ALIGNMENT(8,True,1,0)]",
+      "[ALIGNMENT(2,True,5,0)]",
+      "[BORDER(0,8,0,0,0,FALSE,0,0,0,0,0)]",
+      "[BORDER(0,-1,0,0,0)]",
+      "[COLUMN.WIDTH()]",
+      "[COLUMN.WIDTH(256)]",
+      "[COLUMN.WIDTH(\"12\")]",
+      "[ROW.HEIGHT(-1)]",
+      "[ROW.HEIGHT(410)]",
+      "[NEW(2)]",
+      "[QUIT(1)]",
+      "[ERROR()]",
+      "[APP.MAXIMIZE(1)]",
+      "[INSERT.PICTURE(\"/nonexistent/picture.png\")]",
+      "[OPEN(\"/nonexistent/book.xlsx\",0)]",
+      "[SAVE.AS(\"\")]",
+      "[SAVE.AS(\"/nonexistent/folder/book.xlsx\")]",
+      "[SELECT(\"R2C2\")][NOSUCH]",
+  };
+  for (const char* row : rows) {
+    SCOPED_TRACE(row);
+    TSpreadsheetService service;
+    EXPECT_FALSE(Exec(service, row));
+    ASSERT_EQ(service.Workbooks().size(), 1u);
+    const TWorkbook& book = *service.ActiveWorkbook();
+    EXPECT_TRUE(book.Cells.empty());
+    EXPECT_TRUE(book.ColumnWidths.empty() && book.RowHeights.empty() && book.Pictures.empty());
+    EXPECT_EQ(book.Name, "Book1");
+  }
+  TSpreadsheetService service;
+  EXPECT_FALSE(Exec(service, "[INSERT.PICTURE(\"" + notAPicture + "\")]"));
+  EXPECT_FALSE(Exec(service, std::string("[FORMULA(\"") + std::string(32768, 'x') + "\")]"));
+  EXPECT_TRUE(Exec(service, std::string("[FORMULA(\"") + std::string(32767, 'x') + "\")]"));
+  // Commands of one text run in order: those before a refused one have happened.
+  EXPECT_FALSE(Exec(service, "[SELECT(\"R2C2\")][NOSUCH]"));
+  EXPECT_EQ(Selection(service), "[Book1]Sheet1!R2C2");
+  // Without a workbook only the application's commands work.
+  EXPECT_TRUE(Exec(service, "[FILE.CLOSE]"));
+  EXPECT_EQ(service.ActiveWorkbook(), nullptr);
+  for (const char* command : {"[SELECT(\"R1C1\")]", "[FORMULA(\"x\")]", "[FILE.CLOSE]",
+                              "[COLUMN.WIDTH(1)]", "[FORMAT.NUMBER(\"0\")]"})
+    EXPECT_FALSE(Exec(service, command)) << command;
+  EXPECT_TRUE(Exec(service, "[ERROR(0)][APP.MAXIMIZE][APP.ACTIVATE][NEW(1)]"));
+  EXPECT_TRUE(service.IgnoreErrors());
+  EXPECT_TRUE(service.Maximized());
+}
+
+TEST(SpreadsheetService, RequestsAnswerStatusAndTheSelectionOfTheActiveBook) {
+  ScratchFolder scratch;
+  TSpreadsheetService service;
+  EXPECT_EQ(service.Request("System", "Status"), "Ready");
+  EXPECT_EQ(service.Request("system", "STATUS"), "Ready");
+  EXPECT_EQ(service.Request("System", "Topics"), std::nullopt);
+  EXPECT_EQ(service.Request("[Book1]Sheet1", "Status"), std::nullopt);
+  EXPECT_EQ(Selection(service), "[Book1]Sheet1!R1C1");
+  EXPECT_TRUE(service.AcceptTopic("[book1]sheet1"));
+  EXPECT_FALSE(service.AcceptTopic("[Book2]Sheet1"));
+
+  ASSERT_TRUE(Exec(service, "[NEW(1)][SELECT(\"R10C3\")]"));
+  EXPECT_EQ(Selection(service), "[Book2]Sheet1!R10C3");
+  EXPECT_TRUE(service.AcceptTopic("[Book2]Sheet1"));
+  EXPECT_EQ(service.Execute("[Book2]Sheet1", "[SELECT(\"R1C1\")]"), TDdeExecuteResult::Accepted);
+  EXPECT_EQ(service.Execute("[Book9]Sheet1", "[SELECT(\"R1C1\")]"), TDdeExecuteResult::Rejected);
+
+  // A book saved under a name with blanks is quoted in the reply; OPEN finds it again.
+  const std::string path = scratch.File("My Offer's.xlsx");
+  ASSERT_TRUE(Exec(service, "[SAVE.AS(\"" + path + "\")]"));
+  EXPECT_EQ(Selection(service), "'[My Offer''s.xlsx]Sheet1'!R1C1");
+  EXPECT_TRUE(service.AcceptTopic("[My Offer's.xlsx]Sheet1"));
+  ASSERT_TRUE(Exec(service, "[NEW(1)]"));
+  EXPECT_EQ(Selection(service), "[Book3]Sheet1!R1C1");
+  ASSERT_TRUE(Exec(service, "[OPEN(\"" + path + "\",0)]"));
+  EXPECT_EQ(service.ActiveWorkbook()->Name, "My Offer's.xlsx");
+
+  ASSERT_TRUE(Exec(service, "[FILE.CLOSE][FILE.CLOSE(FALSE)]"));
+  EXPECT_EQ(Selection(service), "[Book1]Sheet1!R1C1");
+  ASSERT_TRUE(Exec(service, "[FILE.CLOSE]"));
+  EXPECT_EQ(service.Request("System", "Selection"), std::nullopt);
+  EXPECT_EQ(service.Request("System", "Status"), "Ready");
+}
+
+TEST(SpreadsheetService, QuitClosesEveryBookAndEndsTheConversations) {
+  TSpreadsheetService service;
+  ASSERT_TRUE(service.Register());
+  TDdeClientConv conv;
+  int closed = 0;
+  conv.OnClose = [&closed] { ++closed; };
+  conv.SetLink("Excel", "System");
+  ASSERT_TRUE(conv.OpenLink());
+  ASSERT_TRUE(conv.ExecuteMacro("[NEW(1)][FORMULA(\"x\")]", false));
+  EXPECT_TRUE(conv.ExecuteMacro("[QUIT]", false));
+  EXPECT_FALSE(conv.IsOpen());
+  EXPECT_EQ(closed, 1);
+  ASSERT_EQ(service.Workbooks().size(), 1u);
+  EXPECT_EQ(service.ActiveWorkbook()->Name, "Book1");
+  EXPECT_TRUE(service.ActiveWorkbook()->Cells.empty());
+}
+
+TEST(SpreadsheetService, AppActivateWritesTheBookToThePrivateFolderAndOpensIt) {
+  struct RecordingShell : IShell {
+    std::vector<std::string> Files;
+    bool OpenFile(const std::string& path) override {
+      Files.push_back(path);
+      return true;
+    }
+    bool OpenUrl(const std::string&) override { return false; }
+  } shell;
+  ScratchFolder scratch;
+  SetExtractionRoot(scratch.Path().string());
+  IShell* previous = SetShell(&shell);
+  TSpreadsheetService service;
+  EXPECT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"x\")][APP.MAXIMIZE][APP.ACTIVATE]"));
+  SetShell(previous);
+  const std::string expected = ExtractionFolder() + "/Book2.xlsx";
+  SetExtractionRoot("");
+  EXPECT_EQ(service.ShownFile(), expected);
+  EXPECT_EQ(shell.Files, std::vector<std::string>{expected});
+  EXPECT_TRUE(std::filesystem::is_regular_file(expected));
+}
+
+// The saved file is a real workbook: another program reads back what the commands made.
+TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
+  ScratchFolder scratch;
+  // The picture's file has a Cyrillic name: UTF-8 on disk, Windows-1251 in the command.
+  scratch.WriteFile("\xd0\xa0\xd0\xb8\xd1\x81.png", kPng);
+  TSpreadsheetService service;
+  service.DecimalSeparator = ',';
+  const std::string commands[] = {
+      "[NEW(1)]",
+      "[SELECT(\"R1C1\")][COLUMN.WIDTH(12.5)][SELECT(\"R1C2\")][COLUMN.WIDTH(4)]",
+      "[SELECT(\"R1C1\")][FORMULA(\"\xd1\xf3\xec\xec\xe0\", \"R1C1\")]",
+      "[FORMAT.FONT(\"Arial\",12,True,False,False,False,0,False,False)]",
+      "[ALIGNMENT(3,True,1,0)][BORDER(0,1,1,2,2,FALSE,0,0,0,0,0)][ROW.HEIGHT(30)]",
+      "[SELECT(\"R2C1\")][FORMAT.NUMBER(\"0,00\")][FORMULA(\"1234,5\", \"R2C1\")]",
+      // A control character goes into the file escaped (the reader shows the escape).
+      "[SELECT(\"R2C2\")][FORMULA(\"text\x01with control\", \"R2C2\")]",
+      "[SELECT(\"R3C1\")][INSERT.PICTURE(\"" + scratch.File("\xd0\xe8\xf1.png") + "\")]",
+  };
+  for (const std::string& command : commands) ASSERT_TRUE(Exec(service, command)) << command;
+  const std::string path = scratch.File("offer.xls");
+  ASSERT_TRUE(Exec(service, "[SAVE.AS(\"" + path + "\")]"));
+  EXPECT_EQ(service.ActiveWorkbook()->Name, "offer.xls");
+  ASSERT_TRUE(Exec(service, "[FILE.CLOSE]"));
+  EXPECT_EQ(service.ActiveWorkbook()->Name, "Book1");
+  // Nothing of the temporary file is left beside the saved one.
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.Path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"offer.xls", "\xd0\xa0\xd0\xb8\xd1\x81.png"}));
+
+  const std::string dump = scratch.File("dump.txt");
+  const std::string command = "/usr/bin/python3 " QUORVANE_SOURCE_DIR
+                              "/tests/platform/xlsx_dump.py '" +
+                              path + "' > '" + dump + "' 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadWholeFile(dump);
+  EXPECT_EQ(ReadWholeFile(dump),
+            "sheet Sheet1\n"
+            "cell A1 s '\xd0\xa1\xd1\x83\xd0\xbc\xd0\xbc\xd0\xb0' | General | bold=True "
+            "italic=False underline=None font=Arial size=12.0 h=center v=top wrap=True "
+            "left=thin right=thin top=medium bottom=medium\n"
+            "cell A2 n 1234.5 | 0.00 | bold=False italic=False underline=None font=Calibri "
+            "size=11.0 h=None v=None wrap=None left=None right=None top=None bottom=None\n"
+            "cell B2 s 'text_x0001_with control' | General | bold=False italic=False "
+            "underline=None font=Calibri size=11.0 h=None v=None wrap=None left=None "
+            "right=None top=None bottom=None\n"
+            "width A 13.29\n"
+            "width B 4.71\n"
+            "height 1 30.0\n"
+            "media 1\n");
+}
+
+}  // namespace
