@@ -90,6 +90,7 @@ void TSpecReportExporter::ReleaseExport() {
   // Releasing the client closes its conversation.
   Excel.reset();
   RootCategory.reset();
+  FParsedPieces.clear();
   Expression.reset();
   Provider.reset();
   Tree.reset();
@@ -226,15 +227,19 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
 
   bool numeric = false;
   if (Cell->DataType == cdAuto || Cell->DataType == cdText) {
-    // A value that is no string constant stays as it came.
-    try {
-      text = TypeCast(text, vtString);
-      text = UnquoteString(text);
-    } catch (const Exception&) {
-    }
-    if (Cell->DataType == cdAuto && !text.empty()) {
+    // A value text shows as its plain text; any other text stays as it came. The tests come
+    // first, so that the common case of a plain text costs no exception.
+    if (IsValidValue(text, vtString) || IsValidValue(text, vtInteger) ||
+        IsValidValue(text, vtFloat)) {
       try {
-        const long double x = TextToFloatStrict(text);
+        text = TypeCast(text, vtString);
+        text = UnquoteString(text);
+      } catch (const Exception&) {
+      }
+    }
+    long double x = 0;
+    if (Cell->DataType == cdAuto && !text.empty() && TryTextToFloat(text, x)) {
+      try {
         text = LocaleGeneral(x);
         numeric = true;
       } catch (const Exception&) {
@@ -290,9 +295,21 @@ void TSpecReportExporter::NextTemplatePiece(const std::string& Text, std::int32_
     ++Position;
     const std::string expression = collect('}');
     if (Position <= size) ++Position;  // the closing brace
-    Expression->SetText(expression);
-    Piece = UnquoteString(TypeCast(Expression->Evaluate(), vtString));
+    Piece = UnquoteString(TypeCast(PieceExpression(expression)->Evaluate(), vtString));
   } else {
     Piece = collect('{');
   }
+}
+
+TEvalExpression* TSpecReportExporter::PieceExpression(const std::string& text) {
+  const auto found = FParsedPieces.find(text);
+  if (found != FParsedPieces.end()) return found->second.get();
+  if (FParsedPieces.size() >= kMaxParsedPieces) {
+    Expression->SetText(text);
+    return Expression.get();
+  }
+  std::unique_ptr<TEvalExpression> parsed = CreateStandardExpression();
+  parsed->Provider = Expression->Provider;
+  parsed->SetText(text);
+  return FParsedPieces.emplace(text, std::move(parsed)).first->second.get();
 }

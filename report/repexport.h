@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/functions.h"
@@ -150,7 +151,13 @@ class TSpecReportExporter {
  private:
   // Releases what an export created.
   void ReleaseExport();
+  // The expression that evaluates a braced piece: one parsed object per distinct piece text
+  // (on Expression's provider), so the pieces that every detail row repeats are parsed once.
+  // Beyond kMaxParsedPieces texts, Expression itself takes each further text.
+  TEvalExpression* PieceExpression(const std::string& text);
 
   std::unique_ptr<TReportEvalProvider> Provider;
   std::unique_ptr<TSpecTreeNode> Tree;
+  static constexpr std::size_t kMaxParsedPieces = 4096;
+  std::unordered_map<std::string, std::unique_ptr<TEvalExpression>> FParsedPieces;
 };
