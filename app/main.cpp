@@ -21,6 +21,8 @@
 #include "platform/windows_qt.h"
 
 TMainForm* MainForm = nullptr;
+IExecScreenForm* ExecScreenForm = nullptr;
+IExecReportForm* ExecReportForm = nullptr;
 
 namespace {
 
@@ -72,6 +74,8 @@ struct StartUpObjects {
   StartUpObjects(const StartUpObjects&) = delete;
   StartUpObjects& operator=(const StartUpObjects&) = delete;
   ~StartUpObjects() {
+    // The graph's elements point into the template that the data module frees.
+    if (MainForm) MainForm->Scheme.reset();
     delete DM;
     DM = nullptr;
     delete wzAboutForm;
@@ -114,7 +118,14 @@ void TMainForm::FormShow(QObject*) {
   Scheme->EventsEnabled = true;
   stream.reset();
   if (loaded) {
-    // The run: the link map is built on Scheme and the engine runs the wizard here.
+    DM->LinkMap->Build(Scheme.get());
+    if (ExecScreenForm && ExecReportForm) {
+      TSpecRunTime* runTime = DM->RunTime.get();
+      runTime->ScreenForm = ExecScreenForm;
+      runTime->ReportForm = ExecReportForm;
+      runTime->Start();
+      runTime->Run();
+    }
   }
   CloseMainWindow();
 }
@@ -150,7 +161,8 @@ int RunStartUp() {
   // The progress form is created here once the report is built.
   ShowAndPaint(wzAboutForm);
   // The report, screen and resource pop-up forms are created here, before the data module,
-  // once they are built.
+  // once they are built; the first two are handed to the engine by setting ExecReportForm and
+  // ExecScreenForm (StartUpObjects then frees them at exit).
   DM = new TDM();
 
   Sleep(kSplashMilliseconds);

@@ -49,6 +49,11 @@ class TMainForm : public QWidget {
 // The main form of the running program; set while it exists.
 extern TMainForm* MainForm;
 
+// The two forms of the run, handed to the engine by the load-and-run sequence. Set by the
+// start-up once the forms exist; while either is missing, the program ends after the load.
+extern IExecScreenForm* ExecScreenForm;
+extern IExecReportForm* ExecReportForm;
+
 // The start-up sequence, run by the program entry once the application object exists: the
 // title, the forms and the data module in their order, the splash for kSplashMilliseconds,
 // then the event loop, in which the main form loads and runs the scheme. Answers the exit

@@ -2,11 +2,14 @@
 #include <QApplication>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 #include "app/main.h"
+#include "app/userlocale.h"
 #include "platform/errorwindow.h"
 #include "platform/messages.h"
 #include "platform/messages_qt.h"
+#include "platform/settings_qt.h"
 
 int main(int, char** argv) {
   // The program reads no command line: Qt sees the program name only.
@@ -17,6 +20,9 @@ int main(int, char** argv) {
   TQtMessageWindow errors(TQtMessageWindow::TKind::Error);
   SetMessageWindow(&messages);
   SetErrorWindow(&errors);
+  TQtUserLocale locale;
+  SetUserLocale(&locale);
+  SetSettingsStoreFactory([] { return std::make_unique<TQtSettingsStore>(); });
   int status = 1;
   try {
     status = RunStartUp();
@@ -25,6 +31,8 @@ int main(int, char** argv) {
   } catch (...) {
     ShowError("Unknown error");
   }
+  SetSettingsStoreFactory(nullptr);
+  SetUserLocale(nullptr);
   SetErrorWindow(nullptr);
   SetMessageWindow(nullptr);
   return status;

@@ -3,6 +3,7 @@
 #include "engine/runtime.h"
 
 #include <exception>
+#include <utility>
 
 #include "engine/locale.h"
 #include "expr/evalimpl.h"
@@ -14,52 +15,31 @@
 
 std::int32_t SchemeStamp = 0;
 
-const char* const kInitialUIText[kServiceStringCount] = {
-    "Actualization date:",
-    "<< Back",
-    "Next >>",
-    "Close",
-    "Export",
-    "Preview",
-    ("This screen contains the automatically generated list of products based on the answers "
-     "you've given on the previous screens."),
-    "Invalid number (%s).",
-    "Invalid integer number(%s).",
-    "Value of '%s' should not be greater than %f.",
-    "Value of '%s' should not be less than %f.",
-    "Value of '%s' should not be greater than %d.",
-    "Value of '%s' should not be less than %d.",
-    "Sum, UAH:",
-    "VAT, UAH:",
-    "Total, UAH:",
-    "Total Weight, g:",
-    "Total Volume, m3:",
-    "Rackmount Units:",
-    "Width, mm:",
-    "Height, mm:",
-    "Length, mm:",
-    "Code",
-    "Name",
-    "Quantity",
-    "Price",
-    "Sum",
-    "Error during calculation",
-    "Exporting to Excel. Please wait...",
-    "Total Volume, l:",
-    "Save current state of specification",
-    "Load stored state of specification",
-    "Horizontals",
-    "Verticals",
-};
-
 namespace {
 
-std::array<std::string, kServiceStringCount> InitialUIText() {
+// The engine's own initial texts are the template's default service strings but for the
+// units of the report's totals and the colons of two labels.
+const std::pair<int, const char*> kInitialTextsOfTheirOwn[] = {
+    {16, "Total Weight, g:"}, {17, "Total Volume, m3:"}, {19, "Width, mm:"}, {20, "Height, mm:"},
+    {21, "Length, mm:"},      {32, "Horizontals"},       {33, "Verticals"},
+};
+
+std::array<std::string, kServiceStringCount> MakeInitialUIText() {
   std::array<std::string, kServiceStringCount> texts;
-  for (int i = 0; i < kServiceStringCount; ++i)
-    texts[static_cast<std::size_t>(i)] = kInitialUIText[i];
+  for (int i = 0; i < kServiceStringCount; ++i) {
+    texts[static_cast<std::size_t>(i)] = kDefaultServiceStrings[i];
+  }
+  for (const auto& [index, text] : kInitialTextsOfTheirOwn) {
+    texts[static_cast<std::size_t>(index)] = text;
+  }
   return texts;
 }
+
+}  // namespace
+
+const std::array<std::string, kServiceStringCount> kInitialUIText = MakeInitialUIText();
+
+namespace {
 
 // The service strings that become the report form's ReportTexts 0 .. 12, in that order.
 constexpr int kReportTextSources[] = {13, 14, 15, 16, 17, 18, 19, 20, 21, 28, 29, 32, 33};
@@ -75,7 +55,7 @@ bool IsScreen(const TSpecObject* element) {
 
 }  // namespace
 
-std::array<std::string, kServiceStringCount> UIText = InitialUIText();
+std::array<std::string, kServiceStringCount> UIText = kInitialUIText;
 
 std::string GetActualizationDate() {
   TUserLocale& locale = UserLocale();

@@ -41,7 +41,7 @@ extern std::int32_t SchemeStamp;
 // the answer validation takes its text from here. Until the first start it holds
 // kInitialUIText.
 extern std::array<std::string, kServiceStringCount> UIText;
-extern const char* const kInitialUIText[kServiceStringCount];
+extern const std::array<std::string, kServiceStringCount> kInitialUIText;
 
 // Indexes of UIText.
 enum TUITextIndex : int {

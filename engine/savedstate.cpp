@@ -1,19 +1,294 @@
 // The saved state of a run: the stamp, the value store, the history with its undo entries and
-// the current element, written to and read from a stream.
+// the current element, written to and read from a stream, and the Save and Load buttons of
+// the screen form.
+//
+// File layout (Int: signed 32-bit little-endian; Str: 16-bit length and the bytes):
+//   Int stamp, Int nV, nV Str values, Int nQ, nQ Str quantities, Int nH, nH element
+//   references (the history, oldest first), nH Str undo codes, nH Str undo quantities, one
+//   element reference (Current).
+// An element reference is Int kind and what the kind needs: -1 none; 0 Int screen index;
+// 1 Int action index; 2 Int decision-point index; 3 Int decision-point index and Int option
+// index; 4 the start; 5 the finish.
+//
+// A file is trusted only as far as this program writes it: it is read whole before anything
+// of the run changes, and refused like a file of another scheme unless it fits the loaded
+// scheme (counts, indexes, a history that ends with a screen, valid value texts).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "engine/runtime.h"
+#include "expr/typecvt.h"
+#include "model/pricelist.h"
+#include "model/saver.h"
+#include "platform/errors.h"
 
-void TSpecRunTime::SaveState(TSpecDataStream&) {}
+namespace {
 
-bool TSpecRunTime::LoadState(TSpecDataStream&) {
-  return false;
+// The saved state's own numbering of element kinds.
+enum TSavedElementKind : std::int32_t {
+  sekNone = -1,
+  sekScreen = 0,
+  sekAction = 1,
+  sekDecisionPoint = 2,
+  sekOption = 3,
+  sekStart = 4,
+  sekFinish = 5,
+};
+
+// An element reference as read, before it is resolved against the template.
+struct SavedElementRef {
+  std::int32_t Kind = sekNone;
+  std::int32_t Index = 0;
+  std::int32_t Option = 0;
+};
+
+SavedElementRef ReadSavedElementRef(TSpecDataStream& stream) {
+  SavedElementRef ref;
+  ref.Kind = stream.ReadInteger();
+  switch (ref.Kind) {
+    case sekScreen:
+    case sekAction:
+    case sekDecisionPoint:
+      ref.Index = stream.ReadInteger();
+      break;
+    case sekOption:
+      ref.Index = stream.ReadInteger();
+      ref.Option = stream.ReadInteger();
+      break;
+    default:
+      break;
+  }
+  return ref;
 }
 
-void TSpecRunTime::WriteElementRef(const TSpecObject*, TSpecDataStream&) {}
-
-TSpecObject* TSpecRunTime::ReadElementRef(TSpecDataStream&) {
-  return nullptr;
+// The element of a reference; the lists' accessors raise EListError for an index outside.
+TSpecObject* ResolveElementRef(TSpecTemplate* templ, const SavedElementRef& ref) {
+  switch (ref.Kind) {
+    case sekScreen:
+      return templ->Screens(ref.Index);
+    case sekAction:
+      return templ->Actions(ref.Index);
+    case sekDecisionPoint:
+      return templ->DecisionPoints(ref.Index);
+    case sekOption:
+      return templ->DecisionPoints(ref.Index)->Options(ref.Option);
+    case sekStart:
+      return templ->Start();
+    case sekFinish:
+      return templ->Finish();
+    default:
+      return nullptr;
+  }
 }
 
-void TSpecRunTime::SaveBtnClick() {}
+bool InRange(std::int32_t index, int count) {
+  return index >= 0 && index < count;
+}
 
-void TSpecRunTime::LoadBtnClick() {}
+// The reference names an element of the template (none counts as resolvable).
+bool Resolvable(const TSpecTemplate* templ, const SavedElementRef& ref) {
+  switch (ref.Kind) {
+    case sekScreen:
+      return InRange(ref.Index, templ->ScreenCount());
+    case sekAction:
+      return InRange(ref.Index, templ->ActionCount());
+    case sekDecisionPoint:
+      return InRange(ref.Index, templ->DecisionPointCount());
+    case sekOption:
+      return InRange(ref.Index, templ->DecisionPointCount()) &&
+             InRange(ref.Option, templ->DecisionPoints(ref.Index)->OptionCount());
+    default:
+      return true;
+  }
+}
+
+// A history entry is a screen, an action, a decision point, the start or the finish.
+bool HistoryKind(std::int32_t kind) {
+  return kind == sekScreen || kind == sekAction || kind == sekDecisionPoint || kind == sekStart ||
+         kind == sekFinish;
+}
+
+// A text the value store can hold for a variable: valid for some value type (a Boolean text
+// is an integer text).
+bool IsValueText(const std::string& text) {
+  return IsValidValue(text, vtString) || IsValidValue(text, vtInteger) ||
+         IsValidValue(text, vtFloat);
+}
+
+// A quantity text that reads and writes back as a number: a float text within the range of
+// the stored number format.
+bool IsQuantityText(const std::string& text) {
+  if (!IsValidValue(text, vtFloat)) return false;
+  try {
+    FloatToValueText(TextToFloat(text));
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+// Reads count texts; the count is checked against the bytes left first (a Str takes at least
+// its 2-byte length). A negative count reads none.
+std::vector<std::string> ReadTexts(TSpecDataStream& stream, std::int32_t count) {
+  CheckRecordCount(stream, count, 2);
+  std::vector<std::string> texts;
+  for (std::int32_t i = 0; i < count; ++i) texts.push_back(stream.ReadString());
+  return texts;
+}
+
+// A whole saved state as read from a stream, after the stamp.
+struct SavedState {
+  std::int32_t ValueCount = 0;
+  std::vector<std::string> Values;
+  std::int32_t QuantityCount = 0;
+  std::vector<std::string> Quantities;
+  std::vector<SavedElementRef> History;
+  std::vector<std::string> UndoCodes;
+  std::vector<std::string> UndoQuantities;
+  SavedElementRef Current;
+
+  // Raises "Read beyond the end." for a stream that ends early.
+  void Read(TSpecDataStream& stream) {
+    ValueCount = stream.ReadInteger();
+    Values = ReadTexts(stream, ValueCount);
+    QuantityCount = stream.ReadInteger();
+    Quantities = ReadTexts(stream, QuantityCount);
+    const std::int32_t historyCount = stream.ReadInteger();
+    // Each entry takes at least a 4-byte kind and two 2-byte undo texts.
+    CheckRecordCount(stream, historyCount, 4 + 2 + 2);
+    for (std::int32_t i = 0; i < historyCount; ++i) History.push_back(ReadSavedElementRef(stream));
+    UndoCodes = ReadTexts(stream, historyCount);
+    UndoQuantities = ReadTexts(stream, historyCount);
+    Current = ReadSavedElementRef(stream);
+  }
+
+  // The state fits the template as this program writes it: one value per variable, one
+  // quantity per product, a history of listed elements (never an option or none) that ends
+  // with the screen on which it was saved, and texts the store and the undo can use.
+  bool Fits(const TSpecTemplate* templ) const {
+    if (ValueCount != templ->VariableCount()) return false;
+    if (QuantityCount != templ->PriceList()->ProductCount()) return false;
+    if (History.empty() || History.back().Kind != sekScreen) return false;
+    for (const SavedElementRef& ref : History) {
+      if (!HistoryKind(ref.Kind) || !Resolvable(templ, ref)) return false;
+    }
+    if (!Resolvable(templ, Current)) return false;
+    for (const std::string& value : Values) {
+      if (!IsValueText(value)) return false;
+    }
+    for (const std::string& quantity : Quantities) {
+      if (!IsQuantityText(quantity)) return false;
+    }
+    for (std::size_t i = 0; i < History.size(); ++i) {
+      if (!UndoCodes[i].empty() && !IsQuantityText(UndoQuantities[i])) return false;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+void TSpecRunTime::SaveState(TSpecDataStream& Stream) {
+  Stream.WriteInteger(SchemeStamp);
+  Stream.WriteInteger(static_cast<std::int32_t>(Transition->Values.size()));
+  for (const std::string& value : Transition->Values) Stream.WriteString(value);
+  Stream.WriteInteger(static_cast<std::int32_t>(Transition->Quantities.size()));
+  for (const std::string& quantity : Transition->Quantities) Stream.WriteString(quantity);
+  const int historyCount = HistoryCount();
+  Stream.WriteInteger(historyCount);
+  for (int i = 0; i < historyCount; ++i) WriteElementRef(HistoryItems(i), Stream);
+  for (int i = 0; i < historyCount; ++i) Stream.WriteString(UndoCodes[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < historyCount; ++i) {
+    Stream.WriteString(UndoQuantities[static_cast<std::size_t>(i)]);
+  }
+  WriteElementRef(Current, Stream);
+}
+
+bool TSpecRunTime::LoadState(TSpecDataStream& Stream) {
+  if (Stream.ReadInteger() != SchemeStamp) return false;
+  SavedState state;
+  state.Read(Stream);
+  if (!state.Fits(Template)) return false;
+
+  // The whole file is read and fits: only now does the run change.
+  ClearHistory();
+  Transition->Values = std::move(state.Values);
+  Transition->Quantities = std::move(state.Quantities);
+  Current = nullptr;
+  for (const SavedElementRef& ref : state.History) PushElement(ResolveElementRef(Template, ref));
+  UndoCodes = std::move(state.UndoCodes);
+  UndoQuantities = std::move(state.UndoQuantities);
+  Current = ResolveElementRef(Template, state.Current);
+  return true;
+}
+
+void TSpecRunTime::WriteElementRef(const TSpecObject* Element, TSpecDataStream& Stream) {
+  if (Element == nullptr) {
+    Stream.WriteInteger(sekNone);
+    return;
+  }
+  switch (Element->ObjectKind()) {
+    case TSpecObjectKind::Screen:
+      Stream.WriteInteger(sekScreen);
+      Stream.WriteInteger(Template->IndexOfScreen(static_cast<const TSpecScreen*>(Element)));
+      return;
+    case TSpecObjectKind::Action:
+      Stream.WriteInteger(sekAction);
+      Stream.WriteInteger(Template->IndexOfAction(static_cast<const TSpecAction*>(Element)));
+      return;
+    case TSpecObjectKind::DecisionPoint:
+      Stream.WriteInteger(sekDecisionPoint);
+      Stream.WriteInteger(
+          Template->IndexOfDecisionPoint(static_cast<const TSpecDecisionPoint*>(Element)));
+      return;
+    case TSpecObjectKind::Option: {
+      const auto* option = static_cast<const TSpecOption*>(Element);
+      Stream.WriteInteger(sekOption);
+      Stream.WriteInteger(Template->IndexOfDecisionPoint(option->DecisionPoint()));
+      Stream.WriteInteger(option->DecisionPoint()->IndexOfOption(option));
+      return;
+    }
+    case TSpecObjectKind::Start:
+      Stream.WriteInteger(sekStart);
+      return;
+    case TSpecObjectKind::Finish:
+      Stream.WriteInteger(sekFinish);
+      return;
+  }
+  Stream.WriteInteger(sekNone);
+}
+
+TSpecObject* TSpecRunTime::ReadElementRef(TSpecDataStream& Stream) {
+  return ResolveElementRef(Template, ReadSavedElementRef(Stream));
+}
+
+void TSpecRunTime::SaveBtnClick() {
+  std::string fileName;
+  if (!ScreenForm || !ScreenForm->ExecuteSaveDialog(fileName)) return;
+  // A state that cannot be written is not saved, without a message; the file saved before
+  // under that name stays as it was.
+  try {
+    TSpecDataStream stream;
+    SaveState(stream);
+    stream.SaveToFileReplacing(fileName);
+  } catch (const Exception&) {
+  }
+}
+
+void TSpecRunTime::LoadBtnClick() {
+  std::string fileName;
+  if (!ScreenForm || !ScreenForm->ExecuteOpenDialog(fileName)) return;
+  TSpecDataStream stream;
+  bool read = false;
+  try {
+    read = stream.LoadFromFile(fileName);
+  } catch (const EInOutError&) {
+    read = false;  // a file that cannot be read is ignored like one that cannot be opened
+  }
+  // A file that ends early raises "Read beyond the end." out of LoadState, with the run
+  // unchanged; the form shows it in its error box.
+  if (read && LoadState(stream)) StateLoaded = true;
+  if (StateLoaded) ScreenForm->SetModalResult(mrOk);
+}

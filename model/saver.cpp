@@ -45,7 +45,14 @@ bool TSpecDataStream::LoadFromResource(const std::string& resourceName) {
 }
 
 bool TSpecDataStream::SaveToFile(const std::string& fileName) const {
-  std::unique_ptr<IWriteFile> file = FileSystem().CreateWrite(fileName);
+  return WriteWhole(FileSystem().CreateWrite(fileName));
+}
+
+bool TSpecDataStream::SaveToFileReplacing(const std::string& fileName) const {
+  return WriteWhole(FileSystem().CreateReplacing(fileName));
+}
+
+bool TSpecDataStream::WriteWhole(std::unique_ptr<IWriteFile> file) const {
   if (!file) return false;
   for (const auto& chunk : Chunks) {
     if (chunk->Used > 0) file->WriteBlock(chunk->Data, chunk->Used);

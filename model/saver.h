@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class IWriteFile;
+
 // One fixed block of a stream; only the first Used bytes belong to the stream.
 class TSpecDataChunk {
  public:
@@ -44,6 +46,10 @@ class TSpecDataStream {
   // Writes the whole content to a file (created or truncated); False when it cannot be
   // created. The stream is unchanged.
   bool SaveToFile(const std::string& fileName) const;
+  // Writes the whole content to a new file that replaces fileName only once it is complete
+  // (IFileSystem::CreateReplacing): False when the new file cannot be created, EInOutError when
+  // writing it fails; either way the old file is kept as it was. The stream is unchanged.
+  bool SaveToFileReplacing(const std::string& fileName) const;
 
   void Clear();
   void Rewind() { FPosition = 0; }
@@ -77,6 +83,8 @@ class TSpecDataStream {
   TSpecDataChunk* GetChunk(int index) const;
 
  private:
+  // Writes every used byte to the file and closes it; False for no file.
+  bool WriteWhole(std::unique_ptr<IWriteFile> file) const;
   // Fills a cleared stream with size bytes delivered by readBlock(buffer, n).
   template <typename ReadBlock>
   void FillChunks(std::uint64_t size, ReadBlock&& readBlock);

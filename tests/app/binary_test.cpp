@@ -10,6 +10,7 @@
 #include "app/pictures.h"
 #include "app/wz_about.h"
 #include "tests/app/app_support.h"
+#include "tests/support/test_paths.h"
 
 namespace {
 
@@ -17,9 +18,17 @@ namespace {
 // running then waits for something (a message box) and has failed.
 constexpr int kProgramTimeoutMs = 30000;
 
+// The program's environment with its settings kept in a scratch folder, never the user's.
+QProcessEnvironment ProgramEnvironment(const ScratchFolder& config) {
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_CONFIG_HOME", QString::fromStdString(config.Path().string()));
+  return environment;
+}
+
 TEST(Program, OffscreenOnTheEmbeddedSchemeEndsByItselfAfterTheSplash) {
   QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  const ScratchFolder config;
+  QProcessEnvironment environment = ProgramEnvironment(config);
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   program.setProcessEnvironment(environment);
   program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -36,6 +45,11 @@ TEST(Program, OffscreenOnTheEmbeddedSchemeEndsByItselfAfterTheSplash) {
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(program.exitCode(), 0);
   EXPECT_GE(clock.elapsed(), 4000) << "the splash did not stay up for 4000 ms";
+
+  // The first exit writes the default settings.
+  EXPECT_EQ(ReadWholeFile(config.File("Talpix/Quorvane.conf")),
+            "[Grid]\nDisplay=0\nX=1\nY=1\n\n"
+            "[Languages]\nName1=English\nName2=Russian\nName3=Ukrainian\n");
 }
 
 // The smallest rectangle holding every pixel that is not the black of the empty screen.
@@ -78,6 +92,8 @@ TEST(Program, SplashOnARealDisplayIsA400By330WindowInTheMiddleOfTheScreen) {
     exit 0
   )";
   QProcess session;
+  const ScratchFolder config;
+  session.setProcessEnvironment(ProgramEnvironment(config));
   session.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   session.start(xvfbRun,
                 {"-a", "-s", "-screen 0 1280x1024x24 -br -nolisten tcp", "/bin/sh", "-c", script,

@@ -1,6 +1,7 @@
 #include "tests/support/platform_fakes.h"
 
 #include <cstring>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/errorwindow.h"
@@ -66,6 +67,9 @@ class FakeReadFile : public IReadFile {
 class FakeWriteFile : public IWriteFile {
  public:
   FakeWriteFile(std::string* target, bool failClose) : Target(target), FailClose(failClose) {}
+  // A replacing write: the file appears in files only when the write is closed.
+  FakeWriteFile(std::map<std::string, std::string>* files, std::string path, bool failClose)
+      : Files(files), Path(std::move(path)), FailClose(failClose) {}
 
   void WriteBlock(const void* source, std::size_t count) override {
     Bytes.append(static_cast<const char*>(source), count);
@@ -73,11 +77,17 @@ class FakeWriteFile : public IWriteFile {
 
   void Close() override {
     if (FailClose) throw EInOutError("I/O error: scripted");
-    *Target = Bytes;
+    if (Files != nullptr) {
+      (*Files)[Path] = Bytes;
+    } else {
+      *Target = Bytes;
+    }
   }
 
  private:
-  std::string* Target;
+  std::string* Target = nullptr;
+  std::map<std::string, std::string>* Files = nullptr;
+  std::string Path;
   bool FailClose;
   std::string Bytes;
 };
@@ -104,4 +114,9 @@ std::unique_ptr<IWriteFile> FakeFileSystem::CreateWrite(const std::string& path)
   std::string& target = Files[path];
   target.clear();
   return std::make_unique<FakeWriteFile>(&target, FailClose.count(path) != 0);
+}
+
+std::unique_ptr<IWriteFile> FakeFileSystem::CreateReplacing(const std::string& path) {
+  if (RefuseCreate.count(path)) return nullptr;
+  return std::make_unique<FakeWriteFile>(&Files, path, FailClose.count(path) != 0);
 }

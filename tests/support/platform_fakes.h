@@ -84,6 +84,8 @@ class FakeFileSystem : public IFileSystem {
 
   std::unique_ptr<IReadFile> OpenRead(const std::string& path) override;
   std::unique_ptr<IWriteFile> CreateWrite(const std::string& path) override;
+  // The old file (or its absence) stays until the write is closed; a failed Close keeps it.
+  std::unique_ptr<IWriteFile> CreateReplacing(const std::string& path) override;
 
   // Present files and their bytes; a finished write stores its bytes here.
   std::map<std::string, std::string> Files;

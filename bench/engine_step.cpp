@@ -1,0 +1,164 @@
+// The engine stepping through a generated scheme against the scripted forms: Next on a screen
+// of 50 questions of every kind (its answers read, checked and stored), a decision point that
+// tries 10 conditions before its default option, a set-value and an add-product action, and
+// the same screen built again. One iteration is that cycle, from Next to the next screen
+// built.
+//
+// Target: at most 1 ms per cycle.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/runtime.h"
+#include "graph/elements.h"
+#include "graph/visual.h"
+#include "model/core.h"
+#include "model/pricelist.h"
+#include "model/saver.h"
+#include "platform/messages.h"
+#include "tests/support/scripted_forms.h"
+#include "tools/graphwriter.h"
+#include "tools/pricelistwriter.h"
+#include "tools/templatewriter.h"
+
+namespace {
+
+constexpr int kQuestions = 50;
+constexpr int kConditions = 10;
+
+// The value type each question kind stores, and a value of it.
+const TValueType kKindTypes[11] = {vtBoolean, vtFloat, vtInteger, vtString, vtInteger, vtInteger,
+                                   vtFloat,   vtFloat, vtString,  vtString, vtString};
+const char* const kTypeValues[4] = {"\"b\"", "2", "2.5", "1"};
+
+std::vector<std::uint8_t> BuildScheme() {
+  TemplateRecord templ;
+  templ.Languages = {{{0, "English"}}, 0, 0};
+  templ.Variables.push_back({"Counter", vtInteger, "0"});
+  ScreenRecord screen;
+  screen.Title = {{"0", "Fifty questions & more"}};
+  screen.Description = {{"0", "A screen with a <help>link</> in its description."}};
+  for (int i = 0; i < kQuestions; ++i) {
+    const auto kind = static_cast<std::uint8_t>(i % 11);
+    const TValueType type = kKindTypes[kind];
+    const std::string name = "Q" + std::to_string(i);
+    templ.Variables.push_back({name, type, kTypeValues[type]});
+    QuestionRecord question;
+    question.Title = {{"0", "Question " + std::to_string(i)}};
+    question.Variable = name;
+    if (i % 3 == 0) question.Description = {{"0", "Help of question " + std::to_string(i)}};
+    question.Kind = kind;
+    question.IntMin = kind == qkIntegerInput ? "0" : "";
+    question.IntMax = kind == qkIntegerInput ? "Counter+100" : "";
+    question.FloatMin = kind == qkFloatInput ? "-1" : "";
+    question.FloatMax = kind == qkFloatInput ? "100.5" : "";
+    if (kind >= qkIntegerOptions && kind <= qkStringDropDown) {
+      for (int a = 1; a <= 4; ++a) {
+        const std::string value = type == vtString
+                                      ? "\"" + std::string(1, static_cast<char>('a' + a)) + "\""
+                                  : type == vtFloat ? std::to_string(a) + ".5"
+                                                    : std::to_string(a);
+        question.Answers.push_back(
+            {{{"0", "Answer " + std::to_string(a)}}, {}, value, a % 2 == 0 ? "Counter>=0" : ""});
+      }
+    }
+    templ.Questions.push_back(question);
+    screen.Questions.push_back(static_cast<std::uint16_t>(i));
+  }
+  templ.Screens = {screen};
+  DecisionPointRecord decision{"choose", {}};
+  for (int c = 0; c < kConditions; ++c) {
+    decision.Conditions.push_back("(Counter<0)&(Q2>" + std::to_string(c) + ")");
+  }
+  templ.DecisionPoints = {decision};
+  templ.Actions = {{akSetValue, "Counter", "Counter+1", "", ""},
+                   {akAddProduct, "", "", "P1", "quantity(\"P1\")*0+1"}};
+
+  // start -> screen -> decision point (default option) -> set value -> add product -> screen
+  GraphSection graph;
+  const int start = graph.Add({.Kind = gkStart});
+  graph.Add({.Kind = gkFinish});
+  const int screenElement = graph.Add({.Kind = gkScreen, .Index = 0});
+  const int decisionElement = graph.Add({.Kind = gkDecision, .Index = 0});
+  const int setValue = graph.Add({.Kind = gkAction, .Index = 0});
+  const int addProduct = graph.Add({.Kind = gkAction, .Index = 1});
+  graph.Link(start, 0, screenElement);
+  graph.Link(screenElement, 0, decisionElement);
+  graph.Link(decisionElement, kConditions, setValue);
+  graph.Link(setValue, 0, addProduct);
+  graph.Link(addProduct, 0, screenElement);
+
+  std::vector<ProductRecord> products;
+  for (int p = 1; p <= 20; ++p) {
+    ProductRecord product;
+    product.Code = "P" + std::to_string(p);
+    product.Name = {{"0", "Product " + std::to_string(p)}};
+    products.push_back(product);
+  }
+  SchemeWriter out;
+  WriteTemplate(out, templ);
+  WriteGraph(out, graph);
+  WriteSchemeStamp(out, 1);
+  WritePriceList(out, products, {});
+  return out.Bytes();
+}
+
+// Counts the calculation messages: a cycle that shows one is not the cycle meant.
+class CountingMessageWindow : public IMessageWindow {
+ public:
+  void ShowMessage(const std::string&) override { ++Count; }
+  int Count = 0;
+};
+
+// Clicks Next at every showing and keeps no log of the calls.
+class NextEveryTimeForm : public TScriptedScreenForm {
+ public:
+  int ShowModal() override {
+    Log.clear();
+    Script.push_back(ClickStep(TScriptButton::Next));
+    return TScriptedScreenForm::ShowModal();
+  }
+};
+
+void EngineStepFromNextToTheNextScreen(benchmark::State& state) {
+  TSpecTemplate schemeTemplate;
+  TScheme graph;
+  TSpecDataStream stream;
+  const std::vector<std::uint8_t> bytes = BuildScheme();
+  stream.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  schemeTemplate.LoadFromStream(stream);
+  TSpecSchemeManager(&graph, &schemeTemplate).LoadFromStream(stream);
+  stream.ReadInteger();
+  schemeTemplate.PriceList()->LoadFromStream(stream);
+  TSpecLinkMap linkMap(&schemeTemplate);
+  linkMap.Build(&graph);
+
+  CountingMessageWindow messages;
+  IMessageWindow* previousWindow = SetMessageWindow(&messages);
+  NextEveryTimeForm screenForm;
+  TScriptedReportForm reportForm;
+  TSpecRunTime engine(&schemeTemplate, &linkMap);
+  engine.ScreenForm = &screenForm;
+  engine.ReportForm = &reportForm;
+  engine.Start();
+  engine.Step();  // the first showing: the screen is left with Next
+  for (auto _ : state) {
+    // The decision point, the two actions, then the screen built, shown and left with Next.
+    for (int step = 0; step < 4; ++step) engine.Step();
+    // Keep the history at the start and the screen (the action's undo restores its quantity).
+    for (int entry = 0; entry < 4; ++entry) engine.RemoveElement(1);
+  }
+  SetMessageWindow(previousWindow);
+  if (engine.Finished || messages.Count != 0 || !screenForm.Errors.empty() ||
+      screenForm.ShowCount != static_cast<int>(state.iterations()) + 1) {
+    state.SkipWithError("the run did not go round its cycle");
+  }
+  state.counters["questions"] = kQuestions;
+}
+
+BENCHMARK(EngineStepFromNextToTheNextScreen)->Unit(benchmark::kMicrosecond);
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "model/core.h"
+#include "tests/engine/engine_fixture.h"
+#include "tests/support/model_support.h"
+
+namespace {
+
+// (source kind, source index, source option, target kind, target index)
+using Record = std::tuple<int, int, int, int, int>;
+
+std::vector<Record> Records(const TSpecLinkMap& map) {
+  std::vector<Record> records;
+  for (int i = 0; i < map.Count(); ++i) {
+    const TSpecLink* link = map.Items(i);
+    records.emplace_back(link->SourceKind, link->SourceIndex, link->SourceOption, link->TargetKind,
+                         link->TargetIndex);
+  }
+  return records;
+}
+
+// Two screens, one action and one decision point of three options (model order: the second
+// condition, the first condition, the default option). Screen 1 is shown by two elements.
+SchemeParts EveryKind() {
+  SchemeParts parts;
+  parts.Template.Screens = {{}, {}};
+  parts.Template.Actions = {{}};
+  parts.Template.DecisionPoints = {{"dp", {"A", "B"}}};
+  GraphSection& g = parts.Graph;
+  const int start = g.Add({.Kind = gkStart});
+  const int finish = g.Add({.Kind = gkFinish});
+  const int screen0 = g.Add({.Kind = gkScreen, .Index = 0});
+  const int decision = g.Add({.Kind = gkDecision, .Index = 0});
+  const int action = g.Add({.Kind = gkAction, .Index = 0});
+  const int screen1 = g.Add({.Kind = gkScreen, .Index = 1});
+  const int screen1Again = g.Add({.Kind = gkScreen, .Index = 1});
+  g.Link(start, 0, screen0);
+  g.Link(screen0, 0, decision);
+  g.Link(decision, 2, action);
+  g.Link(decision, 0, screen1);
+  g.Link(decision, 1, screen1Again);
+  g.Link(action, 0, finish);
+  g.Link(screen1, 0, finish);
+  g.Link(screen1Again, 0, action);
+  return parts;
+}
+
+TEST(LinkMap, RecordsNameEveryElementKindByKindAndIndex) {
+  LoadedScheme scheme(EveryKind());
+  const std::vector<Record> expected = {
+      {0, 0, 0, 1, 0},  // start -> screen 0
+      {1, 0, 0, 3, 0},  // screen 0 -> decision point 0
+      {3, 0, 2, 2, 0},  // default option -> action 0
+      {3, 0, 0, 1, 1},  // option 0 -> screen 1
+      {3, 0, 1, 1, 1},  // option 1 -> screen 1
+      {2, 0, 0, 0, 0},  // action 0 -> finish
+      {1, 1, 0, 0, 0},  // screen 1 -> finish
+      {1, 1, 0, 2, 0},  // screen 1 (second element) -> action 0
+  };
+  EXPECT_EQ(Records(*scheme.LinkMap), expected);
+
+  // Resolving gives the model objects themselves.
+  TSpecTemplate& t = *scheme.Template;
+  TSpecDecisionPoint* decision = t.DecisionPoints(0);
+  EXPECT_EQ(scheme.LinkMap->Items(0)->GetSource(), t.Start());
+  EXPECT_EQ(scheme.LinkMap->Items(0)->GetTarget(), t.Screens(0));
+  EXPECT_EQ(scheme.LinkMap->Items(1)->GetTarget(), decision);
+  EXPECT_EQ(scheme.LinkMap->Items(2)->GetSource(), decision->Options(2));
+  EXPECT_TRUE(decision->Options(2)->IsDefault);
+  EXPECT_EQ(scheme.LinkMap->Items(5)->GetTarget(), t.Finish());
+}
+
+TEST(LinkMap, FindLinkFromTakesTheLastLinkOfTheElementAndNeverADecisionPoint) {
+  LoadedScheme scheme(EveryKind());
+  TSpecTemplate& t = *scheme.Template;
+  TSpecLinkMap& map = *scheme.LinkMap;
+  EXPECT_EQ(map.FindLinkFrom(t.Start()), map.Items(0));
+  // Both elements of screen 1 have a link; the later one in graph order wins.
+  EXPECT_EQ(map.FindLinkFrom(t.Screens(1)), map.Items(7));
+  EXPECT_EQ(map.FindLinkFrom(t.Screens(1))->GetTarget(), t.Actions(0));
+  // A decision point is left from its options only.
+  EXPECT_EQ(map.FindLinkFrom(t.DecisionPoints(0)), nullptr);
+  EXPECT_EQ(map.FindLinkFrom(t.DecisionPoints(0)->Options(1)), map.Items(4));
+  EXPECT_EQ(map.FindLinkFrom(t.Finish()), nullptr);
+  EXPECT_EQ(map.FindLinkFrom(nullptr), nullptr);
+}
+
+TEST(LinkMap, OptionTwoOfDecisionFiveToScreenSevenIsStoredAsItsIndexes) {
+  SchemeParts parts;
+  parts.Template.Screens.resize(8);
+  parts.Template.DecisionPoints.resize(6);
+  parts.Template.DecisionPoints[5].Conditions = {"A", "B"};
+  const int decision = parts.Graph.Add({.Kind = gkDecision, .Index = 5});
+  const int screen = parts.Graph.Add({.Kind = gkScreen, .Index = 7});
+  parts.Graph.Link(decision, 2, screen);
+  LoadedScheme scheme(parts);
+  EXPECT_EQ(Records(*scheme.LinkMap), (std::vector<Record>{{3, 5, 2, 1, 7}}));
+}
+
+TEST(LinkMap, BuildReplacesTheContentsAndAnEmptyGraphGivesAnEmptyMap) {
+  LoadedScheme scheme(EveryKind());
+  scheme.LinkMap->Build(scheme.Graph.get());
+  EXPECT_EQ(scheme.LinkMap->Count(), 8);
+
+  TScheme empty;
+  scheme.LinkMap->Build(&empty);
+  EXPECT_EQ(scheme.LinkMap->Count(), 0);
+  EXPECT_EQ(scheme.LinkMap->FindLinkFrom(scheme.Template->Start()), nullptr);
+}
+
+TEST(LinkMap, IndexOutsideTheListAndUnresolvableLinksRaiseTheListError) {
+  LoadedScheme scheme(EveryKind());
+  TSpecLinkMap& map = *scheme.LinkMap;
+  EXPECT_RAISES_WHAT(map.Items(map.Count()), "List index out of bounds (8)");
+  EXPECT_RAISES_WHAT(map.Delete(-1), "List index out of bounds (-1)");
+
+  // A record whose model object the template does not hold (index -1) stops every search
+  // that reaches it, since the search resolves each source from the end.
+  TSpecLink* stray = map.Add();
+  stray->SourceKind = lkScreen;
+  stray->SourceIndex = -1;
+  EXPECT_RAISES_WHAT(map.FindLinkFrom(scheme.Template->Start()), "List index out of bounds (-1)");
+  stray->SourceKind = 9;  // no kind: resolves to nothing, passed over
+  EXPECT_EQ(stray->GetSource(), nullptr);
+  EXPECT_EQ(map.FindLinkFrom(scheme.Template->Start()), map.Items(0));
+
+  map.Delete(map.Count() - 1);
+  EXPECT_EQ(map.Count(), 8);
+  map.Clear();
+  EXPECT_EQ(map.Count(), 0);
+}
+
+}  // namespace
