@@ -146,17 +146,21 @@ int THyperLinkView::DocumentPosition(std::int32_t plainPos) const {
   return PlainToDocument[static_cast<std::size_t>(std::clamp(plainPos, 0, last))];
 }
 
-bool THyperLinkView::IsLinkFormatted(int documentPos) const {
+QTextCharFormat THyperLinkView::CharFormatAt(int documentPos) const {
   const QTextBlock block = document()->findBlock(documentPos);
-  if (!block.isValid()) return false;
+  if (!block.isValid()) return {};
   for (auto it = block.begin(); !it.atEnd(); ++it) {
     const QTextFragment fragment = it.fragment();
     if (fragment.position() <= documentPos &&
         documentPos < fragment.position() + fragment.length()) {
-      return fragment.charFormat().property(kLinkProperty).toBool();
+      return fragment.charFormat();
     }
   }
-  return false;
+  return {};
+}
+
+bool THyperLinkView::IsLinkFormatted(int documentPos) const {
+  return CharFormatAt(documentPos).property(kLinkProperty).toBool();
 }
 
 std::int32_t THyperLinkView::CharacterAt(const QPoint& point) {

@@ -9,13 +9,13 @@
 // PlainText; the view keeps the map between the two for formatting and hit tests.
 
 #include <QColor>
+#include <QTextCharFormat>
 #include <QTextEdit>
 #include <cstdint>
 #include <vector>
 
 #include "app/hyperlinkparse.h"
 
-class QTextCharFormat;
 class QTextCursor;
 
 class THyperLinkView : public QTextEdit, public THyperText {
@@ -59,6 +59,9 @@ class THyperLinkView : public QTextEdit, public THyperText {
   std::int32_t CharacterAt(const QPoint& point);
   // The document position of a PlainText position (0 to the length of PlainText).
   int DocumentPosition(std::int32_t plainPos) const;
+  // The format of the character at a document position; the empty format for a line break,
+  // which shows nothing.
+  QTextCharFormat CharFormatAt(int documentPos) const;
   // Whether the character at a document position carries the link format.
   bool IsLinkFormatted(int documentPos) const;
 

@@ -1,14 +1,37 @@
 #include "tests/app/app_support.h"
 
+#include <unistd.h>
+#include <QMouseEvent>
+#include <QTextCursor>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 
+#include "app/HyperLinkView.h"
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
 #include "tools/templatewriter.h"
 
 namespace {
+
+// Writes the configuration of one offscreen screen, 1024 pixels wide and as high as
+// QUORVANE_TEST_SCREEN_HEIGHT says (768 when unset), at 96 dpi and without window frames, and
+// answers its path.
+std::string WritePinnedScreen() {
+  const char* asked = std::getenv("QUORVANE_TEST_SCREEN_HEIGHT");
+  const int height = asked ? std::atoi(asked) : 768;
+  const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("quorvane-screen-" + std::to_string(getpid()) + ".json");
+  std::ofstream out(path);
+  out << R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": false, "screens": [)"
+      << R"({"name": "pinned", "x": 0, "y": 0, "width": 1024, "height": )" << height
+      << R"(, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+  return path.string();
+}
 
 // Owns the application object and destroys it after the last case, so that Qt releases what
 // it holds (fonts, the platform connection) before the process ends.
@@ -16,8 +39,16 @@ class ApplicationEnvironment : public ::testing::Environment {
  public:
   QApplication& Get() {
     if (!Application) {
-      if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      const char* platform = std::getenv("QT_QPA_PLATFORM");
+      // The offscreen platform gets a pinned screen, so sizes and positions are the same on
+      // every machine.
+      std::string screen;
+      if (platform == nullptr || std::string(platform) == "offscreen") {
+        screen = WritePinnedScreen();
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screen).c_str(), 1);
+      }
       Application = std::make_unique<QApplication>(Argc, Argv);
+      if (!screen.empty()) std::filesystem::remove(screen);
     }
     return *Application;
   }
@@ -51,6 +82,70 @@ void GuiTest::TearDown() {
                   << window->objectName().toStdString();
   }
   qDeleteAll(left);
+}
+
+QRect LitArea(const QImage& screen) {
+  int left = screen.width(), top = screen.height(), right = -1, bottom = -1;
+  for (int y = 0; y < screen.height(); ++y) {
+    const QRgb* line = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
+    for (int x = 0; x < screen.width(); ++x) {
+      if ((line[x] & 0xFFFFFF) == 0) continue;
+      left = std::min(left, x), right = std::max(right, x);
+      top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  }
+  return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+void SendClick(QWidget* widget, const QPoint& at, Qt::MouseButton button) {
+  const QPointF point(at);
+  QMouseEvent press(QEvent::MouseButtonPress, point, widget->mapToGlobal(point), button, button,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, point, widget->mapToGlobal(point), button,
+                      Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
+QPoint CharacterPoint(THyperLinkView& view, int documentPos) {
+  view.LineCount();  // lays the document out
+  QTextCursor at(view.document());
+  at.setPosition(documentPos);
+  const QRect left = view.cursorRect(at);
+  at.setPosition(documentPos + 1);
+  const QRect right = view.cursorRect(at);
+  const int x = right.top() == left.top() ? (left.left() + right.left()) / 2 : left.left() + 2;
+  return {x, left.center().y()};
+}
+
+ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)
+    : Steps(steps.begin(), steps.end()), TimeoutMs(timeoutMs) {
+  QObject::connect(&Timer, &QTimer::timeout, [this] { Tick(); });
+  Timer.start(20);
+  Waiting.start();
+}
+
+ModalRobot::~ModalRobot() {
+  Timer.stop();
+}
+
+void ModalRobot::Tick() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!modal) return;
+  if (!Steps.empty()) {
+    const Step step = Steps.front();
+    if (step(modal)) {
+      Steps.pop_front();
+      Waiting.restart();
+      return;
+    }
+  }
+  if (Waiting.elapsed() > TimeoutMs) {
+    ADD_FAILURE() << "a modal window was left waiting: " << modal->metaObject()->className() << " "
+                  << modal->objectName().toStdString();
+    Waiting.restart();
+    modal->close();
+  }
 }
 
 IdleScheme::IdleScheme(std::int32_t stamp) : Stamp(stamp) {

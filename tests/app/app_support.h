@@ -7,12 +7,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QObject>
+#include <QPoint>
+#include <QRect>
+#include <QTimer>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
-// The application object of the test binary, created on first use.
+// The application object of the test binary, created on first use. On the offscreen platform
+// its one screen is pinned: 1024 x 768 (the height QUORVANE_TEST_SCREEN_HEIGHT when set),
+// 96 dpi, windows without frames.
 QApplication& TestApplication();
 
 // Fails the case when a top-level window is still alive after it (deferred deletions are
@@ -21,6 +30,41 @@ class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+};
+
+class THyperLinkView;
+
+// The smallest rectangle holding every pixel that is not the black of an empty screen.
+QRect LitArea(const QImage& screen);
+// A press and a release of a mouse button at a point of the widget, sent to it directly.
+void SendClick(QWidget* widget, const QPoint& at, Qt::MouseButton button = Qt::LeftButton);
+// The middle of the character at a document position of a hypertext view (its left edge plus
+// two pixels at the end of a line), in the view's viewport coordinates.
+QPoint CharacterPoint(THyperLinkView& view, int documentPos);
+
+// Drives modal windows as a user would: while it lives, every 20 ms of an event loop it hands
+// the active modal widget to its next step. A step answers false when the widget is not yet
+// the one it waits for, and is offered the next one again. A modal widget left waiting for
+// timeoutMs (no step left, or no step ready) fails the case and is closed, so a test never
+// hangs in a modal loop.
+class ModalRobot {
+ public:
+  using Step = std::function<bool(QWidget* modal)>;
+  explicit ModalRobot(std::vector<Step> steps, int timeoutMs = 5000);
+  ~ModalRobot();
+  ModalRobot(const ModalRobot&) = delete;
+  ModalRobot& operator=(const ModalRobot&) = delete;
+
+  // Every step ran.
+  bool Done() const { return Steps.empty(); }
+
+ private:
+  void Tick();
+
+  std::deque<Step> Steps;
+  int TimeoutMs;
+  QTimer Timer;
+  QElapsedTimer Waiting;
 };
 
 // A whole scheme: a template of one language and one variable, a flow graph of a start element

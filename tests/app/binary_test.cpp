@@ -52,20 +52,6 @@ TEST(Program, OffscreenOnTheEmbeddedSchemeEndsByItselfAfterTheSplash) {
             "[Languages]\nName1=English\nName2=Russian\nName3=Ukrainian\n");
 }
 
-// The smallest rectangle holding every pixel that is not the black of the empty screen.
-QRect LitArea(const QImage& screen) {
-  int left = screen.width(), top = screen.height(), right = -1, bottom = -1;
-  for (int y = 0; y < screen.height(); ++y) {
-    const QRgb* line = reinterpret_cast<const QRgb*>(screen.constScanLine(y));
-    for (int x = 0; x < screen.width(); ++x) {
-      if ((line[x] & 0xFFFFFF) == 0) continue;
-      left = std::min(left, x), right = std::max(right, x);
-      top = std::min(top, y), bottom = std::max(bottom, y);
-    }
-  }
-  return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
 TEST(Program, SplashOnARealDisplayIsA400By330WindowInTheMiddleOfTheScreen) {
   const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
   if (xvfbRun.isEmpty() || QStandardPaths::findExecutable("Xvfb").isEmpty()) {

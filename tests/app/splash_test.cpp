@@ -1,7 +1,6 @@
 #include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QScreen>
 #include <string>
 #include <vector>
@@ -85,13 +84,7 @@ TEST_F(SplashTest, ClicksAndEnterOrEscapeSetTheModalResultAndCloseNothing) {
     } else {
       QWidget* target = row.widget == 0 ? static_cast<QWidget*>(splash.Image1)
                                         : splash.Labels[static_cast<std::size_t>(row.widget - 1)];
-      const QPointF at(2, 2);
-      QMouseEvent press(QEvent::MouseButtonPress, at, target->mapToGlobal(at), Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
-      QMouseEvent release(QEvent::MouseButtonRelease, at, target->mapToGlobal(at), Qt::LeftButton,
-                          Qt::NoButton, Qt::NoModifier);
-      QCoreApplication::sendEvent(target, &press);
-      QCoreApplication::sendEvent(target, &release);
+      SendClick(target, QPoint(2, 2));
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(splash.ModalResult, row.expected);
