@@ -1,13 +1,14 @@
 #include "platform/spreadsheet.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <string_view>
 
@@ -308,16 +309,26 @@ std::string FileNumberFormat(const std::string& format, char separator) {
   return result;
 }
 
+// The bytes of a regular file; a device, a pipe or a file beyond the bound is refused (so a
+// named pipe cannot block the spreadsheet).
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size <= 0 || static_cast<std::uintmax_t>(size) > kMaxPictureBytes) return false;
-  in.seekg(0);
-  bytes.resize(static_cast<std::size_t>(size));
-  in.read(bytes.data(), size);
-  return static_cast<bool>(in);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+            static_cast<std::uintmax_t>(st.st_size) <= kMaxPictureBytes;
+  if (ok) bytes.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  return ok;
 }
 
 bool IsPicture(const std::string& bytes) {
@@ -578,7 +589,7 @@ bool TSpreadsheetService::Run(const TCommand& command) {
     if (!args.AtMost(2)) return false;
     if (!book) return true;
     const std::string path = ExtractionFilePath(WithoutExtension(book->Name), "xlsx");
-    if (path.empty() || !SaveWorkbookAsXlsx(*book, path)) return false;
+    if (path.empty() || !SaveFile(*book, path)) return false;
     FShownFile = path;
     ShellOpenFile(path);
     return true;
@@ -679,7 +690,7 @@ bool TSpreadsheetService::Run(const TCommand& command) {
     if (!args.AtMost(6) || !args.Given(0) || !args.Text(0, fileName) || fileName.empty())
       return false;
     const std::string path = Cp1251ToUtf8(fileName);
-    if (!SaveWorkbookAsXlsx(*book, path)) return false;
+    if (!SaveFile(*book, path)) return false;
     book->Path = path;
     book->Name = BaseName(fileName);
     return true;
@@ -744,10 +755,9 @@ bool TSpreadsheetService::Run(const TCommand& command) {
 }
 
 TSpreadsheetService& ProgramSpreadsheet() {
-  static TSpreadsheetService* service = [] {
-    auto* created = new TSpreadsheetService();
-    created->Register();
-    return created;
-  }();
+  // Never destroyed: conversations may still reach it while the process ends.
+  static auto* service = new TSpreadsheetService();
+  // Registered again once the name is free (a test's own server may have held it).
+  if (!FindDdeService(Spreadsheet::kServiceName)) service->Register();
   return *service;
 }

@@ -36,6 +36,7 @@
 // to file-system paths (UTF-8) and cell texts to UTF-8 only when a file is written.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -133,6 +134,9 @@ class TSpreadsheetService : public TDdeServer {
 
   // The decimal separator of typed numbers and of number formats (the client's locale).
   char DecimalSeparator = '.';
+  // Writes a workbook to a file-system path for SAVE.AS and APP.ACTIVATE (SaveWorkbookAsXlsx
+  // unless replaced); false when the file could not be written.
+  std::function<bool(const TWorkbook& book, const std::string& path)> SaveFile = SaveWorkbookAsXlsx;
 
   bool AcceptTopic(const std::string& topic) override;
   TDdeExecuteResult Execute(const std::string& topic, const std::string& command) override;
@@ -159,6 +163,6 @@ class TSpreadsheetService : public TDdeServer {
   std::string FShownFile;
 };
 
-// The program's spreadsheet: created and registered on first use, living until the process
-// ends.
+// The program's spreadsheet: created on first use and living until the process ends;
+// registered as "Excel" whenever that name is free.
 TSpreadsheetService& ProgramSpreadsheet();

@@ -1,0 +1,96 @@
+// The spreadsheet service on arbitrary macro texts and request items: nothing may crash, an
+// execute is answered accepted or rejected, and after every step the workbooks are whole (an
+// active book while any is open, the active cell and every cell inside the sheet, every look
+// known) and every save writes a file.
+//
+// Input: the first byte picks the decimal separator; the rest is lines. A line "?item"
+// requests the item, "@topic" moves to that topic, any other line is executed.
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/spreadsheet.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+void CheckBook(const TWorkbook& book) {
+  Require(book.ActiveRow >= 1 && book.ActiveRow <= Spreadsheet::kMaxRow);
+  Require(book.ActiveColumn >= 1 && book.ActiveColumn <= Spreadsheet::kMaxColumn);
+  for (const auto& [key, cell] : book.Cells) {
+    const std::uint64_t row = key >> 32, column = key & 0xFFFFFFFFu;
+    Require(row >= 1 && row <= Spreadsheet::kMaxRow);
+    Require(column >= 1 && column <= Spreadsheet::kMaxColumn);
+    Require(cell.Format < book.AllFormats().size());
+    // A cell without value or look is never kept.
+    Require(cell.Kind != TSheetCellKind::Empty || cell.Format != 0);
+  }
+  for (const auto& [column, width] : book.ColumnWidths)
+    Require(column >= 1 && column <= Spreadsheet::kMaxColumn && width >= 0 && width <= 255);
+  for (const auto& [row, height] : book.RowHeights)
+    Require(row >= 1 && row <= Spreadsheet::kMaxRow && height >= 0 && height <= 409);
+  for (const TSheetPicture& picture : book.Pictures)
+    Require(picture.Row >= 1 && picture.Column >= 1 && !picture.Bytes.empty());
+}
+
+void CheckService(TSpreadsheetService& service) {
+  TWorkbook* active = service.ActiveWorkbook();
+  Require((active == nullptr) == service.Workbooks().empty());
+  bool found = active == nullptr;
+  for (const auto& book : service.Workbooks()) {
+    CheckBook(*book);
+    if (book.get() == active) found = true;
+  }
+  Require(found);
+  Require(service.Request("System", "Status") == std::optional<std::string>("Ready"));
+  Require(service.Request("System", "Selection").has_value() == (active != nullptr));
+}
+
+// Every save goes to one private scratch file, whatever file the command named, and must
+// succeed: what the commands let into a workbook can always be written.
+bool ScratchSave(const TWorkbook& book, const std::string&) {
+  char path[] = "/tmp/quorvane-spreadsheet-fuzz-XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (fd < 0) return false;
+  ::close(fd);
+  const bool saved = SaveWorkbookAsXlsx(book, path);
+  std::remove(path);
+  Require(saved);
+  return saved;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  TSpreadsheetService service;
+  service.DecimalSeparator = data[0] & 1 ? ',' : '.';
+  service.SaveFile = ScratchSave;
+  const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string topic = "System";
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line[0] == '?') {
+      service.Request(topic, line.substr(1));
+    } else if (!line.empty() && line[0] == '@') {
+      topic = line.substr(1);
+    } else {
+      const TDdeExecuteResult result = service.Execute(topic, line);
+      Require(result == TDdeExecuteResult::Accepted || result == TDdeExecuteResult::Rejected);
+    }
+    CheckService(service);
+  }
+  return 0;
+}
