@@ -19,6 +19,8 @@
 #include "platform/messages_qt.h"
 #include "platform/sleep.h"
 #include "platform/windows_qt.h"
+#include "report/processindicator.h"
+#include "report/repview.h"
 
 TMainForm* MainForm = nullptr;
 IExecScreenForm* ExecScreenForm = nullptr;
@@ -78,11 +80,23 @@ struct StartUpObjects {
     if (MainForm) MainForm->Scheme.reset();
     delete DM;
     DM = nullptr;
+    // The report and progress forms, when the start-up made them (a test may hand in its own).
+    if (CreatedReportForm) {
+      if (ExecReportForm == CreatedReportForm) ExecReportForm = nullptr;
+      delete CreatedReportForm;
+    }
+    if (CreatedProcessForm) {
+      if (ProcessForm == CreatedProcessForm) ProcessForm = nullptr;
+      delete CreatedProcessForm;
+    }
     delete wzAboutForm;
     wzAboutForm = nullptr;
     delete MainForm;
     MainForm = nullptr;
   }
+
+  TExecReportForm* CreatedReportForm = nullptr;
+  TProcessForm* CreatedProcessForm = nullptr;
 };
 
 }  // namespace
@@ -158,11 +172,12 @@ int RunStartUp() {
   StartUpObjects objects;
   MainForm = new TMainForm();
   wzAboutForm = new TwzAboutForm();
-  // The progress form is created here once the report is built.
+  if (!ProcessForm) ProcessForm = objects.CreatedProcessForm = new TProcessForm();
   ShowAndPaint(wzAboutForm);
-  // The report, screen and resource pop-up forms are created here, before the data module,
-  // once they are built; the first two are handed to the engine by setting ExecReportForm and
-  // ExecScreenForm (StartUpObjects then frees them at exit).
+  if (!ExecReportForm) ExecReportForm = objects.CreatedReportForm = new TExecReportForm();
+  // The screen and resource pop-up forms are created here, before the data module, once they
+  // are built; the screen form is handed to the engine by setting ExecScreenForm
+  // (StartUpObjects then frees it at exit).
   DM = new TDM();
 
   Sleep(kSplashMilliseconds);

@@ -31,8 +31,6 @@
 #include "platform/errorwindow.h"
 #include "platform/windows_qt.h"
 
-TExecScreenForm* ExecScreenForm = nullptr;
-
 namespace {
 
 constexpr int kClientWidth = 524;

@@ -210,8 +210,7 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   bool LayingOut = false;
 };
 
-// The screen form of the running program; set while it exists.
-extern TExecScreenForm* ExecScreenForm;
+// The screen form of the running program is app/main.h's ExecScreenForm.
 
 // Filters of the file dialogs.
 inline constexpr const char* kSavesFilter = "Quorvane Saves (*.qvs)";

@@ -1,4 +1,5 @@
 #include <QEvent>
+#include <QMenu>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -15,6 +16,8 @@
 #include "model/core.h"
 #include "model/pricelist.h"
 #include "platform/messages_qt.h"
+#include "report/processindicator.h"
+#include "report/repview.h"
 #include "tests/app/app_support.h"
 #include "tests/support/expr_support.h"
 #include "tests/support/platform_fakes.h"
@@ -32,6 +35,11 @@ class StartUpLog : public QObject {
       // The moment of the sleep: the splash must be up and the data module created.
       Names[MainForm] = "MainForm";
       Names[wzAboutForm] = "wzAboutForm";
+      Names[ProcessForm] = "ProcessForm";
+      if (auto* report = dynamic_cast<TExecReportForm*>(ExecReportForm)) {
+        Names[report] = "ExecReportForm";
+        Names[report->ExportMenu] = "ExportMenu";
+      }
       SplashUpDuringSleep = wzAboutForm && wzAboutForm->isVisible() &&
                             wzAboutForm->windowHandle() && wzAboutForm->windowHandle()->isExposed();
       DataModuleBeforeSleep = DM != nullptr && DM->Template != nullptr;
@@ -114,16 +122,19 @@ class StartUpTest : public GuiTest {
 };
 
 const std::vector<std::string> kSplashPhase = {
-    "create MainForm", "create wzAboutForm", "show wzAboutForm",    "paint wzAboutForm",
-    "sleep 4000",      "hide wzAboutForm",   "destroy wzAboutForm",
+    "create MainForm",   "create wzAboutForm",    "create ProcessForm", "show wzAboutForm",
+    "paint wzAboutForm", "create ExecReportForm", "create ExportMenu",  "sleep 4000",
+    "hide wzAboutForm",  "destroy wzAboutForm",
 };
 
-// The splash phase, then what the load-and-run sequence logs, then the main form destroyed at
+// The splash phase, then what the load-and-run sequence logs, then the forms destroyed at
 // exit.
 std::vector<std::string> SplashPhaseThen(std::vector<std::string> rest) {
   std::vector<std::string> log = kSplashPhase;
   log.insert(log.end(), rest.begin(), rest.end());
-  log.push_back("destroy MainForm");
+  for (const char* window : {"ExecReportForm", "ExportMenu", "ProcessForm", "MainForm"}) {
+    log.push_back(std::string("destroy ") + window);
+  }
   return log;
 }
 
