@@ -81,8 +81,8 @@ class ReportExporterTest : public ::testing::Test {
   std::vector<std::string> CellValues() const;
 
   ScratchFolder Scratch;
-  ScriptedExcelHost Host;
-  RecordingSpreadsheet Sheet;
+  ScopedExcelHooks Host;
+  ScriptedExcelServer Sheet;
   std::unique_ptr<TSpecTemplate> Template;
   TSpecReport* Report;
   std::vector<std::string> Values;
@@ -109,7 +109,7 @@ TEST_F(ReportExporterTest, SendsTheWholeReportToARunningSpreadsheetAndLeavesItOp
   name->Borders.SetBottom({1, 1});  // also the top of the cell below: the footer's
   SetText(CellOf(Report, 4, 0, 0), "{total}", cdNumeric, "0.00");
   SetText(CellOf(Report, 4, 0, 1), "Sum: {Total}");
-  Host.Running = true;
+  Host.Processes = {"EXCEL.EXE"};
 
   Export();
 
@@ -145,14 +145,17 @@ TEST_F(ReportExporterTest, SendsTheWholeReportToARunningSpreadsheetAndLeavesItOp
   EXPECT_EQ(Sheet.Commands, expected);
   EXPECT_TRUE(Host.Started.empty());
   EXPECT_TRUE(Host.Sleeps.empty());
-  EXPECT_TRUE(Host.Boxes.empty());
+  EXPECT_TRUE(Host.ErrorBoxes.empty());
 }
 
 TEST_F(ReportExporterTest, StartsTheSpreadsheetWhenNeededAndSavesToTheOutputFile) {
   Shape({80}, {0, 0, 1, 0, 0});
   SetText(CellOf(Report, 2, 0, 0), "{code}");
-  Host.RegisterExcel();
-  Host.AppearAfterSleeps = 2;
+  RegisterExcelProgram(Host);
+  // The started program shows up in the process list after the second wait.
+  Host.OnSleep = [this](std::uint32_t) {
+    if (Host.Sleeps.size() == 2) Host.Processes = {"EXCEL.EXE"};
+  };
   const std::string output = "C:\\Offers\\offer 1.xls";
   Host.Files.insert(output);
 
@@ -183,17 +186,20 @@ TEST_F(ReportExporterTest, StartsTheSpreadsheetWhenNeededAndSavesToTheOutputFile
       "[FILE.CLOSE]",
       "[QUIT]"};
   EXPECT_EQ(Sheet.Commands, expected);
-  EXPECT_TRUE(Host.Boxes.empty());
+  EXPECT_TRUE(Host.ErrorBoxes.empty());
 }
 
 TEST_F(ReportExporterTest, SavingWithTheSpreadsheetRunningDoesNotQuitIt) {
-  Shape({80}, {0, 0, 0, 0, 0});
-  Host.Running = true;
+  Shape({80}, {1, 0, 0, 0, 0});
+  TSpecReportCell* picture = CellOf(Report, 0, 0, 0);
+  picture->Content = ccPicture;
+  picture->ImageResource = "no such picture";  // only selected
+  Host.Processes = {"EXCEL.EXE"};
   Export("out.xls");
-  const std::vector<std::string> expected = {"[ERROR(0)]",         "[ERROR(1)]",
-                                             "[NEW(1)]",           "[SELECT(\"R1C1\")]",
-                                             "[COLUMN.WIDTH(10)]", "[SAVE.AS(\"out.xls\")]",
-                                             "[FILE.CLOSE]"};
+  const std::vector<std::string> expected = {
+      "[ERROR(0)]",         "[ERROR(1)]",         "[NEW(1)]",         "[SELECT(\"R1C1\")]",
+      "[COLUMN.WIDTH(10)]", "[SELECT(\"R1C1\")]", "[ROW.HEIGHT(18)]", "[SAVE.AS(\"out.xls\")]",
+      "[FILE.CLOSE]"};
   EXPECT_EQ(Sheet.Commands, expected);
   EXPECT_TRUE(Host.Deleted.empty());  // there was no such file
 }
@@ -202,21 +208,22 @@ TEST_F(ReportExporterTest, ASpreadsheetThatCannotBeStartedIsReportedInABoxAndNot
   struct Case {
     std::string name;
     bool Registered;
-    int AppearAfterSleeps;
+    std::uint32_t StartResult;
     std::size_t Sleeps;
   };
   const Case cases[] = {
-      {"no program registered", false, 0, 0},
-      {"started but never running", true, -1, 30},
+      {"no program registered", false, 33, 0},
+      {"the start fails", true, 2, 0},
+      {"started but never running", true, 33, 30},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedExcelHost host;
-    if (c.Registered) host.RegisterExcel();
-    host.AppearAfterSleeps = c.AppearAfterSleeps;
+    ScopedExcelHooks host;
+    if (c.Registered) RegisterExcelProgram(host);
+    host.StartResult = c.StartResult;
     Shape({80}, {1, 0, 0, 0, 0});
     EXPECT_NO_THROW(Export());
-    EXPECT_EQ(host.Boxes, (std::vector<std::string>{"Error: Unable to connect to Excel..."}));
+    EXPECT_EQ(host.ErrorBoxes, (std::vector<std::string>{"Error: Unable to connect to Excel..."}));
     EXPECT_EQ(host.Sleeps.size(), c.Sleeps);
     EXPECT_TRUE(Sheet.Commands.empty());
   }
@@ -242,7 +249,7 @@ TEST_F(ReportExporterTest, AnErrorInACellEndsTheExportThereAndPassesOn) {
     Report = Template->AddReport();
     Shape({80}, {0, 0, 1, 0, 1});
     SetText(CellOf(Report, 2, 0, 0), c.Formula, c.Type);
-    Host.Running = true;
+    Host.Processes = {"EXCEL.EXE"};
     EXPECT_RAISES(Export(), c.Message);
     ASSERT_FALSE(Sheet.Commands.empty());
     EXPECT_EQ(Sheet.Commands.back(), "[SELECT(\"R1C1\")]");
@@ -312,7 +319,7 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        {"[FORMULA(\"\", \"R1C1\")]"},
        {"[FORMULA(\"\", \"R1C1\")]"}},
   };
-  Host.Running = true;
+  Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     for (const char separator : {'.', ','}) {
@@ -349,7 +356,7 @@ TEST_F(ReportExporterTest, FieldsSeeTheCountersAndTotalsOfEachBand) {
        {"0|0|0|0||", "0|1|0|0||-", "1|1|1|0|B2|-", "2|1|2|10|A1|-", "2|1|2|20||-", "2|1|2|20||"}},
       {"no item", {0, 0, -1}, {"0|0|0|0||", "0|1|0|0||-", "0|1|0|0||-", "0|1|0|0||"}},
   };
-  Host.Running = true;
+  Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Sheet.Commands.clear();

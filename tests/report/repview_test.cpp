@@ -347,6 +347,23 @@ TEST_F(ReportFormTest, DirectExportWithoutReportTemplatesRaisesTheIndexError) {
   EXPECT_TRUE(form.ExportMenu->actions().isEmpty());
 }
 
+TEST_F(ReportFormTest, TheTimerKeepsTheColumnWidthsOnlyWhileTheFormIsShown) {
+  TExecReportForm form;
+  form.Timer1Timer();
+  EXPECT_EQ(form.ColumnWidths[0], 0);  // hidden: not looked at
+  EXPECT_EQ(form.Timer1->interval(), 1000);
+  EXPECT_TRUE(form.Timer1->isActive());
+  form.show();
+  form.Timer1Timer();
+  EXPECT_EQ(form.ColumnWidths[0], 70);
+  EXPECT_EQ(form.ColumnWidths[2], 50);
+  EXPECT_EQ(form.ColumnWidths[4], 100);
+  form.PreviewList->setColumnWidth(0, 90);
+  form.Timer1Timer();
+  EXPECT_EQ(form.ColumnWidths[0], 90);
+  form.hide();
+}
+
 TEST_F(ReportFormTest, FormCreateLeavesNoOutputFileAndTheDesignHeight) {
   TExecReportForm form;
   EXPECT_TRUE(form.OutputFileName.empty());
@@ -375,8 +392,23 @@ class ReportFormExportTest : public ReportFormTest {
   }
 
   std::unique_ptr<TProcessForm> Progress;
-  ScriptedExcelHost Host;
-  RecordingSpreadsheet Sheet;
+  ScopedExcelHooks Host;
+  ScriptedExcelServer Sheet;
+};
+
+// A conversation that notes, at every command, what the progress window shows.
+class ProgressWatchingConv : public TDdeClientConv {
+ public:
+  explicit ProgressWatchingConv(std::vector<std::string>& seen) : Seen(seen) {}
+  bool ExecuteMacro(const std::string& command, bool waitFlag) override {
+    Seen.push_back(ProcessForm && ProcessForm->isVisible()
+                       ? ProcessForm->ProcessTitle->text().toStdString()
+                       : "hidden");
+    return TDdeClientConv::ExecuteMacro(command, waitFlag);
+  }
+
+ private:
+  std::vector<std::string>& Seen;
 };
 
 TEST_F(ReportFormExportTest, ExportCopiesEveryQuantityAndShowsTheProgressMeanwhile) {
@@ -387,12 +419,9 @@ TEST_F(ReportFormExportTest, ExportCopiesEveryQuantityAndShowsTheProgressMeanwhi
   report->BandAt(bkReportFooter)->AddRow()->Cells(0)->Formula = "{itemcount()}/{total}";
   templ->PriceList()->Products(1)->Quantity = 9;  // left from an earlier export
   Quantities = {"2", "0", "x"};
-  Host.Running = true;
+  Host.Processes = {"EXCEL.EXE"};
   std::vector<std::string> progress;
-  Sheet.OnExecute = [&](const std::string&) {
-    progress.push_back(ProcessForm->isVisible() ? ProcessForm->ProcessTitle->text().toStdString()
-                                                : "hidden");
-  };
+  Host.NewConversation = [&progress] { return std::make_unique<ProgressWatchingConv>(progress); };
   TExecReportForm form;
   Build(form, templ.get());
   form.NextBtnClick();
@@ -418,7 +447,7 @@ TEST_F(ReportFormExportTest, AFailedExportIsShownAndLeavesTheFormAsItWas) {
   cell->Formula = "{name}";
   cell->DataType = cdNumeric;
   Quantities = {"1"};
-  Host.Running = true;
+  Host.Processes = {"EXCEL.EXE"};
   RecordingErrorWindow errors;
   TExecReportForm form;
   Build(form, templ.get());
@@ -432,10 +461,10 @@ TEST_F(ReportFormExportTest, AFailedExportIsShownAndLeavesTheFormAsItWas) {
             0);
 
   // Without a spreadsheet the export says so in its box and nothing reaches the error window.
-  Host.Running = false;
+  Host.Processes.clear();
   form.NextBtn->click();
   EXPECT_EQ(errors.Shown.size(), 1u);
-  EXPECT_EQ(Host.Boxes, (std::vector<std::string>{"Error: Unable to connect to Excel..."}));
+  EXPECT_EQ(Host.ErrorBoxes, (std::vector<std::string>{"Error: Unable to connect to Excel..."}));
   EXPECT_FALSE(ProcessForm->isVisible());
 }
 
