@@ -21,6 +21,9 @@ constexpr std::array<std::string_view, 24> kReportFields = {
 constexpr int kLastItemField = 14;
 constexpr int kLastGroupField = 16;
 constexpr int kPrefixField = 23;
+// The "iteminfo" attribute of each of the fields 0 to kLastItemField.
+constexpr std::int32_t kItemInfoOfField[kLastItemField + 1] = {0,  1, 14, 12, 11, 13, 15, 10,
+                                                               16, 4, 5,  6,  7,  8,  9};
 
 std::string LowerAscii(const std::string& text) {
   std::string out = text;
@@ -74,52 +77,12 @@ void TReportEvalProvider::GetVariable(const std::string& Name, std::string& Resu
   const auto* category = Exporter->GroupNode
                              ? static_cast<const TSpecCategory*>(Exporter->GroupNode->Data())
                              : nullptr;
+  if (i <= kLastItemField) {
+    // The product fields are attributes of the "iteminfo" table, of the current item itself.
+    ProductItemInfo(*product, product->Quantity, kItemInfoOfField[i], Result);
+    return;
+  }
   switch (i) {
-    case 0:
-      Result = QuoteString(product->Code);
-      break;
-    case 1:
-      Result = QuoteString(product->GetName());
-      break;
-    case 2:
-      Result = IntToText(product->RackUnits());
-      break;
-    case 3:
-      Result = IntToText(product->Height());
-      break;
-    case 4:
-      Result = IntToText(product->Width());
-      break;
-    case 5:
-      Result = IntToText(product->Length());
-      break;
-    case 6:
-      Result = IntToText(product->Weight);
-      break;
-    case 7:
-      Result = FloatToValueText(product->PackageVolume);
-      break;
-    case 8:
-      Result = BoolToText(product->Available != 0);
-      break;
-    case 9:
-      Result = QuoteString(product->GetMeasureUnit());
-      break;
-    case 10:
-      Result = FloatToValueText(product->Quantity);
-      break;
-    case 11:
-      Result = FloatToValueText(product->Price);
-      break;
-    case 12:
-      Result = FloatToValueText(product->PriceWithTaxes);
-      break;
-    case 13:
-      Result = FloatToValueText(product->Price * product->Quantity);
-      break;
-    case 14:
-      Result = FloatToValueText(product->PriceWithTaxes * product->Quantity);
-      break;
     case 15:
       Result = QuoteString(category->Code);
       break;

@@ -139,6 +139,20 @@ TEST_F(ReportProviderTest, FieldsHaveValuesOnlyWhereTheirItemOrGroupIsCurrent) {
   }
 }
 
+TEST_F(ReportProviderTest, TheFieldsOfAnItemAreItsOwnWhenAnotherProductHasItsCode) {
+  TSpecProduct* twin = Template->PriceList()->AddProduct();
+  twin->Code = "A1";
+  twin->Name.SetCurrentText("Twin");
+  twin->Price = 7;
+  twin->Quantity = 3;
+  TSpecTreeNode twinItem(&Group, twin);
+  Exporter.GroupNode = &Group;
+  Exporter.ItemNode = &twinItem;
+  EXPECT_EQ(Eval("name"), "\"Twin\"");
+  EXPECT_EQ(Eval("sum"), "21");
+  EXPECT_EQ(Eval("quantity(\"A1\")"), "2.5");  // the function finds the first of the code
+}
+
 TEST_F(ReportProviderTest, VariablesAreReadAsStoredAndFieldsShadowThem) {
   StandAt(ReportBand);
   EXPECT_EQ(Eval("Units"), "");       // a float variable with an empty value stays empty
