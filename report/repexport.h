@@ -51,6 +51,9 @@ class TSpecTreeNode {
   // Inserts an item before the first child whose product has a greater ordering index, so
   // equal ordering indexes keep the order of insertion. Called on a group node.
   void InsertSorted(TSpecProduct* Product);
+  // Appends one child per data object, in order, without looking for existing children: for
+  // objects that are distinct and new to this node.
+  void AppendDistinct(const std::vector<void*>& Data);
   // The child whose data is that object, searched from the last; -1 when none.
   int IndexOfData(const void* Data) const;
   // Removes and frees child i; nothing outside 0..Count()-1.

@@ -399,6 +399,16 @@ TEST_F(ReportExporterTest, BuildTreeHoldsOneGroupOfTheOfferedProductsByOrderingI
   }
   EXPECT_EQ(codes, (std::vector<std::string>{"one", "three", "five", "five again"}));
   EXPECT_EQ(group->Children(4), nullptr);
+
+  // The same order as inserting each offered product with InsertSorted in price-list order.
+  TSpecTreeNode sorted(nullptr, nullptr);
+  for (int i = 0; i < 6; ++i) {
+    if (quantities[i] > 0) sorted.InsertSorted(templ->PriceList()->Products(i));
+  }
+  ASSERT_EQ(sorted.Count(), group->Count());
+  for (int i = 0; i < sorted.Count(); ++i) {
+    EXPECT_EQ(sorted.Children(i)->Data(), group->Children(i)->Data());
+  }
 }
 
 TEST_F(ReportExporterTest, NextTemplatePieceSplitsLiteralsAndExpressions) {
