@@ -10,6 +10,8 @@
 #include "platform/messages.h"
 #include "platform/messages_qt.h"
 #include "platform/settings_qt.h"
+#include "platform/shell.h"
+#include "platform/shell_qt.h"
 
 int main(int, char** argv) {
   // The program reads no command line: Qt sees the program name only.
@@ -23,6 +25,8 @@ int main(int, char** argv) {
   TQtUserLocale locale;
   SetUserLocale(&locale);
   SetSettingsStoreFactory([] { return std::make_unique<TQtSettingsStore>(); });
+  TQtShell shell;
+  SetShell(&shell);
   int status = 1;
   try {
     status = RunStartUp();
@@ -31,6 +35,7 @@ int main(int, char** argv) {
   } catch (...) {
     ShowError("Unknown error");
   }
+  SetShell(nullptr);
   SetSettingsStoreFactory(nullptr);
   SetUserLocale(nullptr);
   SetErrorWindow(nullptr);

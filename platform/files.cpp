@@ -18,6 +18,18 @@ namespace {
   throw EInOutError(std::string(what) + ": " + std::strerror(errno));
 }
 
+// Writes all count bytes to the descriptor or raises EInOutError.
+void WriteAll(int fd, const void* source, std::size_t count) {
+  const auto* in = static_cast<const char*>(source);
+  while (count > 0) {
+    ssize_t n = ::write(fd, in, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) RaiseIoError("I/O error");
+    in += n;
+    count -= static_cast<std::size_t>(n);
+  }
+}
+
 class PosixReadFile : public IReadFile {
  public:
   explicit PosixReadFile(int fd) : Fd(fd) {}
@@ -52,16 +64,7 @@ class PosixWriteFile : public IWriteFile {
     if (Fd >= 0) ::close(Fd);
   }
 
-  void WriteBlock(const void* source, std::size_t count) override {
-    const auto* in = static_cast<const char*>(source);
-    while (count > 0) {
-      ssize_t n = ::write(Fd, in, count);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) RaiseIoError("I/O error");
-      in += n;
-      count -= static_cast<std::size_t>(n);
-    }
-  }
+  void WriteBlock(const void* source, std::size_t count) override { WriteAll(Fd, source, count); }
 
   void Close() override {
     int fd = Fd;
@@ -92,14 +95,7 @@ class PosixReplacingFile : public IWriteFile {
 
   void WriteBlock(const void* source, std::size_t count) override {
     if (Fd < 0) throw EInOutError("I/O error: file closed");
-    const auto* in = static_cast<const char*>(source);
-    while (count > 0) {
-      ssize_t n = ::write(Fd, in, count);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) RaiseIoError("I/O error");
-      in += n;
-      count -= static_cast<std::size_t>(n);
-    }
+    WriteAll(Fd, source, count);
   }
 
   void Close() override {

@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
-#include <ctime>
 #include <filesystem>
 #include <utility>
 
+#include "engine/locale.h"
 #include "expr/typecvt.h"
 #include "platform/cp1251.h"
 #include "platform/cp1251_qt.h"
@@ -76,7 +76,7 @@ std::string UpperAscii(std::string text) {
 // as a running program, and it reads typed numbers in the user's locale.
 TSpreadsheetService& LocalSpreadsheet() {
   TSpreadsheetService& service = ProgramSpreadsheet();
-  service.DecimalSeparator = LocaleDecimalSeparator()[0];
+  service.DecimalSeparator = UserLocale().DecimalSeparator();
   return service;
 }
 
@@ -140,14 +140,12 @@ TExcelHooks DefaultExcelHooks() {
     std::filesystem::remove(Cp1251ToUtf8(fileName), error);
     return !std::filesystem::exists(Cp1251ToUtf8(fileName), error);
   };
-  hooks.DecimalSeparator = [] { return LocaleDecimalSeparator()[0]; };
+  hooks.DecimalSeparator = [] { return UserLocale().DecimalSeparator(); };
   hooks.Today = [] {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&now, &local);
-    return std::chrono::year_month_day(std::chrono::year(local.tm_year + 1900),
-                                       std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
-                                       std::chrono::day(static_cast<unsigned>(local.tm_mday)));
+    const TCalendarDate today = UserLocale().Today();
+    return std::chrono::year_month_day(std::chrono::year(today.Year),
+                                       std::chrono::month(static_cast<unsigned>(today.Month)),
+                                       std::chrono::day(static_cast<unsigned>(today.Day)));
   };
   hooks.Now = [] { return std::chrono::steady_clock::now(); };
   return hooks;

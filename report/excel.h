@@ -53,7 +53,7 @@ enum TCellDir : std::uint8_t { dirNone, dirUp, dirDown, dirLeft, dirRight };
 // The platform services of the client. Texts are Windows-1251 unless said otherwise. The
 // defaults (DefaultExcelHooks) reach the real platform: the in-process DDE broker, the
 // program host of platform/programs.h, the blocking sleep, a parentless Qt message box, the
-// file system, the process-wide locale separator and the system clock.
+// file system, the engine's user locale (separator and today) and the steady clock.
 struct TExcelHooks {
   // A new conversation, in manual connect mode (the client owns it).
   std::function<std::unique_ptr<TDdeClientConv>()> NewConversation;

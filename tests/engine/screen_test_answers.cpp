@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/engine/engine_fixture.h"
 #include "tests/engine/screen_test_support.h"
 
 namespace {
@@ -109,7 +110,7 @@ TEST(ScreenAnswers, InputFieldsAreConvertedAndCheckedAgainstTheirBounds) {
   };
   for (const InputRow& row : rows) {
     SCOPED_TRACE(row.Name);
-    SeparatorLocale locale(row.Separator);
+    FixedDateLocale locale(row.Separator);
     EngineFixture f;
     f.Variable("LIMIT", vtInteger, "3");
     TSpecQuestion* question = f.Question("Field", row.Kind, f.Variable("V", vtString, kOld));

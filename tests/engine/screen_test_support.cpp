@@ -132,10 +132,3 @@ TScriptedControl* EngineFixture::Control(int panel, TFormControlKind kind, int n
   if (panel < 0 || panel >= Form.QuestionPanelCount()) return nullptr;
   return Form.Panels[static_cast<std::size_t>(panel)]->Nth(kind, nth);
 }
-
-SeparatorLocale::SeparatorLocale(char separator)
-    : Separator(separator), Previous(SetUserLocale(this)) {}
-
-SeparatorLocale::~SeparatorLocale() {
-  SetUserLocale(Previous);
-}

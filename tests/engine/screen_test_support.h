@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/locale.h"
 #include "engine/runtime.h"
 #include "model/pricelist.h"
 #include "tests/support/expr_support.h"
@@ -63,19 +62,4 @@ class EngineFixture {
 
  private:
   std::int32_t PreviousStamp;
-};
-
-// A user locale with its own decimal separator, installed while it lives.
-class SeparatorLocale : public TUserLocale {
- public:
-  explicit SeparatorLocale(char separator);
-  ~SeparatorLocale() override;
-  SeparatorLocale(const SeparatorLocale&) = delete;
-  SeparatorLocale& operator=(const SeparatorLocale&) = delete;
-
-  char DecimalSeparator() const override { return Separator; }
-
- private:
-  char Separator;
-  TUserLocale* Previous;
 };

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "platform/errors.h"
 #include "model/saver.h"
+#include "platform/errors.h"
 #include "platform/sleep.h"
 #include "tests/support/platform_fakes.h"
 

@@ -384,4 +384,19 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
             "media 1\n");
 }
 
+TEST(ProgramSpreadsheet, TakesTheServiceNameBackOnceAnotherServerLeavesIt) {
+  TSpreadsheetService& program = ProgramSpreadsheet();
+  EXPECT_EQ(FindDdeService("Excel"), &program);
+  EXPECT_EQ(&ProgramSpreadsheet(), &program) << "one spreadsheet for the whole process";
+  UnregisterDdeService(&program);
+  {
+    TSpreadsheetService other;
+    ASSERT_TRUE(other.Register());
+    EXPECT_EQ(&ProgramSpreadsheet(), &program);
+    EXPECT_EQ(FindDdeService("excel"), &other) << "a registered server is not displaced";
+  }
+  ProgramSpreadsheet();
+  EXPECT_EQ(FindDdeService("Excel"), &program);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/locale.h"
 #include "platform/spreadsheet.h"
 #include "tests/report/excel_fakes.h"
 
@@ -562,6 +563,33 @@ TEST(ExcelClient, TheProgramsSpreadsheetCountsAsRunningAndTakesTheCommands) {
   excel.ExecMacro("[FILE.CLOSE]");
   excel.Disconnect();
   EXPECT_FALSE(excel.Connected());
+}
+
+// The defaults read the user's locale: its separator reaches the client and the program's
+// spreadsheet, which then reads typed numbers with it; its today is the hooks' today.
+TEST(ExcelClient, TheDefaultHooksFollowTheUserLocale) {
+  struct CommaLocale : TUserLocale {
+    char DecimalSeparator() const override { return ','; }
+    TCalendarDate Today() const override { return {2027, 3, 9}; }
+  } comma;
+  TUserLocale* previous = SetUserLocale(&comma);
+  const TExcelHooks hooks = DefaultExcelHooks();
+  EXPECT_EQ(hooks.DecimalSeparator(), ',');
+  EXPECT_EQ(hooks.Today(), std::chrono::year_month_day(std::chrono::year(2027),
+                                                       std::chrono::month(3), std::chrono::day(9)));
+  {
+    TAdvExcel excel;
+    EXPECT_EQ(excel.DecimalSeparator, ',');
+    excel.Connect();
+    excel.NewWorkbook();
+    excel.PutStr(1, 1, "12,5");
+    const TSheetCell* cell = ProgramSpreadsheet().ActiveWorkbook()->Cell(1, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->Kind, TSheetCellKind::Number);
+    EXPECT_EQ(cell->Number, 12.5);
+    excel.ExecMacro("[FILE.CLOSE]");
+  }
+  SetUserLocale(previous);
 }
 
 }  // namespace
