@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/data.h"
 #include "model/core.h"
 #include "platform/cp1251_qt.h"
 #include "platform/errors.h"
@@ -515,10 +516,14 @@ void TExecScreenForm::RunHandler(const TNotifyEvent& handler) {
 
 void TExecScreenForm::ScreenDescHyperlinkClicked(THyperText* Sender, const std::string& aLinkId) {
   auto* view = dynamic_cast<QWidget*>(Sender);
-  if (!view || !ShowResourceAt) return;
+  if (!view) return;
   const QPoint at = view->mapToGlobal(QPoint(0, view->height()));
-  const auto show = ShowResourceAt;
-  show(at, aLinkId);
+  if (ShowResourceAt) {
+    const auto show = ShowResourceAt;
+    show(at, aLinkId);
+  } else if (DM) {
+    DM->ShowResourceAt(at.x(), at.y(), aLinkId);
+  }
 }
 
 void TExecScreenForm::QuestionLabelClick(TFormLabel* Sender) {

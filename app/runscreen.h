@@ -147,8 +147,8 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
 
   int ModalResult() const { return FModalResult; }
 
-  // Shows the resource of a link at a point of the screen; the start-up binds the data
-  // module's pop-ups. Unset, a press on a link shows nothing.
+  // Shows the resource of a link at a point of the screen in place of the data module's
+  // TDM::ShowResourceAt, which serves a press while this is unset (and a data module exists).
   std::function<void(const QPoint& At, const std::string& aLinkId)> ShowResourceAt;
 
   // Components, in the order of the form description.
@@ -209,8 +209,6 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   bool Restacking = false;
   bool LayingOut = false;
 };
-
-// The screen form of the running program is app/main.h's ExecScreenForm.
 
 // Filters of the file dialogs.
 inline constexpr const char* kSavesFilter = "Quorvane Saves (*.qvs)";
