@@ -347,6 +347,24 @@ TEST_F(ReportFormTest, DirectExportWithoutReportTemplatesRaisesTheIndexError) {
   EXPECT_TRUE(form.ExportMenu->actions().isEmpty());
 }
 
+TEST_F(ReportFormTest, TotalsRowsAreDrawnOnLightGreyAndProductRowsOnTheWindowColour) {
+  const auto templ = OfferTemplate({{.Code = "A", .Name = "Cabinet", .Price = 10}});
+  Quantities = {"1"};
+  TExecReportForm form;
+  Build(form, templ.get());
+  form.show();
+  const QImage image = form.PreviewList->viewport()->grab().toImage();
+  // A point of each row's code column, right of any text.
+  const auto background = [&](int row) {
+    const QRect rect = form.PreviewList->visualItemRect(form.PreviewList->topLevelItem(row));
+    return image.pixelColor(rect.left() + 60, rect.bottom() - 1);
+  };
+  EXPECT_EQ(background(0), form.PreviewList->palette().color(QPalette::Base));
+  EXPECT_EQ(background(1), QColor(224, 224, 224));  // Sum
+  EXPECT_EQ(background(4), QColor(224, 224, 224));  // the separator
+  form.hide();
+}
+
 TEST_F(ReportFormTest, TheTimerKeepsTheColumnWidthsOnlyWhileTheFormIsShown) {
   TExecReportForm form;
   form.Timer1Timer();
