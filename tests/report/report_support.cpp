@@ -5,17 +5,17 @@
 std::unique_ptr<TSpecTemplate> OfferTemplate(const std::vector<TestProduct>& products,
                                              const std::vector<TestVariable>& variables) {
   auto templ = std::make_unique<TSpecTemplate>();
-  for (const TestProduct& spec : products) {
+  for (const TestProduct& row : products) {
     TSpecProduct* product = templ->PriceList()->AddProduct();
-    product->Code = spec.Code;
-    product->Name.SetCurrentText(spec.Name);
-    product->Price = spec.Price;
-    product->PriceWithTaxes = spec.PriceWithTaxes;
-    product->OrderingIndex = spec.OrderingIndex;
-    product->CategoryCode = spec.CategoryCode;
-    product->Prefix = spec.Prefix;
+    product->Code = row.Code;
+    product->Name.SetCurrentText(row.Name);
+    product->Price = row.Price;
+    product->PriceWithTaxes = row.PriceWithTaxes;
+    product->OrderingIndex = row.OrderingIndex;
+    product->CategoryCode = row.CategoryCode;
+    product->Prefix = row.Prefix;
   }
-  for (const TestVariable& spec : variables) templ->AddVariable(spec.Name, spec.Type, spec.Value);
+  for (const TestVariable& row : variables) templ->AddVariable(row.Name, row.Type, row.Value);
   return templ;
 }
 
