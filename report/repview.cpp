@@ -119,22 +119,22 @@ class TPreviewRowDelegate : public QStyledItemDelegate {
   QTreeWidget* List;
 };
 
-QTreeWidgetItem* AppendRow(QTreeWidget* list, const QStringList& texts, int data, int style) {
+// A row of five texts with its data value and style, not yet in a list.
+QTreeWidgetItem* MakeRow(const QStringList& texts, int data, int style) {
   auto* item = new QTreeWidgetItem(texts);
   item->setData(0, kPreviewDataRole, data);
   item->setData(0, kRowStyleRole, style);
   for (int c = 0; c < kPreviewColumnCount; ++c) {
     item->setTextAlignment(c, (kRightAligned[c] ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
   }
-  list->addTopLevelItem(item);
   return item;
 }
 
 // A totals or summary row: the label in column 3, the value in column 4.
 void AppendLabelRow(QTreeWidget* list, const std::string& label, const std::string& value,
                     int style) {
-  AppendRow(list, {QString(), QString(), QString(), Cp1251ToQString(label), Cp1251ToQString(value)},
-            0, style);
+  list->addTopLevelItem(MakeRow(
+      {QString(), QString(), QString(), Cp1251ToQString(label), Cp1251ToQString(value)}, 0, style));
 }
 
 // A number in the general format with the locale's decimal separator.
@@ -335,28 +335,25 @@ void TExecReportForm::BuildPreview() {
 
   long double sum = 0;
   long double sumWithTaxes = 0;
-  std::vector<QTreeWidgetItem*> productRows;
+  std::vector<std::unique_ptr<QTreeWidgetItem>> productRows;
   for (int i : selected) {
     const TSpecProduct* product = priceList->Products(i);
     const long double q = TextToFloat(Entry(Quantities, i));
-    productRows.push_back(
-        AppendRow(PreviewList,
-                  {Cp1251ToQString(product->Code), Cp1251ToQString(product->GetName()),
-                   Cp1251ToQString(LocaleGeneral(q)), Cp1251ToQString(FormatFixed2(product->Price)),
-                   Cp1251ToQString(FormatFixed2(product->Price * q))},
-                  product->OrderingIndex, rsProduct));
+    productRows.emplace_back(
+        MakeRow({Cp1251ToQString(product->Code), Cp1251ToQString(product->GetName()),
+                 Cp1251ToQString(LocaleGeneral(q)), Cp1251ToQString(FormatFixed2(product->Price)),
+                 Cp1251ToQString(FormatFixed2(product->Price * q))},
+                product->OrderingIndex, rsProduct));
     sum += product->Price * q;
     sumWithTaxes += product->PriceWithTaxes * q;
   }
   // The rows stand in this order already; the sort keeps equal ordering indexes in place.
-  std::stable_sort(productRows.begin(), productRows.end(),
-                   [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                     return PreviewListCompare(a, b) < 0;
-                   });
-  for (QTreeWidgetItem* row : productRows) {
-    PreviewList->takeTopLevelItem(PreviewList->indexOfTopLevelItem(row));
-    PreviewList->addTopLevelItem(row);
-  }
+  std::stable_sort(productRows.begin(), productRows.end(), [](const auto& a, const auto& b) {
+    return PreviewListCompare(a.get(), b.get()) < 0;
+  });
+  QList<QTreeWidgetItem*> rows;
+  for (auto& row : productRows) rows.push_back(row.release());
+  PreviewList->addTopLevelItems(rows);
 
   AppendLabelRow(PreviewList, ReportTexts[0], FormatFixed2(sum), rsSum);
   AppendLabelRow(PreviewList, ReportTexts[1], FormatFixed2(sumWithTaxes - sum), rsTotals);
