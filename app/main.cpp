@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/data.h"
+#include "app/runscreen.h"
 #include "app/textres.h"
 #include "app/wz_about.h"
 #include "graph/elements.h"
@@ -20,6 +21,8 @@
 #include "platform/messages_qt.h"
 #include "platform/sleep.h"
 #include "platform/windows_qt.h"
+#include "report/processindicator.h"
+#include "report/repview.h"
 
 TMainForm* MainForm = nullptr;
 IExecScreenForm* ExecScreenForm = nullptr;
@@ -81,11 +84,28 @@ struct StartUpObjects {
     DM = nullptr;
     delete TextResourceForm;
     TextResourceForm = nullptr;
+    // The run's forms, when the start-up made them (a test may hand in its own).
+    if (CreatedScreenForm) {
+      if (ExecScreenForm == CreatedScreenForm) ExecScreenForm = nullptr;
+      delete CreatedScreenForm;
+    }
+    if (CreatedReportForm) {
+      if (ExecReportForm == CreatedReportForm) ExecReportForm = nullptr;
+      delete CreatedReportForm;
+    }
+    if (CreatedProcessForm) {
+      if (ProcessForm == CreatedProcessForm) ProcessForm = nullptr;
+      delete CreatedProcessForm;
+    }
     delete wzAboutForm;
     wzAboutForm = nullptr;
     delete MainForm;
     MainForm = nullptr;
   }
+
+  TExecScreenForm* CreatedScreenForm = nullptr;
+  TExecReportForm* CreatedReportForm = nullptr;
+  TProcessForm* CreatedProcessForm = nullptr;
 };
 
 }  // namespace
@@ -161,11 +181,11 @@ int RunStartUp() {
   StartUpObjects objects;
   MainForm = new TMainForm();
   wzAboutForm = new TwzAboutForm();
-  // The progress form is created here once the report is built.
+  if (!ProcessForm) ProcessForm = objects.CreatedProcessForm = new TProcessForm();
   ShowAndPaint(wzAboutForm);
-  // The report, screen and resource pop-up forms are created here, before the data module,
-  // once they are built; the first two are handed to the engine by setting ExecReportForm and
-  // ExecScreenForm (StartUpObjects then frees them at exit).
+  if (!ExecReportForm) ExecReportForm = objects.CreatedReportForm = new TExecReportForm();
+  // A press on a description's link reaches the data module's ShowResourceAt by default.
+  if (!ExecScreenForm) ExecScreenForm = objects.CreatedScreenForm = new TExecScreenForm();
   TextResourceForm = new TTextResourceForm();
   DM = new TDM();
 

@@ -164,7 +164,13 @@ void StandardItemInfo(const TSpecPriceList& PriceList, const std::string& Code,
                       long double Quantity, std::int32_t N, std::string& Result) {
   Result.clear();
   const TSpecProduct* product = PriceList.FindProductByCode(Code);
-  if (!product) return;
+  if (product) ProductItemInfo(*product, Quantity, N, Result);
+}
+
+void ProductItemInfo(const TSpecProduct& Product, long double Quantity, std::int32_t N,
+                     std::string& Result) {
+  Result.clear();
+  const TSpecProduct* product = &Product;
   switch (N) {
     case 0:
       Result = QuoteString(product->Code);

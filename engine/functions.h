@@ -72,6 +72,9 @@ void CallTableFunction(TEvalFunctionHooks& Hooks, int RowCount, const std::strin
 // a product whose category code names no category.
 void StandardItemInfo(const TSpecPriceList& PriceList, const std::string& Code,
                       long double Quantity, std::int32_t N, std::string& Result);
+// Attribute N of the table above of that very product, Quantity being its quantity.
+void ProductItemInfo(const TSpecProduct& Product, long double Quantity, std::int32_t N,
+                     std::string& Result);
 
 // X rounded to a whole number, a tie going to the even neighbour, as a signed 64-bit integer;
 // EInvalidOp "Invalid floating point operation" when the result lies outside that range (or

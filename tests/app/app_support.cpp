@@ -185,7 +185,7 @@ void ModalRobot::Tick() {
   }
 }
 
-IdleScheme::IdleScheme(std::int32_t stamp) : Stamp(stamp) {
+IdleScheme::IdleScheme(std::int32_t stamp, bool startLinksToFinish) : Stamp(stamp) {
   SchemeWriter out;
   TemplateRecord templ;
   templ.Languages.Languages = {{0, "English"}};
@@ -196,7 +196,7 @@ IdleScheme::IdleScheme(std::int32_t stamp) : Stamp(stamp) {
   GraphSection graph;
   const std::int32_t start = graph.Add({.Kind = gkStart, .Left = 10, .Top = 10});
   const std::int32_t finish = graph.Add({.Kind = gkFinish, .Left = 200, .Top = 10});
-  graph.Link(start, 0, finish, 0);
+  if (startLinksToFinish) graph.Link(start, 0, finish, 0);
   WriteGraph(out, graph);
   GraphEnd = out.Size();
 

@@ -79,10 +79,11 @@ class ModalRobot {
 };
 
 // A whole scheme: a template of one language and one variable, a flow graph of a start element
-// linked to the finish, the stamp, and a price list of one category and one product. Offsets
-// of the section borders allow truncating it at each of them.
+// linked to the finish (or, without startLinksToFinish, linked to nothing, so that a run ends
+// at once without a window), the stamp, and a price list of one category and one product.
+// Offsets of the section borders allow truncating it at each of them.
 struct IdleScheme {
-  explicit IdleScheme(std::int32_t stamp = 0x5EED1234);
+  explicit IdleScheme(std::int32_t stamp = 0x5EED1234, bool startLinksToFinish = true);
 
   std::vector<std::uint8_t> Bytes;
   std::int32_t Stamp;

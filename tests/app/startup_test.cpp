@@ -1,21 +1,27 @@
+#include <QApplication>
 #include <QEvent>
+#include <QMenu>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/data.h"
 #include "app/main.h"
+#include "app/runscreen.h"
 #include "app/textres.h"
 #include "app/wz_about.h"
 #include "graph/visual.h"
 #include "model/core.h"
 #include "model/pricelist.h"
 #include "platform/messages_qt.h"
+#include "report/processindicator.h"
+#include "report/repview.h"
 #include "tests/app/app_support.h"
 #include "tests/support/expr_support.h"
 #include "tests/support/platform_fakes.h"
@@ -33,7 +39,33 @@ class StartUpLog : public QObject {
       // The moment of the sleep: the splash must be up and the data module created.
       Names[MainForm] = "MainForm";
       Names[wzAboutForm] = "wzAboutForm";
+      Names[ProcessForm] = "ProcessForm";
+      if (auto* report = dynamic_cast<TExecReportForm*>(ExecReportForm)) {
+        Names[report] = "ExecReportForm";
+        Names[report->ExportMenu] = "ExportMenu";
+      }
+      if (auto* screen = dynamic_cast<TExecScreenForm*>(ExecScreenForm)) {
+        Names[screen] = "ExecScreenForm";
+      }
       Names[TextResourceForm] = "TextResourceForm";
+      // Widgets made as windows while a form was built and then placed inside it, and the
+      // form's own dialogs, belong to that form: only the forms are followed.
+      std::set<const QObject*> windowsNow;
+      for (QWidget* widget : QApplication::allWidgets()) {
+        if (widget->isWindow()) windowsNow.insert(widget);
+      }
+      for (const Entry& entry : Entries) {
+        if (entry.Window && !Names.count(entry.Window) && !windowsNow.count(entry.Window)) {
+          Parts.insert(entry.Window);
+        }
+      }
+      for (const QObject* window : windowsNow) {
+        if (Names.count(window)) continue;
+        const auto* widget = static_cast<const QWidget*>(window);
+        for (QWidget* owner = widget->parentWidget(); owner; owner = owner->parentWidget()) {
+          if (Names.count(owner)) Parts.insert(window);
+        }
+      }
       SplashUpDuringSleep = wzAboutForm && wzAboutForm->isVisible() &&
                             wzAboutForm->windowHandle() && wzAboutForm->windowHandle()->isExposed();
       DataModuleBeforeSleep = DM != nullptr && DM->Template != nullptr;
@@ -55,6 +87,9 @@ class StartUpLog : public QObject {
         continue;
       }
       auto name = Names.find(entry.Window);
+      // Windows that belong to a form (its file dialogs and their pop-ups) come and go with
+      // it; only the forms themselves are followed.
+      if (name == Names.end() && Parts.count(entry.Window)) continue;
       out.push_back(entry.What + " " + (name == Names.end() ? "?" : name->second));
     }
     return out;
@@ -73,12 +108,13 @@ class StartUpLog : public QObject {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || !widget->isWindow()) return false;
     switch (event->type()) {
-      case QEvent::Create:
+      case QEvent::Create: {
         Entries.push_back({"create", widget});
         connect(widget, &QObject::destroyed, this, [this, widget] {
           Entries.push_back({"destroy", widget});
         });
         break;
+      }
       case QEvent::Show:
         if (widget == wzAboutForm) DataModuleAtSplashShow = DM != nullptr;
         Entries.push_back({"show", widget});
@@ -103,6 +139,7 @@ class StartUpLog : public QObject {
   };
   std::vector<Entry> Entries;
   std::map<const QObject*, std::string> Names;
+  std::set<const QObject*> Parts;
   std::map<const QObject*, bool> Painted;
 };
 
@@ -116,22 +153,27 @@ class StartUpTest : public GuiTest {
 };
 
 const std::vector<std::string> kSplashPhase = {
-    "create MainForm",         "create wzAboutForm", "show wzAboutForm", "paint wzAboutForm",
-    "create TextResourceForm", "sleep 4000",         "hide wzAboutForm", "destroy wzAboutForm",
+    "create MainForm",   "create wzAboutForm",    "create ProcessForm",
+    "show wzAboutForm",  "paint wzAboutForm",     "create ExecReportForm",
+    "create ExportMenu", "create ExecScreenForm", "create TextResourceForm",
+    "sleep 4000",        "hide wzAboutForm",      "destroy wzAboutForm",
 };
 
-// The splash phase, then what the load-and-run sequence logs, then the main form destroyed at
+// The splash phase, then what the load-and-run sequence logs, then the forms destroyed at
 // exit.
 std::vector<std::string> SplashPhaseThen(std::vector<std::string> rest) {
   std::vector<std::string> log = kSplashPhase;
   log.insert(log.end(), rest.begin(), rest.end());
-  log.push_back("destroy TextResourceForm");
-  log.push_back("destroy MainForm");
+  for (const char* window : {"TextResourceForm", "ExecScreenForm", "ExecReportForm", "ExportMenu",
+                             "ProcessForm", "MainForm"}) {
+    log.push_back(std::string("destroy ") + window);
+  }
   return log;
 }
 
 TEST_F(StartUpTest, CreatesShowsSleepsAndDestroysInOrderThenLoadsTheScheme) {
-  const IdleScheme scheme;
+  // The run ends at once: the start links to nothing, so no window of the run is shown.
+  const IdleScheme scheme(0x5EED1234, false);
   Resources.Add(kSchemeResourceName, scheme.Bytes);
   StartUpLog log;
 
@@ -152,7 +194,7 @@ TEST_F(StartUpTest, CreatesShowsSleepsAndDestroysInOrderThenLoadsTheScheme) {
 }
 
 TEST_F(StartUpTest, SchemeThatCannotBeReadShowsTheMessageOnceAndEndsNormally) {
-  const IdleScheme scheme;
+  const IdleScheme scheme(0x5EED1234, false);
   struct Row {
     std::string name;
     std::optional<std::vector<std::uint8_t>> resource;

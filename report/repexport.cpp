@@ -1,0 +1,328 @@
+#include "report/repexport.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "expr/evalimpl.h"
+#include "expr/typecvt.h"
+#include "model/core.h"
+#include "model/pricelist.h"
+#include "model/report.h"
+#include "model/resource.h"
+#include "platform/cp1251.h"
+#include "platform/errors.h"
+#include "report/excel.h"
+
+namespace {
+
+// Waits for a started spreadsheet: this many times 200 ms.
+constexpr int kStartWaits = 30;
+constexpr std::uint32_t kStartWaitMilliseconds = 200;
+
+// A number in the general format with the locale's decimal separator.
+std::string LocaleGeneral(long double value) {
+  return ReplaceAll(FloatToValueText(value), ".", LocaleDecimalSeparator());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The export tree.
+
+int TSpecTreeNode::Add(void* Data) {
+  const int found = IndexOfData(Data);
+  if (found >= 0) return found;
+  FChildren.push_back(std::make_unique<TSpecTreeNode>(this, Data));
+  return Count() - 1;
+}
+
+void TSpecTreeNode::InsertAt(int Index, void* Data) {
+  if (IndexOfData(Data) >= 0) return;
+  const int at = std::clamp(Index, 0, Count());
+  FChildren.insert(FChildren.begin() + at, std::make_unique<TSpecTreeNode>(this, Data));
+}
+
+void TSpecTreeNode::InsertSorted(TSpecProduct* Product) {
+  for (int i = 0; i < Count(); ++i) {
+    const auto* child =
+        static_cast<const TSpecProduct*>(FChildren[static_cast<std::size_t>(i)]->Data());
+    if (child->OrderingIndex > Product->OrderingIndex) {
+      InsertAt(i, Product);
+      return;
+    }
+  }
+  Add(Product);
+}
+
+void TSpecTreeNode::AppendDistinct(const std::vector<void*>& Data) {
+  FChildren.reserve(FChildren.size() + Data.size());
+  for (void* data : Data) FChildren.push_back(std::make_unique<TSpecTreeNode>(this, data));
+}
+
+int TSpecTreeNode::IndexOfData(const void* Data) const {
+  for (int i = Count() - 1; i >= 0; --i) {
+    if (FChildren[static_cast<std::size_t>(i)]->Data() == Data) return i;
+  }
+  return -1;
+}
+
+void TSpecTreeNode::Delete(int i) {
+  if (i >= 0 && i < Count()) FChildren.erase(FChildren.begin() + i);
+}
+
+void TSpecTreeNode::Clear() {
+  while (Count() > 0) Delete(0);
+}
+
+TSpecTreeNode* TSpecTreeNode::Children(int i) const {
+  return i >= 0 && i < Count() ? FChildren[static_cast<std::size_t>(i)].get() : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The exporter.
+
+TSpecReportExporter::TSpecReportExporter(TSpecPriceList* PriceList, TSpecReport* Report)
+    : PriceList(PriceList), Report(Report) {}
+
+TSpecReportExporter::~TSpecReportExporter() {
+  ReleaseExport();
+}
+
+void TSpecReportExporter::ReleaseExport() {
+  GroupNode = nullptr;
+  ItemNode = nullptr;
+  // Releasing the client closes its conversation.
+  Excel.reset();
+  RootCategory.reset();
+  FParsedPieces.clear();
+  Expression.reset();
+  Provider.reset();
+  Tree.reset();
+}
+
+std::unique_ptr<TSpecTreeNode> TSpecReportExporter::BuildTree() {
+  auto root = std::make_unique<TSpecTreeNode>(nullptr, nullptr);
+  TSpecTreeNode* group = root->Children(root->Add(RootCategory.get()));
+  // What inserting each product in price-list order with InsertSorted gives, in one stable
+  // sort rather than a search and a shift per product.
+  std::vector<TSpecProduct*> offered;
+  for (int i = 0; i < PriceList->ProductCount(); ++i) {
+    TSpecProduct* product = PriceList->Products(i);
+    if (product->Quantity > 0) offered.push_back(product);
+  }
+  std::stable_sort(offered.begin(), offered.end(),
+                   [](const TSpecProduct* a, const TSpecProduct* b) {
+                     return a->OrderingIndex < b->OrderingIndex;
+                   });
+  group->AppendDistinct(std::vector<void*>(offered.begin(), offered.end()));
+  return root;
+}
+
+void TSpecReportExporter::Export() {
+  struct ReleaseOnExit {
+    TSpecReportExporter* Exporter;
+    ~ReleaseOnExit() { Exporter->ReleaseExport(); }
+  } release{this};
+
+  Total = 0;
+  TotalWithTaxes = 0;
+  Provider = std::make_unique<TReportEvalProvider>(this);
+  Expression = CreateStandardExpression();
+  Expression->Provider = Provider.get();
+  RootCategory = std::make_unique<TSpecCategory>(PriceList);
+  RootCategory->Code.clear();
+  RootCategory->SetName("-");
+  Tree = BuildTree();
+  Excel = std::make_unique<TAdvExcel>();
+  Excel->DDELaunch = false;
+
+  const TExcelHooks& hooks = ExcelHooks();
+  const bool wasRunning = Excel->IsExcelRunning();
+  if (!wasRunning) {
+    bool started = false;
+    try {
+      Excel->LocateExcel();
+      Excel->LaunchExcel();
+      for (int wait = 0; wait < kStartWaits; ++wait) {
+        if (Excel->IsExcelRunning()) break;
+        hooks.Sleep(kStartWaitMilliseconds);
+      }
+      started = Excel->IsExcelRunning();
+    } catch (const Exception&) {
+      started = false;
+    }
+    if (!started) {
+      hooks.ErrorBox(kUnableToConnectToExcel, kErrorCaption);
+      return;
+    }
+  }
+
+  Excel->Connect();
+  if (wasRunning) Excel->NewWorkbook();
+  Excel->SelectActiveSheet();
+  for (int i = 0; i < Report->ColumnCount(); ++i) {
+    Excel->Select(1, i + 1);
+    Excel->SetColumnWidth(Report->Columns(i)->Width);
+  }
+
+  SheetRow = 1;
+  ItemNode = nullptr;
+  GroupNode = nullptr;
+  ExportBand(Report->BandAt(bkReportHeader));
+  ItemNumber = 0;
+  for (int g = 0; g < Tree->Count(); ++g) {
+    TSpecTreeNode* group = Tree->Children(g);
+    GroupNumber = g + 1;
+    GroupNode = group;
+    ItemNode = nullptr;
+    ExportBand(Report->BandAt(bkGroupHeader));
+    for (int j = 0; j < group->Count(); ++j) {
+      ++ItemNumber;
+      GroupItemNumber = j + 1;
+      ItemNode = group->Children(j);
+      ExportBand(Report->BandAt(bkReportDetail));
+      const auto* product = static_cast<const TSpecProduct*>(ItemNode->Data());
+      Total += product->Quantity * product->Price;
+      TotalWithTaxes += product->Quantity * product->PriceWithTaxes;
+    }
+    ItemNode = nullptr;
+    ExportBand(Report->BandAt(bkGroupFooter));
+  }
+  ItemNode = nullptr;
+  GroupNode = nullptr;
+  ExportBand(Report->BandAt(bkReportFooter));
+
+  if (!OutputFileName.empty()) {
+    if (hooks.FileExists(OutputFileName)) hooks.DeleteFile(OutputFileName);
+    Excel->SaveAs(OutputFileName);
+    Excel->ExecMacro("[FILE.CLOSE]");
+    if (!wasRunning) Excel->ExecMacro("[QUIT]");
+  } else {
+    Excel->Select(1, 1);
+    Excel->ExecMacro("[APP.MAXIMIZE]");
+    Excel->ExecMacro("[APP.ACTIVATE]");
+  }
+  Excel->Disconnect();
+}
+
+void TSpecReportExporter::ExportBand(TSpecReportBand* Band) {
+  for (int r = 0; r < Band->RowCount(); ++r) {
+    TSpecReportRow* row = Band->Rows(r);
+    for (int c = 0; c < Report->ColumnCount(); ++c) {
+      ExportCell(c + 1, SheetRow, row->Cells(c));
+    }
+    Excel->SetRowHeight(row->Height);
+    ++SheetRow;
+  }
+}
+
+void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpecReportCell* Cell) {
+  Excel->Select(Row, Column);
+  if (Cell->Content != ccText) {
+    TSpecTemplate* templ = Report->Template();
+    const int index = templ->IndexOfResource(Cell->ImageResource);
+    if (index >= 0) {
+      const TSpecResource* resource = templ->Resources(index);
+      resource->ExtractToTempFile();
+      Excel->InsertPicture(Utf8ToCp1251(resource->TempFileName()));
+    }
+    return;
+  }
+
+  std::string text;
+  std::string piece;
+  const std::string& formula = Cell->Formula;
+  for (std::int32_t position = 1; position <= static_cast<std::int32_t>(formula.size());) {
+    NextTemplatePiece(formula, position, piece);
+    text += piece;
+  }
+
+  bool numeric = false;
+  if (Cell->DataType == cdAuto || Cell->DataType == cdText) {
+    // A value text shows as its plain text; any other text stays as it came. The tests come
+    // first, so that the common case of a plain text costs no exception.
+    if (IsValidValue(text, vtString) || IsValidValue(text, vtInteger) ||
+        IsValidValue(text, vtFloat)) {
+      try {
+        text = TypeCast(text, vtString);
+        text = UnquoteString(text);
+      } catch (const Exception&) {
+      }
+    }
+    long double x = 0;
+    if (Cell->DataType == cdAuto && !text.empty() && TryTextToFloat(text, x)) {
+      try {
+        text = LocaleGeneral(x);
+        numeric = true;
+      } catch (const Exception&) {
+      }
+    }
+  } else {
+    text = TypeCast(text, vtFloat);
+    text = LocaleGeneral(TextToFloat(text));
+    numeric = true;
+  }
+
+  if (!Cell->DataFormat.empty()) {
+    Excel->FormatNumber(numeric ? ReplaceAll(Cell->DataFormat, ".", LocaleDecimalSeparator())
+                                : Cell->DataFormat);
+  }
+  Excel->PutStr(Row, Column, text);
+  const std::uint8_t style = Cell->Font.GetStyle();
+  Excel->FormatFont(Cell->Font.Name, Cell->Font.Size, (style & fsBold) != 0,
+                    (style & fsItalic) != 0, (style & fsUnderline) != 0, false, 0, false, false);
+  Excel->SetAlignment(Cell->Paragraph.HAlign + 1, Cell->Paragraph.VAlign,
+                      Cell->Paragraph.WordWrap != 0);
+  const TSpecBorderProps& borders = Cell->Borders;
+  const auto line = [](const TSpecBorderSide& side) { return side.Visible * side.Width; };
+  Excel->SetBorder(line(borders.Left()), line(borders.Right()), line(borders.Top()),
+                   line(borders.Bottom()));
+}
+
+void TSpecReportExporter::NextTemplatePiece(const std::string& Text, std::int32_t& Position,
+                                            std::string& Piece) {
+  Piece.clear();
+  const auto size = static_cast<std::int32_t>(Text.size());
+  if (Position < 1 || Position > size) return;
+  const auto at = [&Text](std::int32_t position) {
+    return Text[static_cast<std::size_t>(position - 1)];
+  };
+
+  // Collects up to an unescaped stop character or the end; a backslash takes the next
+  // character literally and is itself dropped.
+  const auto collect = [&](char stop) {
+    std::string out;
+    while (Position <= size && at(Position) != stop) {
+      if (at(Position) == '\\') {
+        ++Position;
+        if (Position > size) break;
+      }
+      out += at(Position);
+      ++Position;
+    }
+    return out;
+  };
+
+  if (at(Position) == '{') {
+    ++Position;
+    const std::string expression = collect('}');
+    if (Position <= size) ++Position;  // the closing brace
+    Piece = UnquoteString(TypeCast(PieceExpression(expression)->Evaluate(), vtString));
+  } else {
+    Piece = collect('{');
+  }
+}
+
+TEvalExpression* TSpecReportExporter::PieceExpression(const std::string& text) {
+  const auto found = FParsedPieces.find(text);
+  if (found != FParsedPieces.end()) return found->second.get();
+  if (FParsedPieces.size() >= kMaxParsedPieces) {
+    Expression->SetText(text);
+    return Expression.get();
+  }
+  std::unique_ptr<TEvalExpression> parsed = CreateStandardExpression();
+  parsed->Provider = Expression->Provider;
+  parsed->SetText(text);
+  return FParsedPieces.emplace(text, std::move(parsed)).first->second.get();
+}

@@ -1,0 +1,131 @@
+#include "report/repexport.h"
+
+#include <array>
+#include <string_view>
+
+#include "expr/typecvt.h"
+#include "model/core.h"
+#include "model/pricelist.h"
+#include "model/report.h"
+
+namespace {
+
+// The report fields, by position.
+constexpr std::array<std::string_view, 24> kReportFields = {
+    "code",           "name",          "sizeunits",    "sizeheight",  "sizewidth",  "sizelength",
+    "weight",         "packagevolume", "available",    "measureunit", "quantity",   "price",
+    "pricewithtaxes", "sum",           "sumwithtaxes", "groupcode",   "groupname",  "total",
+    "totalwithtaxes", "pnn",           "cnn",          "cpnn",        "actualdate", "prefix",
+};
+// Fields up to this position need a current item (and group); the prefix needs one too.
+constexpr int kLastItemField = 14;
+constexpr int kLastGroupField = 16;
+constexpr int kPrefixField = 23;
+// The "iteminfo" attribute of each of the fields 0 to kLastItemField.
+constexpr std::int32_t kItemInfoOfField[kLastItemField + 1] = {0,  1, 14, 12, 11, 13, 15, 10,
+                                                               16, 4, 5,  6,  7,  8,  9};
+
+std::string LowerAscii(const std::string& text) {
+  std::string out = text;
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+}  // namespace
+
+int TReportEvalProvider::FieldIndex(const std::string& Name) {
+  const std::string lower = LowerAscii(Name);
+  for (std::size_t i = 0; i < kReportFields.size(); ++i) {
+    if (kReportFields[i] == lower) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool TReportEvalProvider::IsFunction(const std::string& Name) {
+  return IsTableFunction(Name, kSharedFunctionCount);
+}
+
+bool TReportEvalProvider::IsVariable(const std::string& Name) {
+  return FieldIndex(Name) >= 0 || Exporter->Report->Template()->IndexOfVariable(Name) >= 0;
+}
+
+void TReportEvalProvider::CallFunction(const std::string& Name,
+                                       const std::vector<std::string>& Params,
+                                       std::string& Result) {
+  CallTableFunction(*this, kSharedFunctionCount, Name, Params, Result);
+}
+
+void TReportEvalProvider::GetVariable(const std::string& Name, std::string& Result) {
+  Result.clear();
+  const int i = FieldIndex(Name);
+  if (i < 0) {
+    const int j = Exporter->Report->Template()->IndexOfVariable(Name);
+    if (j < 0) return;
+    const std::vector<std::string>* values = Exporter->VariableValues;
+    if (!values || static_cast<std::size_t>(j) >= values->size()) RaiseListIndexError(j);
+    Result = (*values)[static_cast<std::size_t>(j)];
+    return;
+  }
+  const bool needsItem = i <= kLastItemField || i == kPrefixField;
+  if (needsItem && (!Exporter->ItemNode || !Exporter->GroupNode)) return;
+  if (i <= kLastGroupField && !Exporter->GroupNode) return;
+
+  const auto* product =
+      Exporter->ItemNode ? static_cast<const TSpecProduct*>(Exporter->ItemNode->Data()) : nullptr;
+  const auto* category = Exporter->GroupNode
+                             ? static_cast<const TSpecCategory*>(Exporter->GroupNode->Data())
+                             : nullptr;
+  if (i <= kLastItemField) {
+    // The product fields are attributes of the "iteminfo" table, of the current item itself.
+    ProductItemInfo(*product, product->Quantity, kItemInfoOfField[i], Result);
+    return;
+  }
+  switch (i) {
+    case 15:
+      Result = QuoteString(category->Code);
+      break;
+    case 16:
+      Result = QuoteString(category->GetName());
+      break;
+    case 17:
+      Result = FloatToValueText(Exporter->Total);
+      break;
+    case 18:
+      Result = FloatToValueText(Exporter->TotalWithTaxes);
+      break;
+    case 19:
+      Result = IntToText(Exporter->ItemNumber);
+      break;
+    case 20:
+      Result = IntToText(Exporter->GroupNumber);
+      break;
+    case 21:
+      Result = IntToText(Exporter->GroupItemNumber);
+      break;
+    case 22:
+      Result = QuoteString(UserLocale().ShortDate(TSpecReportExporter::CurrentDate()));
+      break;
+    case 23:
+      Result = QuoteString(product->Prefix);
+      break;
+  }
+}
+
+long double TReportEvalProvider::ProductQuantity(const std::string& Code) {
+  const TSpecProduct* product = Exporter->PriceList->FindProductByCode(Code);
+  return product ? product->Quantity : 0;
+}
+
+void TReportEvalProvider::ItemInfo(const std::string& Code, std::int32_t N, std::string& Result) {
+  StandardItemInfo(*Exporter->PriceList, Code, ProductQuantity(Code), N, Result);
+}
+
+std::int32_t TReportEvalProvider::ItemCount() {
+  std::int32_t count = 0;
+  for (int i = 0; i < Exporter->PriceList->ProductCount(); ++i) {
+    if (Exporter->PriceList->Products(i)->Quantity > 0) ++count;
+  }
+  return count;
+}

@@ -1,0 +1,480 @@
+#include "report/repexport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/locale.h"
+#include "expr/evalimpl.h"
+#include "model/pricelist.h"
+#include "model/report.h"
+#include "model/resource.h"
+#include "platform/cp1251.h"
+#include "platform/tempdir.h"
+#include "tests/report/report_support.h"
+#include "tests/support/expr_support.h"
+#include "tests/support/test_paths.h"
+
+namespace {
+
+// The cell of a report row, in a band that has the row already.
+TSpecReportCell* CellOf(TSpecReport* report, int band, int row, int column) {
+  return report->BandAt(band)->Rows(row)->Cells(column);
+}
+
+void SetText(TSpecReportCell* cell, const std::string& formula, std::uint8_t type = cdAuto,
+             const std::string& format = "") {
+  cell->Formula = formula;
+  cell->DataType = type;
+  cell->DataFormat = format;
+}
+
+const char* const kPlainFont = "[FORMAT.FONT(\"Arial\",10,False,False,False,False,0,False,False)]";
+const char* const kLeftTop = "[ALIGNMENT(2,False,1,0)]";
+const char* const kNoBorder = "[BORDER(0,0,0,0,0,FALSE,0,0,0,0,0)]";
+
+// A scheme of three products (the first two in the offer) and one report template, exported
+// against a recording spreadsheet.
+class ReportExporterTest : public ::testing::Test {
+ protected:
+  ReportExporterTest()
+      : Template(OfferTemplate(
+            {{.Code = "A1",
+              .Name = "Cabinet",
+              .Price = 10,
+              .PriceWithTaxes = 12,
+              .OrderingIndex = 2},
+             {.Code = "B2", .Name = "Bolt", .Price = 4, .PriceWithTaxes = 5, .OrderingIndex = 1},
+             {.Code = "C3", .Name = "Unused", .Price = 1, .PriceWithTaxes = 1}})),
+        Report(Template->AddReport()) {
+    SetExtractionRoot(Scratch.Path().string());
+    SetQuantities({1, 2.5, 0});
+  }
+  ~ReportExporterTest() override { SetExtractionRoot(""); }
+
+  void SetQuantities(const std::vector<long double>& quantities) {
+    for (std::size_t i = 0; i < quantities.size(); ++i) {
+      Template->PriceList()->Products(static_cast<int>(i))->Quantity = quantities[i];
+    }
+  }
+
+  // A report of the given column widths whose bands hold the given numbers of rows.
+  void Shape(const std::vector<int>& widths, const std::vector<int>& rows) {
+    for (int width : widths) Report->AddColumn()->Width = width;
+    for (int band = 0; band < 5; ++band) {
+      for (int r = 0; r < rows[static_cast<std::size_t>(band)]; ++r) Report->BandAt(band)->AddRow();
+    }
+  }
+
+  void Export(const std::string& outputFile = "") {
+    TSpecReportExporter exporter(Template->PriceList(), Report);
+    exporter.VariableValues = &Values;
+    exporter.OutputFileName = outputFile;
+    exporter.Export();
+    EXPECT_EQ(exporter.Excel, nullptr);
+    EXPECT_EQ(exporter.Expression, nullptr);
+  }
+
+  // The commands that carry a cell's value or number format.
+  std::vector<std::string> CellValues() const;
+
+  ScratchFolder Scratch;
+  ScopedExcelHooks Host;
+  ScriptedExcelServer Sheet;
+  std::unique_ptr<TSpecTemplate> Template;
+  TSpecReport* Report;
+  std::vector<std::string> Values;
+};
+
+TEST_F(ReportExporterTest, SendsTheWholeReportToARunningSpreadsheetAndLeavesItOpen) {
+  Shape({100, 32}, {1, 1, 1, 0, 1});
+  Report->BandAt(bkReportHeader)->Rows(0)->Height = 30;
+  Report->BandAt(bkReportFooter)->Rows(0)->Height = 20;
+  SetText(CellOf(Report, 0, 0, 0), "Offer {cnn}", cdText);
+  TSpecReportCell* picture = CellOf(Report, 0, 0, 1);
+  picture->Content = ccPicture;
+  picture->ImageResource = "logo";
+  TSpecResource* logo = Template->AddResource("Logo");
+  logo->Extension = "gif";
+  logo->SetData({'G', 'I', 'F'});
+  SetText(CellOf(Report, 1, 0, 0), "{groupname}");
+  SetText(CellOf(Report, 2, 0, 0), "{cpnn}");
+  TSpecReportCell* name = CellOf(Report, 2, 0, 1);
+  SetText(name, "{name}", cdText);
+  name->Font.Style = fsBold;
+  name->Paragraph = {.HAlign = 3, .VAlign = 2, .WordWrap = 1};
+  name->Borders.SetLeft({1, 2});    // also the right side of the cell before it
+  name->Borders.SetBottom({1, 1});  // also the top of the cell below: the footer's
+  SetText(CellOf(Report, 4, 0, 0), "{total}", cdNumeric, "0.00");
+  SetText(CellOf(Report, 4, 0, 1), "Sum: {Total}");
+  Host.Processes = {"EXCEL.EXE"};
+
+  Export();
+
+  const std::string picturePath = Utf8ToCp1251(logo->TempFileName());
+  EXPECT_EQ(ReadWholeFile(logo->TempFileName()), "GIF");
+  const std::vector<std::string> expected = {
+      // Connecting: the cell letters are read with errors ignored.
+      "[ERROR(0)]", "[ERROR(1)]", "[NEW(1)]",
+      // The column widths.
+      "[SELECT(\"R1C1\")]", "[COLUMN.WIDTH(12.5)]", "[SELECT(\"R1C2\")]", "[COLUMN.WIDTH(4)]",
+      // The report header.
+      "[SELECT(\"R1C1\")]", "[FORMULA(\"Offer 0\", \"R1C1\")]", kPlainFont, kLeftTop, kNoBorder,
+      "[SELECT(\"R1C2\")]", "[INSERT.PICTURE(\"" + picturePath + "\")]", "[ROW.HEIGHT(30)]",
+      // The group header.
+      "[SELECT(\"R2C1\")]", "[FORMULA(\"-\", \"R2C1\")]", kPlainFont, kLeftTop, kNoBorder,
+      "[SELECT(\"R2C2\")]", "[FORMULA(\"\", \"R2C2\")]", kPlainFont, kLeftTop, kNoBorder,
+      "[ROW.HEIGHT(18)]",
+      // The items by ordering index.
+      "[SELECT(\"R3C1\")]", "[FORMULA(\"1\", \"R3C1\")]", kPlainFont, kLeftTop,
+      "[BORDER(0,0,2,0,0,FALSE,0,0,0,0,0)]", "[SELECT(\"R3C2\")]", "[FORMULA(\"Bolt\", \"R3C2\")]",
+      "[FORMAT.FONT(\"Arial\",10,True,False,False,False,0,False,False)]", "[ALIGNMENT(4,True,2,0)]",
+      "[BORDER(0,2,0,0,1,FALSE,0,0,0,0,0)]", "[ROW.HEIGHT(18)]", "[SELECT(\"R4C1\")]",
+      "[FORMULA(\"2\", \"R4C1\")]", kPlainFont, kLeftTop, "[BORDER(0,0,2,0,0,FALSE,0,0,0,0,0)]",
+      "[SELECT(\"R4C2\")]", "[FORMULA(\"Cabinet\", \"R4C2\")]",
+      "[FORMAT.FONT(\"Arial\",10,True,False,False,False,0,False,False)]", "[ALIGNMENT(4,True,2,0)]",
+      "[BORDER(0,2,0,0,1,FALSE,0,0,0,0,0)]", "[ROW.HEIGHT(18)]",
+      // The report footer: 2.5 x 4 + 1 x 10.
+      "[SELECT(\"R5C1\")]", "[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"20\", \"R5C1\")]", kPlainFont,
+      kLeftTop, kNoBorder, "[SELECT(\"R5C2\")]", "[FORMULA(\"Sum: 20\", \"R5C2\")]", kPlainFont,
+      kLeftTop, "[BORDER(0,0,0,1,0,FALSE,0,0,0,0,0)]", "[ROW.HEIGHT(20)]",
+      // Left open, in front.
+      "[SELECT(\"R1C1\")]", "[APP.MAXIMIZE]", "[APP.ACTIVATE]"};
+  EXPECT_EQ(Sheet.Commands, expected);
+  EXPECT_TRUE(Host.Started.empty());
+  EXPECT_TRUE(Host.Sleeps.empty());
+  EXPECT_TRUE(Host.ErrorBoxes.empty());
+}
+
+TEST_F(ReportExporterTest, StartsTheSpreadsheetWhenNeededAndSavesToTheOutputFile) {
+  Shape({80}, {0, 0, 1, 0, 0});
+  SetText(CellOf(Report, 2, 0, 0), "{code}");
+  RegisterExcelProgram(Host);
+  // The started program shows up in the process list after the second wait.
+  Host.OnSleep = [this](std::uint32_t) {
+    if (Host.Sleeps.size() == 2) Host.Processes = {"EXCEL.EXE"};
+  };
+  const std::string output = "C:\\Offers\\offer 1.xls";
+  Host.Files.insert(output);
+
+  Export(output);
+
+  ASSERT_EQ(Host.Started.size(), 1u);
+  EXPECT_NE(Host.Started[0].find("EXCEL.EXE"), std::string::npos) << Host.Started[0];
+  EXPECT_EQ(Host.Sleeps, (std::vector<std::uint32_t>{200, 200}));
+  EXPECT_EQ(Host.Deleted, (std::vector<std::string>{output}));
+  const std::vector<std::string> expected = {
+      "[ERROR(0)]",
+      "[ERROR(1)]",  // no new workbook: the started one has its own
+      "[SELECT(\"R1C1\")]",
+      "[COLUMN.WIDTH(10)]",
+      "[SELECT(\"R1C1\")]",
+      "[FORMULA(\"B2\", \"R1C1\")]",
+      kPlainFont,
+      kLeftTop,
+      kNoBorder,
+      "[ROW.HEIGHT(18)]",
+      "[SELECT(\"R2C1\")]",
+      "[FORMULA(\"A1\", \"R2C1\")]",
+      kPlainFont,
+      kLeftTop,
+      kNoBorder,
+      "[ROW.HEIGHT(18)]",
+      "[SAVE.AS(\"C:\\Offers\\offer 1.xls\")]",
+      "[FILE.CLOSE]",
+      "[QUIT]"};
+  EXPECT_EQ(Sheet.Commands, expected);
+  EXPECT_TRUE(Host.ErrorBoxes.empty());
+}
+
+TEST_F(ReportExporterTest, SavingWithTheSpreadsheetRunningDoesNotQuitIt) {
+  Shape({80}, {1, 0, 0, 0, 0});
+  TSpecReportCell* picture = CellOf(Report, 0, 0, 0);
+  picture->Content = ccPicture;
+  picture->ImageResource = "no such picture";  // only selected
+  Host.Processes = {"EXCEL.EXE"};
+  Export("out.xls");
+  const std::vector<std::string> expected = {
+      "[ERROR(0)]",         "[ERROR(1)]",         "[NEW(1)]",         "[SELECT(\"R1C1\")]",
+      "[COLUMN.WIDTH(10)]", "[SELECT(\"R1C1\")]", "[ROW.HEIGHT(18)]", "[SAVE.AS(\"out.xls\")]",
+      "[FILE.CLOSE]"};
+  EXPECT_EQ(Sheet.Commands, expected);
+  EXPECT_TRUE(Host.Deleted.empty());  // there was no such file
+}
+
+TEST_F(ReportExporterTest, ASpreadsheetThatCannotBeStartedIsReportedInABoxAndNothingRaised) {
+  struct Case {
+    std::string name;
+    bool Registered;
+    std::uint32_t StartResult;
+    std::size_t Sleeps;
+  };
+  const Case cases[] = {
+      {"no program registered", false, 33, 0},
+      {"the start fails", true, 2, 0},
+      {"started but never running", true, 33, 30},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedExcelHooks host;
+    if (c.Registered) RegisterExcelProgram(host);
+    host.StartResult = c.StartResult;
+    Shape({80}, {1, 0, 0, 0, 0});
+    EXPECT_NO_THROW(Export());
+    EXPECT_EQ(host.ErrorBoxes, (std::vector<std::string>{"Error: Unable to connect to Excel..."}));
+    EXPECT_EQ(host.Sleeps.size(), c.Sleeps);
+    EXPECT_TRUE(Sheet.Commands.empty());
+  }
+}
+
+TEST_F(ReportExporterTest, AnErrorInACellEndsTheExportThereAndPassesOn) {
+  struct Case {
+    std::string name;
+    std::string Formula;
+    std::uint8_t Type;
+    std::string Message;
+  };
+  const Case cases[] = {
+      {"a numeric cell with a text", "{name}", cdNumeric, "Invalid typecast."},
+      {"a name nobody knows", "{nosuch}", cdText, "Invalid variable name: \"NOSUCH\"\r\n1"},
+      {"a function of the wizard only", "{firstitem()}", cdAuto,
+       "Invalid function name: \"FIRSTITEM\"\r\n1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sheet.Commands.clear();
+    Template->ClearReports();
+    Report = Template->AddReport();
+    Shape({80}, {0, 0, 1, 0, 1});
+    SetText(CellOf(Report, 2, 0, 0), c.Formula, c.Type);
+    Host.Processes = {"EXCEL.EXE"};
+    EXPECT_RAISES(Export(), c.Message);
+    ASSERT_FALSE(Sheet.Commands.empty());
+    EXPECT_EQ(Sheet.Commands.back(), "[SELECT(\"R1C1\")]");
+  }
+}
+
+std::vector<std::string> ReportExporterTest::CellValues() const {
+  std::vector<std::string> values;
+  for (const std::string& command : Sheet.Commands) {
+    if (command.rfind("[FORMULA(", 0) == 0 || command.rfind("[FORMAT.NUMBER(", 0) == 0) {
+      values.push_back(command);
+    }
+  }
+  return values;
+}
+
+TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
+  struct Case {
+    std::string name;
+    std::string Formula;
+    std::uint8_t Type;
+    std::string Format;
+    std::vector<std::string> Point;  // under "."
+    std::vector<std::string> Comma;  // under ","
+  };
+  const Case cases[] = {
+      {"an automatic number with its format",
+       "12.5",
+       cdAuto,
+       "0.00",
+       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"12.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"0,00\")]", "[FORMULA(\"12,5\", \"R1C1\")]"}},
+      {"a text number keeps its point and format",
+       "{12.5}",
+       cdText,
+       "0.00",
+       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"12.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"12.5\", \"R1C1\")]"}},
+      {"a numeric expression",
+       "{1/4}",
+       cdNumeric,
+       "",
+       {"[FORMULA(\"0.25\", \"R1C1\")]"},
+       {"[FORMULA(\"0,25\", \"R1C1\")]"}},
+      {"date and time converts as numeric",
+       "{price}",
+       cdDateTime,
+       "",
+       {"[FORMULA(\"10\", \"R1C1\")]"},
+       {"[FORMULA(\"10\", \"R1C1\")]"}},
+      {"a string constant loses its quotes",
+       "\"quoted\"",
+       cdAuto,
+       "",
+       {"[FORMULA(\"quoted\", \"R1C1\")]"},
+       {"[FORMULA(\"quoted\", \"R1C1\")]"}},
+      {"inner quotes become apostrophes",
+       "a \"b\"",
+       cdAuto,
+       "",
+       {"[FORMULA(\"a 'b'\", \"R1C1\")]"},
+       {"[FORMULA(\"a 'b'\", \"R1C1\")]"}},
+      {"an empty formula",
+       "",
+       cdAuto,
+       "",
+       {"[FORMULA(\"\", \"R1C1\")]"},
+       {"[FORMULA(\"\", \"R1C1\")]"}},
+  };
+  Host.Processes = {"EXCEL.EXE"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char separator : {'.', ','}) {
+      SCOPED_TRACE(separator);
+      SeparatorGuard guard(separator);
+      Sheet.Commands.clear();
+      Template->ClearReports();
+      Report = Template->AddReport();
+      Shape({80}, {1, 0, 0, 0, 0});
+      SetText(CellOf(Report, 0, 0, 0), c.Formula, c.Type, c.Format);
+      // {price} needs an item: a one-row detail band with the first product only.
+      if (c.Formula == "{price}") {
+        Report->BandAt(bkReportHeader)->ClearRows();
+        Report->BandAt(bkReportDetail)->AddRow();
+        SetText(CellOf(Report, 2, 0, 0), c.Formula, c.Type, c.Format);
+        SetQuantities({1, 0, 0});
+      }
+      Export();
+      EXPECT_EQ(CellValues(), separator == '.' ? c.Point : c.Comma);
+      SetQuantities({1, 2.5, 0});
+    }
+  }
+}
+
+TEST_F(ReportExporterTest, FieldsSeeTheCountersAndTotalsOfEachBand) {
+  struct Case {
+    std::string name;
+    std::vector<long double> Quantities;
+    std::vector<std::string> Rows;
+  };
+  const Case cases[] = {
+      {"two items",
+       {1, 2.5, 0},
+       {"0|0|0|0||", "0|1|0|0||-", "1|1|1|0|B2|-", "2|1|2|10|A1|-", "2|1|2|20||-", "2|1|2|20||"}},
+      {"no item", {0, 0, -1}, {"0|0|0|0||", "0|1|0|0||-", "0|1|0|0||-", "0|1|0|0||"}},
+  };
+  Host.Processes = {"EXCEL.EXE"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sheet.Commands.clear();
+    Template->ClearReports();
+    Report = Template->AddReport();
+    Shape({80}, {1, 1, 1, 1, 1});
+    for (int band = 0; band < 5; ++band) {
+      SetText(CellOf(Report, band, 0, 0), "{pnn}|{cnn}|{cpnn}|{total}|{code}|{groupname}", cdText);
+    }
+    SetQuantities(c.Quantities);
+    Export();
+    std::vector<std::string> rows;
+    for (std::size_t i = 0; i < c.Rows.size(); ++i) {
+      const std::string cell = "R" + std::to_string(i + 1) + "C1";
+      rows.push_back("[FORMULA(\"" + c.Rows[i] + "\", \"" + cell + "\")]");
+    }
+    EXPECT_EQ(CellValues(), rows);
+  }
+}
+
+TEST_F(ReportExporterTest, BuildTreeHoldsOneGroupOfTheOfferedProductsByOrderingIndex) {
+  const auto templ = OfferTemplate({{.Code = "five", .OrderingIndex = 5},
+                                    {.Code = "one", .OrderingIndex = 1},
+                                    {.Code = "five again", .OrderingIndex = 5},
+                                    {.Code = "zero", .OrderingIndex = 0},
+                                    {.Code = "negative", .OrderingIndex = 0},
+                                    {.Code = "three", .OrderingIndex = 3}});
+  const long double quantities[] = {1, 2, 0.5, 0, -1, 4};
+  for (int i = 0; i < 6; ++i) templ->PriceList()->Products(i)->Quantity = quantities[i];
+  TSpecReportExporter exporter(templ->PriceList(), templ->AddReport());
+  exporter.RootCategory.reset(new TSpecCategory(templ->PriceList()));
+  const std::unique_ptr<TSpecTreeNode> tree = exporter.BuildTree();
+  ASSERT_EQ(tree->Count(), 1);
+  const TSpecTreeNode* group = tree->Children(0);
+  EXPECT_EQ(group->Data(), exporter.RootCategory.get());
+  EXPECT_EQ(group->Parent(), tree.get());
+  std::vector<std::string> codes;
+  for (int i = 0; i < group->Count(); ++i) {
+    codes.push_back(static_cast<const TSpecProduct*>(group->Children(i)->Data())->Code);
+  }
+  EXPECT_EQ(codes, (std::vector<std::string>{"one", "three", "five", "five again"}));
+  EXPECT_EQ(group->Children(4), nullptr);
+
+  // The same order as inserting each offered product with InsertSorted in price-list order.
+  TSpecTreeNode sorted(nullptr, nullptr);
+  for (int i = 0; i < 6; ++i) {
+    if (quantities[i] > 0) sorted.InsertSorted(templ->PriceList()->Products(i));
+  }
+  ASSERT_EQ(sorted.Count(), group->Count());
+  for (int i = 0; i < sorted.Count(); ++i) {
+    EXPECT_EQ(sorted.Children(i)->Data(), group->Children(i)->Data());
+  }
+}
+
+TEST_F(ReportExporterTest, NextTemplatePieceSplitsLiteralsAndExpressions) {
+  struct Case {
+    std::string Formula;
+    std::vector<std::string> Pieces;
+    std::string Error = {};
+  };
+  const Case cases[] = {
+      {"plain text", {"plain text"}},
+      {"a\\{b\\}c", {"a{b}c"}},
+      {"Sum: {Total}", {"Sum: ", "20"}},
+      {"{1+1}{\"x\"}!", {"2", "x", "!"}},
+      {"{concat(\\\"a\\}\\\", \"b\")}", {"a}b"}},
+      {"back\\\\slash\\", {"back\\slash"}},
+      {"{2*3", {"6"}},
+      {"{}", {""}},
+      {"x{nosuch}", {"x"}, "Invalid variable name: \"NOSUCH\"\r\n1"},
+      {"{1+}", {}, "Unterminated expression"},
+  };
+  TSpecReportExporter exporter(Template->PriceList(), Report);
+  TReportEvalProvider provider(&exporter);
+  exporter.Expression = CreateStandardExpression();
+  exporter.Expression->Provider = &provider;
+  exporter.Total = 20;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Formula);
+    std::vector<std::string> pieces;
+    std::int32_t position = 1;
+    std::string piece;
+    try {
+      while (position <= static_cast<std::int32_t>(c.Formula.size())) {
+        const std::int32_t before = position;
+        exporter.NextTemplatePiece(c.Formula, position, piece);
+        ASSERT_GT(position, before);
+        pieces.push_back(piece);
+      }
+      EXPECT_TRUE(c.Error.empty()) << "nothing raised";
+    } catch (const Exception& e) {
+      EXPECT_EQ(std::string(e.what()).substr(0, c.Error.size()), c.Error);
+      EXPECT_FALSE(c.Error.empty()) << e.what();
+    }
+    EXPECT_EQ(pieces, c.Pieces);
+    exporter.NextTemplatePiece(c.Formula, position, piece);
+    EXPECT_EQ(piece, "");  // past the end
+  }
+}
+
+TEST(SpecTreeNodeTest, ChildrenAreFoundByTheirDataAndKeptOnce) {
+  int a = 0, b = 0, c = 0;
+  TSpecTreeNode root(nullptr, nullptr);
+  EXPECT_EQ(root.Add(&a), 0);
+  EXPECT_EQ(root.Add(&b), 1);
+  EXPECT_EQ(root.Add(&a), 0);
+  root.InsertAt(0, &c);
+  root.InsertAt(0, &b);  // present: nothing
+  ASSERT_EQ(root.Count(), 3);
+  EXPECT_EQ(root.Children(0)->Data(), &c);
+  EXPECT_EQ(root.IndexOfData(&b), 2);
+  EXPECT_EQ(root.IndexOfData(nullptr), -1);
+  root.Delete(5);
+  root.Delete(0);
+  EXPECT_EQ(root.Count(), 2);
+  EXPECT_EQ(root.Children(-1), nullptr);
+  root.Clear();
+  EXPECT_EQ(root.Count(), 0);
+}
+
+}  // namespace

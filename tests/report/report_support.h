@@ -1,0 +1,37 @@
+#pragma once
+
+// Fixtures of the report tests: a small scheme root built in memory with the products and
+// variables a case needs; the spreadsheet and its platform come from excel_fakes.h.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "expr/typecvt.h"
+#include "model/core.h"
+#include "tests/report/excel_fakes.h"
+
+struct TestProduct {
+  std::string Code = {};
+  std::string Name = {};
+  long double Price = 0;
+  long double PriceWithTaxes = 0;
+  std::int32_t OrderingIndex = 0;
+  std::string CategoryCode = {};
+  std::string Prefix = {};
+};
+
+struct TestVariable {
+  std::string Name = {};
+  TValueType Type = vtString;
+  std::string Value = {};
+};
+
+// A scheme root whose price list holds the products in order and which declares the
+// variables in order.
+std::unique_ptr<TSpecTemplate> OfferTemplate(const std::vector<TestProduct>& products,
+                                             const std::vector<TestVariable>& variables = {});
+
+// Registers the program "C:\Office\EXCEL.EXE" for ".xls" with the hooks and lets it exist.
+void RegisterExcelProgram(ScopedExcelHooks& hooks);
