@@ -1,0 +1,381 @@
+#!/usr/bin/python3
+"""The real wizard on its embedded sample scheme in a fresh Xvfb display, driven from outside
+as a user drives it: clicks and keys sent with xdotool, windows found by their captions,
+screenshots taken with ImageMagick's import and kept in the artifact folder, the exported
+workbook read back with openpyxl.
+
+usage: wizard_session.py PROGRAM ARTIFACT_FOLDER [--measure]
+
+Exits 0 when the session went as expected, 1 when a check failed, 77 (skipped) when Xvfb,
+xdotool or ImageMagick is missing. With --measure it prints the program's peak resident
+memory and the time from its start to the first screen shown.
+
+Every wait polls with a deadline; the program's windows stand where the window system puts
+them (no window manager), so each click is given relative to its window.
+"""
+
+import glob
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+# Long enough for a sanitizer build on a busy machine; nothing waits this long when it works.
+WAIT = 30.0
+POLL = 0.05
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+def wait_for(what, probe, timeout=WAIT):
+    """Polls probe until it answers something true, and answers it."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(POLL)
+
+
+class Session:
+    def __init__(self, program, artifacts):
+        self.program = program
+        self.artifacts = artifacts
+        self.scratch = tempfile.mkdtemp(prefix="quorvane-session-")
+        self.config = os.path.join(self.scratch, "config")
+        self.runtime = os.path.join(self.scratch, "runtime")
+        os.makedirs(self.config)
+        os.makedirs(self.runtime, mode=0o700)
+        self.xvfb = None
+        self.proc = None
+        self.status = None
+        self.rusage = None
+        self.shots = 0
+
+    # The display and the program.
+
+    def start_display(self):
+        read, write = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write)
+        number = b""
+        deadline = time.monotonic() + WAIT
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read)
+        check(number.strip(), "Xvfb started no display")
+        self.display = ":" + number.decode().strip()
+
+    def start_program(self):
+        env = dict(os.environ)
+        env.update({
+            "DISPLAY": self.display,
+            "QT_QPA_PLATFORM": "xcb",
+            "XDG_CONFIG_HOME": self.config,
+            "XDG_RUNTIME_DIR": self.runtime,
+        })
+        self.started = time.monotonic()
+        self.proc = subprocess.Popen([self.program], env=env, cwd=self.scratch)
+
+    def reap(self):
+        """Answers the exit status once the program has ended (and keeps its resource use)."""
+        if self.status is None:
+            pid, status, rusage = os.wait4(self.proc.pid, os.WNOHANG)
+            if pid:
+                self.status = os.waitstatus_to_exitcode(status)
+                self.rusage = rusage
+                self.proc.returncode = self.status
+        return self.status
+
+    def stop(self):
+        if self.proc and self.reap() is None:
+            self.proc.kill()
+            os.wait4(self.proc.pid, 0)
+        if self.xvfb:
+            self.xvfb.terminate()
+            try:
+                self.xvfb.wait(10)
+            except subprocess.TimeoutExpired:
+                self.xvfb.kill()
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+    # The window system.
+
+    def x(self, *args):
+        result = subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.display},
+                                capture_output=True, text=True, timeout=WAIT)
+        return result.stdout
+
+    def visible(self, title):
+        """The visible window captioned exactly title, or None."""
+        check(self.reap() is None, "the program ended while waiting for '%s' (status %s)" %
+              (title, self.status))
+        ids = self.x("search", "--onlyvisible", "--name", "^%s$" % title).split()
+        return ids[-1] if ids else None
+
+    def window(self, title):
+        return wait_for("the window '%s'" % title, lambda: self.visible(title))
+
+    def gone(self, title):
+        wait_for("'%s' to close" % title, lambda: not self.visible(title))
+
+    def shown(self):
+        """The program's visible windows, named or not (pop-up lists and menus have no name)."""
+        check(self.reap() is None, "the program ended (status %s)" % self.status)
+        return set(self.x("search", "--onlyvisible", "--classname", ".").split())
+
+    def open_popup(self, window, x, y):
+        """Clicks at a point that opens a pop-up (a drop-down list, a menu) and waits until it
+        is shown, so that keys go to it."""
+        before = self.shown()
+        self.click(window, x, y)
+        wait_for("a pop-up to open", lambda: self.shown() - before)
+
+    def pick_next(self, window, x, y):
+        """Opens a drop-down list and picks the entry after the chosen one."""
+        before = self.shown()
+        self.open_popup(window, x, y)
+        self.keys("Down", "Return")
+        wait_for("the list to close", lambda: self.shown() <= before)
+
+    def geometry(self, window):
+        values = {}
+        for line in self.x("getwindowgeometry", "--shell", window).split():
+            key, _, value = line.partition("=")
+            values[key] = int(value)
+        return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
+
+    def click(self, window, x, y):
+        """A click at a point of the window; a negative y counts from its bottom edge."""
+        if y < 0:
+            y += self.geometry(window)[3]
+        self.x("mousemove", "--window", window, str(x), str(y), "click", "1")
+
+    def keys(self, *keys):
+        self.x("key", "--delay", "30", *keys)
+
+    def type(self, text):
+        self.x("type", "--delay", "15", text)
+
+    def retype(self, window, x, y, text):
+        """Clicks into an edit, selects what it holds and types over it."""
+        self.click(window, x, y)
+        self.keys("ctrl+a")
+        self.type(text)
+
+    def shot(self, name):
+        self.shots += 1
+        path = os.path.join(self.artifacts, "%02d-%s.png" % (self.shots, name))
+        subprocess.run(["import", "-display", self.display, "-window", "root", path],
+                       check=True, timeout=WAIT)
+        return path
+
+    def dark(self, shot, window, x, y):
+        """Whether the pixel at a point of the window is dark in the screenshot (a checked
+        radio button's dot, for example)."""
+        left, top, _, _ = self.geometry(window)
+        out = subprocess.run(["convert", shot, "-format", "%%[fx:p{%d,%d}.intensity]" %
+                              (left + x, top + y), "info:"],
+                             capture_output=True, text=True, check=True, timeout=WAIT).stdout
+        return float(out) < 0.5
+
+
+# Places on the screens (relative to the window), as the form lays the sample's questions out.
+NEXT, BACK, CLOSE, LOAD, SAVE = (393, -26), (317, -26), (475, -26), (232, -26), (260, -26)
+
+
+def run(session, measure):
+    s = session
+    s.start_display()
+    s.start_program()
+
+    # The splash: a 400 x 330 window in the middle of the screen, for four seconds.
+    def splash():
+        s.reap()
+        for w in s.x("search", "--onlyvisible", "--name", ".").split():
+            if s.geometry(w)[2:] == (400, 330):
+                return w
+        return None
+    splash_window = wait_for("the splash", splash)
+    check(s.geometry(splash_window) == (312, 219, 400, 330), "the splash is off the middle")
+    s.shot("splash")
+
+    # Installation: floor (the default), a customer typed in, and the text pop-up of the
+    # information whose link replaces it with a picture.
+    w = s.window("Установка")
+    first_screen = time.monotonic() - s.started
+    check(first_screen >= 4.0, "the first screen came before the splash's four seconds")
+    s.click(w, 110, 211)
+    s.type("Acme & Co")
+    s.click(w, 294, 271)
+    popup = s.window("Displaying Resource")
+    wait_for("the text pop-up", lambda: s.geometry(popup)[2] == 340)
+    s.shot("installation-text-popup")
+    s.click(popup, 179, 28)
+    wait_for("the picture", lambda: s.geometry(popup)[2:] == (66, 98))
+    s.shot("installation-picture-popup")
+    s.keys("Escape")
+    s.gone("Displaying Resource")
+    s.shot("installation")
+    s.click(w, *NEXT)
+
+    # Size: 47 units, 800 wide, 1000 deep (each list opened and moved one down).
+    w = s.window("Размер")
+    s.click(w, 17, 131)
+    for y in (204, 278):
+        s.pick_next(w, 110, y)
+    s.shot("size-47")
+    s.click(w, *NEXT)
+
+    # Load, then Back: Size shows the 47 units chosen; 42 now.
+    w = s.window("Нагрузка")
+    s.click(w, *BACK)
+    w = s.window("Размер")
+    shot = s.shot("size-after-back")
+    check(s.dark(shot, w, 17, 131) and not s.dark(shot, w, 17, 115),
+          "Back did not show the 47 units chosen")
+    s.click(w, 17, 115)
+    s.click(w, *NEXT)
+
+    # Load: saved as shown, then 5 kg refused with its message, then 900 kg.
+    w = s.window("Нагрузка")
+    saved = os.path.join(s.scratch, "cabinet.qvs")
+    s.click(w, *SAVE)
+    dialog = s.window("Save...")
+    s.click(dialog, 310, -54)  # its file name field
+    s.type(saved)
+    s.keys("Return")
+    s.gone("Save...")
+    wait_for("the saved file", lambda: os.path.exists(saved))
+    s.retype(w, 60, 118, "5")
+    s.click(w, 17, 188)
+    s.retype(w, 60, 261, "3")
+    s.click(w, *NEXT)
+    s.window("Мастер")
+    s.shot("load-refused")
+    s.keys("Return")
+    s.gone("Мастер")
+    check(s.visible("Нагрузка"), "the refused answer left the screen")
+    s.retype(w, 60, 118, "900")
+    s.click(w, *NEXT)
+
+    # Equipment, then Load of the state saved on the screen before: that screen again.
+    w = s.window("Комплектация")
+    s.click(w, 17, 91)
+    s.click(w, *LOAD)
+    dialog = s.window("Open...")
+    s.click(dialog, 310, -54)  # its file name field
+    s.type(saved)
+    s.keys("Return")
+    s.gone("Open...")
+    w = s.window("Нагрузка")
+    s.shot("load-loaded")
+    s.retype(w, 60, 118, "900")
+    s.click(w, 17, 188)
+    s.retype(w, 60, 261, "3")
+    s.click(w, *NEXT)
+
+    # Equipment: perforated door, 400 V, cables from below.
+    w = s.window("Комплектация")
+    s.click(w, 17, 91)
+    for y in (163, 237):
+        s.pick_next(w, 110, y)
+    s.shot("equipment")
+    s.click(w, *NEXT)
+
+    # The preview, then Export of the offer (the first entry of the menu).
+    w = s.window("Просмотр")
+    s.shot("preview")
+    books = os.path.join(s.runtime, "quorvane", "Book*.xlsx")
+    before = set(glob.glob(books))
+    s.open_popup(w, *NEXT)
+    s.shot("export-menu")
+    s.keys("Down", "Return")
+    book = wait_for("the exported workbook",
+                    lambda: sorted(set(glob.glob(books)) - before))[-1]
+    check_workbook(book)
+    shutil.copy(book, os.path.join(s.artifacts, "offer.xlsx"))
+
+    # Close ends the program normally, with its settings written.
+    s.click(w, *CLOSE)
+    wait_for("the program to end", lambda: s.reap() is not None)
+    check(s.status == 0, "the program ended with status %s" % s.status)
+    check(os.path.exists(os.path.join(s.config, "Talpix", "Quorvane.conf")),
+          "no settings file was written")
+
+    if measure:
+        print("peak resident memory: %.1f MB" % (s.rusage.ru_maxrss / 1024.0))
+        print("start to first screen: %.2f s" % first_screen)
+
+
+def check_workbook(path):
+    import openpyxl  # python3-openpyxl
+    sheet = openpyxl.load_workbook(path).active
+    rows = [tuple(row) for row in sheet.iter_rows(values_only=True)]
+    check(rows[0][2] == "Коммерческое предложение для Acme & Co", "offer title: %r" % (rows[0],))
+    # Number, code, name, quantity, sum (price x quantity) by ordering index, as the preview.
+    products = [
+        (1, "RC-42-800", "Шкаф 42U 800x1000", 1, 16400),
+        (2, "DR-PF", "Дверь перфорированная", 1, 2400),
+        (3, "DR-SIDE", "Панели боковые, пара", 1, 2600),
+        (4, "BS-HD", "Цоколь усиленный", 1, 1900),
+        (5, "CN-50", "Гайки закладные, 50 шт.", 2, 480),
+        (6, "CE-BOT", "Кабельный ввод нижний", 1, 180),
+        (7, "PDU-3PH", "Блок розеток 400 В", 1, 1850),
+        (8, "PC-C13", "Шнур питания C13", 2, 190),
+    ]
+    check(rows[3:11] == products, "product rows: %r" % (rows[3:11],))
+    check(rows[11][2:] == ("Итого по группе:", None, 26000), "group total: %r" % (rows[11],))
+    check(rows[12][2:] == ("Всего с НДС:", None, 31200), "total: %r" % (rows[12],))
+    check(rows[13][2] == "Единиц: 42, вес: 83.1 кг", "summary: %r" % (rows[13],))
+
+
+def main():
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    measure = "--measure" in sys.argv[1:]
+    if len(args) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    for tool in ("Xvfb", "xdotool", "import", "convert"):
+        if not shutil.which(tool):
+            print("skipped: %s is not installed" % tool)
+            return 77
+    program, artifacts = os.path.abspath(args[0]), args[1]
+    shutil.rmtree(artifacts, ignore_errors=True)
+    os.makedirs(artifacts)
+    session = Session(program, artifacts)
+    # A test runner that gives up sends SIGTERM: the display and the program go with us.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    try:
+        run(session, measure)
+        return 0
+    except Failure as failure:
+        try:
+            session.shot("failure")
+        except Exception:
+            pass
+        print("FAILED: %s" % failure, file=sys.stderr)
+        return 1
+    finally:
+        session.stop()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
