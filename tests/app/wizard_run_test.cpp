@@ -127,8 +127,25 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
   bool sizeRestored = false;
   QString loadAfterLoad;
   std::vector<std::vector<std::string>> preview;
-  auto record = [&](TExecScreenForm* screen) {
-    titles.push_back(screen->windowTitle().toStdString());
+  // A step on the screen of that title: what the user does there, which answers the button
+  // to click then.
+  auto onScreen = [&](const char* title, std::function<QAbstractButton*(TExecScreenForm*)> act) {
+    return [&titles, title, act](QWidget* modal) {
+      TExecScreenForm* s = ScreenTitled(modal, title);
+      if (!s) return false;
+      titles.push_back(title);
+      QAbstractButton* button = act(s);
+      Later([button] { button->click(); });
+      return true;
+    };
+  };
+  auto load = [&](const char* kg) {
+    return [kg](TExecScreenForm* s) -> QAbstractButton* {
+      Type(Edit(s, 0), kg);
+      Radio(s, 1, 1)->click();
+      Type(Edit(s, 2), "3");
+      return s->NextBtn;
+    };
   };
   auto fileDialog = [&](QFileDialog::AcceptMode mode) {
     return [&, mode](QWidget* modal) {
@@ -147,10 +164,12 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
       {
           // Installation: a radio answer, a typed text, and the information's text pop-up whose
           // link replaces it with a picture.
+          // Next is clicked once the pop-up has gone, not by onScreen: the pop-up's wait would
+          // run that click while it is shown.
           [&](QWidget* modal) {
             TExecScreenForm* s = ScreenTitled(modal, "Установка");
             if (!s) return false;
-            record(s);
+            titles.push_back("Установка");
             Radio(s, 0, 0)->click();
             Type(Edit(s, 1), "Acme & Co");
             auto* about = ControlOf<TFormDescription>(s, 2, TFormControlKind::Description);
@@ -175,52 +194,27 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
             return true;
           },
           // Size: 47 units, then on the next screen Back.
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Размер");
-            if (!s) return false;
-            record(s);
-            Radio(s, 0, 3)->click();
-            Pick(Combo(s, 1), "800");
-            Pick(Combo(s, 2), "1000");
-            Later([s] { s->NextBtn->click(); });
-            return true;
-          },
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Нагрузка");
-            if (!s) return false;
-            record(s);
-            Later([s] { s->BackBtn->click(); });
-            return true;
-          },
+          onScreen("Размер",
+                   [&](TExecScreenForm* s) -> QAbstractButton* {
+                     Radio(s, 0, 3)->click();
+                     Pick(Combo(s, 1), "800");
+                     Pick(Combo(s, 2), "1000");
+                     return s->NextBtn;
+                   }),
+          onScreen("Нагрузка", [&](TExecScreenForm* s) -> QAbstractButton* { return s->BackBtn; }),
           // Back on Size shows the answers given; 42 units now.
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Размер");
-            if (!s) return false;
-            record(s);
-            sizeRestored = Radio(s, 0, 3)->isChecked() && Combo(s, 1)->currentText() == "800" &&
-                           Combo(s, 2)->currentText() == "1000";
-            Radio(s, 0, 2)->click();
-            Later([s] { s->NextBtn->click(); });
-            return true;
-          },
+          onScreen("Размер",
+                   [&](TExecScreenForm* s) -> QAbstractButton* {
+                     sizeRestored = Radio(s, 0, 3)->isChecked() &&
+                                    Combo(s, 1)->currentText() == "800" &&
+                                    Combo(s, 2)->currentText() == "1000";
+                     Radio(s, 0, 2)->click();
+                     return s->NextBtn;
+                   }),
           // Load: saved as it is shown, then a load below the minimum is refused.
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Нагрузка");
-            if (!s) return false;
-            record(s);
-            Later([s] { s->SaveBtn->click(); });
-            return true;
-          },
+          onScreen("Нагрузка", [&](TExecScreenForm* s) -> QAbstractButton* { return s->SaveBtn; }),
           fileDialog(QFileDialog::AcceptSave),
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Нагрузка");
-            if (!s) return false;
-            Type(Edit(s, 0), "5");
-            Radio(s, 1, 1)->click();
-            Type(Edit(s, 2), "3");
-            Later([s] { s->NextBtn->click(); });
-            return true;
-          },
+          onScreen("Нагрузка", load("5")),
           [&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             if (!box) return false;
@@ -228,44 +222,30 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
             Later([box] { box->button(QMessageBox::Ok)->click(); });
             return true;
           },
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Нагрузка");
-            if (!s) return false;
-            Type(Edit(s, 0), "900");
-            Later([s] { s->NextBtn->click(); });
-            return true;
-          },
+          onScreen("Нагрузка",
+                   [&](TExecScreenForm* s) -> QAbstractButton* {
+                     Type(Edit(s, 0), "900");
+                     return s->NextBtn;
+                   }),
           // Equipment: answered, then the state saved on Load is loaded.
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Комплектация");
-            if (!s) return false;
-            record(s);
-            ControlOf<QAbstractButton>(s, 0, TFormControlKind::CheckBox)->click();
-            Later([s] { s->LoadBtn->click(); });
-            return true;
-          },
+          onScreen("Комплектация",
+                   [&](TExecScreenForm* s) -> QAbstractButton* {
+                     ControlOf<QAbstractButton>(s, 0, TFormControlKind::CheckBox)->click();
+                     return s->LoadBtn;
+                   }),
           fileDialog(QFileDialog::AcceptOpen),
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Нагрузка");
-            if (!s) return false;
-            record(s);
-            loadAfterLoad = Edit(s, 0)->text();
-            Type(Edit(s, 0), "900");
-            Radio(s, 1, 1)->click();
-            Type(Edit(s, 2), "3");
-            Later([s] { s->NextBtn->click(); });
-            return true;
-          },
-          [&](QWidget* modal) {
-            TExecScreenForm* s = ScreenTitled(modal, "Комплектация");
-            if (!s) return false;
-            record(s);
-            ControlOf<QAbstractButton>(s, 0, TFormControlKind::CheckBox)->click();
-            Pick(Combo(s, 1), "400 (три фазы)");
-            Pick(Combo(s, 2), "Снизу");
-            Later([s] { s->NextBtn->click(); });
-            return true;
-          },
+          onScreen("Нагрузка",
+                   [&](TExecScreenForm* s) {
+                     loadAfterLoad = Edit(s, 0)->text();
+                     return load("900")(s);
+                   }),
+          onScreen("Комплектация",
+                   [&](TExecScreenForm* s) -> QAbstractButton* {
+                     ControlOf<QAbstractButton>(s, 0, TFormControlKind::CheckBox)->click();
+                     Pick(Combo(s, 1), "400 (три фазы)");
+                     Pick(Combo(s, 2), "Снизу");
+                     return s->NextBtn;
+                   }),
           // The preview, then Export of the offer from the menu.
           [&](QWidget* modal) {
             auto* report = dynamic_cast<TExecReportForm*>(modal);
@@ -298,9 +278,9 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
   SetErrorWindow(PreviousErrors);
 
   EXPECT_TRUE(robot.Done());
-  EXPECT_EQ(titles,
-            (std::vector<std::string>{"Установка", "Размер", "Нагрузка", "Размер", "Нагрузка",
-                                      "Комплектация", "Нагрузка", "Комплектация", "Просмотр"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"Установка", "Размер", "Нагрузка", "Размер",
+                                              "Нагрузка", "Нагрузка", "Нагрузка", "Комплектация",
+                                              "Нагрузка", "Комплектация", "Просмотр"}));
   EXPECT_TRUE(textShown);
   EXPECT_TRUE(pictureShown);
   EXPECT_TRUE(sizeRestored);

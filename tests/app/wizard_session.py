@@ -201,6 +201,14 @@ class Session:
 NEXT, BACK, CLOSE, LOAD, SAVE = (393, -26), (317, -26), (475, -26), (232, -26), (260, -26)
 
 
+def answer_load(s, w, kg):
+    """The Load screen: the load typed, 50 kg a shelf, three shelves, Next."""
+    s.retype(w, 60, 118, kg)
+    s.click(w, 17, 188)
+    s.retype(w, 60, 261, "3")
+    s.click(w, *NEXT)
+
+
 def run(session, measure):
     s = session
     s.start_display()
@@ -264,10 +272,7 @@ def run(session, measure):
     s.keys("Return")
     s.gone("Save...")
     wait_for("the saved file", lambda: os.path.exists(saved))
-    s.retype(w, 60, 118, "5")
-    s.click(w, 17, 188)
-    s.retype(w, 60, 261, "3")
-    s.click(w, *NEXT)
+    answer_load(s, w, "5")
     s.window("Мастер")
     s.shot("load-refused")
     s.keys("Return")
@@ -287,10 +292,7 @@ def run(session, measure):
     s.gone("Open...")
     w = s.window("Нагрузка")
     s.shot("load-loaded")
-    s.retype(w, 60, 118, "900")
-    s.click(w, 17, 188)
-    s.retype(w, 60, 261, "3")
-    s.click(w, *NEXT)
+    answer_load(s, w, "900")
 
     # Equipment: perforated door, 400 V, cables from below.
     w = s.window("Комплектация")
