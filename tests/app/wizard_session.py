@@ -160,7 +160,8 @@ class Session:
         for line in self.x("getwindowgeometry", "--shell", window).split():
             key, _, value = line.partition("=")
             values[key] = int(value)
-        return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
+        # A window that went away meanwhile has no geometry.
+        return tuple(values.get(key, 0) for key in ("X", "Y", "WIDTH", "HEIGHT"))
 
     def click(self, window, x, y):
         """A click at a point of the window; a negative y counts from its bottom edge."""
