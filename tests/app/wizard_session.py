@@ -14,6 +14,7 @@ Every wait polls with a deadline; the program's windows stand where the window s
 them (no window manager), so each click is given relative to its window.
 """
 
+import ctypes
 import glob
 import os
 import shutil
@@ -26,6 +27,12 @@ import time
 # Long enough for a sanitizer build on a busy machine; nothing waits this long when it works.
 WAIT = 30.0
 POLL = 0.05
+
+
+def die_with_parent():
+    """Run in the child before it starts: it is killed when the session's process dies, so a
+    test runner that kills the session on its timeout leaves no display or program behind."""
+    ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
 
 
 class Failure(Exception):
@@ -70,7 +77,7 @@ class Session:
         read, write = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write,), preexec_fn=die_with_parent, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
         number = b""
         deadline = time.monotonic() + WAIT
@@ -92,7 +99,8 @@ class Session:
             "XDG_RUNTIME_DIR": self.runtime,
         })
         self.started = time.monotonic()
-        self.proc = subprocess.Popen([self.program], env=env, cwd=self.scratch)
+        self.proc = subprocess.Popen([self.program], env=env, cwd=self.scratch,
+                                     preexec_fn=die_with_parent)
 
     def reap(self):
         """Answers the exit status once the program has ended (and keeps its resource use)."""
