@@ -19,6 +19,7 @@
 #include "model/pricelist.h"
 #include "model/saver.h"
 #include "platform/messages.h"
+#include "tests/support/loaded_scheme.h"
 #include "tests/support/scripted_forms.h"
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
@@ -124,17 +125,9 @@ class NextEveryTimeForm : public TScriptedScreenForm {
 };
 
 void EngineStepFromNextToTheNextScreen(benchmark::State& state) {
-  TSpecTemplate schemeTemplate;
-  TScheme graph;
-  TSpecDataStream stream;
-  const std::vector<std::uint8_t> bytes = BuildScheme();
-  stream.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-  schemeTemplate.LoadFromStream(stream);
-  TSpecSchemeManager(&graph, &schemeTemplate).LoadFromStream(stream);
-  stream.ReadInteger();
-  schemeTemplate.PriceList()->LoadFromStream(stream);
-  TSpecLinkMap linkMap(&schemeTemplate);
-  linkMap.Build(&graph);
+  LoadedScheme scheme(BuildScheme());
+  TSpecTemplate& schemeTemplate = *scheme.Template;
+  TSpecLinkMap& linkMap = *scheme.LinkMap;
 
   CountingMessageWindow messages;
   IMessageWindow* previousWindow = SetMessageWindow(&messages);

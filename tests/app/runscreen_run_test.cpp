@@ -14,6 +14,7 @@
 #include "platform/errorwindow.h"
 #include "tests/app/app_support.h"
 #include "tests/support/expr_support.h"
+#include "tests/support/loaded_scheme.h"
 #include "tests/support/model_support.h"
 #include "tests/support/platform_fakes.h"
 #include "tests/support/scripted_forms.h"
@@ -23,16 +24,9 @@ namespace {
 class ScreenFormRunTest : public GuiTest {};
 
 TEST_F(ScreenFormRunTest, TheSampleSchemeRunsThroughTheRealScreenFormToTheReport) {
-  TSpecDataStream stream;
-  ASSERT_TRUE(stream.LoadFromFile(SampleSchemePath()));
-  TSpecTemplate schemeTemplate;
-  TScheme graph;
-  schemeTemplate.LoadFromStream(stream);
-  TSpecSchemeManager(&graph, &schemeTemplate).LoadFromStream(stream);
-  stream.ReadInteger();
-  schemeTemplate.PriceList()->LoadFromStream(stream);
-  TSpecLinkMap linkMap(&schemeTemplate);
-  linkMap.Build(&graph);
+  const std::unique_ptr<LoadedScheme> scheme = LoadedScheme::FromFile(SampleSchemePath());
+  TSpecTemplate& schemeTemplate = *scheme->Template;
+  TSpecLinkMap& linkMap = *scheme->LinkMap;
   const int screens = schemeTemplate.ScreenCount();
   ASSERT_GE(screens, 2);
 

@@ -13,30 +13,6 @@ ProductRecord Product(const std::string& code, const std::string& name) {
   return product;
 }
 
-LoadedScheme::LoadedScheme(const SchemeParts& parts)
-    : Template(std::make_unique<TSpecTemplate>()),
-      Graph(std::make_unique<TScheme>()),
-      Stamp(parts.Stamp) {
-  SchemeWriter out;
-  WriteTemplate(out, parts.Template);
-  WriteGraph(out, parts.Graph);
-  WriteSchemeStamp(out, parts.Stamp);
-  WritePriceList(out, parts.Products, parts.Categories);
-  auto stream = StreamOf(out);
-  Template->LoadFromStream(*stream);
-  TSpecSchemeManager(Graph.get(), Template.get()).LoadFromStream(*stream);
-  stream->ReadInteger();
-  Template->PriceList()->LoadFromStream(*stream);
-  LinkMap = std::make_unique<TSpecLinkMap>(Template.get());
-  LinkMap->Build(Graph.get());
-}
-
-LoadedScheme::~LoadedScheme() {
-  Graph.reset();
-  LinkMap.reset();
-  Template.reset();
-}
-
 FixedDateLocale::FixedDateLocale(char separator)
     : Separator(separator), Previous(SetUserLocale(this)) {}
 

@@ -15,35 +15,14 @@
 #include "engine/runtime.h"
 #include "graph/visual.h"
 #include "tests/support/expr_support.h"
+#include "tests/support/loaded_scheme.h"
 #include "tests/support/scripted_forms.h"
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
 #include "tools/templatewriter.h"
 
-struct SchemeParts {
-  TemplateRecord Template;
-  GraphSection Graph;
-  std::vector<ProductRecord> Products;
-  std::vector<CategoryRecord> Categories;
-  std::int32_t Stamp = 0;
-};
-
 // A product record with a code and a name in language 0.
 ProductRecord Product(const std::string& code, const std::string& name = "");
-
-class LoadedScheme {
- public:
-  explicit LoadedScheme(const SchemeParts& parts);
-  // The graph goes first: its elements point into the template.
-  ~LoadedScheme();
-  LoadedScheme(const LoadedScheme&) = delete;
-  LoadedScheme& operator=(const LoadedScheme&) = delete;
-
-  std::unique_ptr<TSpecTemplate> Template;
-  std::unique_ptr<TScheme> Graph;
-  std::unique_ptr<TSpecLinkMap> LinkMap;
-  std::int32_t Stamp = 0;
-};
 
 // Runs OnShow each time a screen is shown, before the script plays.
 class ObservedScreenForm : public TScriptedScreenForm {

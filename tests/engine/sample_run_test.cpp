@@ -10,6 +10,7 @@
 #include "model/pricelist.h"
 #include "model/saver.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/support/loaded_scheme.h"
 #include "tests/support/model_support.h"
 
 namespace {
@@ -24,16 +25,9 @@ class NextEveryTimeForm : public TScriptedScreenForm {
 };
 
 TEST(SampleRun, TheSampleSchemeRunsFromItsStartToTheReportOnItsDefaultAnswers) {
-  TSpecDataStream stream;
-  ASSERT_TRUE(stream.LoadFromFile(SampleSchemePath()));
-  TSpecTemplate schemeTemplate;
-  TScheme graph;
-  schemeTemplate.LoadFromStream(stream);
-  TSpecSchemeManager(&graph, &schemeTemplate).LoadFromStream(stream);
-  stream.ReadInteger();
-  schemeTemplate.PriceList()->LoadFromStream(stream);
-  TSpecLinkMap linkMap(&schemeTemplate);
-  linkMap.Build(&graph);
+  const std::unique_ptr<LoadedScheme> scheme = LoadedScheme::FromFile(SampleSchemePath());
+  TSpecTemplate& schemeTemplate = *scheme->Template;
+  TSpecLinkMap& linkMap = *scheme->LinkMap;
 
   RecordingMessageWindow messages;
   FixedDateLocale locale;

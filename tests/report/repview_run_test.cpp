@@ -15,6 +15,7 @@
 #include "model/saver.h"
 #include "report/repview.h"
 #include "tests/app/app_support.h"
+#include "tests/support/loaded_scheme.h"
 #include "tests/support/scripted_forms.h"
 
 namespace {
@@ -23,16 +24,9 @@ class ReportFormRunTest : public GuiTest {};
 
 TEST_F(ReportFormRunTest, TheFinishShowsThePreviewWithTheTextsOfTheRunsStart) {
   const IdleScheme scheme;
-  TSpecDataStream stream;
-  stream.Write(scheme.Bytes.data(), static_cast<std::uint32_t>(scheme.Bytes.size()));
-  TSpecTemplate templ;
-  templ.LoadFromStream(stream);
-  TScheme graph;
-  TSpecSchemeManager(&graph, &templ).LoadFromStream(stream);
-  stream.ReadInteger();
-  templ.PriceList()->LoadFromStream(stream);
-  TSpecLinkMap links(&templ);
-  links.Build(&graph);
+  LoadedScheme loaded(scheme.Bytes);
+  TSpecTemplate& templ = *loaded.Template;
+  TSpecLinkMap& links = *loaded.LinkMap;
 
   TSpecRunTime engine(&templ, &links);
   TScriptedScreenForm screens;
