@@ -167,6 +167,9 @@ bool IsWordAscii(std::string_view text, std::string_view upper) {
 }
 
 TMacroName MacroName(std::string_view name) {
+  // The client writes the names in upper case: matched as they stand before any other case.
+  for (const TMacroNameEntry& entry : kMacroNames)
+    if (name == entry.Name) return entry.Kind;
   for (const TMacroNameEntry& entry : kMacroNames)
     if (IsWordAscii(name, entry.Name)) return entry.Kind;
   return TMacroName::Unknown;
@@ -212,6 +215,8 @@ class TMacroReader {
 
  private:
   bool AtEnd() const { return Pos >= Text.size(); }
+  // The characters that end an unquoted argument.
+  static bool EndsWord(char c) { return c == ',' || c == ')' || c == ' ' || c == '\t' || c == ']'; }
   char Peek() const { return AtEnd() ? '\0' : Text[Pos]; }
   void SkipBlanks() {
     while (!AtEnd() && (Text[Pos] == ' ' || Text[Pos] == '\t')) ++Pos;
@@ -273,12 +278,23 @@ class TMacroReader {
       arg.Kind = TMacroArg::TKind::Text;
       return true;
     }
+    // The usual unquoted argument is a few digits (the client's sizes, flags and line
+    // styles): read at once, as the general reading below would read it.
+    std::uint32_t whole = 0;
+    std::size_t end = Pos;
+    for (; end < Text.size() && end - Pos < 9 && IsDigit(Text[end]); ++end)
+      whole = whole * 10 + static_cast<std::uint32_t>(Text[end] - '0');
+    if (end > Pos && (end == Text.size() || EndsWord(Text[end]))) {
+      arg.Kind = TMacroArg::TKind::Number;
+      arg.Number = whole;
+      Pos = end;
+      return true;
+    }
     const std::size_t start = Pos;
-    while (!AtEnd() && Text[Pos] != ',' && Text[Pos] != ')' && Text[Pos] != ' ' &&
-           Text[Pos] != '\t' && Text[Pos] != ']')
-      ++Pos;
+    while (!AtEnd() && !EndsWord(Text[Pos])) ++Pos;
     const std::string_view word = Text.substr(start, Pos - start);
-    if (IsWordAscii(word, "TRUE") || IsWordAscii(word, "FALSE")) {
+    if (word == "TRUE" || word == "FALSE" || IsWordAscii(word, "TRUE") ||
+        IsWordAscii(word, "FALSE")) {
       arg.Kind = TMacroArg::TKind::Boolean;
       arg.Number = word.size() == 4 ? 1 : 0;
       return true;
@@ -345,7 +361,8 @@ class TArgs {
   bool Integer(std::size_t i, int low, int high, Int& value) const {
     double number = value;
     if (!Number(i, low, high, number)) return false;
-    if (number != std::floor(number)) return false;
+    // In range, so the whole part fits: a cast finds a fraction without a library call.
+    if (number != static_cast<double>(static_cast<std::int64_t>(number))) return false;
     value = static_cast<Int>(number);
     return true;
   }
