@@ -2,7 +2,9 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <utility>
@@ -60,28 +62,56 @@ std::string Quoted(const std::string& text) {
 }
 
 // A macro command text built in one buffer: every command costs one allocation, where
-// chained "+" made a temporary string for each piece.
+// chained "+" made a temporary string for each piece. The pieces are copied straight into
+// room reserved by the caller for the usual command; only a piece that does not fit takes
+// the slow way, so that each literal piece comes down to a few moves.
 class TMacroText {
  public:
-  explicit TMacroText(std::size_t size) { Text.reserve(size); }
+  explicit TMacroText(std::size_t size) : Text(size, '\0'), Out(Text.data()) {}
+  TMacroText(const TMacroText&) = delete;
+  TMacroText& operator=(const TMacroText&) = delete;
+
   TMacroText& operator<<(std::string_view piece) {
-    Text += piece;
+    if (Left() < piece.size()) Grow(piece.size());
+    std::memcpy(Out, piece.data(), piece.size());
+    Out += piece.size();
     return *this;
   }
   // The number as std::to_string writes it.
   TMacroText& operator<<(std::int32_t number) {
-    char digits[16];
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
-    (void)error;  // 16 characters hold every 32-bit number
-    Text.append(digits, end);
+    constexpr std::size_t kDigits = 11;  // "-2147483648"
+    if (Left() < kDigits) Grow(kDigits);
+    Out = std::to_chars(Out, Out + kDigits, number).ptr;
     return *this;
   }
+  // In double quotes, an inner quote doubled (see AppendQuoted).
   TMacroText& Quoted(std::string_view text) {
-    AppendQuoted(Text, text);
+    if (Left() < 2 * text.size() + 2) Grow(2 * text.size() + 2);
+    *Out++ = '"';
+    for (char c : text) {
+      if (c == '"') *Out++ = '"';
+      *Out++ = c;
+    }
+    *Out++ = '"';
     return *this;
+  }
+  // The text; the builder is finished.
+  const std::string& Done() {
+    Text.resize(static_cast<std::size_t>(Out - Text.data()));
+    return Text;
+  }
+
+ private:
+  std::size_t Left() const { return Text.size() - static_cast<std::size_t>(Out - Text.data()); }
+  // Makes room for n more characters at Out.
+  [[gnu::noinline]] void Grow(std::size_t n) {
+    const auto used = static_cast<std::size_t>(Out - Text.data());
+    Text.resize(std::max(2 * Text.size(), used + n));
+    Out = Text.data() + used;
   }
 
   std::string Text;
+  char* Out;
 };
 
 // The file name without its extension: the part from the last "." of the name (after the
@@ -395,7 +425,7 @@ void TCustomExcel::Select(std::int32_t Row, std::int32_t Column) {
   text << "[SELECT(";
   AppendAddress(text, Row, Column);
   text << ")]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::StepActiveCell() {
@@ -427,11 +457,11 @@ void TCustomExcel::PutFormulaAt(std::int32_t Row, std::int32_t Column, const std
   text << "[FORMULA(" << Formula << ", ";
   AppendAddress(text, Row, Column);
   text << ")]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::PutFormula(const std::string& Formula) {
-  ExecMacro((TMacroText(Formula.size() + 12) << "[FORMULA(" << Formula << ")]").Text);
+  ExecMacro((TMacroText(Formula.size() + 12) << "[FORMULA(" << Formula << ")]").Done());
   StepActiveCell();
 }
 
@@ -452,14 +482,14 @@ void TCustomExcel::FormatFont(const std::string& Name, std::int32_t Size, bool B
   text.Quoted(Name) << "," << Size << "," << BoolText(Bold) << "," << BoolText(Italic) << ","
                     << BoolText(Underline) << "," << BoolText(Strike) << "," << Color << ","
                     << BoolText(Outline) << "," << BoolText(Shadow) << ")]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::InsertPicture(const std::string& FileName) {
   TMacroText text(FileName.size() + 24);
   text << "[INSERT.PICTURE(";
   text.Quoted(FileName) << ")]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::SetColumnWidth(std::int32_t Width) {
@@ -468,17 +498,17 @@ void TCustomExcel::SetColumnWidth(std::int32_t Width) {
     width = FloatToValueText(static_cast<long double>(Width) / 8);
   } catch (const Exception&) {
   }
-  ExecMacro((TMacroText(width.size() + 20) << "[COLUMN.WIDTH(" << width << ")]").Text);
+  ExecMacro((TMacroText(width.size() + 20) << "[COLUMN.WIDTH(" << width << ")]").Done());
 }
 
 void TCustomExcel::SetRowHeight(std::int32_t Height) {
-  ExecMacro((TMacroText(32) << "[ROW.HEIGHT(" << Height << ")]").Text);
+  ExecMacro((TMacroText(32) << "[ROW.HEIGHT(" << Height << ")]").Done());
 }
 
 void TCustomExcel::SetAlignment(std::int32_t Horizontal, std::int32_t Vertical, bool Wrap) {
   TMacroText text(48);
   text << "[ALIGNMENT(" << Horizontal << "," << BoolText(Wrap) << "," << Vertical << ",0)]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::SetBorder(std::int32_t Left, std::int32_t Right, std::int32_t Top,
@@ -486,14 +516,14 @@ void TCustomExcel::SetBorder(std::int32_t Left, std::int32_t Right, std::int32_t
   TMacroText text(96);
   text << "[BORDER(0," << Left << "," << Right << "," << Top << "," << Bottom
        << ",FALSE,0,0,0,0,0)]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::FormatNumber(const std::string& Format) {
   TMacroText text(Format.size() + 24);
   text << "[FORMAT.NUMBER(";
   text.Quoted(Format) << ")]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::NewWorkbook() {
@@ -504,7 +534,7 @@ void TCustomExcel::SaveAs(const std::string& FileName) {
   TMacroText text(FileName.size() + 16);
   text << "[SAVE.AS(";
   text.Quoted(FileName) << ")]";
-  ExecMacro(text.Text);
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::SetErrorState(bool IgnoreErrors) {
