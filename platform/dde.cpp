@@ -28,7 +28,7 @@ char LowerAscii(char c) {
 
 }  // namespace
 
-bool SameTextAscii(const std::string& a, const std::string& b) {
+bool SameTextAscii(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return LowerAscii(x) == LowerAscii(y);
          });

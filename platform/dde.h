@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // How a server answered an execute transaction.
@@ -103,4 +104,4 @@ class TDdeClientConv {
 };
 
 // Texts equal without regard to the case of Latin letters.
-bool SameTextAscii(const std::string& a, const std::string& b);
+bool SameTextAscii(std::string_view a, std::string_view b);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <span>
 #include <string_view>
 
 #include "platform/cp1251.h"
@@ -56,58 +57,157 @@ char UpperAscii(char c) {
 // an optional exponent. Read with "." in place of the separator; false for anything else and
 // for values beyond the double range.
 bool ReadNumber(std::string_view text, char separator, double& value) {
-  std::string plain;
   std::size_t i = 0;
+  bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') plain += '-';
+    negative = text[i] == '-';
     ++i;
   }
+  const std::size_t first = i;  // the number without a leading "+"
   std::size_t digits = 0;
-  bool point = false;
+  std::size_t point = std::string_view::npos;
+  std::uint64_t whole = 0;  // the digits as an integer, exact while there are at most 15
   for (; i < text.size(); ++i) {
     if (IsDigit(text[i])) {
-      plain += text[i];
       ++digits;
-    } else if (text[i] == separator && !point) {
-      plain += '.';
-      point = true;
+      whole = whole * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    } else if (text[i] == separator && point == std::string_view::npos) {
+      point = i;
     } else {
       break;
     }
   }
   if (digits == 0) return false;
+  // The common whole number, such as every argument of BORDER, needs no conversion: up to 15
+  // digits it is exactly the double that the conversion would give.
+  if (i == text.size() && point == std::string_view::npos && digits <= 15) {
+    value = static_cast<double>(whole);
+    if (negative) value = -value;
+    return true;
+  }
   if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
-    plain += 'e';
     ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) plain += text[i++];
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
     std::size_t exponentDigits = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i, ++exponentDigits) plain += text[i];
+    for (; i < text.size() && IsDigit(text[i]); ++i) ++exponentDigits;
     if (exponentDigits == 0) return false;
   }
   if (i != text.size()) return false;
+  // The conversion reads the text where it stands unless a separator other than "." has to be
+  // replaced in a copy first.
+  std::string copy;
+  std::string_view plain = text.substr(first);
+  if (point != std::string_view::npos && separator != '.') {
+    copy.assign(plain);
+    copy[point - first] = '.';
+    plain = copy;
+  }
   const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-  return error == std::errc() && end == plain.data() + plain.size() && std::isfinite(value);
+  if (error != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value))
+    return false;
+  if (negative) value = -value;
+  return true;
 }
 
+// The commands the service knows; any other name is read as Unknown and refused when run, so
+// that the commands before it in the same text still take effect.
+enum class TMacroName : std::uint8_t {
+  Unknown,
+  New,
+  Quit,
+  Error,
+  AppMaximize,
+  AppActivate,
+  Open,
+  Select,
+  Formula,
+  ColumnWidth,
+  RowHeight,
+  InsertPicture,
+  SaveAs,
+  FileClose,
+  FormatFont,
+  FormatNumber,
+  Alignment,
+  Border,
+};
+
+struct TMacroNameEntry {
+  std::string_view Name;
+  TMacroName Kind;
+};
+
+// The known names in upper case; read names are matched against them without regard to case.
+constexpr TMacroNameEntry kMacroNames[] = {
+    {"SELECT", TMacroName::Select},
+    {"FORMULA", TMacroName::Formula},
+    {"FORMAT.FONT", TMacroName::FormatFont},
+    {"ALIGNMENT", TMacroName::Alignment},
+    {"BORDER", TMacroName::Border},
+    {"ROW.HEIGHT", TMacroName::RowHeight},
+    {"FORMAT.NUMBER", TMacroName::FormatNumber},
+    {"COLUMN.WIDTH", TMacroName::ColumnWidth},
+    {"INSERT.PICTURE", TMacroName::InsertPicture},
+    {"NEW", TMacroName::New},
+    {"QUIT", TMacroName::Quit},
+    {"ERROR", TMacroName::Error},
+    {"APP.MAXIMIZE", TMacroName::AppMaximize},
+    {"APP.ACTIVATE", TMacroName::AppActivate},
+    {"OPEN", TMacroName::Open},
+    {"SAVE.AS", TMacroName::SaveAs},
+    {"FILE.CLOSE", TMacroName::FileClose},
+};
+
+// An upper-case Latin word equal to the text without regard to case.
+bool IsWordAscii(std::string_view text, std::string_view upper) {
+  if (text.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (UpperAscii(text[i]) != upper[i]) return false;
+  return true;
+}
+
+TMacroName MacroName(std::string_view name) {
+  // The client writes the names in upper case: matched as they stand before any other case.
+  for (const TMacroNameEntry& entry : kMacroNames)
+    if (name == entry.Name) return entry.Kind;
+  for (const TMacroNameEntry& entry : kMacroNames)
+    if (IsWordAscii(name, entry.Name)) return entry.Kind;
+  return TMacroName::Unknown;
+}
+
+// An argument. Text views either the command text itself or, for a text with doubled quotes,
+// the reader's unescaped copy; both outlive the commands' run.
 struct TMacroArg {
-  enum class TKind { Missing, Text, Number, Boolean } Kind = TKind::Missing;
-  std::string Text;
+  enum class TKind : std::uint8_t { Missing, Text, Number, Boolean } Kind = TKind::Missing;
+  std::string_view Text;
   double Number = 0;
 };
 
-// Reads macro commands: "[" name ["(" arguments ")"] "]", one after another.
+// One read command: its arguments are Count entries of the text's argument list from First.
+struct TMacroCommand {
+  TMacroName Name = TMacroName::Unknown;
+  std::uint32_t First = 0;
+  std::uint32_t Count = 0;
+};
+
+// Reads macro commands: "[" name ["(" arguments ")"] "]", one after another. Reading copies
+// nothing but texts with doubled quotes, so an execute text costs no allocation once the
+// lists it fills have grown to their size.
 class TMacroReader {
  public:
-  explicit TMacroReader(std::string_view text) : Text(text) {}
+  // Unescaped receives the texts with doubled quotes; it is reserved to the length of the
+  // text before the first one is written, so the views into it stay valid.
+  TMacroReader(std::string_view text, std::string& unescaped) : Text(text), Unescaped(unescaped) {}
 
-  template <class Command>
-  bool ReadAll(std::vector<Command>& commands) {
+  bool ReadAll(std::vector<TMacroCommand>& commands, std::vector<TMacroArg>& args) {
     SkipBlanks();
     if (AtEnd()) return false;
     while (!AtEnd()) {
-      Command command;
-      if (!ReadCommand(command.Name, command.Args)) return false;
-      commands.push_back(std::move(command));
+      TMacroCommand command;
+      command.First = static_cast<std::uint32_t>(args.size());
+      if (!ReadCommand(command, args)) return false;
+      command.Count = static_cast<std::uint32_t>(args.size()) - command.First;
+      commands.push_back(command);
       SkipBlanks();
     }
     return true;
@@ -115,38 +215,41 @@ class TMacroReader {
 
  private:
   bool AtEnd() const { return Pos >= Text.size(); }
+  // The characters that end an unquoted argument.
+  static bool EndsWord(char c) { return c == ',' || c == ')' || c == ' ' || c == '\t' || c == ']'; }
   char Peek() const { return AtEnd() ? '\0' : Text[Pos]; }
   void SkipBlanks() {
     while (!AtEnd() && (Text[Pos] == ' ' || Text[Pos] == '\t')) ++Pos;
   }
 
-  bool ReadCommand(std::string& name, std::vector<TMacroArg>& args) {
+  bool ReadCommand(TMacroCommand& command, std::vector<TMacroArg>& args) {
     if (Peek() != '[') return false;
     ++Pos;
     if (!IsLetter(Peek())) return false;
-    while (IsLetter(Peek()) || IsDigit(Peek()) || Peek() == '.' || Peek() == '_')
-      name += UpperAscii(Text[Pos++]);
+    const std::size_t start = Pos;
+    while (IsLetter(Peek()) || IsDigit(Peek()) || Peek() == '.' || Peek() == '_') ++Pos;
+    command.Name = MacroName(Text.substr(start, Pos - start));
     if (Peek() == '(') {
       ++Pos;
-      if (!ReadArguments(args)) return false;
+      if (!ReadArguments(command.First, args)) return false;
     }
     if (Peek() != ']') return false;
     ++Pos;
     return true;
   }
 
-  bool ReadArguments(std::vector<TMacroArg>& args) {
+  bool ReadArguments(std::size_t first, std::vector<TMacroArg>& args) {
     SkipBlanks();
     if (Peek() == ')') {
       ++Pos;
       return true;
     }
     for (;;) {
-      if (args.size() == kMaxArguments) return false;
+      if (args.size() - first == kMaxArguments) return false;
       TMacroArg arg;
       SkipBlanks();
       if (!ReadArgument(arg)) return false;
-      args.push_back(std::move(arg));
+      args.push_back(arg);
       SkipBlanks();
       if (Peek() == ')') {
         ++Pos;
@@ -162,32 +265,38 @@ class TMacroReader {
     if (c == ',' || c == ')') return true;  // left out
     if (c == '"') {
       ++Pos;
-      for (;;) {
-        if (AtEnd()) return false;
-        if (Text[Pos] == '"') {
-          if (Pos + 1 < Text.size() && Text[Pos + 1] == '"') {
-            arg.Text += '"';
-            Pos += 2;
-            continue;
-          }
-          ++Pos;
-          break;
-        }
-        arg.Text += Text[Pos++];
+      // The common text has no doubled quote: it is viewed where it stands.
+      const std::size_t start = Pos;
+      const std::size_t close = Text.find('"', start);
+      if (close == std::string_view::npos) return false;
+      if (close + 1 >= Text.size() || Text[close + 1] != '"') {
+        arg.Text = Text.substr(start, close - start);
+        Pos = close + 1;
+      } else if (!ReadEscapedText(arg)) {
+        return false;
       }
       arg.Kind = TMacroArg::TKind::Text;
       return true;
     }
+    // The usual unquoted argument is a few digits (the client's sizes, flags and line
+    // styles): read at once, as the general reading below would read it.
+    std::uint32_t whole = 0;
+    std::size_t end = Pos;
+    for (; end < Text.size() && end - Pos < 9 && IsDigit(Text[end]); ++end)
+      whole = whole * 10 + static_cast<std::uint32_t>(Text[end] - '0');
+    if (end > Pos && (end == Text.size() || EndsWord(Text[end]))) {
+      arg.Kind = TMacroArg::TKind::Number;
+      arg.Number = whole;
+      Pos = end;
+      return true;
+    }
     const std::size_t start = Pos;
-    while (!AtEnd() && Text[Pos] != ',' && Text[Pos] != ')' && Text[Pos] != ' ' &&
-           Text[Pos] != '\t' && Text[Pos] != ']')
-      ++Pos;
+    while (!AtEnd() && !EndsWord(Text[Pos])) ++Pos;
     const std::string_view word = Text.substr(start, Pos - start);
-    std::string upper;
-    for (char w : word) upper += UpperAscii(w);
-    if (upper == "TRUE" || upper == "FALSE") {
+    if (word == "TRUE" || word == "FALSE" || IsWordAscii(word, "TRUE") ||
+        IsWordAscii(word, "FALSE")) {
       arg.Kind = TMacroArg::TKind::Boolean;
-      arg.Number = upper == "TRUE" ? 1 : 0;
+      arg.Number = word.size() == 4 ? 1 : 0;
       return true;
     }
     if (!ReadNumber(word, '.', arg.Number)) return false;
@@ -195,7 +304,30 @@ class TMacroReader {
     return true;
   }
 
+  // A quoted text with doubled quotes (Pos just after the opening quote), copied without
+  // them to the end of Unescaped.
+  bool ReadEscapedText(TMacroArg& arg) {
+    if (Unescaped.capacity() < Text.size()) Unescaped.reserve(Text.size());
+    const std::size_t start = Unescaped.size();
+    for (;;) {
+      if (AtEnd()) return false;
+      if (Text[Pos] == '"') {
+        if (Pos + 1 < Text.size() && Text[Pos + 1] == '"') {
+          Unescaped += '"';
+          Pos += 2;
+          continue;
+        }
+        ++Pos;
+        break;
+      }
+      Unescaped += Text[Pos++];
+    }
+    arg.Text = std::string_view(Unescaped).substr(start);
+    return true;
+  }
+
   std::string_view Text;
+  std::string& Unescaped;
   std::size_t Pos = 0;
 };
 
@@ -203,7 +335,7 @@ class TMacroReader {
 // argument and answers false for one of the wrong kind or outside its range.
 class TArgs {
  public:
-  explicit TArgs(const std::vector<TMacroArg>& args) : Args(args) {}
+  explicit TArgs(std::span<const TMacroArg> args) : Args(args) {}
 
   std::size_t Count() const { return Args.size(); }
   bool Given(std::size_t i) const {
@@ -211,7 +343,8 @@ class TArgs {
   }
   bool AtMost(std::size_t n) const { return Args.size() <= n; }
 
-  bool Text(std::size_t i, std::string& value) const {
+  // The view is valid while the command runs.
+  bool Text(std::size_t i, std::string_view& value) const {
     if (!Given(i)) return true;
     if (Args[i].Kind != TMacroArg::TKind::Text) return false;
     value = Args[i].Text;
@@ -228,7 +361,8 @@ class TArgs {
   bool Integer(std::size_t i, int low, int high, Int& value) const {
     double number = value;
     if (!Number(i, low, high, number)) return false;
-    if (number != std::floor(number)) return false;
+    // In range, so the whole part fits: a cast finds a fraction without a library call.
+    if (number != static_cast<double>(static_cast<std::int64_t>(number))) return false;
     value = static_cast<Int>(number);
     return true;
   }
@@ -242,7 +376,7 @@ class TArgs {
   }
 
  private:
-  const std::vector<TMacroArg>& Args;
+  std::span<const TMacroArg> Args;
 };
 
 // One part of an R1C1 reference: "" (this row), a number, or a bracketed offset.
@@ -440,6 +574,31 @@ bool WriteXlsx(const TWorkbook& book, const char* fileName) {
 
 }  // namespace
 
+std::size_t TSheetFormatHash::operator()(const TSheetFormat& format) const {
+  // The small members packed into one word, mixed with the two texts.
+  std::uint64_t small = format.FontSize;
+  small = small << 1 | format.Bold;
+  small = small << 1 | format.Italic;
+  small = small << 1 | format.Underline;
+  small = small << 1 | format.Strike;
+  small = small << 8 | format.FontColor;
+  small = small << 4 | format.HAlign;
+  small = small << 4 | format.VAlign;
+  small = small << 1 | format.Wrap;
+  small = small << 4 | format.Orientation;
+  for (std::uint8_t border : format.Borders) small = small << 4 | (border & 0x0F);
+  // FNV-1a over the texts, which are a few characters (a font name, a number format): cheaper
+  // inline than a general string hash, and every look passes here when it is interned.
+  std::uint64_t hash = 0xCBF29CE484222325ull ^ small;
+  const auto mix = [&hash](std::string_view text) {
+    for (char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+    hash = (hash ^ 0xFF) * 0x100000001B3ull;  // a mark between the two texts
+  };
+  mix(format.FontName);
+  mix(format.NumberFormat);
+  return static_cast<std::size_t>(hash);
+}
+
 TWorkbook::TWorkbook(std::string name) : Name(std::move(name)), Formats(1) {
   FormatIndex.emplace(Formats[0], 0);
 }
@@ -454,9 +613,12 @@ TSheetCell& TWorkbook::CellAt(std::uint32_t row, std::uint32_t column) {
 }
 
 std::uint32_t TWorkbook::Intern(const TSheetFormat& format) {
-  auto [it, added] = FormatIndex.emplace(format, static_cast<std::uint32_t>(Formats.size()));
-  if (added) Formats.push_back(format);
-  return it->second;
+  // Looked up before anything is copied: a known look, the usual case, costs no allocation.
+  if (const auto it = FormatIndex.find(format); it != FormatIndex.end()) return it->second;
+  const auto index = static_cast<std::uint32_t>(Formats.size());
+  FormatIndex.emplace(format, index);
+  Formats.push_back(format);
+  return index;
 }
 
 bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path) {
@@ -476,8 +638,14 @@ bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path) {
 }
 
 struct TSpreadsheetService::TCommand {
-  std::string Name;
+  TMacroName Name;
+  std::span<const TMacroArg> Args;
+};
+
+struct TSpreadsheetService::TScratch {
+  std::vector<TMacroCommand> Commands;
   std::vector<TMacroArg> Args;
+  std::string Unescaped;
 };
 
 TSpreadsheetService::TSpreadsheetService() {
@@ -514,7 +682,9 @@ std::string SheetTopic(const TWorkbook& book) {
 }  // namespace
 
 bool TSpreadsheetService::AcceptTopic(const std::string& topic) {
-  if (SameTextAscii(topic, Spreadsheet::kSystemTopic)) return true;
+  // The client sends every command on "System" spelt so: that case is told at once.
+  if (topic == Spreadsheet::kSystemTopic || SameTextAscii(topic, Spreadsheet::kSystemTopic))
+    return true;
   for (const auto& book : Books)
     if (SameTextAscii(topic, SheetTopic(*book))) return true;
   return false;
@@ -548,209 +718,259 @@ std::optional<std::string> TSpreadsheetService::Request(const std::string& topic
 TDdeExecuteResult TSpreadsheetService::Execute(const std::string& topic,
                                                const std::string& command) {
   if (!AcceptTopic(topic)) return TDdeExecuteResult::Rejected;
-  std::vector<TCommand> commands;
-  if (!TMacroReader(command).ReadAll(commands)) return TDdeExecuteResult::Rejected;
-  for (const TCommand& each : commands)
-    if (!Run(each)) return TDdeExecuteResult::Rejected;
-  return TDdeExecuteResult::Accepted;
+  // The lists of the last text are reused, so that a text costs no allocation once they have
+  // grown. A text executed while another runs (from a save or a close notification) finds
+  // them taken and reads into lists of its own.
+  std::unique_ptr<TScratch> scratch = std::move(Scratch);
+  if (!scratch) scratch = std::make_unique<TScratch>();
+  scratch->Commands.clear();
+  scratch->Args.clear();
+  scratch->Unescaped.clear();
+  if (!TMacroReader(command, scratch->Unescaped).ReadAll(scratch->Commands, scratch->Args))
+    return TDdeExecuteResult::Rejected;
+  bool accepted = true;
+  for (const TMacroCommand& each : scratch->Commands) {
+    const TCommand run{each.Name, std::span(scratch->Args).subspan(each.First, each.Count)};
+    if (!Run(run)) {
+      accepted = false;
+      break;
+    }
+  }
+  Scratch = std::move(scratch);
+  return accepted ? TDdeExecuteResult::Accepted : TDdeExecuteResult::Rejected;
 }
 
 bool TSpreadsheetService::Run(const TCommand& command) {
-  const std::string& name = command.Name;
   const TArgs args(command.Args);
   TWorkbook* book = ActiveWorkbook();
 
   // Application commands.
-  if (name == "NEW") {
-    int type = 1;
-    if (!args.AtMost(1) || !args.Integer(0, 1, 1, type)) return false;
-    Books.push_back(std::make_unique<TWorkbook>("Book" + std::to_string(++BookCounter)));
-    Active = Books.size() - 1;
-    return true;
-  }
-  if (name == "QUIT") {
-    if (args.Count() != 0) return false;
-    Reset();
-    DisconnectClients();
-    return true;
-  }
-  if (name == "ERROR") {
-    bool enabled = true;
-    if (!args.AtMost(2) || !args.Given(0) || !args.Flag(0, enabled)) return false;
-    FIgnoreErrors = !enabled;
-    return true;
-  }
-  if (name == "APP.MAXIMIZE") {
-    if (args.Count() != 0) return false;
-    FMaximized = true;
-    return true;
-  }
-  if (name == "APP.ACTIVATE") {
-    if (!args.AtMost(2)) return false;
-    if (!book) return true;
-    const std::string path = ExtractionFilePath(WithoutExtension(book->Name), "xlsx");
-    if (path.empty() || !SaveFile(*book, path)) return false;
-    FShownFile = path;
-    ShellOpenFile(path);
-    return true;
-  }
-  if (name == "OPEN") {
-    std::string fileName;
-    int links = 0;
-    if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName) ||
-        !args.Integer(1, 0, 3, links))
-      return false;
-    const std::string path = Cp1251ToUtf8(fileName);
-    for (std::size_t i = 0; i < Books.size(); ++i) {
-      if (!Books[i]->Path.empty() && Books[i]->Path == path) {
-        Active = i;
-        return true;
-      }
+  switch (command.Name) {
+    case TMacroName::New: {
+      int type = 1;
+      if (!args.AtMost(1) || !args.Integer(0, 1, 1, type)) return false;
+      Books.push_back(std::make_unique<TWorkbook>("Book" + std::to_string(++BookCounter)));
+      Active = Books.size() - 1;
+      return true;
     }
-    return false;
+    case TMacroName::Quit:
+      if (args.Count() != 0) return false;
+      Reset();
+      DisconnectClients();
+      return true;
+    case TMacroName::Error: {
+      bool enabled = true;
+      if (!args.AtMost(2) || !args.Given(0) || !args.Flag(0, enabled)) return false;
+      FIgnoreErrors = !enabled;
+      return true;
+    }
+    case TMacroName::AppMaximize:
+      if (args.Count() != 0) return false;
+      FMaximized = true;
+      return true;
+    case TMacroName::AppActivate: {
+      if (!args.AtMost(2)) return false;
+      if (!book) return true;
+      const std::string path = ExtractionFilePath(WithoutExtension(book->Name), "xlsx");
+      if (path.empty() || !SaveFile(*book, path)) return false;
+      FShownFile = path;
+      ShellOpenFile(path);
+      return true;
+    }
+    case TMacroName::Open: {
+      std::string_view fileName;
+      int links = 0;
+      if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName) ||
+          !args.Integer(1, 0, 3, links))
+        return false;
+      const std::string path = Cp1251ToUtf8(fileName);
+      for (std::size_t i = 0; i < Books.size(); ++i) {
+        if (!Books[i]->Path.empty() && Books[i]->Path == path) {
+          Active = i;
+          return true;
+        }
+      }
+      return false;
+    }
+    case TMacroName::Unknown:
+      return false;
+    default:
+      break;
   }
 
   // Everything else works on the active workbook.
   if (!book) return false;
-  if (name == "SELECT") {
-    std::string reference;
-    if (args.Count() != 1 || !args.Given(0) || !args.Text(0, reference)) return false;
-    return ReadReference(reference, book->ActiveRow, book->ActiveColumn, book->ActiveRow,
-                         book->ActiveColumn);
-  }
-  if (name == "FORMULA") {
-    if (args.Count() < 1 || args.Count() > 2 || !args.Given(0)) return false;
-    std::uint32_t row = book->ActiveRow, column = book->ActiveColumn;
-    if (args.Given(1)) {
-      std::string reference;
-      if (!args.Text(1, reference) ||
-          !ReadReference(reference, book->ActiveRow, book->ActiveColumn, row, column))
-        return false;
+  switch (command.Name) {
+    case TMacroName::Select: {
+      std::string_view reference;
+      if (args.Count() != 1 || !args.Given(0) || !args.Text(0, reference)) return false;
+      return ReadReference(reference, book->ActiveRow, book->ActiveColumn, book->ActiveRow,
+                           book->ActiveColumn);
     }
-    TSheetCell value;
-    const TMacroArg& arg = command.Args[0];
-    if (arg.Kind == TMacroArg::TKind::Number) {
-      value.Kind = TSheetCellKind::Number;
-      value.Number = arg.Number;
-    } else if (arg.Kind == TMacroArg::TKind::Boolean) {
-      value.Kind = TSheetCellKind::Boolean;
-      value.Number = arg.Number;
-    } else if (arg.Text.empty()) {
-      value.Kind = TSheetCellKind::Empty;
-    } else if (arg.Text.front() == '=') {
-      if (arg.Text.size() > kMaxFormula) return false;
-      value.Kind = TSheetCellKind::Formula;
-      value.Text = arg.Text.substr(1);
-    } else if (ReadNumber(arg.Text, DecimalSeparator, value.Number)) {
-      value.Kind = TSheetCellKind::Number;
-    } else {
-      if (arg.Text.size() > kMaxCellText) return false;
-      value.Kind = TSheetCellKind::Text;
-      value.Text = arg.Text;
-    }
-    auto it = book->Cells.find(TWorkbook::Key(row, column));
-    if (value.Kind == TSheetCellKind::Empty) {
-      // A cleared cell that keeps no look of its own is no cell at all.
-      if (it != book->Cells.end()) {
-        if (it->second.Format == 0)
-          book->Cells.erase(it);
-        else
-          it->second = TSheetCell{TSheetCellKind::Empty, 0, {}, it->second.Format};
-      }
+    case TMacroName::Formula:
+      return RunFormula(*book, command);
+    case TMacroName::ColumnWidth: {
+      double width = 0;
+      if (args.Count() != 1 || !args.Given(0) || !args.Number(0, 0, 255, width)) return false;
+      book->ColumnWidths[book->ActiveColumn] = width;
       return true;
     }
-    TSheetCell& cell = book->CellAt(row, column);
-    value.Format = cell.Format;
-    cell = std::move(value);
-    return true;
-  }
-  if (name == "COLUMN.WIDTH") {
-    double width = 0;
-    if (args.Count() != 1 || !args.Given(0) || !args.Number(0, 0, 255, width)) return false;
-    book->ColumnWidths[book->ActiveColumn] = width;
-    return true;
-  }
-  if (name == "ROW.HEIGHT") {
-    double height = 0;
-    if (args.Count() != 1 || !args.Given(0) || !args.Number(0, 0, 409, height)) return false;
-    book->RowHeights[book->ActiveRow] = height;
-    return true;
-  }
-  if (name == "INSERT.PICTURE") {
-    std::string fileName;
-    if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName)) return false;
-    TSheetPicture picture{book->ActiveRow, book->ActiveColumn, {}};
-    if (!ReadWholeFile(Cp1251ToUtf8(fileName), picture.Bytes) || !IsPicture(picture.Bytes))
-      return false;
-    book->Pictures.push_back(std::move(picture));
-    return true;
-  }
-  if (name == "SAVE.AS") {
-    std::string fileName;
-    if (!args.AtMost(6) || !args.Given(0) || !args.Text(0, fileName) || fileName.empty())
-      return false;
-    const std::string path = Cp1251ToUtf8(fileName);
-    if (!SaveFile(*book, path)) return false;
-    book->Path = path;
-    book->Name = BaseName(fileName);
-    return true;
-  }
-  if (name == "FILE.CLOSE") {
-    bool save = false;
-    if (!args.AtMost(1) || !args.Flag(0, save)) return false;
-    Books.erase(Books.begin() + static_cast<std::ptrdiff_t>(Active));
-    Active = Books.empty() ? 0 : Books.size() - 1;
-    return true;
-  }
-
-  // Formatting of the active cell: the cell's look is changed in a copy and interned.
-  TSheetFormat look;
-  if (const TSheetCell* cell = book->Cell(book->ActiveRow, book->ActiveColumn))
-    look = book->FormatOf(*cell);
-  if (name == "FORMAT.FONT") {
-    std::string fontName = look.FontName;
-    bool outline = false, shadow = false;
-    if (!args.AtMost(9) || !args.Text(0, fontName) || fontName.size() > kMaxFontName ||
-        !args.Integer(1, 0, 409, look.FontSize) || !args.Flag(2, look.Bold) ||
-        !args.Flag(3, look.Italic) || !args.Flag(4, look.Underline) || !args.Flag(5, look.Strike) ||
-        !args.Integer(6, 0, 56, look.FontColor) || !args.Flag(7, outline) || !args.Flag(8, shadow))
-      return false;
-    look.FontName = fontName;
-  } else if (name == "FORMAT.NUMBER") {
-    std::string format;
-    if (args.Count() != 1 || !args.Given(0) || !args.Text(0, format) ||
-        format.size() > kMaxNumberFormat)
-      return false;
-    look.NumberFormat = FileNumberFormat(format, DecimalSeparator);
-    if (SameTextAscii(look.NumberFormat, "General")) look.NumberFormat.clear();
-  } else if (name == "ALIGNMENT") {
-    if (!args.AtMost(4) || !args.Integer(0, 1, 7, look.HAlign) || !args.Flag(1, look.Wrap) ||
-        !args.Integer(2, 1, 4, look.VAlign) || !args.Integer(3, 0, 3, look.Orientation))
-      return false;
-  } else if (name == "BORDER") {
-    std::uint8_t outline = 0;
-    std::uint8_t sides[4] = {0, 0, 0, 0};
-    bool shade = false;
-    std::uint8_t colour = 0;
-    if (!args.AtMost(11) || !args.Integer(0, 0, 7, outline)) return false;
-    for (std::size_t i = 0; i < 4; ++i)
-      if (!args.Integer(i + 1, 0, 7, sides[i])) return false;
-    if (!args.Flag(5, shade)) return false;
-    for (std::size_t i = 6; i < 11; ++i)
-      if (!args.Integer(i, 0, 56, colour)) return false;
-    // The outline draws every side of the one cell; a side of its own draws over it.
-    for (std::size_t i = 0; i < 4; ++i) {
-      if (args.Given(0) && outline != 0) look.Borders[i] = outline;
-      if (args.Given(i + 1) && (sides[i] != 0 || outline == 0)) look.Borders[i] = sides[i];
+    case TMacroName::RowHeight: {
+      double height = 0;
+      if (args.Count() != 1 || !args.Given(0) || !args.Number(0, 0, 409, height)) return false;
+      book->RowHeights[book->ActiveRow] = height;
+      return true;
     }
-  } else {
-    return false;
+    case TMacroName::InsertPicture: {
+      std::string_view fileName;
+      if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName)) return false;
+      TSheetPicture picture{book->ActiveRow, book->ActiveColumn, {}};
+      if (!ReadWholeFile(Cp1251ToUtf8(fileName), picture.Bytes) || !IsPicture(picture.Bytes))
+        return false;
+      book->Pictures.push_back(std::move(picture));
+      return true;
+    }
+    case TMacroName::SaveAs: {
+      std::string_view fileName;
+      if (!args.AtMost(6) || !args.Given(0) || !args.Text(0, fileName) || fileName.empty())
+        return false;
+      const std::string path = Cp1251ToUtf8(fileName);
+      if (!SaveFile(*book, path)) return false;
+      book->Path = path;
+      book->Name = BaseName(std::string(fileName));
+      return true;
+    }
+    case TMacroName::FileClose: {
+      bool save = false;
+      if (!args.AtMost(1) || !args.Flag(0, save)) return false;
+      Books.erase(Books.begin() + static_cast<std::ptrdiff_t>(Active));
+      Active = Books.empty() ? 0 : Books.size() - 1;
+      return true;
+    }
+    default:
+      return RunFormat(*book, command);
   }
-  const std::uint32_t format = book->Intern(look);
-  TSheetCell& cell = book->CellAt(book->ActiveRow, book->ActiveColumn);
-  cell.Format = format;
-  if (format == 0 && cell.Kind == TSheetCellKind::Empty)
-    book->Cells.erase(TWorkbook::Key(book->ActiveRow, book->ActiveColumn));
+}
+
+bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
+  const TArgs args(command.Args);
+  if (args.Count() < 1 || args.Count() > 2 || !args.Given(0)) return false;
+  std::uint32_t row = book.ActiveRow, column = book.ActiveColumn;
+  if (args.Given(1)) {
+    std::string_view reference;
+    if (!args.Text(1, reference) ||
+        !ReadReference(reference, book.ActiveRow, book.ActiveColumn, row, column))
+      return false;
+  }
+  // The value is judged first; the text of a text or formula is copied once, into the cell.
+  const TMacroArg& arg = command.Args[0];
+  TSheetCellKind kind = TSheetCellKind::Text;
+  double number = 0;
+  std::string_view text;
+  if (arg.Kind == TMacroArg::TKind::Number) {
+    kind = TSheetCellKind::Number;
+    number = arg.Number;
+  } else if (arg.Kind == TMacroArg::TKind::Boolean) {
+    kind = TSheetCellKind::Boolean;
+    number = arg.Number;
+  } else if (arg.Text.empty()) {
+    kind = TSheetCellKind::Empty;
+  } else if (arg.Text.front() == '=') {
+    if (arg.Text.size() > kMaxFormula) return false;
+    kind = TSheetCellKind::Formula;
+    text = arg.Text.substr(1);
+  } else if (ReadNumber(arg.Text, DecimalSeparator, number)) {
+    kind = TSheetCellKind::Number;
+  } else {
+    if (arg.Text.size() > kMaxCellText) return false;
+    text = arg.Text;
+  }
+  const std::uint64_t key = TWorkbook::Key(row, column);
+  auto it = book.Cells.lower_bound(key);
+  const bool found = it != book.Cells.end() && it->first == key;
+  if (kind == TSheetCellKind::Empty) {
+    // A cleared cell that keeps no look of its own is no cell at all.
+    if (found) {
+      if (it->second.Format == 0)
+        book.Cells.erase(it);
+      else
+        it->second = TSheetCell{TSheetCellKind::Empty, 0, {}, it->second.Format};
+    }
+    return true;
+  }
+  if (!found) it = book.Cells.emplace_hint(it, key, TSheetCell{});
+  TSheetCell& cell = it->second;
+  cell.Kind = kind;
+  cell.Number = number;
+  cell.Text.assign(text);
+  return true;
+}
+
+bool TSpreadsheetService::RunFormat(TWorkbook& book, const TCommand& command) {
+  const TArgs args(command.Args);
+  // Formatting of the active cell: the cell's look is changed in a copy and interned.
+  const std::uint64_t key = TWorkbook::Key(book.ActiveRow, book.ActiveColumn);
+  auto it = book.Cells.lower_bound(key);
+  const bool found = it != book.Cells.end() && it->first == key;
+  const std::uint32_t current = found ? it->second.Format : 0;
+  TSheetFormat look = book.AllFormats()[current];
+  switch (command.Name) {
+    case TMacroName::FormatFont: {
+      std::string_view fontName;
+      bool outline = false, shadow = false;
+      if (!args.AtMost(9) || !args.Text(0, fontName) || fontName.size() > kMaxFontName ||
+          !args.Integer(1, 0, 409, look.FontSize) || !args.Flag(2, look.Bold) ||
+          !args.Flag(3, look.Italic) || !args.Flag(4, look.Underline) ||
+          !args.Flag(5, look.Strike) || !args.Integer(6, 0, 56, look.FontColor) ||
+          !args.Flag(7, outline) || !args.Flag(8, shadow))
+        return false;
+      if (args.Given(0)) look.FontName.assign(fontName);
+      break;
+    }
+    case TMacroName::FormatNumber: {
+      std::string_view format;
+      if (args.Count() != 1 || !args.Given(0) || !args.Text(0, format) ||
+          format.size() > kMaxNumberFormat)
+        return false;
+      look.NumberFormat = FileNumberFormat(std::string(format), DecimalSeparator);
+      if (SameTextAscii(look.NumberFormat, "General")) look.NumberFormat.clear();
+      break;
+    }
+    case TMacroName::Alignment:
+      if (!args.AtMost(4) || !args.Integer(0, 1, 7, look.HAlign) || !args.Flag(1, look.Wrap) ||
+          !args.Integer(2, 1, 4, look.VAlign) || !args.Integer(3, 0, 3, look.Orientation))
+        return false;
+      break;
+    case TMacroName::Border: {
+      std::uint8_t outline = 0;
+      std::uint8_t sides[4] = {0, 0, 0, 0};
+      bool shade = false;
+      std::uint8_t colour = 0;
+      if (!args.AtMost(11) || !args.Integer(0, 0, 7, outline)) return false;
+      for (std::size_t i = 0; i < 4; ++i)
+        if (!args.Integer(i + 1, 0, 7, sides[i])) return false;
+      if (!args.Flag(5, shade)) return false;
+      for (std::size_t i = 6; i < 11; ++i)
+        if (!args.Integer(i, 0, 56, colour)) return false;
+      // The outline draws every side of the one cell; a side of its own draws over it.
+      for (std::size_t i = 0; i < 4; ++i) {
+        if (args.Given(0) && outline != 0) look.Borders[i] = outline;
+        if (args.Given(i + 1) && (sides[i] != 0 || outline == 0)) look.Borders[i] = sides[i];
+      }
+      break;
+    }
+    default:
+      return false;
+  }
+  // A look left as it was keeps its index without a look-up (every look is interned once).
+  const std::uint32_t format = look == book.AllFormats()[current] ? current : book.Intern(look);
+  if (!found) {
+    // A cell without value or look is never kept.
+    if (format != 0) book.Cells.emplace_hint(it, key, TSheetCell{})->second.Format = format;
+    return true;
+  }
+  it->second.Format = format;
+  if (format == 0 && it->second.Kind == TSheetCellKind::Empty) book.Cells.erase(it);
   return true;
 }
 

@@ -41,6 +41,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/dde.h"
@@ -70,6 +71,11 @@ struct TSheetFormat {
   std::uint8_t Borders[4] = {0, 0, 0, 0};  // left, right, top, bottom: line styles 0-7
 
   auto operator<=>(const TSheetFormat&) const = default;
+};
+
+// A hash of every member of a look, for the workbook's index of looks.
+struct TSheetFormatHash {
+  std::size_t operator()(const TSheetFormat& format) const;
 };
 
 enum class TSheetCellKind : std::uint8_t { Empty, Number, Text, Boolean, Formula };
@@ -116,7 +122,7 @@ class TWorkbook {
 
  private:
   std::vector<TSheetFormat> Formats;  // [0] is the default look
-  std::map<TSheetFormat, std::uint32_t> FormatIndex;
+  std::unordered_map<TSheetFormat, std::uint32_t, TSheetFormatHash> FormatIndex;
 };
 
 // Writes the workbook as an .xlsx file at a file-system path, through a temporary file in
@@ -152,7 +158,10 @@ class TSpreadsheetService : public TDdeServer {
 
  private:
   struct TCommand;
+  struct TScratch;
   bool Run(const TCommand& command);
+  bool RunFormula(TWorkbook& book, const TCommand& command);
+  bool RunFormat(TWorkbook& book, const TCommand& command);
   void Reset();
 
   std::vector<std::unique_ptr<TWorkbook>> Books;
@@ -161,6 +170,8 @@ class TSpreadsheetService : public TDdeServer {
   bool FIgnoreErrors = false;
   bool FMaximized = false;
   std::string FShownFile;
+  // The lists an execute text is read into, kept between texts.
+  std::unique_ptr<TScratch> Scratch;
 };
 
 // The program's spreadsheet: created on first use and living until the process ends;

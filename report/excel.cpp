@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "engine/locale.h"
@@ -41,14 +45,74 @@ const char* BoolText(bool value) {
 
 // A text argument of a macro command: in double quotes, an inner quote doubled (the macro
 // language's own escape), so that no text can end the argument early.
-std::string Quoted(const std::string& text) {
-  std::string result = "\"";
+void AppendQuoted(std::string& result, std::string_view text) {
+  result += '"';
   for (char c : text) {
     if (c == '"') result += '"';
     result += c;
   }
-  return result + "\"";
+  result += '"';
 }
+
+std::string Quoted(const std::string& text) {
+  std::string result;
+  result.reserve(text.size() + 2);
+  AppendQuoted(result, text);
+  return result;
+}
+
+// A macro command text built in one buffer: every command costs one allocation, where
+// chained "+" made a temporary string for each piece. The pieces are copied straight into
+// room reserved by the caller for the usual command; only a piece that does not fit takes
+// the slow way, so that each literal piece comes down to a few moves.
+class TMacroText {
+ public:
+  explicit TMacroText(std::size_t size) : Text(size, '\0'), Out(Text.data()) {}
+  TMacroText(const TMacroText&) = delete;
+  TMacroText& operator=(const TMacroText&) = delete;
+
+  TMacroText& operator<<(std::string_view piece) {
+    if (Left() < piece.size()) Grow(piece.size());
+    std::memcpy(Out, piece.data(), piece.size());
+    Out += piece.size();
+    return *this;
+  }
+  // The number as std::to_string writes it.
+  TMacroText& operator<<(std::int32_t number) {
+    constexpr std::size_t kDigits = 11;  // "-2147483648"
+    if (Left() < kDigits) Grow(kDigits);
+    Out = std::to_chars(Out, Out + kDigits, number).ptr;
+    return *this;
+  }
+  // In double quotes, an inner quote doubled (see AppendQuoted).
+  TMacroText& Quoted(std::string_view text) {
+    if (Left() < 2 * text.size() + 2) Grow(2 * text.size() + 2);
+    *Out++ = '"';
+    for (char c : text) {
+      if (c == '"') *Out++ = '"';
+      *Out++ = c;
+    }
+    *Out++ = '"';
+    return *this;
+  }
+  // The text; the builder is finished.
+  const std::string& Done() {
+    Text.resize(static_cast<std::size_t>(Out - Text.data()));
+    return Text;
+  }
+
+ private:
+  std::size_t Left() const { return Text.size() - static_cast<std::size_t>(Out - Text.data()); }
+  // Makes room for n more characters at Out.
+  [[gnu::noinline]] void Grow(std::size_t n) {
+    const auto used = static_cast<std::size_t>(Out - Text.data());
+    Text.resize(std::max(2 * Text.size(), used + n));
+    Out = Text.data() + used;
+  }
+
+  std::string Text;
+  char* Out;
+};
 
 // The file name without its extension: the part from the last "." of the name (after the
 // last folder delimiter) on is removed.
@@ -274,6 +338,8 @@ bool TCustomExcel::SetTopic(const std::string& Topic) {
 }
 
 bool TCustomExcel::SetSystemTopic() {
+  // Every command passes here: the usual case, already on "System", makes no temporary name.
+  if (FDdeConv->DdeTopic() == kSystemTopic) return true;
   return SetTopic(kSystemTopic);
 }
 
@@ -345,8 +411,9 @@ void TCustomExcel::CheckCell(std::int32_t Row, std::int32_t Column) const {
 
 namespace {
 
-std::string Address(std::int32_t Row, std::int32_t Column) {
-  return "\"R" + std::to_string(Row) + "C" + std::to_string(Column) + "\"";
+// "\"R<row>C<column>\"".
+void AppendAddress(TMacroText& text, std::int32_t Row, std::int32_t Column) {
+  text << "\"R" << Row << "C" << Column << "\"";
 }
 
 }  // namespace
@@ -354,7 +421,11 @@ std::string Address(std::int32_t Row, std::int32_t Column) {
 void TCustomExcel::Select(std::int32_t Row, std::int32_t Column) {
   CheckCell(Row, Column);
   if (Row == 0 || Column == 0) return;
-  ExecMacro("[SELECT(" + Address(Row, Column) + ")]");
+  TMacroText text(32);
+  text << "[SELECT(";
+  AppendAddress(text, Row, Column);
+  text << ")]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::StepActiveCell() {
@@ -382,31 +453,43 @@ void TCustomExcel::PutFormulaAt(std::int32_t Row, std::int32_t Column, const std
     PutFormula(Formula);
     return;
   }
-  ExecMacro("[FORMULA(" + Formula + ", " + Address(Row, Column) + ")]");
+  TMacroText text(Formula.size() + 40);
+  text << "[FORMULA(" << Formula << ", ";
+  AppendAddress(text, Row, Column);
+  text << ")]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::PutFormula(const std::string& Formula) {
-  ExecMacro("[FORMULA(" + Formula + ")]");
+  ExecMacro((TMacroText(Formula.size() + 12) << "[FORMULA(" << Formula << ")]").Done());
   StepActiveCell();
 }
 
 void TCustomExcel::PutStr(std::int32_t Row, std::int32_t Column, const std::string& Text) {
-  std::string text = Text;
-  for (char& c : text)
-    if (c == '"') c = '\'';
-  PutFormulaAt(Row, Column, "\"" + text + "\"");
+  std::string text;
+  text.reserve(Text.size() + 2);
+  text += '"';
+  for (char c : Text) text += c == '"' ? '\'' : c;
+  text += '"';
+  PutFormulaAt(Row, Column, text);
 }
 
 void TCustomExcel::FormatFont(const std::string& Name, std::int32_t Size, bool Bold, bool Italic,
                               bool Underline, bool Strike, std::int32_t Color, bool Outline,
                               bool Shadow) {
-  ExecMacro("[FORMAT.FONT(" + Quoted(Name) + "," + std::to_string(Size) + "," + BoolText(Bold) +
-            "," + BoolText(Italic) + "," + BoolText(Underline) + "," + BoolText(Strike) + "," +
-            std::to_string(Color) + "," + BoolText(Outline) + "," + BoolText(Shadow) + ")]");
+  TMacroText text(Name.size() + 72);
+  text << "[FORMAT.FONT(";
+  text.Quoted(Name) << "," << Size << "," << BoolText(Bold) << "," << BoolText(Italic) << ","
+                    << BoolText(Underline) << "," << BoolText(Strike) << "," << Color << ","
+                    << BoolText(Outline) << "," << BoolText(Shadow) << ")]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::InsertPicture(const std::string& FileName) {
-  ExecMacro("[INSERT.PICTURE(" + Quoted(FileName) + ")]");
+  TMacroText text(FileName.size() + 24);
+  text << "[INSERT.PICTURE(";
+  text.Quoted(FileName) << ")]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::SetColumnWidth(std::int32_t Width) {
@@ -415,26 +498,32 @@ void TCustomExcel::SetColumnWidth(std::int32_t Width) {
     width = FloatToValueText(static_cast<long double>(Width) / 8);
   } catch (const Exception&) {
   }
-  ExecMacro("[COLUMN.WIDTH(" + width + ")]");
+  ExecMacro((TMacroText(width.size() + 20) << "[COLUMN.WIDTH(" << width << ")]").Done());
 }
 
 void TCustomExcel::SetRowHeight(std::int32_t Height) {
-  ExecMacro("[ROW.HEIGHT(" + std::to_string(Height) + ")]");
+  ExecMacro((TMacroText(32) << "[ROW.HEIGHT(" << Height << ")]").Done());
 }
 
 void TCustomExcel::SetAlignment(std::int32_t Horizontal, std::int32_t Vertical, bool Wrap) {
-  ExecMacro("[ALIGNMENT(" + std::to_string(Horizontal) + "," + BoolText(Wrap) + "," +
-            std::to_string(Vertical) + ",0)]");
+  TMacroText text(48);
+  text << "[ALIGNMENT(" << Horizontal << "," << BoolText(Wrap) << "," << Vertical << ",0)]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::SetBorder(std::int32_t Left, std::int32_t Right, std::int32_t Top,
                              std::int32_t Bottom) {
-  ExecMacro("[BORDER(0," + std::to_string(Left) + "," + std::to_string(Right) + "," +
-            std::to_string(Top) + "," + std::to_string(Bottom) + ",FALSE,0,0,0,0,0)]");
+  TMacroText text(96);
+  text << "[BORDER(0," << Left << "," << Right << "," << Top << "," << Bottom
+       << ",FALSE,0,0,0,0,0)]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::FormatNumber(const std::string& Format) {
-  ExecMacro("[FORMAT.NUMBER(" + Quoted(Format) + ")]");
+  TMacroText text(Format.size() + 24);
+  text << "[FORMAT.NUMBER(";
+  text.Quoted(Format) << ")]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::NewWorkbook() {
@@ -442,7 +531,10 @@ void TCustomExcel::NewWorkbook() {
 }
 
 void TCustomExcel::SaveAs(const std::string& FileName) {
-  ExecMacro("[SAVE.AS(" + Quoted(FileName) + ")]");
+  TMacroText text(FileName.size() + 16);
+  text << "[SAVE.AS(";
+  text.Quoted(FileName) << ")]";
+  ExecMacro(text.Done());
 }
 
 void TCustomExcel::SetErrorState(bool IgnoreErrors) {

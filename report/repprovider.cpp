@@ -1,5 +1,6 @@
 #include "report/repexport.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -25,20 +26,21 @@ constexpr int kPrefixField = 23;
 constexpr std::int32_t kItemInfoOfField[kLastItemField + 1] = {0,  1, 14, 12, 11, 13, 15, 10,
                                                                16, 4, 5,  6,  7,  8,  9};
 
-std::string LowerAscii(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace
 
 int TReportEvalProvider::FieldIndex(const std::string& Name) {
-  const std::string lower = LowerAscii(Name);
+  // Compared in place, without a lower-case copy: every evaluation of a field asks here.
+  const auto sameField = [&Name](std::string_view field) {
+    return field.size() == Name.size() &&
+           std::equal(field.begin(), field.end(), Name.begin(),
+                      [](char f, char n) { return f == LowerAscii(n); });
+  };
   for (std::size_t i = 0; i < kReportFields.size(); ++i) {
-    if (kReportFields[i] == lower) return static_cast<int>(i);
+    if (sameField(kReportFields[i])) return static_cast<int>(i);
   }
   return -1;
 }

@@ -145,6 +145,48 @@ TEST(SpreadsheetService, TypedValuesAreReadInTheClientsLocale) {
   }
 }
 
+TEST(SpreadsheetService, UnquotedArgumentsReadAsNumbersAndLogicalValues) {
+  struct Row {
+    const char* argument;
+    std::string value;  // "rejected" when the text is refused
+  };
+  const Row rows[] = {
+      {"7", "n:7"},
+      {"007", "n:7"},
+      {"123456789", "n:123456789"},
+      {"1234567890123", "n:1234567890123"},
+      {"12345678901234567890", "n:1.23456789012346e+19"},
+      {"-4", "n:-4"},
+      {"+4", "n:4"},
+      {"2.5", "n:2.5"},
+      {"1E3", "n:1000"},
+      {"12x", "rejected"},
+      {"1,5", "rejected"},
+      {"true", "b:1"},
+      {"False", "b:0"},
+      {"TRUEX", "rejected"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.argument);
+    TSpreadsheetService service;
+    service.DecimalSeparator = ',';  // unquoted numbers always take "."
+    const bool accepted = Exec(service, std::string("[FORMULA(") + row.argument + ")]");
+    EXPECT_EQ(accepted ? ValueOf(*service.ActiveWorkbook(), 1, 1) : "rejected", row.value);
+  }
+}
+
+TEST(SpreadsheetService, TextsWithDoubledQuotesKeepTheirValuesAcrossOneExecuteText) {
+  TSpreadsheetService service;
+  ASSERT_TRUE(Exec(service,
+                   "[FORMAT.FONT(\"A\"\"B\",10)][FORMULA(\"say \"\"hi\"\"\", \"R1C2\")]"
+                   "[FORMULA(\"plain\", \"R1C3\")][FORMULA(\"\"\"\", \"R1C4\")]"));
+  const TWorkbook& book = *service.ActiveWorkbook();
+  EXPECT_EQ(book.FormatOf(*book.Cell(1, 1)).FontName, "A\"B");
+  EXPECT_EQ(ValueOf(book, 1, 2), "t:say \"hi\"");
+  EXPECT_EQ(ValueOf(book, 1, 3), "t:plain");
+  EXPECT_EQ(ValueOf(book, 1, 4), "t:\"");
+}
+
 TEST(SpreadsheetService, NumberFormatsComeInTheLocalesConvention) {
   struct Row {
     const char* sent;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -130,6 +131,18 @@ TEST(ExcelClient, EveryPrimitiveSendsItsExactCommand) {
       {"save as with a quote",
        [](TAdvExcel& x) { x.SaveAs("a\"].xls"); },
        {"[SAVE.AS(\"a\"\"].xls\")]"}},
+      {"save as with a long name",
+       [](TAdvExcel& x) { x.SaveAs(std::string(300, 'x') + ".xls"); },
+       {"[SAVE.AS(\"" + std::string(300, 'x') + ".xls\")]"}},
+      {"font named by quotes only",
+       [](TAdvExcel& x) {
+         x.FormatFont(std::string(100, '"'), 8, false, false, false, false, 0, false, false);
+       },
+       {"[FORMAT.FONT(\"" + std::string(200, '"') +
+        "\",8,False,False,False,False,0,False,False)]"}},
+      {"border with the widest numbers",
+       [](TAdvExcel& x) { x.SetBorder(INT32_MIN, INT32_MAX, 0, -1); },
+       {"[BORDER(0,-2147483648,2147483647,0,-1,FALSE,0,0,0,0,0)]"}},
       {"errors ignored", [](TAdvExcel& x) { x.SetErrorState(true); }, {"[ERROR(0)]"}},
       {"errors reported", [](TAdvExcel& x) { x.SetErrorState(false); }, {"[ERROR(1)]"}},
       {"open", [](TAdvExcel& x) { x.OpenFile("b.xls", 3); }, {"[OPEN(\"b.xls\",3)]"}},
