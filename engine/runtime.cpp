@@ -119,6 +119,7 @@ void TSpecRunTime::Start() {
   Finished = false;
   ItemsActive = false;
   Items.clear();
+  StepsWithoutShowing = 0;
   ClearHistory();
   PushElement(Template->Start());
   Current = Template->Start();
@@ -133,6 +134,15 @@ void TSpecRunTime::Run() {
 void TSpecRunTime::Step() {
   if (Finished) return;
   TSpecObject* last = LastElement();
+  const bool shows = last && (last->ObjectKind() == TSpecObjectKind::Screen ||
+                              last->ObjectKind() == TSpecObjectKind::Finish);
+  if (shows) {
+    StepsWithoutShowing = 0;
+  } else if (++StepsWithoutShowing > kMaxStepsWithoutShowing) {
+    Finished = true;
+    Current = nullptr;
+    throw Exception(kEndlessRunMessage);
+  }
   if (last) {
     switch (last->ObjectKind()) {
       case TSpecObjectKind::Screen:

@@ -226,7 +226,12 @@ class TSpecRunTime {
   // Steps while the run is not finished.
   void Run();
   // Processes the last history element by its kind, then advances. Nothing when finished.
+  // A scheme can go round through actions and decision points without ever reaching a screen
+  // or the finish again: the step after kMaxStepsWithoutShowing such steps in a row finishes
+  // the run and raises Exception(kEndlessRunMessage), which the start-up reports.
   void Step();
+  static constexpr int kMaxStepsWithoutShowing = 100000;
+  static constexpr const char* kEndlessRunMessage = "The run goes round without showing a screen.";
   // Back (GoingBack set): removes entries down to the previous screen, undoing their added
   // quantities. Forward: pushes the target of the link leaving Current, or finishes the run
   // when none leaves it. Nothing when finished.
@@ -334,6 +339,8 @@ class TSpecRunTime {
   bool Answered = false;
   bool StateLoaded = false;
   bool BackPressed = false;
+  // Steps since the last one that showed a screen or the report (or since the start).
+  int StepsWithoutShowing = 0;
 
  protected:
   // The builders of ShowScreen, one per family of question kinds; each works on its panel.

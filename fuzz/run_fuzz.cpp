@@ -3,8 +3,8 @@
 // list script the user. When the scheme loads, the engine runs against two scripted forms:
 // at each showing the screen form ticks, types, picks, and clicks Next, Back, Close, Save or
 // Load (through a state file of its own), and the report form clicks Back or Close. Every run
-// ends: the showings are bounded, and so are the engine's steps between them (a flow graph
-// may loop through actions and decisions without ever showing a screen).
+// ends: the showings are bounded here, and the engine bounds the steps between them (a flow
+// graph may go round through actions and decision points without ever showing a screen).
 //
 // Errors of the engine's own family are what the windows show (the error box of a handler,
 // the fatal error of the start-up); anything else that escapes, and every crash, is a fault.
@@ -34,7 +34,6 @@ namespace {
 
 constexpr int kMaxShowings = 200;
 constexpr int kMaxClicksPerShowing = 6;
-constexpr int kMaxSteps = 20000;
 
 // The user's choices: the script bytes in order, then a fixed sequence seeded by the input.
 class Choices {
@@ -437,9 +436,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     runTime.ReportForm = &report;
     try {
       runTime.Start();
-      for (int step = 0; step < kMaxSteps && !runTime.Finished; ++step) runTime.Step();
+      runTime.Run();
     } catch (const Exception&) {
-      // the start-up's fatal error
+      // the start-up's fatal error (an endless run among them)
     }
   }
   std::error_code ignored;

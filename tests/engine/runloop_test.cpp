@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/core.h"
+#include "platform/errors.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/model_support.h"
 
@@ -308,6 +309,97 @@ TEST(RunLoop, RunEndsSilentlyWhenNoLinkLeavesTheCurrentElement) {
     EXPECT_EQ(run.ReportForm.ShowCount, 0);
     EXPECT_TRUE(run.Messages.Shown.empty());
   }
+}
+
+// A scheme that goes round through actions and decision points alone would step for ever,
+// its history growing without bound: the run ends with an error that the start-up reports.
+TEST(RunLoop, RunThatNeverShowsAScreenAgainEndsWithAnError) {
+  struct Row {
+    std::string name;
+    bool screenFirst;
+    bool throughDecision;
+  };
+  const std::vector<Row> rows = {
+      {"an action linked to itself", false, false},
+      {"an action and a decision point linked in a ring", false, true},
+      {"a ring after a screen", true, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SchemeParts parts;
+    parts.Template.Screens = {{}};
+    parts.Template.Actions = {SetValue("V", "V+1")};
+    parts.Template.Variables = {{"V", vtInteger, "0"}};
+    parts.Template.DecisionPoints = {{"dp", {}}};
+    GraphSection& g = parts.Graph;
+    int previous = g.Add({.Kind = gkStart});
+    g.Add({.Kind = gkFinish});
+    if (row.screenFirst) {
+      const int screen = g.Add({.Kind = gkScreen, .Index = 0});
+      g.Link(previous, 0, screen);
+      previous = screen;
+    }
+    const int action = g.Add({.Kind = gkAction, .Index = 0});
+    g.Link(previous, 0, action);
+    if (row.throughDecision) {
+      const int decision = g.Add({.Kind = gkDecision, .Index = 0});
+      g.Link(action, 0, decision);
+      g.Link(decision, 0, action);
+    } else {
+      g.Link(action, 0, action);
+    }
+    EngineRun run(parts);
+    run.ScreenForm.Script = {ClickStep(TScriptButton::Next)};
+
+    run.RunTime.Start();
+    try {
+      run.RunTime.Run();
+      ADD_FAILURE() << "the run ended without an error";
+    } catch (const Exception& error) {
+      EXPECT_STREQ(error.what(), "The run goes round without showing a screen.");
+    }
+
+    EXPECT_TRUE(run.RunTime.Finished);
+    EXPECT_EQ(run.RunTime.Current, nullptr);
+    EXPECT_EQ(run.Shown.size(), row.screenFirst ? 1U : 0U);
+    EXPECT_EQ(run.ReportForm.ShowCount, 0);
+  }
+}
+
+// Long loops that end are no endless ones, and the screen between them starts the count anew.
+TEST(RunLoop, LongLoopsThatEndRunToTheReport) {
+  SchemeParts parts;
+  parts.Template.Screens = {{}};
+  parts.Template.Actions = {SetValue("V", "V+1"), SetValue("W", "W+1")};
+  parts.Template.Variables = {{"V", vtInteger, "0"}, {"W", vtInteger, "0"}};
+  parts.Template.DecisionPoints = {{"dp", {"V<30000"}}, {"dp2", {"W<30000"}}};
+  GraphSection& g = parts.Graph;
+  const int start = g.Add({.Kind = gkStart});
+  const int finish = g.Add({.Kind = gkFinish});
+  const int first = g.Add({.Kind = gkAction, .Index = 0});
+  const int firstLoop = g.Add({.Kind = gkDecision, .Index = 0});
+  const int screen = g.Add({.Kind = gkScreen, .Index = 0});
+  const int second = g.Add({.Kind = gkAction, .Index = 1});
+  const int secondLoop = g.Add({.Kind = gkDecision, .Index = 1});
+  g.Link(start, 0, first);
+  g.Link(first, 0, firstLoop);
+  g.Link(firstLoop, 0, first);
+  g.Link(firstLoop, 1, screen);
+  g.Link(screen, 0, second);
+  g.Link(second, 0, secondLoop);
+  g.Link(secondLoop, 0, second);
+  g.Link(secondLoop, 1, finish);
+  EngineRun run(parts);
+  run.ScreenForm.Script = {ClickStep(TScriptButton::Next)};
+  run.ReportForm.Script = {TScriptButton::Close};
+
+  run.StartAndRun();
+
+  EXPECT_TRUE(run.RunTime.Finished);
+  EXPECT_EQ(run.RunTime.Transition->GetValue("V"), "30000");
+  EXPECT_EQ(run.RunTime.Transition->GetValue("W"), "30000");
+  EXPECT_EQ(run.Shown.size(), 1U);
+  EXPECT_EQ(run.ReportForm.ShowCount, 1);
 }
 
 TEST(RunLoop, CloseOnAScreenEndsTheRunWithoutTheReport) {
