@@ -11,6 +11,7 @@ are compared. Exit status 77 when LibreOffice is not installed.
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import unittest
@@ -163,12 +164,21 @@ class Workbooks:
         command = [SOFFICE, "-env:UserInstallation=file://" + profile, "--headless",
                    "--norestore", "--convert-to", CSV_FILTER, "--outdir", out,
                    *sorted(cls.files.values())]
-        result = subprocess.run(command, env=env, timeout=240, capture_output=True, text=True)
+        # LibreOffice starts a process of its own below the one started here: on a time-out the
+        # whole process group goes.
+        office = subprocess.Popen(command, env=env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT, text=True, start_new_session=True)
+        try:
+            output, _ = office.communicate(timeout=240)
+        except subprocess.TimeoutExpired:
+            os.killpg(office.pid, signal.SIGKILL)
+            office.communicate()
+            raise RuntimeError("LibreOffice did not finish the conversion within 240 s")
         for name in cls.files:
             path = os.path.join(out, name + ".csv")
             if not os.path.exists(path):
-                raise RuntimeError("LibreOffice wrote no %s (status %d): %s %s" %
-                                   (path, result.returncode, result.stdout, result.stderr))
+                raise RuntimeError("LibreOffice wrote no %s (status %d): %s" %
+                                   (path, office.returncode, output))
             cls.csv[name] = read_csv(path)
 
 
