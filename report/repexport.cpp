@@ -25,6 +25,47 @@ std::string LocaleGeneral(long double value) {
   return ReplaceAll(FloatToValueText(value), ".", LocaleDecimalSeparator());
 }
 
+// Calls Visit for every character of a number format that is a format code, skipping the
+// literal runs in double quotes and the characters escaped by a backslash.
+template <typename Visit>
+void ForEachFormatCode(std::string& format, Visit visit) {
+  bool quoted = false;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    char& c = format[i];
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (quoted) {
+      continue;
+    } else if (c == '\\') {
+      ++i;
+    } else {
+      visit(c);
+    }
+  }
+}
+
+// The number format of a numeric cell in the locale's convention. Under a comma locale a
+// format with a thousands separator ("#,##0.00") trades its two separators ("#.##0,00"), as
+// the spreadsheet reads formats in that convention; any other format only has its "." made
+// the locale's separator.
+std::string LocaleNumberFormat(std::string format) {
+  const std::string separator = LocaleDecimalSeparator();
+  if (separator == ",") {
+    bool grouped = false;
+    ForEachFormatCode(format, [&grouped](char c) { grouped = grouped || c == ','; });
+    if (grouped) {
+      ForEachFormatCode(format, [](char& c) {
+        if (c == ',')
+          c = '.';
+        else if (c == '.')
+          c = ',';
+      });
+      return format;
+    }
+  }
+  return ReplaceAll(format, ".", separator);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -240,16 +281,12 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
 
   bool numeric = false;
   if (Cell->DataType == cdAuto || Cell->DataType == cdText) {
-    // A value text shows as its plain text; any other text stays as it came. The tests come
-    // first, so that the common case of a plain text costs no exception.
-    if (IsValidValue(text, vtString) || IsValidValue(text, vtInteger) ||
-        IsValidValue(text, vtFloat)) {
-      try {
-        text = TypeCast(text, vtString);
-        text = UnquoteString(text);
-      } catch (const Exception&) {
-      }
-    }
+    // A text that is one string constant shows its content; every other text goes as the
+    // template produced it. Integer and float texts are not cast here: the value-text reader
+    // would make "$20", "x10" and "0x1F" hex numbers and "1.50" or "007" their normal forms.
+    if (IsStringConstant(text)) text = UnquoteString(text);
+    // An automatic cell makes a decimal number (sign, fraction, exponent) a number in the
+    // locale's form, so that the spreadsheet types it as one; hex texts are no decimal numbers.
     long double x = 0;
     if (Cell->DataType == cdAuto && !text.empty() && TryTextToFloat(text, x)) {
       try {
@@ -265,8 +302,7 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
   }
 
   if (!Cell->DataFormat.empty()) {
-    Excel->FormatNumber(numeric ? ReplaceAll(Cell->DataFormat, ".", LocaleDecimalSeparator())
-                                : Cell->DataFormat);
+    Excel->FormatNumber(numeric ? LocaleNumberFormat(Cell->DataFormat) : Cell->DataFormat);
   }
   Excel->PutStr(Row, Column, text);
   const std::uint8_t style = Cell->Font.GetStyle();

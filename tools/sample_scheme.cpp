@@ -314,31 +314,54 @@ ReportCellRecord Framed(ReportCellRecord cell, std::uint8_t width = 1) {
   return cell;
 }
 
+ReportCellRecord Bold(ReportCellRecord cell) {
+  cell.FontStyle = 1;
+  return cell;
+}
+
+ReportCellRecord Aligned(ReportCellRecord cell, std::uint8_t horizontal) {
+  cell.HAlign = horizontal;
+  return cell;
+}
+
+// The offer as a company sends it: the picture and the title on a letterhead row tall enough
+// for the picture, the date, one heading row over the table of products, the table, and the
+// sum, the VAT and the total under its last column.
 ReportRecord OfferReport() {
   ReportRecord report;
   report.Name = Ru("Коммерческое предложение");
-  report.ColumnWidths = {40, 100, 300, 80, 100};
+  report.ColumnWidths = {40, 100, 300, 70, 90, 100};
+  // The picture (64 x 96 pixels) fits the code column and a row of 78 points.
   ReportCellRecord picture;
   picture.Content = 1;
   picture.ImageResource = "RackFront";
-  ReportCellRecord title = Cell(Ru("Коммерческое предложение для {Customer}"));
+  ReportCellRecord title = Bold(Cell(Ru("Коммерческое предложение для {Customer}")));
   title.FontSize = 14;
-  title.FontStyle = 1;
-  report.Bands[0] = {{40, {picture, Cell(""), title}},
-                     {18, {Cell(""), Cell(Ru("Дата:")), Cell("{actualdate}")}}};
-  ReportCellRecord group = Framed(Cell("{cnn}. {groupname}"), 2);
-  group.FontStyle = 1;
-  report.Bands[1] = {{18, {group, group, group, group, group}}};
+  title.VAlign = 2;
+  report.Bands[0] = {{78, {Cell(""), picture, title}},
+                     {18, {Cell(""), Cell(Ru("Дата:")), Cell("{actualdate}")}},
+                     {8, {}}};
+  std::vector<ReportCellRecord> headings;
+  for (const char* heading : {"№", "Код", "Наименование", "Кол-во", "Цена, грн", "Сумма, грн"})
+    headings.push_back(Aligned(Bold(Framed(Cell(Ru(heading)))), 2));
+  report.Bands[1] = {{20, headings}};
+  const std::string money = "#,##0.00";
   report.Bands[2] = {{18,
-                      {Framed(Cell("{cpnn}")), Framed(Cell("{code}")), Framed(Cell("{name}")),
-                       Framed(Cell("{quantity}", 2, "0")), Framed(Cell("{sum}", 2, "0.00"))}}};
+                      {Aligned(Framed(Cell("{cpnn}")), 2), Framed(Cell("{code}")),
+                       Framed(Cell("{name}")), Aligned(Framed(Cell("{quantity}", 2, "0")), 3),
+                       Aligned(Framed(Cell("{price}", 2, money)), 3),
+                       Aligned(Framed(Cell("{sum}", 2, money)), 3)}}};
+  const auto label = [](std::string_view text) { return Aligned(Cell(Ru(text)), 3); };
   report.Bands[3] = {{18,
-                      {Cell(""), Cell(""), Cell(Ru("Итого по группе:")), Cell(""),
-                       Framed(Cell("{total}", 2, "0.00"))}}};
-  ReportCellRecord total = Cell("{totalwithtaxes}", 2, "0.00");
+                      {Cell(""), Cell(""), Cell(""), Cell(""), label("Итого, грн:"),
+                       Aligned(Framed(Cell("{total}", 2, money)), 3)}}};
+  ReportCellRecord total = Aligned(Bold(Framed(Cell("{totalwithtaxes}", 2, money))), 3);
   total.Bottom = {1, 2};
   report.Bands[4] = {
-      {18, {Cell(""), Cell(""), Cell(Ru("Всего с НДС:")), Cell(""), total}},
+      {18,
+       {Cell(""), Cell(""), Cell(""), Cell(""), label("НДС, грн:"),
+        Aligned(Framed(Cell("{totalwithtaxes-total}", 2, money)), 3)}},
+      {18, {Cell(""), Cell(""), Cell(""), Cell(""), Bold(label("Всего с НДС, грн:")), total}},
       {18, {Cell(""), Cell(""), Cell(Ru("Единиц: {TotalUnits}, вес: {TotalWeight} кг"))}}};
   return report;
 }
@@ -350,8 +373,9 @@ ReportRecord SpecificationReport() {
   ReportCellRecord heading = Cell(Ru("Спецификация шкафа {TotalUnits}U"));
   heading.FontStyle = 3;
   report.Bands[0] = {{24, {heading}}};
-  report.Bands[1] = {
-      {18, {Framed(Cell("{groupcode}")), Framed(Cell("{groupname}")), Framed(Cell(""))}}};
+  report.Bands[1] = {{18,
+                      {Bold(Framed(Cell(Ru("Код")))), Bold(Framed(Cell(Ru("Наименование")))),
+                       Bold(Framed(Cell(Ru("Количество"))))}}};
   ReportCellRecord amount = Framed(Cell("{quantity} {measureunit}"));
   amount.HAlign = 3;
   report.Bands[2] = {{18, {Framed(Cell("{code}")), Framed(Cell("{prefix}{name}")), amount}}};

@@ -342,21 +342,25 @@ def check_workbook(path):
     sheet = openpyxl.load_workbook(path).active
     rows = [tuple(row) for row in sheet.iter_rows(values_only=True)]
     check(rows[0][2] == "Коммерческое предложение для Acme & Co", "offer title: %r" % (rows[0],))
-    # Number, code, name, quantity, sum (price x quantity) by ordering index, as the preview.
+    check(rows[3] == ("№", "Код", "Наименование", "Кол-во", "Цена, грн", "Сумма, грн"),
+          "table heading: %r" % (rows[3],))
+    # Number, code, name, quantity, price, sum (price x quantity) by ordering index, as the
+    # preview.
     products = [
-        (1, "RC-42-800", "Шкаф 42U 800x1000", 1, 16400),
-        (2, "DR-PF", "Дверь перфорированная", 1, 2400),
-        (3, "DR-SIDE", "Панели боковые, пара", 1, 2600),
-        (4, "BS-HD", "Цоколь усиленный", 1, 1900),
-        (5, "CN-50", "Гайки закладные, 50 шт.", 2, 480),
-        (6, "CE-BOT", "Кабельный ввод нижний", 1, 180),
-        (7, "PDU-3PH", "Блок розеток 400 В", 1, 1850),
-        (8, "PC-C13", "Шнур питания C13", 2, 190),
+        (1, "RC-42-800", "Шкаф 42U 800x1000", 1, 16400, 16400),
+        (2, "DR-PF", "Дверь перфорированная", 1, 2400, 2400),
+        (3, "DR-SIDE", "Панели боковые, пара", 1, 2600, 2600),
+        (4, "BS-HD", "Цоколь усиленный", 1, 1900, 1900),
+        (5, "CN-50", "Гайки закладные, 50 шт.", 2, 240, 480),
+        (6, "CE-BOT", "Кабельный ввод нижний", 1, 180, 180),
+        (7, "PDU-3PH", "Блок розеток 400 В", 1, 1850, 1850),
+        (8, "PC-C13", "Шнур питания C13", 2, 95, 190),
     ]
-    check(rows[3:11] == products, "product rows: %r" % (rows[3:11],))
-    check(rows[11][2:] == ("Итого по группе:", None, 26000), "group total: %r" % (rows[11],))
-    check(rows[12][2:] == ("Всего с НДС:", None, 31200), "total: %r" % (rows[12],))
-    check(rows[13][2] == "Единиц: 42, вес: 83.1 кг", "summary: %r" % (rows[13],))
+    check(rows[4:12] == products, "product rows: %r" % (rows[4:12],))
+    check(rows[12][4:] == ("Итого, грн:", 26000), "sum: %r" % (rows[12],))
+    check(rows[13][4:] == ("НДС, грн:", 5200), "VAT: %r" % (rows[13],))
+    check(rows[14][4:] == ("Всего с НДС, грн:", 31200), "total: %r" % (rows[14],))
+    check(rows[15][2] == "Единиц: 42, вес: 83.1 кг", "summary: %r" % (rows[15],))
 
 
 def main():

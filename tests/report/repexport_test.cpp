@@ -318,6 +318,24 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "",
        {"[FORMULA(\"\", \"R1C1\")]"},
        {"[FORMULA(\"\", \"R1C1\")]"}},
+      {"a thousands separator trades places with the decimal one",
+       "1234.5",
+       cdNumeric,
+       "#,##0.00",
+       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"1234.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"#.##0,00\")]", "[FORMULA(\"1234,5\", \"R1C1\")]"}},
+      {"quoted and escaped format characters are kept",
+       "1234.5",
+       cdAuto,
+       "#,##0.0 \"p.,\"\\.",
+       {"[FORMAT.NUMBER(\"#,##0.0 \"\"p.,\"\"\\.\")]", "[FORMULA(\"1234.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"#.##0,0 \"\"p.,\"\"\\.\")]", "[FORMULA(\"1234,5\", \"R1C1\")]"}},
+      {"a text cell sends a grouped format unchanged",
+       "1234.5",
+       cdText,
+       "#,##0.00",
+       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"1234.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"1234.5\", \"R1C1\")]"}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
@@ -340,6 +358,62 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
       Export();
       EXPECT_EQ(CellValues(), separator == '.' ? c.Point : c.Comma);
       SetQuantities({1, 2.5, 0});
+    }
+  }
+}
+
+// What reaches the spreadsheet for a cell text of each data type: a Text cell sends the text as
+// the template produced it, an automatic cell makes only decimal numbers numbers (hex texts
+// stay as written), Numeric and Date and Time cells convert every value text to a number.
+TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataType) {
+  // The FORMULA argument under "." and under ","; an error message when the export stops.
+  struct Sent {
+    std::string Point;
+    std::string Comma = Point;
+  };
+  struct Case {
+    std::string Formula;
+    Sent Auto;
+    Sent Text;
+    Sent Numeric;  // Date and Time converts the same way
+  };
+  const Case cases[] = {
+      {"$20", {"$20"}, {"$20"}, {"32"}},
+      {"x10", {"x10"}, {"x10"}, {"16"}},
+      {"0x1F", {"0x1F"}, {"0x1F"}, {"31"}},
+      {"1E5", {"100000"}, {"1E5"}, {"100000"}},
+      {"1.50", {"1.5", "1,5"}, {"1.50"}, {"1.5", "1,5"}},
+      {"007", {"7"}, {"007"}, {"7"}},
+      {"{\"$20\"}", {"$20"}, {"$20"}, {"32"}},
+      {"\"0x1F\"", {"0x1F"}, {"0x1F"}, {"0"}},
+      {"Bolt", {"Bolt"}, {"Bolt"}, {"Invalid typecast."}},
+      {"", {""}, {""}, {"0"}},
+      {"-3.25", {"-3.25", "-3,25"}, {"-3.25"}, {"-3.25", "-3,25"}},
+  };
+  Host.Processes = {"EXCEL.EXE"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Formula);
+    for (const char separator : {'.', ','}) {
+      SCOPED_TRACE(separator);
+      SeparatorGuard guard(separator);
+      const std::pair<std::uint8_t, const Sent*> types[] = {
+          {cdAuto, &c.Auto}, {cdText, &c.Text}, {cdNumeric, &c.Numeric}, {cdDateTime, &c.Numeric}};
+      for (const auto& [type, sent] : types) {
+        SCOPED_TRACE(static_cast<int>(type));
+        const std::string& expected = separator == '.' ? sent->Point : sent->Comma;
+        Sheet.Commands.clear();
+        Template->ClearReports();
+        Report = Template->AddReport();
+        Shape({80}, {1, 0, 0, 0, 0});
+        SetText(CellOf(Report, 0, 0, 0), c.Formula, type);
+        if (expected.rfind("Invalid", 0) == 0) {
+          EXPECT_RAISES(Export(), expected);
+          continue;
+        }
+        Export();
+        EXPECT_EQ(CellValues(),
+                  (std::vector<std::string>{"[FORMULA(\"" + expected + "\", \"R1C1\")]"}));
+      }
     }
   }
 }
