@@ -411,9 +411,22 @@ bool TSchemeSelection::Holds(const TSchemeElement* Element) const {
           (FKind == skElements && std::find(FList.begin(), FList.end(), Element) != FList.end()));
 }
 
-void TSchemeSelection::Select(TSchemeElement* Element) {
-  if (Element == nullptr) return;
+// A handler of the notification that clearing sends may delete what is to be selected, or
+// select something else: then the handler's outcome stands.
+bool TSchemeSelection::ClearFor(const TSchemeElement* Element) {
+  const bool Notifies = FKind != skNone;
   Clear();
+  return !Notifies || (FKind == skNone && FScheme->IndexOfElement(Element) >= 0);
+}
+
+bool TSchemeSelection::ClearFor(const TSchemeLink* Link) {
+  const bool Notifies = FKind != skNone;
+  Clear();
+  return !Notifies || (FKind == skNone && FScheme->IndexOfLink(Link) >= 0);
+}
+
+void TSchemeSelection::Select(TSchemeElement* Element) {
+  if (Element == nullptr || !ClearFor(Element)) return;
   FElement = Element;
   FKind = skElement;
   Element->SetSelected(true);
@@ -421,8 +434,7 @@ void TSchemeSelection::Select(TSchemeElement* Element) {
 }
 
 void TSchemeSelection::Select(TSchemeLink* Link) {
-  if (Link == nullptr) return;
-  Clear();
+  if (Link == nullptr || !ClearFor(Link)) return;
   FLink = Link;
   FKind = skLink;
   Link->SetSelected(true);
@@ -443,6 +455,14 @@ void TSchemeSelection::Toggle(TSchemeElement* Element) {
       }
       TSchemeElement* Selected = FElement;
       Clear();
+      if (FKind != skNone) return;  // a handler selected something else
+      // A handler may have deleted either element: what is left is selected.
+      const bool KeepSelected = FScheme->IndexOfElement(Selected) >= 0;
+      const bool KeepElement = FScheme->IndexOfElement(Element) >= 0;
+      if (!KeepSelected || !KeepElement) {
+        Select(KeepSelected ? Selected : KeepElement ? Element : nullptr);
+        return;
+      }
       FList = {Selected, Element};
       break;
     }
@@ -457,7 +477,7 @@ void TSchemeSelection::Toggle(TSchemeElement* Element) {
       if (FList.size() == 1) {
         TSchemeElement* Remaining = FList.front();
         Clear();
-        Select(Remaining);
+        if (FKind == skNone && FScheme->IndexOfElement(Remaining) >= 0) Select(Remaining);
         return;
       }
       break;
@@ -557,6 +577,11 @@ void TScheme::RemovePoint(const TSchemeConnectionPoint* Point) {
   if (Index >= 0) FPoints.erase(FPoints.begin() + Index);
   if (LinkDragStart == Point) LinkDragStart = nullptr;
   Repaint();
+}
+
+int32_t TScheme::IndexOfPoint(const TSchemeConnectionPoint* Point) const {
+  return static_cast<int32_t>(FindFromBothEnds(
+      FPoints, [Point](const TSchemeConnectionPoint* Item) { return Item == Point; }));
 }
 
 TSchemeConnectionPoint* TScheme::Points(int32_t Index) const {
@@ -699,6 +724,7 @@ void TSchemeSelection::SelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2
   const int64_t Right = Left + std::abs(int64_t{X2} - X1);
   const int64_t Bottom = Top + std::abs(int64_t{Y2} - Y1);
   Clear();
+  if (FKind != skNone) return;  // a handler of the clearing selected something else
   std::vector<TSchemeElement*> Touched;
   for (int32_t I = 0; I < FScheme->ElementCount(); ++I) {
     TSchemeElement* Element = FScheme->Elements(I);

@@ -42,6 +42,24 @@ void DrawOutline(TSchemeCanvas& Canvas, int32_t X1, int32_t Y1, int32_t X2, int3
   Canvas.LineTo(X1, Y1);
 }
 
+// Handlers of the events that a relink sends may delete either end of the link to be made, or
+// the new link itself: each is looked up in the scheme before it is used.
+bool IsRegistered(const TScheme& Scheme, const TSchemeConnectionPoint* Point) {
+  return Scheme.IndexOfPoint(Point) >= 0;
+}
+
+// Links two points that are still registered once the source is free (a remove handler may
+// have linked it again), and selects the new link unless an add handler deleted it.
+void LinkAndSelect(TScheme& Scheme, TSchemeConnectionPoint* Source,
+                   TSchemeConnectionPoint* Target) {
+  if (!IsRegistered(Scheme, Source) || !IsRegistered(Scheme, Target)) return;
+  if (Source->Link() != nullptr) Source->DeleteLinks();
+  if (!IsRegistered(Scheme, Source) || !IsRegistered(Scheme, Target)) return;
+  if (Source->Link() != nullptr) return;
+  TSchemeLink* Link = Scheme.AddLink(Source, Target);
+  if (Scheme.IndexOfLink(Link) >= 0) Scheme.Selection().Select(Link);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -240,6 +258,7 @@ void TScheme::MouseDown(TSchemeMouseButton Button, bool Shift, int32_t X, int32_
   FDrag = dkNone;
   FDragLink = nullptr;
   FDragElement = nullptr;
+  FDragGroup.clear();
   if (FMode == smNewLink) {
     StartNewLink(X, Y);
     return;
@@ -346,6 +365,7 @@ void TScheme::MouseUp(TSchemeMouseButton Button, bool Shift, int32_t X, int32_t 
     FDrag = dkNone;
     FDragLink = nullptr;
     FDragElement = nullptr;
+    FDragGroup.clear();
     return;
   }
   if (Button != TSchemeMouseButton::Right) return;
@@ -382,10 +402,8 @@ void TScheme::FinishNewLink(int32_t X, int32_t Y) {
   const bool Shown = FMoveInfo->State() == TSchemeMoveInfo::msLine;
   FMoveInfo->EndLine(EndX, EndY);
   TSchemeConnectionPoint* Target = Shown ? FindPointNear(EndX, EndY, LinkSeeksInput) : nullptr;
-  if (Target != nullptr && LinkDragStart != nullptr && !LinkDragStart->Multi() && Target->Multi()) {
-    if (LinkDragStart->Link() != nullptr) LinkDragStart->DeleteLinks();
-    if (LinkDragStart != nullptr) FSelection->Select(AddLink(LinkDragStart, Target));
-  }
+  if (Target != nullptr && LinkDragStart != nullptr && !LinkDragStart->Multi() && Target->Multi())
+    LinkAndSelect(*this, LinkDragStart, Target);
   LinkDragStart = nullptr;
   SetMode(smNormal);
 }
@@ -417,14 +435,15 @@ void TScheme::FinishMoveLink(int32_t X, int32_t Y) {
                                       ? FindPointNear(EndX, EndY, LinkSeeksInput)
                                       : nullptr;
   if (Point != nullptr) {
-    TSchemeConnectionPoint* KeptSource = Link->Source();
-    TSchemeConnectionPoint* KeptTarget = Link->Target();
+    const bool ToInput = Point->Multi();
+    TSchemeConnectionPoint* Source = ToInput ? Link->Source() : Point;
+    TSchemeConnectionPoint* Target = ToInput ? Point : Link->Target();
     FSelection->Clear();
-    DeleteLink(Link);
-    TSchemeConnectionPoint* Source = Point->Multi() ? KeptSource : Point;
-    TSchemeConnectionPoint* Target = Point->Multi() ? Point : KeptTarget;
-    if (Source->Link() != nullptr) Source->DeleteLinks();
-    FSelection->Select(AddLink(Source, Target));
+    // A handler of the clearing that deleted the link leaves nothing to relink.
+    if (IndexOfLink(Link) >= 0) {
+      DeleteLink(Link);
+      LinkAndSelect(*this, Source, Target);
+    }
   }
   SetMode(smNormal);
 }
@@ -457,8 +476,10 @@ void TScheme::FinishMoveElement(int32_t X, int32_t Y) {
 void TScheme::StartMoveMulti(int32_t X, int32_t Y) {
   if (EditLocked) return;
   FDrag = dkMoveMulti;
+  FDragGroup.clear();
+  for (int32_t I = 0; I < FSelection->Count(); ++I) FDragGroup.push_back(FSelection->Items(I));
   SetMode(smMoveMultiElement);
-  if (FSelection->Kind() == TSchemeSelection::skElements)
+  if (SelectionIsDragGroup())
     FMoveInfo->BeginFrame(X, Y, FSelection->BoundsLeft(), FSelection->BoundsTop(),
                           FSelection->BoundsWidth(), FSelection->BoundsHeight());
 }
@@ -469,9 +490,19 @@ void TScheme::FinishMoveMulti(int32_t X, int32_t Y) {
   const bool Shown = FMoveInfo->State() == TSchemeMoveInfo::msFrame;
   int32_t Left = -1, Top = -1;
   FMoveInfo->EndFrame(Left, Top);
-  if (Shown && FDrag == dkMoveMulti) FSelection->MoveTo(Left, Top);
+  // Only a shown frame moves, and only the group it was begun for.
+  if (Shown && FDrag == dkMoveMulti && SelectionIsDragGroup()) FSelection->MoveTo(Left, Top);
   EndUpdate();
   SetMode(smNormal);
+}
+
+bool TScheme::SelectionIsDragGroup() const {
+  if (FSelection->Kind() != TSchemeSelection::skElements || FDragGroup.empty() ||
+      static_cast<size_t>(FSelection->Count()) != FDragGroup.size())
+    return false;
+  for (size_t I = 0; I < FDragGroup.size(); ++I)
+    if (FSelection->Items(static_cast<int32_t>(I)) != FDragGroup[I]) return false;
+  return true;
 }
 
 void TScheme::StartMarquee(int32_t X, int32_t Y) {
