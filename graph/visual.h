@@ -717,4 +717,6 @@ class TScheme {
   void DrawGrid(TSchemeCanvas& Canvas);
   void DrawBorder(TSchemeCanvas& Canvas);
   void DrawScrollBars(TSchemeCanvas& Canvas);
+  // The view area, to which the diagram and its drag feedback are clipped.
+  TSchemeRect ViewArea() const;
 };

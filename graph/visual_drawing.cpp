@@ -138,8 +138,7 @@ void TScheme::Paint() {
 void TScheme::Paint(TSchemeCanvas& Canvas) {
   if (FUpdateLocked) return;
   Canvas.Lock();
-  Canvas.SetClipRegion({ViewLeft(), ViewTop(), Wrap32(int64_t{ViewLeft()} + ViewWidth()),
-                        Wrap32(int64_t{ViewTop()} + ViewHeight())});
+  Canvas.SetClipRegion(ViewArea());
   Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
   Canvas.SetBrushColor(clSchemeWhite);
   Canvas.FillRect(Canvas.ClipRect());
@@ -155,14 +154,28 @@ void TScheme::Paint(TSchemeCanvas& Canvas) {
   Canvas.Unlock();
 }
 
+TSchemeRect TScheme::ViewArea() const {
+  return {ViewLeft(), ViewTop(), Wrap32(int64_t{ViewLeft()} + ViewWidth()),
+          Wrap32(int64_t{ViewTop()} + ViewHeight())};
+}
+
+// Feedback drawn outside Paint is clipped to the view area as Paint clips it: a figure drawn
+// before a repaint is then erased pixel for pixel by the same figure drawn after it, and no XOR
+// trace is left on the border or the scroll bars, which Paint draws without the figure.
 void TScheme::DrawMoveInfo() {
-  if (FMoveInfo != nullptr && FHost != nullptr && FHost->Canvas() != nullptr)
-    FMoveInfo->Draw(*FHost->Canvas());
+  TSchemeCanvas* Canvas = FHost != nullptr ? FHost->Canvas() : nullptr;
+  if (FMoveInfo == nullptr || Canvas == nullptr) return;
+  Canvas->SetClipRegion(ViewArea());
+  FMoveInfo->Draw(*Canvas);
+  Canvas->RemoveClipRegion();
 }
 
 void TScheme::DrawMarquee() {
-  if (FMarquee != nullptr && FHost != nullptr && FHost->Canvas() != nullptr)
-    FMarquee->Draw(*FHost->Canvas());
+  TSchemeCanvas* Canvas = FHost != nullptr ? FHost->Canvas() : nullptr;
+  if (FMarquee == nullptr || Canvas == nullptr) return;
+  Canvas->SetClipRegion(ViewArea());
+  FMarquee->Draw(*Canvas);
+  Canvas->RemoveClipRegion();
 }
 
 // A silver pixel wherever both diagram coordinates lie on the grid, over the view area.

@@ -765,4 +765,41 @@ TEST(SchemeEditing, FeedbackIsDrawnInPairsWithADottedXorPen) {
   EXPECT_EQ(On.Canvas.Only({"pen C"}).size(), 6u);
 }
 
+// Paint draws the feedback inside the view area; the feedback drawn outside Paint must cover
+// the same pixels, or a repaint between drawing and erasing a figure leaves XOR traces on the
+// border and the scroll bars.
+TEST(SchemeEditing, FeedbackOutsidePaintIsClippedToTheViewAsInPaint) {
+  struct Row {
+    const char* Name;
+    std::function<void(Board&)> Setup;
+    std::vector<Step> Begin;
+  };
+  const Row Rows[] = {
+      {"element frame", SelectA, {Down(50, 50)}},
+      {"group frame", SelectAB, {Down(50, 50)}},
+      {"new link line", [](Board& On) { On.Scheme.SetMode(smNewLink); }, {Down(70, 79)}},
+      {"link end line", SelectLinkAB, {Down(222, 42)}},
+      {"marquee", [](Board&) {}, {Down(300, 250)}},
+  };
+  const std::vector<std::string> Drawn = {"clip 2,2,386,286", "pen mode xor", "pen mode copy",
+                                          "unclip"};
+  for (const Row& R : Rows) {
+    SCOPED_TRACE(R.Name);
+    Board On;
+    R.Setup(On);
+    On.Canvas.Ops.clear();
+    Play(On, R.Begin);
+    EXPECT_EQ(On.Canvas.Only({"clip", "unclip", "pen mode"}), Drawn);
+    On.Canvas.Ops.clear();
+    Play(On, {Move(395, 295)});  // erased and drawn again, reaching over the bars
+    std::vector<std::string> Twice = Drawn;
+    Twice.insert(Twice.end(), Drawn.begin(), Drawn.end());
+    EXPECT_EQ(On.Canvas.Only({"clip", "unclip", "pen mode"}), Twice);
+    On.Canvas.Ops.clear();
+    On.Scheme.Paint();
+    const std::vector<std::string> Painted = On.Canvas.Only({"clip", "unclip", "pen mode"});
+    EXPECT_EQ(Painted, Drawn);
+  }
+}
+
 }  // namespace
