@@ -527,6 +527,17 @@ TEST(SchemeEditing, WhatAnEventHandlerDeletesIsNotUsedAfterwards) {
        .Steps = {Down(210, 50), Up(210, 50)},
        .Positions = "a 40,40 c 40,150",
        .Logged = {"selection", "remove element b"}},
+      {.Name = "a click whose clearing handler selected another element keeps that choice",
+       .Setup =
+           [](Board& On) {
+             SelectA(On);
+             AlsoOn(On.Scheme.OnSelectionChange, [&On](TScheme* S) {
+               if (S->Selection().Kind() == TSchemeSelection::skNone) S->Selection().Select(On.C);
+             });
+           },
+       .Steps = {Down(210, 50), Up(210, 50)},
+       .Selection = "element c",
+       .Logged = {"selection", "selection"}},
       {.Name = "a click on a link that a selection handler deleted selects nothing",
        .Setup =
            [](Board& On) {
