@@ -1,15 +1,19 @@
+// The diagram's model: links, link lists, connection points, elements, the scheme's lists
+// and events, and the selection. Painting is in visual_drawing.cpp, mouse editing in
+// visual_editing.cpp.
+
 #include "graph/visual.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
+#include "graph/visual_impl.h"
 #include "platform/errors.h"
 
-namespace {
+using namespace visual_impl;
 
-constexpr long double kPi = std::numbers::pi_v<long double>;
+namespace {
 
 [[noreturn]] void RaiseListIndexError(int64_t Index) {
   throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
@@ -18,21 +22,6 @@ constexpr long double kPi = std::numbers::pi_v<long double>;
 template <class List>
 void CheckIndex(const List& Items, int32_t Index) {
   if (Index < 0 || static_cast<size_t>(Index) >= Items.size()) RaiseListIndexError(Index);
-}
-
-// Coordinates wrap at 32 bits, as the diagram's integer arithmetic does.
-int32_t Wrap32(int64_t Value) {
-  return static_cast<int32_t>(Value);
-}
-
-// Rounds to the nearest integer, halves to even, and keeps the result within 32 bits.
-int32_t RoundToInt32(long double Value) {
-  const long double Rounded = std::nearbyintl(Value);
-  if (!(Rounded < static_cast<long double>(std::numeric_limits<int32_t>::max())))
-    return std::numeric_limits<int32_t>::max();
-  if (!(Rounded > static_cast<long double>(std::numeric_limits<int32_t>::min())))
-    return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(Rounded);
 }
 
 // Index of an entry in a list that holds each entry once, searched from both ends at once:
@@ -422,9 +411,22 @@ bool TSchemeSelection::Holds(const TSchemeElement* Element) const {
           (FKind == skElements && std::find(FList.begin(), FList.end(), Element) != FList.end()));
 }
 
-void TSchemeSelection::Select(TSchemeElement* Element) {
-  if (Element == nullptr) return;
+// A handler of the notification that clearing sends may delete what is to be selected, or
+// select something else: then the handler's outcome stands.
+bool TSchemeSelection::ClearFor(const TSchemeElement* Element) {
+  const bool Notifies = FKind != skNone;
   Clear();
+  return !Notifies || (FKind == skNone && FScheme->IndexOfElement(Element) >= 0);
+}
+
+bool TSchemeSelection::ClearFor(const TSchemeLink* Link) {
+  const bool Notifies = FKind != skNone;
+  Clear();
+  return !Notifies || (FKind == skNone && FScheme->IndexOfLink(Link) >= 0);
+}
+
+void TSchemeSelection::Select(TSchemeElement* Element) {
+  if (Element == nullptr || !ClearFor(Element)) return;
   FElement = Element;
   FKind = skElement;
   Element->SetSelected(true);
@@ -432,8 +434,7 @@ void TSchemeSelection::Select(TSchemeElement* Element) {
 }
 
 void TSchemeSelection::Select(TSchemeLink* Link) {
-  if (Link == nullptr) return;
-  Clear();
+  if (Link == nullptr || !ClearFor(Link)) return;
   FLink = Link;
   FKind = skLink;
   Link->SetSelected(true);
@@ -454,6 +455,14 @@ void TSchemeSelection::Toggle(TSchemeElement* Element) {
       }
       TSchemeElement* Selected = FElement;
       Clear();
+      if (FKind != skNone) return;  // a handler selected something else
+      // A handler may have deleted either element: what is left is selected.
+      const bool KeepSelected = FScheme->IndexOfElement(Selected) >= 0;
+      const bool KeepElement = FScheme->IndexOfElement(Element) >= 0;
+      if (!KeepSelected || !KeepElement) {
+        Select(KeepSelected ? Selected : KeepElement ? Element : nullptr);
+        return;
+      }
       FList = {Selected, Element};
       break;
     }
@@ -468,7 +477,7 @@ void TSchemeSelection::Toggle(TSchemeElement* Element) {
       if (FList.size() == 1) {
         TSchemeElement* Remaining = FList.front();
         Clear();
-        Select(Remaining);
+        if (FKind == skNone && FScheme->IndexOfElement(Remaining) >= 0) Select(Remaining);
         return;
       }
       break;
@@ -568,6 +577,11 @@ void TScheme::RemovePoint(const TSchemeConnectionPoint* Point) {
   if (Index >= 0) FPoints.erase(FPoints.begin() + Index);
   if (LinkDragStart == Point) LinkDragStart = nullptr;
   Repaint();
+}
+
+int32_t TScheme::IndexOfPoint(const TSchemeConnectionPoint* Point) const {
+  return static_cast<int32_t>(FindFromBothEnds(
+      FPoints, [Point](const TSchemeConnectionPoint* Item) { return Item == Point; }));
 }
 
 TSchemeConnectionPoint* TScheme::Points(int32_t Index) const {
@@ -703,289 +717,14 @@ void TScheme::DoSelectionChange() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Colours and drawing
-
-namespace {
-
-// The classic defaults of the platform's system colours, by index, as $BBGGRR.
-constexpr TSchemeColor kSystemColors[] = {
-    0xC8C8C8, 0x000000, 0xD1B499, 0xDBCDBF, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
-    0x000000, 0x000000, 0xB4B4B4, 0xFCF7F4, 0xABABAB, 0xD77800, 0xFFFFFF, 0xF0F0F0,
-    0xA0A0A0, 0x6D6D6D, 0x000000, 0x000000, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000,
-    0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0};
-
-// A colour whose top byte is $FF or $80 names a system colour by its low byte.
-TSchemeColor ColorToRGB(TSchemeColor Color) {
-  const uint32_t Top = Color >> 24;
-  if (Top == 0xFF || Top == 0x80) {
-    const uint32_t Index = Color & 0xFF;
-    return Index < std::size(kSystemColors) ? kSystemColors[Index] : 0;
-  }
-  return Color & 0xFFFFFF;
-}
-
-int32_t Offset(int32_t Value, int32_t By) {
-  return Wrap32(int64_t{Value} - By);
-}
-
-// Keeps the pen's style and mode across the drawing of a feedback figure, which uses a dotted
-// silver XOR pen and no brush.
-class TFeedbackPen {
- public:
-  explicit TFeedbackPen(TSchemeCanvas& Canvas)
-      : FCanvas(Canvas), FStyle(Canvas.PenStyle()), FMode(Canvas.PenMode()) {
-    Canvas.SetBrushStyle(TSchemeBrushStyle::Clear);
-    Canvas.SetPenColor(clSchemeSilver);
-    Canvas.SetPenStyle(TSchemePenStyle::Dot);
-    Canvas.SetPenMode(TSchemePenMode::Xor);
-  }
-  ~TFeedbackPen() {
-    FCanvas.SetPenStyle(FStyle);
-    FCanvas.SetPenMode(FMode);
-  }
-  TFeedbackPen(const TFeedbackPen&) = delete;
-  TFeedbackPen& operator=(const TFeedbackPen&) = delete;
-
- private:
-  TSchemeCanvas& FCanvas;
-  TSchemePenStyle FStyle;
-  TSchemePenMode FMode;
-};
-
-// The outline through two corners as four lines, corner to corner and back.
-void DrawOutline(TSchemeCanvas& Canvas, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
-  Canvas.MoveTo(X1, Y1);
-  Canvas.LineTo(X2, Y1);
-  Canvas.LineTo(X2, Y2);
-  Canvas.LineTo(X1, Y2);
-  Canvas.LineTo(X1, Y1);
-}
-
-}  // namespace
-
-int32_t ClampInt(int32_t Low, int32_t High, int32_t Value) {
-  return std::max(Low, std::min(High, Value));
-}
-
-TSchemeColor ScaleColor(TSchemeColor Color, double Factor) {
-  const TSchemeColor Rgb = ColorToRGB(Color);
-  const auto Channel = [Factor](TSchemeColor Value) {
-    return static_cast<TSchemeColor>(
-        ClampInt(0, 255, RoundToInt32(static_cast<long double>(Value & 0xFF) * Factor)));
-  };
-  return Channel(Rgb) + 256 * Channel(Rgb >> 8) + 65536 * Channel(Rgb >> 16);
-}
-
-void TSchemeLink::Draw(TSchemeCanvas& Canvas) const {
-  if (FSource == nullptr || FTarget == nullptr) return;
-  Canvas.SetPenStyle(TSchemePenStyle::Solid);
-  Canvas.SetPenColor(FSelected ? clSchemeRed : clSchemeBlack);
-  const int32_t Sx = Offset(FSource->AbsoluteX(), FScheme->ScrollX());
-  const int32_t Sy = Offset(FSource->AbsoluteY(), FScheme->ScrollY());
-  const int32_t Tx = Offset(FTarget->AbsoluteX(), FScheme->ScrollX());
-  const int32_t Ty = Offset(FTarget->AbsoluteY(), FScheme->ScrollY());
-  Canvas.MoveTo(Sx, Sy);
-  Canvas.LineTo(Tx, Ty);
-  const long double Theta = VectorAngle(Sx, Sy, Tx, Ty);
-  for (const long double Phi : {Theta + kPi + kPi / 6, Theta + kPi - kPi / 6}) {
-    Canvas.MoveTo(RoundToInt32(Tx + 10 * std::cos(Phi)), RoundToInt32(Ty + 10 * std::sin(Phi)));
-    Canvas.LineTo(Tx, Ty);
-  }
-}
-
-void TSchemeConnectionPoint::Draw(TSchemeCanvas& Canvas) const {
-  const TScheme* Scheme = GetScheme();
-  Canvas.SetPenStyle(TSchemePenStyle::Solid);
-  Canvas.SetPenColor(FMulti ? clSchemeBlue : clSchemeRed);
-  const int32_t Bx = Offset(BoxLeft(), Scheme->ScrollX());
-  const int32_t By = Offset(BoxTop(), Scheme->ScrollY());
-  Canvas.MoveTo(Bx, By);
-  Canvas.LineTo(Offset(Bx, -5), Offset(By, -5));
-  Canvas.MoveTo(Offset(Bx, -4), By);
-  Canvas.LineTo(Offset(Bx, 1), Offset(By, -5));
-}
-
-void TSchemeElement::Draw(TSchemeCanvas& Canvas) {
-  Canvas.SetPenStyle(TSchemePenStyle::Solid);
-  Canvas.SetPenColor(clSchemeBlack);
-  Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
-  Canvas.SetBrushColor(FSelected ? clSchemeLightGreen : clSchemeLightGray);
-  const int32_t L = Offset(FLeft, FScheme->ScrollX());
-  const int32_t T = Offset(FTop, FScheme->ScrollY());
-  Canvas.Rectangle({L, T, Wrap32(int64_t{L} + FWidth), Wrap32(int64_t{T} + FHeight)});
-}
-
-int32_t TScheme::ClientWidth() const {
-  return FHost != nullptr ? FHost->Width() : 0;
-}
-
-int32_t TScheme::ClientHeight() const {
-  return FHost != nullptr ? FHost->Height() : 0;
-}
-
-int32_t TScheme::ViewWidth() const {
-  return Wrap32(int64_t{ClientWidth()} - 16);
-}
-
-int32_t TScheme::ViewHeight() const {
-  return Wrap32(int64_t{ClientHeight()} - 16);
-}
-
-int32_t TScheme::DiagramMinLeft() const {
-  int32_t Result = 0;
-  for (const auto& Element : FElements) Result = std::min(Result, Element->Left());
-  return Result;
-}
-
-int32_t TScheme::DiagramMaxRight() const {
-  int32_t Result = ViewWidth();
-  for (const auto& Element : FElements)
-    Result = std::max(Result, Wrap32(int64_t{Element->Left()} + Element->Width()));
-  return Result;
-}
-
-int32_t TScheme::DiagramMinTop() const {
-  int32_t Result = 0;
-  for (const auto& Element : FElements) Result = std::min(Result, Element->Top());
-  return Result;
-}
-
-int32_t TScheme::DiagramMaxBottom() const {
-  int32_t Result = ViewHeight();
-  for (const auto& Element : FElements)
-    Result = std::max(Result, Wrap32(int64_t{Element->Top()} + Element->Height()));
-  return Result;
-}
-
-void TScheme::Paint() {
-  if (FHost == nullptr || FHost->Canvas() == nullptr) return;
-  Paint(*FHost->Canvas());
-}
-
-void TScheme::Paint(TSchemeCanvas& Canvas) {
-  if (FUpdateLocked) return;
-  Canvas.Lock();
-  Canvas.SetClipRegion({ViewLeft(), ViewTop(), Wrap32(int64_t{ViewLeft()} + ViewWidth()),
-                        Wrap32(int64_t{ViewTop()} + ViewHeight())});
-  Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
-  Canvas.SetBrushColor(clSchemeWhite);
-  Canvas.FillRect(Canvas.ClipRect());
-  if (ShowGrid) DrawGrid(Canvas);
-  for (const auto& Element : FElements) Element->Draw(Canvas);
-  for (const TSchemeConnectionPoint* Point : FPoints) Point->Draw(Canvas);
-  for (const auto& Link : FLinks) Link->Draw(Canvas);
-  FMoveInfo->Draw(Canvas);
-  FMarquee->Draw(Canvas);
-  Canvas.RemoveClipRegion();
-  DrawBorder(Canvas);
-  DrawScrollBars(Canvas);
-  Canvas.Unlock();
-}
-
-void TScheme::DrawMoveInfo() {
-  if (FMoveInfo != nullptr && FHost != nullptr && FHost->Canvas() != nullptr)
-    FMoveInfo->Draw(*FHost->Canvas());
-}
-
-void TScheme::DrawMarquee() {
-  if (FMarquee != nullptr && FHost != nullptr && FHost->Canvas() != nullptr)
-    FMarquee->Draw(*FHost->Canvas());
-}
-
-// A silver pixel wherever both diagram coordinates lie on the grid, over the view area.
-void TScheme::DrawGrid(TSchemeCanvas& Canvas) {
-  const int64_t X1 = 2, Y1 = 2, X2 = int64_t{ClientWidth()} - 14, Y2 = int64_t{ClientHeight()} - 14;
-  const int64_t X0 = -(FScrollX % FGridX);
-  const int64_t Y0 = -(FScrollY % FGridY);
-  for (int64_t Y = Y0; Y <= Y2; Y += FGridY) {
-    if (Y < Y1) continue;
-    for (int64_t X = X0; X <= X2; X += FGridX)
-      if (X >= X1)
-        Canvas.SetPixel(static_cast<int32_t>(X), static_cast<int32_t>(Y), clSchemeSilver);
-  }
-}
-
-// A sunken frame: grey and black on the top and left, white and silver on the bottom and right.
-void TScheme::DrawBorder(TSchemeCanvas& Canvas) {
-  const int32_t W = ClientWidth(), H = ClientHeight();
-  Canvas.SetPenStyle(TSchemePenStyle::Solid);
-  Canvas.SetPenColor(clSchemeGray);
-  Canvas.MoveTo(0, H - 1);
-  Canvas.LineTo(0, 0);
-  Canvas.LineTo(W - 1, 0);
-  Canvas.SetPenColor(clSchemeWhite);
-  Canvas.LineTo(W - 1, H - 1);
-  Canvas.LineTo(-1, H - 1);
-  Canvas.SetPenColor(clSchemeBlack);
-  Canvas.MoveTo(1, H - 2);
-  Canvas.LineTo(1, 1);
-  Canvas.LineTo(W - 2, 1);
-  Canvas.SetPenColor(clSchemeSilver);
-  Canvas.LineTo(W - 2, H - 2);
-  Canvas.LineTo(1, H - 2);
-}
-
-namespace {
-
-// The thumb's offset and length on a track of Length pixels for a view of View units at
-// Position within the extent [Min, Max]; false when the extent is empty. The products can
-// pass 32 bits (and, for a control of absurd size, 64).
-bool ThumbSpan(int64_t View, int64_t Position, int64_t Min, int64_t Max, int64_t Length,
-               int64_t& Start, int64_t& Size) {
-  const int64_t Extent = Max - Min;
-  if (Extent == 0) return false;
-  using Wide = __int128;
-  Size = static_cast<int64_t>(Wide{View} * Length / Extent);
-  Start = static_cast<int64_t>(Wide{Position - Min} * Length / Extent);
-  if (Start < 0) Start = 0;
-  if (Start + Size > Length) Start = Length - Size;
-  return true;
-}
-
-int32_t Clamp32(int64_t Value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(Value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
-
-}  // namespace
-
-void TScheme::DrawScrollBars(TSchemeCanvas& Canvas) {
-  const int32_t W = ClientWidth(), H = ClientHeight();
-  Canvas.SetBrushStyle(TSchemeBrushStyle::Solid);
-  int64_t Start = 0, Size = 0;
-
-  Canvas.SetBrushColor(clSchemeGray);
-  Canvas.FillRect({2, H - 14, W - 14, H - 2});
-  Canvas.SetBrushColor(clSchemeWhite);
-  Canvas.FillRect({4, H - 12, W - 16, H - 4});
-  if (ThumbSpan(ViewWidth(), FScrollX, DiagramMinLeft(), DiagramMaxRight(), int64_t{W} - 22, Start,
-                Size)) {
-    Canvas.SetBrushColor(clSchemeGray);
-    Canvas.FillRect({Clamp32(5 + Start), H - 11, Clamp32(5 + Start + Size), H - 5});
-  }
-
-  Canvas.SetBrushColor(clSchemeGray);
-  Canvas.FillRect({W - 14, 2, W - 2, H - 14});
-  Canvas.SetBrushColor(clSchemeWhite);
-  Canvas.FillRect({W - 12, 4, W - 4, H - 16});
-  if (ThumbSpan(ViewHeight(), FScrollY, DiagramMinTop(), DiagramMaxBottom(), int64_t{H} - 22, Start,
-                Size)) {
-    Canvas.SetBrushColor(clSchemeGray);
-    Canvas.FillRect({W - 11, Clamp32(5 + Start), W - 5, Clamp32(5 + Start + Size)});
-  }
-
-  Canvas.SetBrushColor(clSchemeGray);
-  Canvas.FillRect({W - 14, H - 14, W - 2, H - 2});
-}
-
-// ---------------------------------------------------------------------------------------------
-// Editing: the selection's geometry
+// TSchemeSelection: the selection's geometry
 
 void TSchemeSelection::SelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
   const int64_t Left = std::min(X1, X2), Top = std::min(Y1, Y2);
   const int64_t Right = Left + std::abs(int64_t{X2} - X1);
   const int64_t Bottom = Top + std::abs(int64_t{Y2} - Y1);
   Clear();
+  if (FKind != skNone) return;  // a handler of the clearing selected something else
   std::vector<TSchemeElement*> Touched;
   for (int32_t I = 0; I < FScheme->ElementCount(); ++I) {
     TSchemeElement* Element = FScheme->Elements(I);
@@ -1021,452 +760,4 @@ bool TSchemeSelection::ContainsPoint(int32_t X, int32_t Y) const {
   return std::any_of(FList.begin(), FList.end(), [X, Y](const TSchemeElement* Element) {
     return Element->ContainsPoint(X, Y);
   });
-}
-
-// ---------------------------------------------------------------------------------------------
-// Editing: drag feedback
-
-TSchemeMoveInfo::~TSchemeMoveInfo() {
-  int32_t X = 0, Y = 0;
-  if (FState == msFrame) EndFrame(X, Y);
-  if (FState == msLine) EndLine(X, Y);
-}
-
-void TSchemeMoveInfo::BeginFrame(int32_t X, int32_t Y, int32_t FrameLeft, int32_t FrameTop,
-                                 int32_t FrameWidth, int32_t FrameHeight) {
-  if (FState != msIdle) return;
-  FState = msFrame;
-  FFrameWidth = FrameWidth;
-  FFrameHeight = FrameHeight;
-  FOffsetX = Wrap32(int64_t{X} - FrameLeft);
-  FOffsetY = Wrap32(int64_t{Y} - FrameTop);
-  FCurX = X;
-  FCurY = Y;
-  FScheme->DrawMoveInfo();
-}
-
-void TSchemeMoveInfo::BeginLine(int32_t X, int32_t Y, int32_t FixedX, int32_t FixedY) {
-  if (FState != msIdle) return;
-  FState = msLine;
-  FOffsetX = FixedX;
-  FOffsetY = FixedY;
-  FCurX = X;
-  FCurY = Y;
-  FScheme->DrawMoveInfo();
-}
-
-void TSchemeMoveInfo::Track(int32_t X, int32_t Y) {
-  if (FState == msIdle) return;
-  if (FState == msFrame) {
-    const int64_t GridX = FScheme->GridX(), GridY = FScheme->GridY();
-    X = Wrap32((int64_t{X} - FOffsetX) / GridX * GridX + FOffsetX);
-    Y = Wrap32((int64_t{Y} - FOffsetY) / GridY * GridY + FOffsetY);
-  }
-  if (X == FCurX && Y == FCurY) return;
-  FScheme->DrawMoveInfo();
-  FCurX = X;
-  FCurY = Y;
-  FScheme->DrawMoveInfo();
-}
-
-void TSchemeMoveInfo::EndFrame(int32_t& Left, int32_t& Top) {
-  Left = -1;
-  Top = -1;
-  if (FState != msFrame) return;
-  Left = Wrap32(int64_t{FCurX} - FOffsetX);
-  Top = Wrap32(int64_t{FCurY} - FOffsetY);
-  FScheme->DrawMoveInfo();
-  FState = msIdle;
-  FOffsetX = FOffsetY = FCurX = FCurY = FFrameWidth = FFrameHeight = -1;
-}
-
-void TSchemeMoveInfo::EndLine(int32_t& X, int32_t& Y) {
-  X = -1;
-  Y = -1;
-  if (FState != msLine) return;
-  FScheme->DrawMoveInfo();
-  X = FCurX;
-  Y = FCurY;
-  FState = msIdle;
-  FOffsetX = FOffsetY = FCurX = FCurY = FFrameWidth = FFrameHeight = -1;
-}
-
-void TSchemeMoveInfo::Draw(TSchemeCanvas& Canvas) const {
-  if (FState == msIdle) return;
-  TFeedbackPen Pen(Canvas);
-  const int32_t Sx = FScheme->ScrollX(), Sy = FScheme->ScrollY();
-  if (FState == msLine) {
-    Canvas.MoveTo(Offset(FOffsetX, Sx), Offset(FOffsetY, Sy));
-    Canvas.LineTo(Offset(FCurX, Sx), Offset(FCurY, Sy));
-    return;
-  }
-  const int32_t Left = Offset(Offset(FCurX, FOffsetX), Sx);
-  const int32_t Top = Offset(Offset(FCurY, FOffsetY), Sy);
-  DrawOutline(Canvas, Left, Top, Wrap32(int64_t{Left} + FFrameWidth),
-              Wrap32(int64_t{Top} + FFrameHeight));
-}
-
-TSchemeMarquee::~TSchemeMarquee() {
-  if (FActive) Stop(FEndX, FEndY);
-}
-
-void TSchemeMarquee::Start(int32_t X, int32_t Y) {
-  if (FActive) return;
-  FActive = true;
-  FStartX = FEndX = X;
-  FStartY = FEndY = Y;
-  FScheme->DrawMarquee();
-}
-
-void TSchemeMarquee::Track(int32_t X, int32_t Y) {
-  if (!FActive || (X == FEndX && Y == FEndY)) return;
-  FScheme->DrawMarquee();
-  FEndX = X;
-  FEndY = Y;
-  FScheme->DrawMarquee();
-}
-
-void TSchemeMarquee::Stop(int32_t X, int32_t Y) {
-  if (!FActive) return;
-  FScheme->DrawMarquee();
-  FActive = false;
-  FEndX = X;
-  FEndY = Y;
-}
-
-void TSchemeMarquee::Draw(TSchemeCanvas& Canvas) const {
-  if (!FActive) return;
-  TFeedbackPen Pen(Canvas);
-  const int32_t Sx = FScheme->ScrollX(), Sy = FScheme->ScrollY();
-  DrawOutline(Canvas, Offset(FStartX, Sx), Offset(FStartY, Sy), Offset(FEndX, Sx),
-              Offset(FEndY, Sy));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Editing: the mouse
-
-TSchemeConnectionPoint* TScheme::FindPointNear(int32_t X, int32_t Y, bool Multi) const {
-  long double Best = 1000.0L;
-  TSchemeConnectionPoint* Found = nullptr;
-  for (TSchemeConnectionPoint* Point : FPoints) {
-    if (Point->Multi() != Multi) continue;
-    const long double Distance = PointDistance(X, Y, Point->AbsoluteX(), Point->AbsoluteY());
-    if (Distance <= Best) {
-      Best = Distance;
-      Found = Point;
-    }
-  }
-  return Best <= 5.0L ? Found : nullptr;
-}
-
-bool TScheme::IsEmptySpot(int32_t X, int32_t Y) const {
-  for (const auto& Element : FElements)
-    if (Element->ContainsPoint(X, Y)) return false;
-  for (const auto& Link : FLinks)
-    if (Link->HitTest(X, Y)) return false;
-  return true;
-}
-
-void TScheme::SetCursor(TSchemeCursor Cursor) {
-  if (FHost != nullptr) FHost->SetCursor(Cursor);
-}
-
-namespace {
-
-// round (Extent * Fraction) + Min - View div 2, rounding halves to even.
-int32_t ScrollForFraction(int32_t Min, int32_t Max, int32_t View, double Fraction) {
-  const long double Scaled = static_cast<long double>(int64_t{Max} - Min) * Fraction;
-  return Wrap32(int64_t{RoundToInt32(Scaled)} + Min - View / 2);
-}
-
-// The fraction of the bar at a press; 0 on a bar without length.
-double BarFraction(int32_t Position, int32_t Start, int32_t Length) {
-  if (Length <= 0) return 0;
-  return static_cast<double>(static_cast<long double>(int64_t{Position} - Start) / Length);
-}
-
-}  // namespace
-
-void TScheme::ScrollToFractionX(double Fraction) {
-  SetScrollX(ScrollForFraction(DiagramMinLeft(), DiagramMaxRight(), ViewWidth(), Fraction));
-}
-
-void TScheme::ScrollToFractionY(double Fraction) {
-  SetScrollY(ScrollForFraction(DiagramMinTop(), DiagramMaxBottom(), ViewHeight(), Fraction));
-}
-
-void TScheme::MouseDown(TSchemeMouseButton Button, bool Shift, int32_t X, int32_t Y) {
-  const int32_t W = ClientWidth(), H = ClientHeight();
-  bool& Consumed = FPressConsumed[static_cast<size_t>(Button)];
-  Consumed = false;
-  if (X < 2 || Y < 2 || X > W - 2 || Y > H - 2) {
-    Consumed = true;
-    return;
-  }
-  if (X > W - 14 && Y < H - 14) {
-    Consumed = true;
-    ScrollToFractionY(BarFraction(Y, ViewTop(), ViewHeight()));
-    return;
-  }
-  if (X < W - 14 && Y > H - 14) {
-    Consumed = true;
-    ScrollToFractionX(BarFraction(X, ViewLeft(), ViewWidth()));
-    return;
-  }
-  X = Wrap32(int64_t{X} + FScrollX);
-  Y = Wrap32(int64_t{Y} + FScrollY);
-  if (Shift || Button != TSchemeMouseButton::Left) return;
-  FDrag = dkNone;
-  FDragLink = nullptr;
-  FDragElement = nullptr;
-  if (FMode == smNewLink) {
-    StartNewLink(X, Y);
-    return;
-  }
-  if (FMode != smNormal) return;
-  TSchemeElement* Element = FSelection->SelectedElement();
-  TSchemeLink* Link = FSelection->SelectedLink();
-  if (Element != nullptr && Element->ContainsPoint(X, Y))
-    StartMoveElement(X, Y);
-  else if (Link != nullptr && Link->HitTest(X, Y))
-    StartMoveLink(X, Y);
-  else if (FSelection->ContainsPoint(X, Y))
-    StartMoveMulti(X, Y);
-  else if (IsEmptySpot(X, Y))
-    StartMarquee(X, Y);
-}
-
-void TScheme::MouseMove(bool /*Shift*/, int32_t X, int32_t Y) {
-  X = Wrap32(int64_t{X} + FScrollX);
-  Y = Wrap32(int64_t{Y} + FScrollY);
-  switch (FMode) {
-    case smNormal: {
-      const TSchemeElement* Element = FSelection->SelectedElement();
-      const TSchemeLink* Link = FSelection->SelectedLink();
-      if (Element != nullptr && Element->ContainsPoint(X, Y))
-        SetCursor(TSchemeCursor::Move);
-      else if (Link != nullptr && Link->HitTest(X, Y))
-        SetCursor(TSchemeCursor::Cross);
-      else
-        SetCursor(TSchemeCursor::Default);
-      break;
-    }
-    case smNewElement:
-      SetCursor(TSchemeCursor::Drag);
-      break;
-    case smNewLink:
-      SetCursor(FindPointNear(X, Y, false) != nullptr ? TSchemeCursor::Cross
-                                                      : TSchemeCursor::NoDrop);
-      break;
-    case smMoveElement:
-      SetCursor(TSchemeCursor::Move);
-      break;
-    case smMoveLink:
-    case smMarquee:
-      SetCursor(TSchemeCursor::Cross);
-      break;
-    case smMoveMultiElement:
-    case smNewBoundedElement:
-      break;
-  }
-  FMoveInfo->Track(X, Y);
-  FMarquee->Track(X, Y);
-}
-
-void TScheme::MouseUp(TSchemeMouseButton Button, bool Shift, int32_t X, int32_t Y) {
-  const TSchemePoint Client{X, Y};
-  bool& Consumed = FPressConsumed[static_cast<size_t>(Button)];
-  if (Consumed) {
-    Consumed = false;
-    return;
-  }
-  X = Wrap32(int64_t{X} + FScrollX);
-  Y = Wrap32(int64_t{Y} + FScrollY);
-  if (Button == TSchemeMouseButton::Left) {
-    // Each mode is tested in turn: a handler that changes the mode lets a later branch run
-    // on the same release.
-    if (FMode == smNormal) {
-      TSchemeLink* Hit = nullptr;
-      for (size_t I = FLinks.size(); I-- > 0 && Hit == nullptr;)
-        if (FLinks[I]->HitTest(X, Y)) Hit = FLinks[I].get();
-      if (Hit != nullptr) {
-        FSelection->Select(Hit);
-      } else {
-        TSchemeElement* Element = nullptr;
-        for (size_t I = FElements.size(); I-- > 0 && Element == nullptr;)
-          if (FElements[I]->ContainsPoint(X, Y)) Element = FElements[I].get();
-        if (Element != nullptr) {
-          if (Shift)
-            FSelection->Toggle(Element);
-          else
-            FSelection->Select(Element);
-        }
-      }
-    }
-    if (FMode == smNewElement) {
-      DoNewElement(X, Y);
-      SetMode(smNormal);
-    }
-    if (FMode == smMoveElement) FinishMoveElement(X, Y);
-    if (FMode == smMoveLink) {
-      if (FDrag == dkMoveLink)
-        FinishMoveLink(X, Y);
-      else
-        FinishNewLink(X, Y);
-    }
-    if (FMode == smMoveMultiElement) FinishMoveMulti(X, Y);
-    if (FMode == smMarquee) FinishMarquee(X, Y);
-    if (FMode == smNewBoundedElement) {
-      int32_t Left = -1, Top = -1;
-      EndBoundedFrame(Left, Top);
-      DoNewElement(Left, Top);
-      SetMode(smNormal);
-    }
-    FDrag = dkNone;
-    FDragLink = nullptr;
-    FDragElement = nullptr;
-    return;
-  }
-  if (Button != TSchemeMouseButton::Right) return;
-  if (FMode == smNewElement || FMode == smNewLink) {
-    SetMode(smNormal);
-  } else if (FMode == smNewBoundedElement) {
-    int32_t Left = -1, Top = -1;
-    EndBoundedFrame(Left, Top);
-    SetMode(smNormal);
-  } else if (ContextMenu != nullptr) {
-    const TSchemePoint Screen = FHost != nullptr ? FHost->ClientToScreen(Client) : Client;
-    ContextMenu->Popup(Screen.X, Screen.Y);
-  }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Editing: the drags
-
-void TScheme::StartNewLink(int32_t X, int32_t Y) {
-  TSchemeConnectionPoint* Point = FindPointNear(X, Y, false);
-  if (Point == nullptr) return;
-  LinkDragStart = Point;
-  LinkSeeksInput = true;
-  FDrag = dkNewLink;
-  FSelection->Clear();
-  SetMode(smMoveLink);
-  if (LinkDragStart != nullptr)
-    FMoveInfo->BeginLine(X, Y, LinkDragStart->AbsoluteX(), LinkDragStart->AbsoluteY());
-}
-
-void TScheme::FinishNewLink(int32_t X, int32_t Y) {
-  FMoveInfo->Track(X, Y);
-  int32_t EndX = -1, EndY = -1;
-  const bool Shown = FMoveInfo->State() == TSchemeMoveInfo::msLine;
-  FMoveInfo->EndLine(EndX, EndY);
-  TSchemeConnectionPoint* Target = Shown ? FindPointNear(EndX, EndY, LinkSeeksInput) : nullptr;
-  if (Target != nullptr && LinkDragStart != nullptr && !LinkDragStart->Multi() && Target->Multi()) {
-    if (LinkDragStart->Link() != nullptr) LinkDragStart->DeleteLinks();
-    if (LinkDragStart != nullptr) FSelection->Select(AddLink(LinkDragStart, Target));
-  }
-  LinkDragStart = nullptr;
-  SetMode(smNormal);
-}
-
-void TScheme::StartMoveLink(int32_t X, int32_t Y) {
-  TSchemeLink* Link = FSelection->SelectedLink();
-  if (Link == nullptr) return;
-  const long double FromSource =
-      PointDistance(Link->Source()->AbsoluteX(), Link->Source()->AbsoluteY(), X, Y);
-  const long double FromTarget =
-      PointDistance(Link->Target()->AbsoluteX(), Link->Target()->AbsoluteY(), X, Y);
-  LinkSeeksInput = FromTarget <= FromSource;
-  const TSchemeConnectionPoint* Fixed = LinkSeeksInput ? Link->Source() : Link->Target();
-  const int32_t FixedX = Fixed->AbsoluteX(), FixedY = Fixed->AbsoluteY();
-  FDrag = dkMoveLink;
-  FDragLink = Link;
-  SetMode(smMoveLink);
-  if (FSelection->SelectedLink() == Link) FMoveInfo->BeginLine(X, Y, FixedX, FixedY);
-}
-
-void TScheme::FinishMoveLink(int32_t X, int32_t Y) {
-  FMoveInfo->Track(X, Y);
-  int32_t EndX = -1, EndY = -1;
-  const bool Shown = FMoveInfo->State() == TSchemeMoveInfo::msLine;
-  FMoveInfo->EndLine(EndX, EndY);
-  TSchemeLink* Link = FSelection->SelectedLink();
-  // A handler that cleared or changed the selection meanwhile leaves nothing to relink.
-  TSchemeConnectionPoint* Point = Shown && Link != nullptr && Link == FDragLink
-                                      ? FindPointNear(EndX, EndY, LinkSeeksInput)
-                                      : nullptr;
-  if (Point != nullptr) {
-    TSchemeConnectionPoint* KeptSource = Link->Source();
-    TSchemeConnectionPoint* KeptTarget = Link->Target();
-    FSelection->Clear();
-    DeleteLink(Link);
-    TSchemeConnectionPoint* Source = Point->Multi() ? KeptSource : Point;
-    TSchemeConnectionPoint* Target = Point->Multi() ? Point : KeptTarget;
-    if (Source->Link() != nullptr) Source->DeleteLinks();
-    FSelection->Select(AddLink(Source, Target));
-  }
-  SetMode(smNormal);
-}
-
-void TScheme::StartMoveElement(int32_t X, int32_t Y) {
-  if (EditLocked) return;
-  const TSchemeElement* Element = FSelection->SelectedElement();
-  FDrag = dkMoveElement;
-  FDragElement = Element;
-  SetMode(smMoveElement);
-  if (Element != nullptr && FSelection->SelectedElement() == Element)
-    FMoveInfo->BeginFrame(X, Y, Element->Left(), Element->Top(), Element->Width(),
-                          Element->Height());
-}
-
-void TScheme::FinishMoveElement(int32_t X, int32_t Y) {
-  FMoveInfo->Track(X, Y);
-  const bool Shown = FMoveInfo->State() == TSchemeMoveInfo::msFrame;
-  int32_t Left = -1, Top = -1;
-  FMoveInfo->EndFrame(Left, Top);
-  TSchemeElement* Element = FSelection->SelectedElement();
-  // Only a shown frame moves, and only the element it was begun for.
-  if (Shown && Element != nullptr && Element == FDragElement) {
-    Element->SetLeft(Left);
-    Element->SetTop(Top);
-  }
-  SetMode(smNormal);
-}
-
-void TScheme::StartMoveMulti(int32_t X, int32_t Y) {
-  if (EditLocked) return;
-  FDrag = dkMoveMulti;
-  SetMode(smMoveMultiElement);
-  if (FSelection->Kind() == TSchemeSelection::skElements)
-    FMoveInfo->BeginFrame(X, Y, FSelection->BoundsLeft(), FSelection->BoundsTop(),
-                          FSelection->BoundsWidth(), FSelection->BoundsHeight());
-}
-
-void TScheme::FinishMoveMulti(int32_t X, int32_t Y) {
-  BeginUpdate();
-  FMoveInfo->Track(X, Y);
-  const bool Shown = FMoveInfo->State() == TSchemeMoveInfo::msFrame;
-  int32_t Left = -1, Top = -1;
-  FMoveInfo->EndFrame(Left, Top);
-  if (Shown && FDrag == dkMoveMulti) FSelection->MoveTo(Left, Top);
-  EndUpdate();
-  SetMode(smNormal);
-}
-
-void TScheme::StartMarquee(int32_t X, int32_t Y) {
-  if (EditLocked) return;
-  SetMode(smMarquee);
-  FMarquee->Start(X, Y);
-}
-
-void TScheme::FinishMarquee(int32_t X, int32_t Y) {
-  FMarquee->Track(X, Y);
-  FMarquee->Stop(X, Y);
-  FSelection->SelectRect(FMarquee->StartX(), FMarquee->StartY(), FMarquee->EndX(),
-                         FMarquee->EndY());
-  SetMode(smNormal);
-}
-
-void TScheme::EndBoundedFrame(int32_t& Left, int32_t& Top) {
-  FMoveInfo->EndFrame(Left, Top);
 }

@@ -455,6 +455,11 @@ class TSchemeSelection final {
   TSchemeSelectionEvent OnChange;
 
  private:
+  // Clears before a new selection is made; false when a handler of the notification deleted
+  // the object to be selected or selected something else.
+  bool ClearFor(const TSchemeElement* Element);
+  bool ClearFor(const TSchemeLink* Link);
+
   TScheme* FScheme;
   TSchemeElement* FElement = nullptr;
   TSchemeLink* FLink = nullptr;
@@ -562,6 +567,8 @@ class TScheme {
   void RemovePoint(const TSchemeConnectionPoint* Point);
   int32_t PointCount() const { return static_cast<int32_t>(FPoints.size()); }
   TSchemeConnectionPoint* Points(int32_t Index) const;
+  // Index of a registered point, -1 for one that is not (or no longer) registered.
+  int32_t IndexOfPoint(const TSchemeConnectionPoint* Point) const;
 
   // Links an output point of this scheme to an input point of it; a refused link raises
   // EAbort before anything changes.
@@ -700,6 +707,9 @@ class TScheme {
   TDragKind FDrag = dkNone;
   const TSchemeLink* FDragLink = nullptr;
   const TSchemeElement* FDragElement = nullptr;
+  std::vector<const TSchemeElement*> FDragGroup;
+  // The selection is the group of several elements that the group move began with.
+  bool SelectionIsDragGroup() const;
   // The last press of each button went to the border or a scroll bar: its release does
   // nothing more.
   bool FPressConsumed[3] = {false, false, false};
@@ -707,4 +717,6 @@ class TScheme {
   void DrawGrid(TSchemeCanvas& Canvas);
   void DrawBorder(TSchemeCanvas& Canvas);
   void DrawScrollBars(TSchemeCanvas& Canvas);
+  // The view area, to which the diagram and its drag feedback are clipped.
+  TSchemeRect ViewArea() const;
 };

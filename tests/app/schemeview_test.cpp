@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "graph/elements.h"
@@ -180,6 +181,54 @@ TEST_F(SchemeViewTest, DragFeedbackNeverRepaintsTheDiagram) {
   View.BackingStore();
   EXPECT_GT(View.DiagramPaints(), Paints);
   EXPECT_EQ(View.BackingStore().pixel(110, 80), kBlack);
+}
+
+// The feedback is drawn straight into the backing store while a repaint the scheme asked for
+// may still be pending; whenever the store is painted in between, what it shows afterwards
+// must be what a fresh paint shows, with no XOR traces left on the border or the scroll bars.
+TEST_F(SchemeViewTest, DragFeedbackStaysConsistentAcrossADeferredRepaint) {
+  struct Row {
+    const char* Name;
+    std::function<void(TScheme&, TSchemeElement*)> Prepare;
+    QPoint Press;
+    QPoint Over;  // over the scroll bars, where the store is repainted
+    QPoint Back;
+  };
+  const Row Rows[] = {
+      {"element frame",
+       [](TScheme& S, TSchemeElement* E) { S.Selection().Select(E); },
+       {210, 140},
+       {270, 190},
+       {215, 145}},
+      {"marquee", [](TScheme&, TSchemeElement*) {}, {150, 100}, {295, 195}, {160, 110}},
+      {"new link line",
+       [](TScheme& S, TSchemeElement*) { S.SetMode(smNewLink); },
+       {230, 169},
+       {296, 196},
+       {231, 120}},
+  };
+  for (const Row& R : Rows) {
+    SCOPED_TRACE(R.Name);
+    TSchemeView View;
+    View.resize(300, 200);  // the view area ends at 286 across and 186 down
+    TScheme& Scheme = View.Scheme();
+    Scheme.SetScrollX(0);
+    Scheme.SetScrollY(0);
+    TSchemeElement* Element = Scheme.AddElement(TSchemeElement::Create(&Scheme));
+    Element->SetBounds(200, 130, 60, 40);
+    View.show();
+    R.Prepare(Scheme, Element);
+    SendMouse(View, QEvent::MouseButtonPress, Qt::LeftButton, R.Press);
+    ASSERT_NE(Scheme.Mode(), smNormal);
+    SendMouse(View, QEvent::MouseMove, Qt::NoButton, R.Over);
+    Scheme.Repaint();
+    View.BackingStore();
+    SendMouse(View, QEvent::MouseMove, Qt::NoButton, R.Back);
+    const QImage During = View.BackingStore().copy();
+    Scheme.Repaint();
+    EXPECT_EQ(View.BackingStore(), During);
+    SendMouse(View, QEvent::MouseButtonRelease, Qt::LeftButton, R.Back);
+  }
 }
 
 TEST_F(SchemeViewTest, ShiftClicksReachTheScheme) {

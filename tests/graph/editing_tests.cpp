@@ -86,10 +86,12 @@ struct Board {
 };
 
 struct Step {
-  enum TKind { Down, Move, Up } Kind;
+  enum TKind { Down, Move, Up, Act } Kind;
   int32_t X, Y;
   bool Shift = false;
   Button Pressed = Button::Left;
+  // What a caller does between two mouse events.
+  std::function<void(Board&)> Action = nullptr;
 };
 Step Down(int32_t X, int32_t Y, bool Shift = false) {
   return {Step::Down, X, Y, Shift};
@@ -103,6 +105,9 @@ Step Up(int32_t X, int32_t Y, bool Shift = false) {
 Step RightUp(int32_t X, int32_t Y) {
   return {Step::Up, X, Y, false, Button::Right};
 }
+Step Then(std::function<void(Board&)> Action) {
+  return {Step::Act, 0, 0, false, Button::Left, std::move(Action)};
+}
 
 void Play(Board& On, const std::vector<Step>& Steps) {
   for (const Step& S : Steps) {
@@ -115,6 +120,9 @@ void Play(Board& On, const std::vector<Step>& Steps) {
         break;
       case Step::Up:
         On.Scheme.MouseUp(S.Pressed, S.Shift, S.X, S.Y);
+        break;
+      case Step::Act:
+        S.Action(On);
         break;
     }
   }
@@ -160,6 +168,31 @@ void SelectAB(Board& On) {
 }
 void SelectLinkAB(Board& On) {
   On.Scheme.Selection().Select(On.Link(On.A, On.B));
+}
+void SelectBC(Board& On) {
+  On.Scheme.Selection().Select(On.B);
+  On.Scheme.Selection().Toggle(On.C);
+}
+
+// Runs Do after what the event log records for the event, with the same arguments.
+template <class Event, class Action>
+void AlsoOn(Event& Handler, Action Do) {
+  Event Logged = Handler;
+  Handler = [Logged, Do](auto... Args) {
+    Logged(Args...);
+    Do(Args...);
+  };
+}
+
+// An element that a handler deletes, once, while it is still in the scheme.
+void DeleteIfListed(Board& On, TSchemeElement* Element) {
+  if (On.Scheme.IndexOfElement(Element) >= 0) On.Scheme.DeleteElement(Element);
+}
+// The same when the selection has just been cleared.
+void DeleteOnClear(Board& On, TSchemeElement* Element) {
+  AlsoOn(On.Scheme.OnSelectionChange, [&On, Element](TScheme* S) {
+    if (S->Selection().Kind() == TSchemeSelection::skNone) DeleteIfListed(On, Element);
+  });
 }
 
 TEST(SchemeEditing, ClicksSelect) {
@@ -268,6 +301,29 @@ TEST(SchemeEditing, DragsMoveElements) {
        .Selection = "elements a,b",
        .Positions = "a 40,70 b 200,70 c 40,150",
        .Logged = {"mode 0->5", "mode 5->0"}},
+      {.Name = "a group move whose group was replaced before the release moves nothing",
+       .Setup = SelectAB,
+       .Steps = {Down(50, 50), Move(50, 60), Then(SelectBC), Move(50, 80), Up(50, 80)},
+       .Selection = "elements b,c",
+       .Logged = {"mode 0->5", "selection", "selection", "selection", "selection", "mode 5->0"}},
+      {.Name = "a group move whose group a mode handler replaced moves nothing",
+       .Setup =
+           [](Board& On) {
+             SelectAB(On);
+             On.Scheme.OnModeChange = [&On](TScheme*, TSchemeMode, TSchemeMode New) {
+               if (New == smMoveMultiElement) SelectBC(On);
+             };
+           },
+       .Steps = {Down(50, 50), Move(50, 80), Up(50, 80)},
+       .Selection = "elements b,c",
+       .Logged = {"selection", "selection", "selection", "selection"}},
+      {.Name = "a group move whose group was changed and restored moves it",
+       .Setup = SelectAB,
+       .Steps = {Down(50, 50), Then(SelectBC), Then(SelectAB), Move(50, 80), Up(50, 80)},
+       .Selection = "elements a,b",
+       .Positions = "a 40,70 b 200,70 c 40,150",
+       .Logged = {"mode 0->5", "selection", "selection", "selection", "selection", "selection",
+                  "selection", "selection", "selection", "mode 5->0"}},
       {.Name = "a move whose element a handler deselected moves nothing",
        .Setup =
            [](Board& On) {
@@ -355,6 +411,143 @@ TEST(SchemeEditing, DragsMakeAndMoveLinks) {
        .Steps = {Down(222, 42), Up(70, 150)},
        .Links = "a->b",
        .Logged = {"selection"}},
+  };
+  for (const Row& R : Rows) Check(R);
+}
+
+// Handlers of the link and selection events may delete elements and links, for instance to
+// veto a new link; the editor must not use what they freed, nor link or select it.
+TEST(SchemeEditing, WhatAnEventHandlerDeletesIsNotUsedAfterwards) {
+  const Row Rows[] = {
+      {.Name = "a new link that an add handler vetoes is not selected",
+       .Setup =
+           [](Board& On) {
+             On.Scheme.SetMode(smNewLink);
+             AlsoOn(On.Scheme.OnAddLink, [](TScheme* S, TSchemeLink* L) { S->DeleteLink(L); });
+           },
+       .Steps = {Down(70, 79), Up(70, 150)},
+       .Logged = {"mode 2->4", "add link a->c", "remove link a->c", "mode 4->0"}},
+      {.Name = "a relinked end that an add handler vetoes is not selected",
+       .Setup =
+           [](Board& On) {
+             SelectLinkAB(On);
+             AlsoOn(On.Scheme.OnAddLink, [](TScheme* S, TSchemeLink* L) { S->DeleteLink(L); });
+           },
+       .Steps = {Down(222, 42), Up(71, 151)},
+       .Logged = {"mode 0->4", "selection", "remove link a->b", "add link a->c", "remove link a->c",
+                  "mode 4->0"}},
+      {.Name = "a new link whose drop target a remove handler deleted is not made",
+       .Setup =
+           [](Board& On) {
+             On.Link(On.A, On.B);
+             On.Scheme.SetMode(smNewLink);
+             AlsoOn(On.Scheme.OnRemoveLink,
+                    [&On](TScheme*, TSchemeLink*) { DeleteIfListed(On, On.C); });
+           },
+       .Steps = {Down(70, 79), Up(70, 150)},
+       .Positions = "a 40,40 b 200,40",
+       .Logged = {"mode 2->4", "remove link a->b", "remove element c", "mode 4->0"}},
+      {.Name = "a moved source end whose new point a remove handler deleted is not linked",
+       .Setup =
+           [](Board& On) {
+             SelectLinkAB(On);
+             AlsoOn(On.Scheme.OnRemoveLink,
+                    [&On](TScheme*, TSchemeLink*) { DeleteIfListed(On, On.C); });
+           },
+       .Steps = {Down(78, 77), Up(70, 189)},
+       .Positions = "a 40,40 b 200,40",
+       .Logged = {"mode 0->4", "selection", "remove link a->b", "remove element c", "mode 4->0"}},
+      {.Name = "a link-end move whose kept element a selection handler deleted links nothing",
+       .Setup =
+           [](Board& On) {
+             SelectLinkAB(On);
+             DeleteOnClear(On, On.A);
+           },
+       .Steps = {Down(222, 42), Up(71, 151)},
+       .Positions = "b 200,40 c 40,150",
+       .Logged = {"mode 0->4", "selection", "remove element a", "remove link a->b", "mode 4->0"}},
+      {.Name = "a link-end move whose kept element a remove handler deleted links nothing",
+       .Setup =
+           [](Board& On) {
+             SelectLinkAB(On);
+             AlsoOn(On.Scheme.OnRemoveLink,
+                    [&On](TScheme*, TSchemeLink*) { DeleteIfListed(On, On.A); });
+           },
+       .Steps = {Down(222, 42), Up(71, 151)},
+       .Positions = "b 200,40 c 40,150",
+       .Logged = {"mode 0->4", "selection", "remove link a->b", "remove element a", "mode 4->0"}},
+      {.Name = "a source end moved onto a linked output whose removal took the kept target",
+       .Setup =
+           [](Board& On) {
+             On.Link(On.C, On.B);
+             SelectLinkAB(On);
+             AlsoOn(On.Scheme.OnRemoveLink, [&On](TScheme*, TSchemeLink* L) {
+               if (L->Source() == On.C->OutputPoints(0)) DeleteIfListed(On, On.B);
+             });
+           },
+       .Steps = {Down(78, 77), Up(70, 189)},
+       .Positions = "a 40,40 c 40,150",
+       .Logged = {"mode 0->4", "selection", "remove link a->b", "remove link c->b",
+                  "remove element b", "mode 4->0"}},
+      {.Name = "shift-click after a selection handler deleted the selected element",
+       .Setup =
+           [](Board& On) {
+             SelectA(On);
+             DeleteOnClear(On, On.A);
+           },
+       .Steps = {Down(210, 50, true), Up(210, 50, true)},
+       .Selection = "element b",
+       .Positions = "b 200,40 c 40,150",
+       .Logged = {"selection", "remove element a", "selection"}},
+      {.Name = "shift-click on an element that a selection handler deleted",
+       .Setup =
+           [](Board& On) {
+             SelectA(On);
+             DeleteOnClear(On, On.B);
+           },
+       .Steps = {Down(210, 50, true), Up(210, 50, true)},
+       .Selection = "element a",
+       .Positions = "a 40,40 c 40,150",
+       .Logged = {"selection", "remove element b", "selection"}},
+      {.Name = "shift-click on one of two after a selection handler deleted the other",
+       .Setup =
+           [](Board& On) {
+             SelectAB(On);
+             DeleteOnClear(On, On.B);
+           },
+       .Steps = {Down(50, 50, true), Up(50, 50, true)},
+       .Positions = "a 40,40 c 40,150",
+       .Logged = {"selection", "remove element b"}},
+      {.Name = "a click on an element that a selection handler deleted selects nothing",
+       .Setup =
+           [](Board& On) {
+             SelectA(On);
+             DeleteOnClear(On, On.B);
+           },
+       .Steps = {Down(210, 50), Up(210, 50)},
+       .Positions = "a 40,40 c 40,150",
+       .Logged = {"selection", "remove element b"}},
+      {.Name = "a click whose clearing handler selected another element keeps that choice",
+       .Setup =
+           [](Board& On) {
+             SelectA(On);
+             AlsoOn(On.Scheme.OnSelectionChange, [&On](TScheme* S) {
+               if (S->Selection().Kind() == TSchemeSelection::skNone) S->Selection().Select(On.C);
+             });
+           },
+       .Steps = {Down(210, 50), Up(210, 50)},
+       .Selection = "element c",
+       .Logged = {"selection", "selection"}},
+      {.Name = "a click on a link that a selection handler deleted selects nothing",
+       .Setup =
+           [](Board& On) {
+             On.Link(On.A, On.B);
+             SelectA(On);
+             DeleteOnClear(On, On.B);
+           },
+       .Steps = {Down(150, 59), Up(150, 59)},
+       .Positions = "a 40,40 c 40,150",
+       .Logged = {"selection", "remove element b", "remove link a->b"}},
   };
   for (const Row& R : Rows) Check(R);
 }
@@ -581,6 +774,43 @@ TEST(SchemeEditing, FeedbackIsDrawnInPairsWithADottedXorPen) {
   EXPECT_EQ(On.Canvas.Only({"pen style", "pen mode"}).back(), "pen mode copy");
   EXPECT_EQ(On.Canvas.PenStyle(), TSchemePenStyle::Solid);
   EXPECT_EQ(On.Canvas.Only({"pen C"}).size(), 6u);
+}
+
+// Paint draws the feedback inside the view area; the feedback drawn outside Paint must cover
+// the same pixels, or a repaint between drawing and erasing a figure leaves XOR traces on the
+// border and the scroll bars.
+TEST(SchemeEditing, FeedbackOutsidePaintIsClippedToTheViewAsInPaint) {
+  struct Row {
+    const char* Name;
+    std::function<void(Board&)> Setup;
+    std::vector<Step> Begin;
+  };
+  const Row Rows[] = {
+      {"element frame", SelectA, {Down(50, 50)}},
+      {"group frame", SelectAB, {Down(50, 50)}},
+      {"new link line", [](Board& On) { On.Scheme.SetMode(smNewLink); }, {Down(70, 79)}},
+      {"link end line", SelectLinkAB, {Down(222, 42)}},
+      {"marquee", [](Board&) {}, {Down(300, 250)}},
+  };
+  const std::vector<std::string> Drawn = {"clip 2,2,386,286", "pen mode xor", "pen mode copy",
+                                          "unclip"};
+  for (const Row& R : Rows) {
+    SCOPED_TRACE(R.Name);
+    Board On;
+    R.Setup(On);
+    On.Canvas.Ops.clear();
+    Play(On, R.Begin);
+    EXPECT_EQ(On.Canvas.Only({"clip", "unclip", "pen mode"}), Drawn);
+    On.Canvas.Ops.clear();
+    Play(On, {Move(395, 295)});  // erased and drawn again, reaching over the bars
+    std::vector<std::string> Twice = Drawn;
+    Twice.insert(Twice.end(), Drawn.begin(), Drawn.end());
+    EXPECT_EQ(On.Canvas.Only({"clip", "unclip", "pen mode"}), Twice);
+    On.Canvas.Ops.clear();
+    On.Scheme.Paint();
+    const std::vector<std::string> Painted = On.Canvas.Only({"clip", "unclip", "pen mode"});
+    EXPECT_EQ(Painted, Drawn);
+  }
 }
 
 }  // namespace
