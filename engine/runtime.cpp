@@ -282,7 +282,17 @@ void TSpecRunTime::RemoveElement(int Index) {
 }
 
 void TSpecRunTime::ClearHistory() {
-  while (!History.empty()) RemoveElement(0);
+  // As removing entry 0 until none is left, without moving the rest down each time: the undo
+  // entries are restored oldest first.
+  for (std::size_t i = 0; i < History.size(); ++i) {
+    if (i < UndoCodes.size() && !UndoCodes[i].empty()) {
+      const std::string quantity = i < UndoQuantities.size() ? UndoQuantities[i] : std::string();
+      Transition->SetQuantity(UndoCodes[i], TextToFloat(quantity));
+    }
+  }
+  History.clear();
+  UndoCodes.clear();
+  UndoQuantities.clear();
 }
 
 void TSpecRunTime::ShowCalculationError(const std::string& Message) {

@@ -74,6 +74,11 @@ enum TUITextIndex : int {
 // (engine/locale.h).
 std::string GetActualizationDate();
 
+// How a screen shows a value text of a type: "1" or "0" for a Boolean (the check box's state),
+// the number text of a float or an integer field, the plain text of a string field. Raises
+// what the conversions raise for a value that cannot be shown so.
+std::string ShownValueText(const std::string& Text, TValueType Type);
+
 // ---------------------------------------------------------------------------------------------
 // Link map.
 
@@ -232,6 +237,8 @@ class TSpecRunTime {
   void Step();
   static constexpr int kMaxStepsWithoutShowing = 100000;
   static constexpr const char* kEndlessRunMessage = "The run goes round without showing a screen.";
+  // The message of a save that did not happen: the file's name and the reason.
+  static constexpr const char* kSaveFailedMessage = "Unable to save \"%s\": %s";
   // Back (GoingBack set): removes entries down to the previous screen, undoing their added
   // quantities. Forward: pushes the target of the link leaving Current, or finishes the run
   // when none leaves it. Nothing when finished.
@@ -296,12 +303,17 @@ class TSpecRunTime {
   // Appends the state of the run: the stamp, the values, the quantities, the history as
   // element references, the undo lists and Current.
   void SaveState(TSpecDataStream& Stream);
-  // False (nothing changed) when the stream's stamp differs from SchemeStamp; otherwise
-  // replaces the state of the run and answers true.
+  // False (nothing changed) when the stream's stamp differs from SchemeStamp or the state does
+  // not fit the scheme (counts, indexes, a history ending with a screen, values that convert
+  // to their variables' types and can be shown); otherwise replaces the state of the run and
+  // answers true.
   bool LoadState(TSpecDataStream& Stream);
   void WriteElementRef(const TSpecObject* Element, TSpecDataStream& Stream);
   TSpecObject* ReadElementRef(TSpecDataStream& Stream);
-  // Handlers of the screen form's SaveBtn and LoadBtn.
+  // Handlers of the screen form's SaveBtn and LoadBtn. A save that fails keeps the file saved
+  // before and raises kSaveFailedMessage with the file's name and the reason, which the form
+  // shows in its error box; a cancelled dialog does nothing. A load reads the file's stamp
+  // first and ignores a file of another scheme, or one that does not fit, without a message.
   void SaveBtnClick();
   void LoadBtnClick();
 

@@ -10,15 +10,21 @@
 // 1 Int action index; 2 Int decision-point index; 3 Int decision-point index and Int option
 // index; 4 the start; 5 the finish.
 //
-// A file is trusted only as far as this program writes it: it is read whole before anything
-// of the run changes, and refused like a file of another scheme unless it fits the loaded
-// scheme (counts, indexes, a history that ends with a screen, valid value texts).
+// A file is trusted only as far as this program writes it: its stamp is read first, then the
+// whole file before anything of the run changes, and it is refused like a file of another
+// scheme unless it fits the loaded scheme (counts, indexes, a history that ends with a screen,
+// values that convert to their variables' types and can be shown on a screen).
+//
+// Loading and saving take time in proportion to the file: element indexes are looked up in a
+// table built once per save, and a load replaces the history whole.
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/runtime.h"
+#include "expr/format.h"
 #include "expr/typecvt.h"
 #include "model/pricelist.h"
 #include "model/saver.h"
@@ -117,6 +123,21 @@ bool IsValueText(const std::string& text) {
          IsValidValue(text, vtFloat);
 }
 
+// A value the run can use for its variable: it converts to the variable's declared type, as
+// the provider reads it, and a screen can show it in that type ("1e308" converts to no
+// Boolean, "1e4000" is beyond the number range a field shows, "99999999999" is no 32-bit
+// integer). A type code outside the four keeps the test of any value type.
+bool IsVariableValue(const std::string& text, TValueType type) {
+  if (!IsValueText(text)) return false;
+  if (type > vtBoolean) return true;
+  try {
+    ShownValueText(text, type);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 // A quantity text that reads and writes back as a number: a float text within the range of
 // the stored number format.
 bool IsQuantityText(const std::string& text) {
@@ -175,8 +196,8 @@ struct SavedState {
       if (!HistoryKind(ref.Kind) || !Resolvable(templ, ref)) return false;
     }
     if (!Resolvable(templ, Current)) return false;
-    for (const std::string& value : Values) {
-      if (!IsValueText(value)) return false;
+    for (std::size_t i = 0; i < Values.size(); ++i) {
+      if (!IsVariableValue(Values[i], templ->Variables(static_cast<int>(i))->Type)) return false;
     }
     for (const std::string& quantity : Quantities) {
       if (!IsQuantityText(quantity)) return false;
@@ -186,6 +207,35 @@ struct SavedState {
     }
     return true;
   }
+};
+
+// The index of every screen, action and decision point in its template list and of every
+// option in its decision point's list, so that a save looks each history entry up at once.
+// An element the table lacks is looked up in the template as WriteElementRef does.
+class ElementIndexes {
+ public:
+  explicit ElementIndexes(const TSpecTemplate* templ) {
+    for (int i = templ->ScreenCount() - 1; i >= 0; --i) Index.emplace(templ->Screens(i), i);
+    for (int i = templ->ActionCount() - 1; i >= 0; --i) Index.emplace(templ->Actions(i), i);
+    for (int i = templ->DecisionPointCount() - 1; i >= 0; --i) {
+      const TSpecDecisionPoint* decision = templ->DecisionPoints(i);
+      Index.emplace(decision, i);
+      for (int o = decision->OptionCount() - 1; o >= 0; --o) {
+        Index.emplace(decision->Options(o), o);
+      }
+    }
+  }
+
+  // The index of a listed element; -1 for one the table lacks.
+  std::int32_t Find(const TSpecObject* element) const {
+    auto it = Index.find(element);
+    return it == Index.end() ? -1 : it->second;
+  }
+
+ private:
+  // Filled from the last entry of each list to the first, so that an object listed twice
+  // keeps its last index, as the template's own look-ups give it.
+  std::unordered_map<const TSpecObject*, std::int32_t> Index;
 };
 
 }  // namespace
@@ -198,7 +248,38 @@ void TSpecRunTime::SaveState(TSpecDataStream& Stream) {
   for (const std::string& quantity : Transition->Quantities) Stream.WriteString(quantity);
   const int historyCount = HistoryCount();
   Stream.WriteInteger(historyCount);
-  for (int i = 0; i < historyCount; ++i) WriteElementRef(HistoryItems(i), Stream);
+  const ElementIndexes indexes(Template);
+  for (int i = 0; i < historyCount; ++i) {
+    const TSpecObject* element = HistoryItems(i);
+    const std::int32_t index = element ? indexes.Find(element) : -1;
+    const bool listed =
+        index >= 0 &&
+        (element->ObjectKind() != TSpecObjectKind::Option ||
+         indexes.Find(static_cast<const TSpecOption*>(element)->DecisionPoint()) >= 0);
+    if (!listed) {
+      WriteElementRef(element, Stream);
+      continue;
+    }
+    switch (element->ObjectKind()) {
+      case TSpecObjectKind::Screen:
+        Stream.WriteInteger(sekScreen);
+        break;
+      case TSpecObjectKind::Action:
+        Stream.WriteInteger(sekAction);
+        break;
+      case TSpecObjectKind::DecisionPoint:
+        Stream.WriteInteger(sekDecisionPoint);
+        break;
+      case TSpecObjectKind::Option:
+        Stream.WriteInteger(sekOption);
+        Stream.WriteInteger(
+            indexes.Find(static_cast<const TSpecOption*>(element)->DecisionPoint()));
+        break;
+      default:
+        break;
+    }
+    Stream.WriteInteger(index);
+  }
   for (int i = 0; i < historyCount; ++i) Stream.WriteString(UndoCodes[static_cast<std::size_t>(i)]);
   for (int i = 0; i < historyCount; ++i) {
     Stream.WriteString(UndoQuantities[static_cast<std::size_t>(i)]);
@@ -212,12 +293,16 @@ bool TSpecRunTime::LoadState(TSpecDataStream& Stream) {
   state.Read(Stream);
   if (!state.Fits(Template)) return false;
 
-  // The whole file is read and fits: only now does the run change.
-  ClearHistory();
+  // The whole file is read and fits: only now does the run change. The old history goes
+  // without undoing its quantities one by one: the store they would go to is replaced.
+  std::vector<TSpecObject*> history;
+  history.reserve(state.History.size());
+  for (const SavedElementRef& ref : state.History) {
+    history.push_back(ResolveElementRef(Template, ref));
+  }
+  History = std::move(history);
   Transition->Values = std::move(state.Values);
   Transition->Quantities = std::move(state.Quantities);
-  Current = nullptr;
-  for (const SavedElementRef& ref : state.History) PushElement(ResolveElementRef(Template, ref));
   UndoCodes = std::move(state.UndoCodes);
   UndoQuantities = std::move(state.UndoQuantities);
   Current = ResolveElementRef(Template, state.Current);
@@ -267,14 +352,17 @@ TSpecObject* TSpecRunTime::ReadElementRef(TSpecDataStream& Stream) {
 void TSpecRunTime::SaveBtnClick() {
   std::string fileName;
   if (!ScreenForm || !ScreenForm->ExecuteSaveDialog(fileName)) return;
-  // A state that cannot be written is not saved, without a message; the file saved before
-  // under that name stays as it was.
+  // A state that cannot be written is not saved, and the file saved before under that name
+  // stays as it was; the user is told why, in the error box of the handler.
+  std::string reason;
   try {
     TSpecDataStream stream;
     SaveState(stream);
-    stream.SaveToFileReplacing(fileName);
-  } catch (const Exception&) {
+    if (stream.SaveToFileReplacing(fileName, reason)) return;
+  } catch (const std::exception& e) {
+    reason = e.what();
   }
+  throw Exception(FormatText(kSaveFailedMessage, {fileName, reason}));
 }
 
 void TSpecRunTime::LoadBtnClick() {
@@ -282,8 +370,13 @@ void TSpecRunTime::LoadBtnClick() {
   if (!ScreenForm || !ScreenForm->ExecuteOpenDialog(fileName)) return;
   TSpecDataStream stream;
   bool read = false;
+  // The stamp comes first: a file of another scheme is refused before the rest is read. A file
+  // too short for a stamp is read whole and raises "Read beyond the end." in LoadState.
+  const auto sameScheme = [](TSpecDataStream& head) {
+    return head.Size() < 4 || head.ReadInteger() == SchemeStamp;
+  };
   try {
-    read = stream.LoadFromFile(fileName);
+    read = stream.LoadFromFile(fileName, 4, sameScheme);
   } catch (const EInOutError&) {
     read = false;  // a file that cannot be read is ignored like one that cannot be opened
   }

@@ -68,7 +68,45 @@ std::string CurrentValue(const TSpecRunTime& runTime, const TSpecQuestion* quest
   return runTime.Transition->GetValue(question->Variable->Name());
 }
 
+// The text the question's control shows for its current value read in the type. A value that
+// cannot be read or shown so is a calculation error like any other: it is shown as one, and
+// the control shows what it shows for the empty value; the screen is built and the run goes
+// on.
+std::string ShownCurrentValue(const TSpecRunTime& runTime, const TSpecQuestion* question,
+                              TValueType type) {
+  try {
+    return ShownValueText(CurrentValue(runTime, question), type);
+  } catch (const std::exception& e) {
+    TSpecRunTime::ShowCalculationError(e.what());
+    return ShownValueText({}, type);
+  }
+}
+
+// The current value as the list questions compare it with their answers' value texts; one
+// that cannot be read is a calculation error and matches no answer but an empty one.
+std::string ListCurrentValue(const TSpecRunTime& runTime, const TSpecQuestion* question) {
+  try {
+    return CurrentValue(runTime, question);
+  } catch (const std::exception& e) {
+    TSpecRunTime::ShowCalculationError(e.what());
+    return {};
+  }
+}
+
 }  // namespace
+
+std::string ShownValueText(const std::string& Text, TValueType Type) {
+  switch (Type) {
+    case vtBoolean:
+      return BoolToText(TextToBool(TypeCast(Text, vtBoolean)));
+    case vtFloat:
+      return FloatToValueText(TextToFloat(TypeCast(Text, vtFloat)));
+    case vtInteger:
+      return IntToText(TextToInt(TypeCast(Text, vtInteger)));
+    default:
+      return UnquoteString(TypeCast(Text, Type));
+  }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Building.
@@ -172,7 +210,7 @@ int InputControlTop(IExecScreenForm* form, TSpecQuestion* question, IFormPanel* 
 
 void TSpecRunTime::BuildCheckBoxQuestion(TSpecQuestion* Question, IFormPanel* Panel) {
   const int y = AddTitle(ScreenForm, Question, Panel) + 20;
-  const bool checked = TextToBool(TypeCast(CurrentValue(*this, Question), vtBoolean));
+  const bool checked = ShownCurrentValue(*this, Question, vtBoolean) == "1";
   ScreenForm->AddCheckBox(Panel, kLeft, y, checked);
   if (!Question->GetHint().empty()) {
     ScreenForm->AddDescription(Panel, Question->GetHint(), kBesideLeft, y);
@@ -181,37 +219,35 @@ void TSpecRunTime::BuildCheckBoxQuestion(TSpecQuestion* Question, IFormPanel* Pa
 }
 
 void TSpecRunTime::BuildFloatQuestion(TSpecQuestion* Question, IFormPanel* Panel) {
-  // Built before the control, so that an invalid stored text raises before anything is made.
-  const std::string text =
-      FloatToValueText(TextToFloat(TypeCast(CurrentValue(*this, Question), vtFloat)));
+  const std::string text = ShownCurrentValue(*this, Question, vtFloat);
   const int y = InputControlTop(ScreenForm, Question, Panel);
   ScreenForm->AddEdit(Panel, kLeft, y, kNumberEditWidth, text);
   ScreenForm->FitPanelHeight(Panel);
 }
 
 void TSpecRunTime::BuildIntegerQuestion(TSpecQuestion* Question, IFormPanel* Panel) {
-  const std::string text = IntToText(TextToInt(TypeCast(CurrentValue(*this, Question), vtInteger)));
+  const std::string text = ShownCurrentValue(*this, Question, vtInteger);
   const int y = InputControlTop(ScreenForm, Question, Panel);
   ScreenForm->AddEdit(Panel, kLeft, y, kNumberEditWidth, text);
   ScreenForm->FitPanelHeight(Panel);
 }
 
 void TSpecRunTime::BuildStringQuestion(TSpecQuestion* Question, IFormPanel* Panel) {
-  const std::string text = UnquoteString(TypeCast(CurrentValue(*this, Question), vtString));
+  const std::string text = ShownCurrentValue(*this, Question, vtString);
   const int y = InputControlTop(ScreenForm, Question, Panel);
   ScreenForm->AddEdit(Panel, kLeft, y, kWideWidth, text);
   ScreenForm->FitPanelHeight(Panel);
 }
 
 void TSpecRunTime::BuildReadOnlyQuestion(TSpecQuestion* Question, IFormPanel* Panel) {
-  const std::string text = UnquoteString(TypeCast(CurrentValue(*this, Question), vtString));
+  const std::string text = ShownCurrentValue(*this, Question, vtString);
   const int y = InputControlTop(ScreenForm, Question, Panel);
   ScreenForm->AddReadOnlyEdit(Panel, kLeft, y, kWideWidth, text);
   ScreenForm->FitPanelHeight(Panel);
 }
 
 void TSpecRunTime::BuildRadioQuestion(TSpecQuestion* Question, IFormPanel* Panel) {
-  const std::string value = CurrentValue(*this, Question);
+  const std::string value = ListCurrentValue(*this, Question);
   int y = AddTitle(ScreenForm, Question, Panel) + 13;
   if (!Question->GetHint().empty()) {
     y += ScreenForm->AddDescription(Panel, Question->GetHint(), kLeft, y) + 10;
@@ -236,7 +272,7 @@ void TSpecRunTime::BuildRadioQuestion(TSpecQuestion* Question, IFormPanel* Panel
 }
 
 void TSpecRunTime::BuildComboQuestion(TSpecQuestion* Question, IFormPanel* Panel) {
-  const std::string value = CurrentValue(*this, Question);
+  const std::string value = ListCurrentValue(*this, Question);
   const int y = InputControlTop(ScreenForm, Question, Panel);
   IFormControl* combo = ScreenForm->AddComboBox(Panel, kLeft, y, kWideWidth);
   // Each item carries the index of its answer in the full list, so that the choice maps back
@@ -259,12 +295,13 @@ void TSpecRunTime::BuildComboQuestion(TSpecQuestion* Question, IFormPanel* Panel
 namespace {
 
 // The value of an expression on the engine's evaluator as a text of the type; a failure of
-// either is shown as a calculation error and gives the empty text.
+// either is shown as a calculation error and gives the empty text. The catch is the one of
+// every evaluation of the run (conditions, actions): whatever the evaluation raises.
 std::string EvaluateAs(TSpecRunTime& runTime, const std::string& expression, TValueType type) {
   try {
     runTime.Evaluator->SetText(expression);
     return TypeCast(runTime.Evaluator->Evaluate(), type);
-  } catch (const Exception& e) {
+  } catch (const std::exception& e) {
     TSpecRunTime::ShowCalculationError(e.what());
     return {};
   }

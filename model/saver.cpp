@@ -31,6 +31,32 @@ bool TSpecDataStream::LoadFromFile(const std::string& fileName) {
   return true;
 }
 
+bool TSpecDataStream::LoadFromFile(const std::string& fileName, std::uint32_t headSize,
+                                   const std::function<bool(TSpecDataStream&)>& acceptHead) {
+  std::unique_ptr<IReadFile> file = FileSystem().OpenRead(fileName);
+  if (!file) return false;
+  std::uint64_t size = file->Size();
+  if (size > MaxSize) return false;
+  Clear();
+  const std::uint64_t head = std::min<std::uint64_t>(size, headSize);
+  FillChunks(head, [&](unsigned char* buffer, std::uint32_t n) { file->ReadBlock(buffer, n); });
+  if (!acceptHead(*this)) {
+    Clear();
+    return false;
+  }
+  Rewind();
+  // The rest is appended through the one buffer: the chunk the head began is filled first.
+  unsigned char buffer[TSpecDataChunk::Capacity];
+  std::uint64_t remaining = size - head;
+  while (remaining > 0) {
+    auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(remaining, sizeof buffer));
+    file->ReadBlock(buffer, n);
+    Write(buffer, n);
+    remaining -= n;
+  }
+  return true;
+}
+
 bool TSpecDataStream::LoadFromResource(const std::string& resourceName) {
   std::optional<std::span<const unsigned char>> resource = FindModuleResource(resourceName);
   if (!resource) return false;
@@ -50,6 +76,10 @@ bool TSpecDataStream::SaveToFile(const std::string& fileName) const {
 
 bool TSpecDataStream::SaveToFileReplacing(const std::string& fileName) const {
   return WriteWhole(FileSystem().CreateReplacing(fileName));
+}
+
+bool TSpecDataStream::SaveToFileReplacing(const std::string& fileName, std::string& reason) const {
+  return WriteWhole(FileSystem().CreateReplacing(fileName, reason));
 }
 
 bool TSpecDataStream::WriteWhole(std::unique_ptr<IWriteFile> file) const {

@@ -5,6 +5,7 @@
 // All values are little-endian; a string is a 16-bit length followed by that many 8-bit bytes.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ class TSpecDataStream {
   // unchanged, when the file cannot be opened or is larger than MaxSize; an I/O error after
   // opening raises EInOutError and leaves what was read so far.
   bool LoadFromFile(const std::string& fileName);
+  // As LoadFromFile, but the first headSize bytes (the whole of a shorter file) are read first
+  // and handed to acceptHead on the stream, read from its start; when it answers false,
+  // nothing more of the file is read, the stream is left empty and the answer is false.
+  // Otherwise the rest follows and the stream is rewound.
+  bool LoadFromFile(const std::string& fileName, std::uint32_t headSize,
+                    const std::function<bool(TSpecDataStream&)>& acceptHead);
   // Replaces the content with the bytes of a data resource of the program's module. False,
   // with the stream unchanged, when the module has no resource of that name.
   bool LoadFromResource(const std::string& resourceName);
@@ -50,6 +57,8 @@ class TSpecDataStream {
   // (IFileSystem::CreateReplacing): False when the new file cannot be created, EInOutError when
   // writing it fails; either way the old file is kept as it was. The stream is unchanged.
   bool SaveToFileReplacing(const std::string& fileName) const;
+  // As above; on False, Reason says why the new file could not be created.
+  bool SaveToFileReplacing(const std::string& fileName, std::string& reason) const;
 
   void Clear();
   void Rewind() { FPosition = 0; }

@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,17 +16,33 @@
 
 namespace {
 
+int SystemOpen(const char* path, int flags, mode_t mode) {
+  return ::open(path, flags, mode);
+}
+
+const TPosixFileCalls kSystemCalls = {&SystemOpen, &::write,  &::fsync,
+                                      &::close,    &::rename, &::access};
+TPosixFileCalls calls = kSystemCalls;
+
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
+
 [[noreturn]] void RaiseIoError(const char* what) {
-  throw EInOutError(std::string(what) + ": " + std::strerror(errno));
+  throw EInOutError(std::string(what) + ": " + ErrnoText(errno));
 }
 
 // Writes all count bytes to the descriptor or raises EInOutError.
 void WriteAll(int fd, const void* source, std::size_t count) {
   const auto* in = static_cast<const char*>(source);
   while (count > 0) {
-    ssize_t n = ::write(fd, in, count);
+    ssize_t n = calls.Write(fd, in, count);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) RaiseIoError("I/O error");
+    if (n == 0) {
+      errno = EIO;
+      RaiseIoError("I/O error");
+    }
     in += n;
     count -= static_cast<std::size_t>(n);
   }
@@ -69,7 +87,7 @@ class PosixWriteFile : public IWriteFile {
   void Close() override {
     int fd = Fd;
     Fd = -1;
-    if (::close(fd) != 0) RaiseIoError("I/O error");
+    if (calls.Close(fd) != 0) RaiseIoError("I/O error");
   }
 
  private:
@@ -100,11 +118,11 @@ class PosixReplacingFile : public IWriteFile {
 
   void Close() override {
     if (Fd < 0) throw EInOutError("I/O error: file closed");
-    if (::fsync(Fd) != 0) RaiseIoError("I/O error");
+    if (calls.Fsync(Fd) != 0) RaiseIoError("I/O error");
     int fd = Fd;
     Fd = -1;
-    if (::close(fd) != 0) RaiseIoError("I/O error");
-    if (::rename(Temporary.c_str(), Target.c_str()) != 0) RaiseIoError("I/O error");
+    if (calls.Close(fd) != 0) RaiseIoError("I/O error");
+    if (calls.Rename(Temporary.c_str(), Target.c_str()) != 0) RaiseIoError("I/O error");
     Temporary.clear();
     SyncFolder();
   }
@@ -132,11 +150,21 @@ class PosixReplacingFile : public IWriteFile {
 
 class PosixFileSystem : public IFileSystem {
  public:
+  using IFileSystem::CreateReplacing;
+
   std::unique_ptr<IReadFile> OpenRead(const std::string& path) override {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a named pipe without a writer blocks for ever, and reading a device may never
+    // end: the file is opened without blocking, and only a regular file is kept. Its reads
+    // then block as usual.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
       ::close(fd);
       return nullptr;
     }
@@ -144,12 +172,13 @@ class PosixFileSystem : public IFileSystem {
   }
 
   std::unique_ptr<IWriteFile> CreateWrite(const std::string& path) override {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = calls.Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return nullptr;
     return std::make_unique<PosixWriteFile>(fd);
   }
 
-  std::unique_ptr<IWriteFile> CreateReplacing(const std::string& path) override {
+  std::unique_ptr<IWriteFile> CreateReplacing(const std::string& path,
+                                              std::string& reason) override {
     // A link is followed, so that the file it names is replaced and the link stays.
     std::string target = path;
     struct stat st {};
@@ -158,21 +187,35 @@ class PosixFileSystem : public IFileSystem {
       if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;
     }
     const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) return nullptr;
+    if (exists && !S_ISREG(st.st_mode)) {
+      reason = S_ISDIR(st.st_mode) ? ErrnoText(EISDIR) : "Not a regular file";
+      return nullptr;
+    }
+    // A rename would replace a file the user may not write (it needs only the folder's write
+    // permission): such a file is kept, as writing it in place would keep it.
+    if (exists && calls.Access(target.c_str(), W_OK) != 0) {
+      reason = ErrnoText(errno);
+      return nullptr;
+    }
+    const std::string folder = FolderOf(target);
+    RemoveStaleTemporaries(folder);
     // A short name in the target's folder (the rename cannot cross file systems), unique to
     // this process and call.
     static unsigned counter = 0;
-    const std::string folder = FolderOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string temporary =
           folder + "/.~qv" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-      int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      int fd = calls.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd < 0 && errno == EEXIST) continue;
-      if (fd < 0) return nullptr;
+      if (fd < 0) {
+        reason = ErrnoText(errno);
+        return nullptr;
+      }
       // The replacement keeps the permissions of the file it replaces.
       if (exists) ::fchmod(fd, st.st_mode & 07777);
       return std::make_unique<PosixReplacingFile>(fd, target, std::move(temporary));
     }
+    reason = ErrnoText(EEXIST);
     return nullptr;
   }
 };
@@ -190,4 +233,60 @@ IFileSystem* SetFileSystem(IFileSystem* files) {
   IFileSystem* previous = installed_files;
   installed_files = files;
   return previous;
+}
+
+TPosixFileCalls& PosixFileCalls() {
+  return calls;
+}
+
+void RestorePosixFileCalls() {
+  calls = kSystemCalls;
+}
+
+bool IsReplacingTemporaryName(const std::string& name, long& pid) {
+  static constexpr char kPrefix[] = ".~qv";
+  static constexpr char kSuffix[] = ".tmp";
+  const std::size_t prefix = sizeof kPrefix - 1;
+  const std::size_t suffix = sizeof kSuffix - 1;
+  if (name.size() < prefix + suffix + 3 || name.compare(0, prefix, kPrefix) != 0 ||
+      name.compare(name.size() - suffix, suffix, kSuffix) != 0) {
+    return false;
+  }
+  // <pid>-<n>: two runs of decimal digits; the pid within the range of process ids.
+  const std::string middle = name.substr(prefix, name.size() - prefix - suffix);
+  const std::size_t dash = middle.find('-');
+  if (dash == std::string::npos || dash == 0 || dash + 1 == middle.size() || dash > 9) {
+    return false;
+  }
+  long value = 0;
+  for (std::size_t i = 0; i < middle.size(); ++i) {
+    if (i == dash) continue;
+    if (middle[i] < '0' || middle[i] > '9') return false;
+    if (i < dash) value = value * 10 + (middle[i] - '0');
+  }
+  if (value <= 0 || middle.size() - dash - 1 > 10) return false;
+  pid = value;
+  return true;
+}
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  const int dirFd = ::dirfd(dir);
+  const uid_t user = ::geteuid();
+  const pid_t self = ::getpid();
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    long pid = 0;
+    const std::string name = entry->d_name;
+    if (!IsReplacingTemporaryName(name, pid) || pid == self) continue;
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(st.st_mode) || st.st_uid != user) continue;
+    // A process that still lives may be writing its save: its file stays.
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    if (::unlinkat(dirFd, name.c_str(), 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
 }

@@ -2,17 +2,25 @@
 // damaged or foreign files, each of which leaves the run as it was.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "model/saver.h"
+#include "platform/files.h"
 #include "tests/engine/screen_test_support.h"
 #include "tests/support/model_support.h"
 #include "tests/support/platform_fakes.h"
+#include "tests/support/test_paths.h"
 #include "tools/schemewriter.h"
 
 namespace {
@@ -384,17 +392,168 @@ TEST(SavedStateButtons, ATruncatedFileShowsTheErrorAndTheScreenStays) {
   EXPECT_EQ(run.RunTime.Transition->Quantities, Lines{"2"});
 }
 
-TEST(SavedStateButtons, AFailedSaveIsSilentAndKeepsTheFileSavedBefore) {
+TEST(SavedStateButtons, AFailedSaveSaysWhyAndKeepsTheFileSavedBefore) {
   FakeFileSystem files;
   files.Files["/state.qvs"] = "saved before";
   files.FailClose.insert("/state.qvs");
+  files.RefuseCreate.insert("/refused.qvs");
   SavedRun run;
-  run.Form.SaveDialogAnswers = {"/state.qvs"};
+  // The third Save's dialog is cancelled: nothing is said.
+  run.Form.SaveDialogAnswers = {"/state.qvs", "/refused.qvs"};
   run.Form.Script = {ClickStep(TScriptButton::Save), ClickStep(TScriptButton::Save),
+                     ClickStep(TScriptButton::Save), ClickStep(TScriptButton::Close)};
+  run.Run();
+  EXPECT_EQ(run.Form.Errors, (Lines{R"(Unable to save "/state.qvs": I/O error: scripted)",
+                                    R"(Unable to save "/refused.qvs": Permission denied)"}));
+  EXPECT_EQ(files.Files["/state.qvs"], "saved before");
+  EXPECT_EQ(files.Files.count("/refused.qvs"), 0u);
+  EXPECT_EQ(run.Form.ShowCount, 1);
+}
+
+// The real file system with one of its calls failing as a disk can make it fail: the old
+// file stays whole, nothing is left beside it, and the user reads why.
+TEST(SavedStateButtons, EverySaveFailureOfTheDiskIsShownWithTheFileAndTheReason) {
+  struct Row {
+    const char* Name;
+    std::function<void(TPosixFileCalls&)> Fail;
+    std::string Reason;
+  };
+  const std::vector<Row> rows = {
+      {"no space left",
+       [](TPosixFileCalls& calls) {
+         calls.Write = [](int, const void*, std::size_t) -> ssize_t {
+           errno = ENOSPC;
+           return -1;
+         };
+       },
+       std::string("I/O error: ") + std::strerror(ENOSPC)},
+      {"an I/O error at the flush",
+       [](TPosixFileCalls& calls) {
+         calls.Fsync = [](int) {
+           errno = EIO;
+           return -1;
+         };
+       },
+       std::string("I/O error: ") + std::strerror(EIO)},
+      {"a read-only file system",
+       [](TPosixFileCalls& calls) {
+         calls.Open = [](const char*, int, mode_t) {
+           errno = EROFS;
+           return -1;
+         };
+       },
+       std::strerror(EROFS)},
+      {"no permission on the folder",
+       [](TPosixFileCalls& calls) {
+         calls.Rename = [](const char*, const char*) {
+           errno = EACCES;
+           return -1;
+         };
+       },
+       std::string("I/O error: ") + std::strerror(EACCES)},
+      {"a target the user may not write",
+       [](TPosixFileCalls& calls) {
+         calls.Access = [](const char*, int) {
+           errno = EACCES;
+           return -1;
+         };
+       },
+       std::strerror(EACCES)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    ScratchFolder folder;
+    const std::string path = folder.WriteFile("state.qvs", "saved before");
+    SavedRun run;
+    run.Form.SaveDialogAnswers = {path};
+    run.Form.Script = {ClickStep(TScriptButton::Save), ClickStep(TScriptButton::Close)};
+    row.Fail(PosixFileCalls());
+    run.Run();
+    RestorePosixFileCalls();
+    EXPECT_EQ(run.Form.Errors, Lines{"Unable to save \"" + path + "\": " + row.Reason});
+    EXPECT_EQ(ReadWholeFile(path), "saved before");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+  }
+}
+
+TEST(SavedStateButtons, AReadOnlyTargetIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  ScratchFolder folder;
+  const std::string path = folder.WriteFile("state.qvs", "saved before");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  SavedRun run;
+  run.Form.SaveDialogAnswers = {path};
+  run.Form.Script = {ClickStep(TScriptButton::Save), ClickStep(TScriptButton::Close)};
+  run.Run();
+  EXPECT_EQ(run.Form.Errors, Lines{"Unable to save \"" + path + "\": " + std::strerror(EACCES)});
+  EXPECT_EQ(ReadWholeFile(path), "saved before");
+}
+
+// Bytes read through the real file system, counted.
+class CountingFileSystem : public IFileSystem {
+ public:
+  CountingFileSystem() : Real(&FileSystem()), Previous(SetFileSystem(this)) {}
+  ~CountingFileSystem() override { SetFileSystem(Previous); }
+  CountingFileSystem(const CountingFileSystem&) = delete;
+  CountingFileSystem& operator=(const CountingFileSystem&) = delete;
+
+  std::unique_ptr<IReadFile> OpenRead(const std::string& path) override {
+    std::unique_ptr<IReadFile> file = Real->OpenRead(path);
+    if (!file) return nullptr;
+    return std::make_unique<CountedFile>(std::move(file), BytesRead);
+  }
+  std::unique_ptr<IWriteFile> CreateWrite(const std::string& path) override {
+    return Real->CreateWrite(path);
+  }
+
+  std::uint64_t BytesRead = 0;
+
+ private:
+  class CountedFile : public IReadFile {
+   public:
+    CountedFile(std::unique_ptr<IReadFile> file, std::uint64_t& count)
+        : File(std::move(file)), Count(count) {}
+    std::uint64_t Size() override { return File->Size(); }
+    void ReadBlock(void* destination, std::size_t count) override {
+      File->ReadBlock(destination, count);
+      Count += count;
+    }
+    std::unique_ptr<IReadFile> File;
+    std::uint64_t& Count;
+  };
+  IFileSystem* Real;
+  IFileSystem* Previous;
+};
+
+TEST(SavedStateButtons, AFileOfAnotherSchemeIsRefusedAfterItsStamp) {
+  ScratchFolder folder;
+  const Bytes foreign = StateFile{.Stamp = 9}.Write().Bytes();
+  const std::string path =
+      folder.WriteFile("foreign.qvs", std::string(foreign.begin(), foreign.end()));
+  // As large as a stream can be, without taking the disk space.
+  ASSERT_EQ(::truncate(path.c_str(), TSpecDataStream::MaxSize), 0);
+  CountingFileSystem files;
+  SavedRun run;
+  run.Form.OpenDialogAnswers = {path};
+  run.Form.Script = {ClickStep(TScriptButton::Load), ClickStep(TScriptButton::Close)};
+  run.Run();
+  EXPECT_TRUE(run.Form.Errors.empty());
+  EXPECT_EQ(run.Form.ShowCount, 1);
+  EXPECT_EQ(files.BytesRead, 4u);
+}
+
+TEST(SavedStateButtons, ANamedPipeOrAFolderIsIgnoredLikeAMissingFile) {
+  ScratchFolder folder;
+  const std::string pipe = folder.File("pipe.qvs");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  SavedRun run;
+  run.Form.OpenDialogAnswers = {pipe, folder.Path().string()};
+  run.Form.Script = {ClickStep(TScriptButton::Load), ClickStep(TScriptButton::Load),
                      ClickStep(TScriptButton::Close)};
   run.Run();
   EXPECT_TRUE(run.Form.Errors.empty());
-  EXPECT_EQ(files.Files["/state.qvs"], "saved before");
   EXPECT_EQ(run.Form.ShowCount, 1);
 }
 

@@ -262,15 +262,51 @@ TEST(ScreenDropDown, WithoutOfferedAnswersNothingIsSelected) {
   EXPECT_EQ(f.Value("V"), "");
 }
 
-TEST(ScreenLayout, AValueValidForNoTypeRaisesBeforeTheFormIsShown) {
-  EngineFixture f;
-  TSpecVariable* variable = f.Variable("V");
-  TSpecScreen* screen = f.Screen("S", {f.Question("Q", qkFloatInput, variable)});
-  f.Chain({f.Template.Start(), screen, f.Template.Finish()});
-  f.RunTime.Start();
-  f.RunTime.Transition->SetValue("V", "raw text");
-  EXPECT_RAISES(f.RunTime.Run(), "Invalid typecast.");
-  EXPECT_EQ(f.Form.ShowCount, 0);
+// A value that the question's control cannot show (valid for no type, or valid but beyond
+// what its type holds) is a calculation error: the message, the control from the empty value,
+// the form shown and the run going on.
+TEST(ScreenLayout, AValueTheControlCannotShowIsACalculationErrorAndTheFormIsShown) {
+  struct Row {
+    const char* Name;
+    std::uint8_t Kind;
+    TValueType Type;
+    std::string Stored;
+    TFormControlKind Control;
+    std::string Shown;  // the edit's text; for the check box "1" when checked
+  };
+  const std::vector<Row> rows = {
+      {"text valid for no type in a number field", qkFloatInput, vtString, "raw text",
+       TFormControlKind::Edit, "0"},
+      {"1e308 in a logical check box", qkCheckBox, vtBoolean, "1e308", TFormControlKind::CheckBox,
+       "0"},
+      {"1e4000 in a number field", qkFloatInput, vtFloat, "1e4000", TFormControlKind::Edit, "0"},
+      {"99999999999 in a whole-number field", qkIntegerInput, vtInteger, "99999999999",
+       TFormControlKind::Edit, "0"},
+      {"1e4000 in a text field", qkStringInput, vtString, "1e4000", TFormControlKind::Edit, ""},
+      {"1e4000 in an information field", qkInformation, vtString, "1e4000", TFormControlKind::Edit,
+       ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    EngineFixture f;
+    TSpecVariable* variable = f.Variable("V", row.Type);
+    TSpecScreen* screen = f.Screen("S", {f.Question("Q", row.Kind, variable)});
+    f.Chain({f.Template.Start(), screen, f.Template.Finish()});
+    f.Form.Script = {ClickStep(TScriptButton::Close)};
+    f.RunTime.Start();
+    f.RunTime.Transition->SetValue("V", row.Stored);
+    EXPECT_NO_THROW(f.RunTime.Run());
+    EXPECT_EQ(f.Form.ShowCount, 1);
+    EXPECT_EQ(f.Messages.Shown, Lines{"Error during calculation"});
+    EXPECT_TRUE(f.Form.Errors.empty());
+    TScriptedControl* control = f.Control(0, row.Control);
+    ASSERT_NE(control, nullptr);
+    if (row.Control == TFormControlKind::CheckBox) {
+      EXPECT_EQ(control->Checked(), row.Shown == "1");
+    } else {
+      EXPECT_EQ(control->Text(), row.Shown);
+    }
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -228,6 +229,89 @@ TEST(ScreenAnswers, ListAnswersStoreTheirEvaluatedValue) {
     EXPECT_TRUE(f.Form.Errors.empty());
     EXPECT_EQ(f.Value("V"), row.Stored);
     EXPECT_EQ(f.Messages.Shown, row.Messages);
+  }
+}
+
+// Every evaluation on a screen has the one catch of conditions: an error of any kind while an
+// answer's value or a bound is evaluated is a calculation error, not the handler's error box.
+TEST(ScreenAnswers, AnswerValuesAndBoundsCatchWhatConditionsCatch) {
+  // The engine's provider, with one more variable whose reading fails with an error from
+  // outside the project's family (as the standard library's allocation failures are).
+  class FailingVariableProvider : public TEvalProvider {
+   public:
+    explicit FailingVariableProvider(TEvalProvider* inner) : Inner(inner) {}
+    bool IsFunction(const std::string& Name) override { return Inner->IsFunction(Name); }
+    bool IsVariable(const std::string& Name) override {
+      return Name == "BAD" || Inner->IsVariable(Name);
+    }
+    void CallFunction(const std::string& Name, const std::vector<std::string>& Params,
+                      std::string& Result) override {
+      Inner->CallFunction(Name, Params, Result);
+    }
+    void GetVariable(const std::string& Name, std::string& Result) override {
+      if (Name == "BAD") throw std::length_error("basic_string::_M_create");
+      Inner->GetVariable(Name, Result);
+    }
+    TEvalProvider* Inner;
+  };
+  struct Row {
+    const char* Name;
+    std::uint8_t Kind;
+    std::string AnswerValue{};
+    std::string AnswerCondition{};
+    std::string Min{};
+    std::string Max{};
+    std::string Typed{};
+    std::string Stored;
+  };
+  const std::vector<Row> rows = {
+      {.Name = "an answer's condition",
+       .Kind = qkIntegerOptions,
+       .AnswerValue = "1",
+       .AnswerCondition = "BAD>0",
+       .Stored = ""},
+      {.Name = "an option's value", .Kind = qkIntegerOptions, .AnswerValue = "BAD", .Stored = ""},
+      {.Name = "a drop-down's value", .Kind = qkStringDropDown, .AnswerValue = "BAD", .Stored = ""},
+      // A failing bound is the bound 0.
+      {.Name = "a float field's lower bound",
+       .Kind = qkFloatInput,
+       .Min = "BAD",
+       .Typed = "5",
+       .Stored = "5"},
+      {.Name = "a float field's upper bound",
+       .Kind = qkFloatInput,
+       .Max = "BAD+10",
+       .Typed = "-5",
+       .Stored = "-5"},
+      {.Name = "an integer field's lower bound",
+       .Kind = qkIntegerInput,
+       .Min = "BAD",
+       .Typed = "5",
+       .Stored = "5"},
+      {.Name = "an integer field's upper bound",
+       .Kind = qkIntegerInput,
+       .Max = "BAD",
+       .Typed = "-5",
+       .Stored = "-5"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    EngineFixture f;
+    TSpecQuestion* question = f.Question("Q", row.Kind, f.Variable("V", vtString, kOld));
+    question->FloatMin = question->IntMin = row.Min;
+    question->FloatMax = question->IntMax = row.Max;
+    if (!row.AnswerValue.empty()) {
+      f.Answer(question, "Answer", row.AnswerValue, row.AnswerCondition);
+    }
+    f.Chain({f.Template.Start(), f.Screen("S", {question})});
+    FailingVariableProvider provider(f.RunTime.Evaluator->Provider);
+    f.RunTime.Evaluator->Provider = &provider;
+    f.Form.Script = {ClickStep(TScriptButton::Next)};
+    if (!row.Typed.empty()) f.Form.Script.push_front(TypeStep(0, row.Typed));
+    f.Run();
+    EXPECT_TRUE(f.Form.Errors.empty());
+    EXPECT_EQ(f.Messages.Shown, Lines{"Error during calculation"});
+    EXPECT_EQ(f.Value("V"), row.Stored);
   }
 }
 

@@ -132,7 +132,11 @@ std::unique_ptr<IWriteFile> FakeFileSystem::CreateWrite(const std::string& path)
   return std::make_unique<FakeWriteFile>(&target, FailClose.count(path) != 0);
 }
 
-std::unique_ptr<IWriteFile> FakeFileSystem::CreateReplacing(const std::string& path) {
-  if (RefuseCreate.count(path)) return nullptr;
+std::unique_ptr<IWriteFile> FakeFileSystem::CreateReplacing(const std::string& path,
+                                                            std::string& reason) {
+  if (RefuseCreate.count(path)) {
+    reason = "Permission denied";
+    return nullptr;
+  }
   return std::make_unique<FakeWriteFile>(&Files, path, FailClose.count(path) != 0);
 }

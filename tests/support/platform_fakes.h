@@ -104,7 +104,10 @@ class FakeFileSystem : public IFileSystem {
   std::unique_ptr<IReadFile> OpenRead(const std::string& path) override;
   std::unique_ptr<IWriteFile> CreateWrite(const std::string& path) override;
   // The old file (or its absence) stays until the write is closed; a failed Close keeps it.
-  std::unique_ptr<IWriteFile> CreateReplacing(const std::string& path) override;
+  using IFileSystem::CreateReplacing;
+  // Refused creation gives the reason "Permission denied".
+  std::unique_ptr<IWriteFile> CreateReplacing(const std::string& path,
+                                              std::string& reason) override;
 
   // Present files and their bytes; a finished write stores its bytes here.
   std::map<std::string, std::string> Files;
