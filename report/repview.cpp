@@ -26,6 +26,7 @@
 #include "model/report.h"
 #include "platform/cp1251_qt.h"
 #include "platform/errorwindow.h"
+#include "platform/fonts_qt.h"
 #include "platform/windows_qt.h"
 #include "report/processindicator.h"
 #include "report/repexport.h"
@@ -68,10 +69,9 @@ void Place(QWidget* control, const Placement& at, int parentWidth) {
   }
 }
 
+// "Tahoma" 8 pt.
 QFont FormFont() {
-  QFont font("DejaVu Sans");  // "Tahoma" 8 pt
-  font.setPixelSize(11);
-  return font;
+  return DesignFont(TDesignFace::Tahoma, 11);
 }
 
 // Draws every row of the preview by its style, cell by cell.
@@ -193,6 +193,7 @@ TExecReportForm::TExecReportForm(QWidget* parent)
   ScreenDesc->SetBorderStyle(THyperLinkView::bsNone);
   ScreenDesc->SetLinkColor(Qt::blue);
   ScreenDesc->SetLinkUnderline(true);
+  ScreenDesc->SetLineHeight(DesignLineHeight(TDesignFace::Tahoma, 11));
 
   ActualTitleLbl->setObjectName("ActualTitleLbl");
   ActualTitleLbl->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -406,20 +407,33 @@ void TExecReportForm::AdjustHeight() {
     if (measured <= 0) measured = PreviewList->sizeHintForRow(0);
     if (measured > 0) RowHeight = measured;
   }
+  HeightAdjusted = true;
+  Adjusting = true;
+  // Outer heights: the form's client height plus its frame.
+  const int frame = FrameHeight;
   const int limit = ScreenHeight() - 100;
-  int formHeight = InitialHeight;
-  resize(width(), formHeight);
+  int formHeight = InitialHeight + frame;
+  resize(width(), formHeight - frame);
   AlignControls();
   while (FullyVisibleRows() < PreviewList->topLevelItemCount() && formHeight < limit) {
     formHeight += RowHeight;
-    resize(width(), formHeight);
+    resize(width(), formHeight - frame);
     AlignControls();
   }
   if (formHeight > limit) formHeight = limit;
-  if (InitialHeight > formHeight) formHeight = InitialHeight;
-  resize(width(), formHeight);
+  if (InitialHeight + frame > formHeight) formHeight = InitialHeight + frame;
+  resize(width(), formHeight - frame);
   AlignControls();
   move(pos().x(), (ScreenHeight() - formHeight) / 2);
+  Adjusting = false;
+}
+
+void TExecReportForm::NoteFrame() {
+  if (!isVisible() || Adjusting) return;
+  const int frame = frameGeometry().height() - height();
+  if (frame == FrameHeight) return;
+  FrameHeight = frame;
+  if (HeightAdjusted) AdjustHeight();
 }
 
 void TExecReportForm::AlignControls() {
@@ -514,6 +528,17 @@ void TExecReportForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   AlignControls();
   RepaintPreview();
+  NoteFrame();
+}
+
+void TExecReportForm::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  NoteFrame();
+}
+
+void TExecReportForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  NoteFrame();
 }
 
 bool TExecReportForm::event(QEvent* event) {

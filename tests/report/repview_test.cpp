@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -270,6 +271,49 @@ void WhenModal(std::function<void(QWidget*)> action) {
     ASSERT_NE(modal, nullptr);
     action(modal);
   });
+}
+
+// Runs in the child process of the case below, on a platform that draws window frames.
+TEST_F(ReportFormTest, UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentred) {
+  if (!std::getenv("QUORVANE_TEST_WINDOW_FRAMES")) GTEST_SKIP() << "runs in a child process";
+  struct Case {
+    std::string name;
+    int Products;
+    int OuterHeight;  // 0: the design height plus the frame
+  };
+  const Case cases[] = {
+      {"few rows", 1, 0},
+      {"more rows than the screen holds", 60, 768 - 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<TestProduct> products(static_cast<std::size_t>(c.Products));
+    for (int i = 0; i < c.Products; ++i)
+      products[static_cast<std::size_t>(i)].Code = std::to_string(i);
+    const auto templ = OfferTemplate(products);
+    Quantities.assign(static_cast<std::size_t>(c.Products), "1");
+    TExecReportForm form;
+    SetLabels(form);
+    form.SetCloseBtnClick([&form] { form.SetModalResult(mrCancel); });
+    QRect outer;
+    int client = 0;
+    WhenModal([&](QWidget*) {
+      outer = form.frameGeometry();
+      client = form.height();
+      form.CloseBtn->click();
+    });
+    form.ShowReport(templ.get(), &Quantities, &Values);
+    const int frame = outer.height() - client;
+    ASSERT_GT(frame, 0) << "the platform draws no frame";
+    EXPECT_EQ(outer.height(), c.OuterHeight ? c.OuterHeight : 375 + frame);
+    EXPECT_EQ(outer.top(), (768 - outer.height()) / 2);
+  }
+}
+
+TEST_F(ReportFormTest, UnderAWindowFrame) {
+  RunCaseInChildProcess(
+      "ReportFormTest.UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentred",
+      {{"QUORVANE_TEST_WINDOW_FRAMES", "1"}});
 }
 
 TEST_F(ReportFormTest, ShowReportRunsModallyUntilAButtonOrTheCloseBoxSetsAResult) {
