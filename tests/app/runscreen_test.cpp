@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
@@ -24,6 +25,7 @@
 #include "platform/cp1251_qt.h"
 #include "platform/errors.h"
 #include "platform/fonts_qt.h"
+#include "report/repview.h"
 #include "tests/app/app_support.h"
 #include "tests/support/platform_fakes.h"
 #include "tests/support/test_paths.h"
@@ -654,6 +656,37 @@ TEST_F(ScreenFormTest, TabWalksTheAnswersThenTheButtonsAndTheQuestionAreaIsNoTab
   const std::vector<QWidget*> expected = {customer,     floor,        depth,         doors,
                                           form.BackBtn, form.NextBtn, form.CloseBtn, customer};
   EXPECT_EQ(walked, expected);
+}
+
+TEST_F(ScreenFormTest, TheActualisationDateAndItsCaptionShowWholeSideBySide) {
+  // "Дата актуализации:" with the dates of two locales.
+  const std::string caption = "\xC4\xE0\xF2\xE0 \xE0\xEA\xF2\xF3\xE0\xEB\xE8\xE7\xE0\xF6\xE8\xE8:";
+  for (const std::string date : {"10.12.2026", "10 Dec 2026"}) {
+    SCOPED_TRACE(date);
+    TExecScreenForm screen;
+    TExecReportForm report;
+    struct Row {
+      std::string name;
+      QLabel* caption;
+      QLabel* date;
+    };
+    screen.SetActualTitleLbl(caption);
+    screen.SetActualLbl(date);
+    report.SetActualTitleLbl(caption);
+    report.SetActualLbl(date);
+    const Row rows[] = {{"screen", screen.ActualTitleLbl, screen.ActualLbl},
+                        {"report", report.ActualTitleLbl, report.ActualLbl}};
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.name);
+      const int captionWidth =
+          QFontMetrics(row.caption->font()).horizontalAdvance(row.caption->text());
+      const int dateWidth = QFontMetrics(row.date->font()).horizontalAdvance(row.date->text());
+      EXPECT_LE(captionWidth, row.caption->contentsRect().width());
+      EXPECT_LE(dateWidth, row.date->contentsRect().width());
+      // Both right-aligned: the caption's end stays left of the date's start.
+      EXPECT_LE(row.caption->geometry().right(), row.date->geometry().right() - dateWidth);
+    }
+  }
 }
 
 // Runs in the child process of the case below, on a platform that draws window frames.

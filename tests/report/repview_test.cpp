@@ -409,6 +409,67 @@ TEST_F(ReportFormTest, TotalsRowsAreDrawnOnLightGreyAndProductRowsOnTheWindowCol
   form.hide();
 }
 
+// The darkest pixels of a row: where its texts are drawn, as columns of the viewport.
+std::pair<int, int> InkSpan(const QImage& image, const QRect& row) {
+  int left = image.width(), right = -1;
+  for (int y = row.top(); y <= row.bottom(); ++y) {
+    for (int x = row.left(); x <= row.right(); ++x) {
+      if (qGray(image.pixel(x, y)) < 96) left = std::min(left, x), right = std::max(right, x);
+    }
+  }
+  return {left, right};
+}
+
+TEST_F(ReportFormTest, ALabelWiderThanItsColumnGoesOnIntoTheEmptyCellsOnItsLeft) {
+  const auto templ = OfferTemplate({{.Code = "A", .Price = 10}}, {{"TotalUnits", vtInteger, "42"}});
+  Quantities = {"1"};
+  Values = {"42"};
+  TExecReportForm form;
+  Build(form, templ.get());
+  // Wider than the 100 pixels of the label column in any face.
+  const std::string label = "Mounting units, all of them:";
+  form.SetReportText(5, label);
+  form.BuildPreview();
+  form.show();
+  QCoreApplication::processEvents();
+  const int last = form.PreviewList->topLevelItemCount() - 1;
+  ASSERT_EQ(form.PreviewList->topLevelItem(last)->text(3).toStdString(), label);
+  const QImage image = form.PreviewList->viewport()->grab().toImage();
+  const QRect row = form.PreviewList->visualItemRect(form.PreviewList->topLevelItem(last));
+  const QRect labelCell = form.PreviewList->visualRect(form.PreviewList->model()->index(last, 3));
+  const int width =
+      QFontMetrics(form.PreviewList->font()).horizontalAdvance(QString::fromStdString(label));
+  ASSERT_GT(width + 6, labelCell.width());
+  // The ink of columns 0 to 3: the value in column 4 stays out.
+  const auto [left, right] =
+      InkSpan(image, QRect(QPoint(row.left(), row.top()), QPoint(labelCell.right(), row.bottom())));
+  // Right-aligned 6 pixels inside its cell, starting where its whole width puts it.
+  EXPECT_LE(right, labelCell.right() - 6 + 1);
+  EXPECT_LE(std::abs(left - (labelCell.right() + 1 - 6 - width)), 2) << left;
+  EXPECT_LT(left, labelCell.left());
+  form.hide();
+}
+
+TEST_F(ReportFormTest, AColumnIsNeverNarrowerThanItsTitle) {
+  struct Case {
+    std::string Title;
+    bool Wider;
+  };
+  const Case cases[] = {
+      {"Qty", false},
+      {"A quantity title wider than fifty pixels", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Title);
+    TExecReportForm form;
+    form.SetColumnTitle(2, c.Title);
+    const QHeaderView* header = form.PreviewList->header();
+    EXPECT_GE(header->sectionSize(2), header->sectionSizeHint(2));
+    EXPECT_EQ(header->sectionSize(2) > 50, c.Wider);
+    EXPECT_EQ(header->sectionSize(3), 100);
+  }
+}
+
 TEST_F(ReportFormTest, TheTimerKeepsTheColumnWidthsOnlyWhileTheFormIsShown) {
   TExecReportForm form;
   form.Timer1Timer();
