@@ -9,6 +9,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFormat>
 #include <QTextLayout>
 #include <algorithm>
 #include <exception>
@@ -65,13 +66,20 @@ void THyperLinkView::SetBorderStyle(TBorderStyle Value) {
   }
 }
 
+void THyperLinkView::SetLineHeight(int Value) {
+  if (Value == FLineHeight) return;
+  FLineHeight = Value;
+  ApplyFormatting();
+}
+
 void THyperLinkView::AdjustHeight() {
   resize(width(), PreferredHeight());
 }
 
 std::int32_t THyperLinkView::PreferredHeight() {
   const int border = FBorderStyle == bsSingle ? 6 : 2;
-  return LineCount() * QFontMetrics(font()).height() + border * kBorderMetric;
+  const int line = std::max(FLineHeight, QFontMetrics(font()).height());
+  return LineCount() * line + border * kBorderMetric;
 }
 
 int THyperLinkView::TextWidth() const {
@@ -131,6 +139,12 @@ void THyperLinkView::ApplyFormatting() {
   QTextCursor cursor(document());
   cursor.select(QTextCursor::Document);
   SetCharFormat(false, cursor);
+  // Lines as far apart as PreferredHeight counts them.
+  if (FLineHeight > QFontMetrics(font()).height()) {
+    QTextBlockFormat lines;
+    lines.setLineHeight(FLineHeight, QTextBlockFormat::FixedHeight);
+    cursor.mergeBlockFormat(lines);
+  }
   for (const auto& link : Links) {
     if (link->StartPos >= link->EndPos) continue;
     cursor.setPosition(DocumentPosition(link->StartPos));

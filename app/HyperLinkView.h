@@ -36,9 +36,15 @@ class THyperLinkView : public QTextEdit, public THyperText {
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TBorderStyle Value);
 
+  // The distance of the lines, in pixels: the design font's line where the font that stands
+  // in for it has a lower one; 0 (at creation) for the font's own.
+  int LineHeight() const { return FLineHeight; }
+  void SetLineHeight(int Value);
+
   // Height := PreferredHeight.
   void AdjustHeight();
-  // LineCount lines of the font's height, plus 6 border pixels with a border and 2 without.
+  // LineCount lines of the font's height (LineHeight when that is greater), plus 6 border pixels
+  // with a border and 2 without.
   std::int32_t PreferredHeight();
   // The lines shown at the current width, word wrapping included: 1 for an empty text,
   // otherwise up to the line that holds the last character (a final line break ends its
@@ -81,6 +87,7 @@ class THyperLinkView : public QTextEdit, public THyperText {
   QColor FLinkColor = Qt::blue;
   bool FLinkUnderline = true;
   TBorderStyle FBorderStyle = bsSingle;
+  int FLineHeight = 0;
   // The document position of every PlainText position and of its end.
   std::vector<int> PlainToDocument;
 };

@@ -17,6 +17,7 @@
 #include "model/pricelist.h"
 #include "model/saver.h"
 #include "platform/errorwindow.h"
+#include "platform/fonts_qt.h"
 #include "platform/messages.h"
 #include "platform/messages_qt.h"
 #include "platform/sleep.h"
@@ -114,9 +115,7 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), Scheme(std::make_unique
   setObjectName("MainForm");
   setWindowTitle("MainForm");
   resize(258, 123);
-  QFont font("MS Sans Serif");
-  font.setPointSize(8);
-  setFont(font);
+  setFont(DesignFont(TDesignFace::MsSansSerif, 11));  // 8 pt
   CentreOnScreen(*this);
 }
 

@@ -30,6 +30,7 @@
 #include "platform/cp1251_qt.h"
 #include "platform/errors.h"
 #include "platform/errorwindow.h"
+#include "platform/fonts_qt.h"
 #include "platform/windows_qt.h"
 
 namespace {
@@ -51,11 +52,13 @@ constexpr int kMaxEditLength = (0xFFFF - 2) / 2;
 const QColor kButtonFace(0xF0, 0xF0, 0xF0);
 const QColor kGray(0x80, 0x80, 0x80);
 
-// "Tahoma" of 8 points (height -11) stands as DejaVu Sans of 11 pixels: 13-pixel lines.
+// "Tahoma" of 8 points (height -11), with its 13-pixel lines.
 QFont FormFont() {
-  QFont font("DejaVu Sans");
-  font.setPixelSize(11);
-  return font;
+  return DesignFont(TDesignFace::Tahoma, 11);
+}
+
+int FormLineHeight() {
+  return DesignLineHeight(TDesignFace::Tahoma, 11);
 }
 
 void SetBackground(QWidget* widget, const QColor& colour) {
@@ -144,6 +147,25 @@ QPixmap SaveGlyph() {
   return glyph;
 }
 
+// A wheel over an input control without the focus is not the control's: the event goes on to
+// the question area, which scrolls, so that scrolling a long screen changes no answer.
+class TWheelOnlyWithFocus : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Wheel) {
+      auto* control = qobject_cast<QWidget*>(watched);
+      if (control && !control->hasFocus()) {
+        event->ignore();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 class TFormCheckBox : public QCheckBox, public IFormControl {
  public:
   explicit TFormCheckBox(QWidget* parent) : QCheckBox(parent) {}
@@ -224,7 +246,11 @@ TFormLabel::TFormLabel(QWidget* parent, bool autoSize) : QLabel(parent), AutoSiz
 void TFormLabel::SetCaption(const std::string& Caption) {
   FCaption = Caption;
   setText(ShownCaption(Caption));
-  if (AutoSize) adjustSize();
+  if (AutoSize) {
+    adjustSize();
+    const int lines = static_cast<int>(text().count('\n')) + 1;
+    if (height() < lines * LineHeight) resize(width(), lines * LineHeight);
+  }
 }
 
 void TFormLabel::mouseReleaseEvent(QMouseEvent* event) {
@@ -279,6 +305,7 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
   ScreenDesc->setGeometry(9, 25, 504, 44);
   ScreenDesc->SetLinkColor(Qt::blue);
   ScreenDesc->SetLinkUnderline(true);
+  ScreenDesc->SetLineHeight(FormLineHeight());
   {
     QPalette palette = ScreenDesc->palette();
     palette.setColor(QPalette::Base, Qt::white);
@@ -299,6 +326,8 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
   QuestionsField = new QScrollArea(this);
   QuestionsField->setObjectName("QuestionsField");
   QuestionsField->setFrameShape(QFrame::NoFrame);
+  // Only the answers on it take the focus.
+  QuestionsField->setFocusPolicy(Qt::NoFocus);
   QuestionsField->setWidgetResizable(false);
   QuestionsField->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   QuestionsField->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -344,21 +373,7 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
   LoadBtn = makeSpeedButton("LoadBtn", 220, LoadGlyph());
   SaveBtn = makeSpeedButton("SaveBtn", 248, SaveGlyph());
 
-  auto makeFileDialog = [this](const char* name, const char* title) {
-    auto* dialog = new QFileDialog(this, title);
-    dialog->setObjectName(name);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setNameFilters({kSavesFilter, kAllFilesFilter});
-    dialog->setDefaultSuffix("qvs");
-    // Neither dialog insists on an existing file.
-    dialog->setFileMode(QFileDialog::AnyFile);
-    return dialog;
-  };
-  OpenDlg = makeFileDialog("OpenDlg", "Open...");
-  OpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
-  SaveDlg = makeFileDialog("SaveDlg", "Save...");
-  SaveDlg->setAcceptMode(QFileDialog::AcceptSave);
-  SaveDlg->setOption(QFileDialog::DontConfirmOverwrite);
+  WheelGuard = new TWheelOnlyWithFocus(this);
 
   // Each button runs the handler the engine bound last; a copy, since a handler may bind
   // another one while it runs.
@@ -381,6 +396,38 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
 
 TExecScreenForm::~TExecScreenForm() {
   FormDestroy(this);
+}
+
+namespace {
+
+QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title) {
+  auto* dialog = new QFileDialog(owner, title);
+  dialog->setObjectName(name);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setNameFilters({kSavesFilter, kAllFilesFilter});
+  dialog->setDefaultSuffix("qvs");
+  // Neither dialog insists on an existing file.
+  dialog->setFileMode(QFileDialog::AnyFile);
+  return dialog;
+}
+
+}  // namespace
+
+QFileDialog* TExecScreenForm::OpenDialog() {
+  if (!OpenDlg) {
+    OpenDlg = MakeFileDialog(this, "OpenDlg", "Open...");
+    OpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
+  }
+  return OpenDlg;
+}
+
+QFileDialog* TExecScreenForm::SaveDialog() {
+  if (!SaveDlg) {
+    SaveDlg = MakeFileDialog(this, "SaveDlg", "Save...");
+    SaveDlg->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDlg->setOption(QFileDialog::DontConfirmOverwrite);
+  }
+  return SaveDlg;
 }
 
 void TExecScreenForm::FormCreate(QObject*) {
@@ -430,6 +477,25 @@ void TExecScreenForm::RestackQuestionPanels() {
 void TExecScreenForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   LayOutForm();
+  NoteFrame();
+}
+
+void TExecScreenForm::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  NoteFrame();
+}
+
+void TExecScreenForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  NoteFrame();
+}
+
+void TExecScreenForm::NoteFrame() {
+  if (!isVisible()) return;
+  const int frame = frameGeometry().height() - height();
+  if (frame == FrameHeight) return;
+  FrameHeight = frame;
+  if (HeightFitted) FitFormHeight();
 }
 
 // --- Texts and handlers -----------------------------------------------------------------------
@@ -577,6 +643,7 @@ int TExecScreenForm::AddQuestionLabel(IFormPanel* Parent, const std::string& Cap
   label->setFont(bold);
   SetTextColour(label, Qt::black);
   label->move(Left, Top);
+  label->LineHeight = FormLineHeight();
   label->SetCaption(EscapeAmpersands(Caption));
   label->Linked = Linked;
   label->OnClick = [this](TFormLabel* Sender) { QuestionLabelClick(Sender); };
@@ -601,6 +668,7 @@ int TExecScreenForm::AddDescription(IFormPanel* Parent, const std::string& Hyper
   auto* view = new TFormDescription(panel);
   view->SetBorderStyle(THyperLinkView::bsNone);
   view->setFont(panel->font());
+  view->SetLineHeight(FormLineHeight());
   QPalette palette = view->palette();
   palette.setColor(QPalette::Base, panel->palette().color(QPalette::Window));
   view->setPalette(palette);
@@ -656,6 +724,9 @@ IFormControl* TExecScreenForm::AddComboBox(IFormPanel* Parent, int Left, int Top
   TFormPanel* panel = PanelOf(Parent);
   auto* combo = new TFormComboBox(panel);
   combo->setEditable(false);
+  // The wheel changes the choice only with the focus, and does not give it.
+  combo->setFocusPolicy(Qt::StrongFocus);
+  combo->installEventFilter(WheelGuard);
   combo->setGeometry(Left, Top, Width, kEditHeight);
   combo->show();
   panel->AppendControl(combo);
@@ -679,16 +750,18 @@ void TExecScreenForm::FitPanelHeight(IFormPanel* Panel) {
 }
 
 void TExecScreenForm::FitFormHeight() {
+  HeightFitted = true;
   int total = 0;
   for (const TFormPanel* panel : QuestionPanels) total += panel->height();
-  int formHeight = ChromeHeight + total;
+  // Outer heights: the frame is added to the client heights the form measures.
+  int formHeight = ChromeHeight + total + FrameHeight;
   QScreen* screen = QGuiApplication::primaryScreen();
   const QRect area = screen ? screen->geometry() : QRect(0, 0, kClientWidth, kClientHeight);
   if (area.height() - 100 < formHeight) formHeight = area.height() - 100;
   // The minimum wins over the screen's bound.
-  if (MinHeight > formHeight) formHeight = MinHeight;
+  if (MinHeight + FrameHeight > formHeight) formHeight = MinHeight + FrameHeight;
   const int top = (area.height() - formHeight) / 2;
-  setFixedSize(kClientWidth, formHeight);
+  setFixedSize(kClientWidth, formHeight - FrameHeight);
   LayOutForm();
   const int frameWidth = isVisible() ? frameGeometry().width() : width();
   move(area.left() + (area.width() - frameWidth) / 2, area.top() + top);
@@ -696,8 +769,28 @@ void TExecScreenForm::FitFormHeight() {
 
 // --- Modal showing and dialogs ----------------------------------------------------------------
 
+void TExecScreenForm::ArrangeTabOrder() {
+  std::vector<QWidget*> chain;
+  for (TFormPanel* panel : QuestionPanels) {
+    for (int i = 0; i < panel->ControlCount(); ++i) {
+      auto* control = dynamic_cast<QWidget*>(panel->Controls(i));
+      if (control && (control->focusPolicy() & Qt::TabFocus)) chain.push_back(control);
+    }
+  }
+  const std::size_t answers = chain.size();
+  chain.insert(chain.end(), {BackBtn, NextBtn, CloseBtn});
+  for (std::size_t i = 0; i + 1 < chain.size(); ++i) setTabOrder(chain[i], chain[i + 1]);
+  for (std::size_t i = 0; i < answers; ++i) {
+    if (chain[i]->isEnabled()) {
+      chain[i]->setFocus(Qt::TabFocusReason);
+      break;
+    }
+  }
+}
+
 int TExecScreenForm::ShowModal() {
   FModalResult = mrNone;
+  ArrangeTabOrder();
   exec();
   return FModalResult;
 }
@@ -736,11 +829,11 @@ bool TExecScreenForm::ExecuteFileDialog(QFileDialog* dialog, std::string& FileNa
 }
 
 bool TExecScreenForm::ExecuteSaveDialog(std::string& FileName) {
-  return ExecuteFileDialog(SaveDlg, FileName);
+  return ExecuteFileDialog(SaveDialog(), FileName);
 }
 
 bool TExecScreenForm::ExecuteOpenDialog(std::string& FileName) {
   // The file name field starts empty: the filter shows the saves, and a pattern left in the
   // field would be taken as a file name.
-  return ExecuteFileDialog(OpenDlg, FileName);
+  return ExecuteFileDialog(OpenDialog(), FileName);
 }

@@ -7,8 +7,9 @@
 //
 // Sizes are the designed ones in pixels: client area 524 x 375, the title panel 79 high at
 // the top, the button panel 52 high at the bottom, the scrolling question area between them.
-// All heights the form measures and sets are client heights (Qt knows a window's frame only
-// once it has been shown); the form is centred on the primary screen.
+// The heights the form measures are client heights; the bound by the screen and the centring
+// take the window's outer height, frame included. Qt knows the frame only once the window has
+// been shown, so the form fits itself again when the frame it reports changes.
 
 #include <QDialog>
 #include <QFrame>
@@ -66,6 +67,8 @@ class TFormLabel : public QLabel, public IFormControl {
   void SetCaption(const std::string& Caption);
 
   IFormControl* Linked = nullptr;
+  // An auto-sized label is at least this high a line (0: the font's own line).
+  int LineHeight = 0;
   // Runs on a left click; the form binds QuestionLabelClick.
   std::function<void(TFormLabel*)> OnClick;
 
@@ -165,8 +168,11 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   QLabel* Image1 = nullptr;
   QToolButton* LoadBtn = nullptr;
   QToolButton* SaveBtn = nullptr;
+  // Built on first use (OpenDialog, SaveDialog): building them costs the start-up time.
   QFileDialog* OpenDlg = nullptr;
   QFileDialog* SaveDlg = nullptr;
+  QFileDialog* OpenDialog();
+  QFileDialog* SaveDialog();
 
   // The panels of the screen being shown, in creation order (owned: freed by
   // ClearQuestionPanels).
@@ -174,6 +180,8 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   // The client height at creation, and that height minus the question area's.
   std::int32_t MinHeight = 0;
   std::int32_t ChromeHeight = 0;
+  // The frame's share of the outer height as Qt last reported it; 0 until the form is shown.
+  int FrameHeight = 0;
 
   // Lays the panels of the question area out again: stacked without gaps in creation order,
   // each as wide as the area (less the scroll bar once they do not fit). Runs whenever the
@@ -192,8 +200,15 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   // The close box: mrCancel.
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  // Notes the frame Qt reports for the shown form; a changed frame fits the height again.
+  void NoteFrame();
+  // The answers' controls in panel order, then Back, Next and Close, as Tab walks them; the
+  // first answer that takes the focus has it when the screen is shown.
+  void ArrangeTabOrder();
   TFormPanel* PanelOf(IFormPanel* Parent) const;
   // Runs a button's handler; an error is shown in the error box and the form stays open.
   static void RunHandler(const TNotifyEvent& handler);
@@ -208,6 +223,9 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   int FModalResult = mrNone;
   bool Restacking = false;
   bool LayingOut = false;
+  bool HeightFitted = false;
+  // Keeps the mouse wheel from input controls without the focus.
+  QObject* WheelGuard = nullptr;
 };
 
 // Filters of the file dialogs.

@@ -10,16 +10,18 @@
 #include "platform/cp1251_qt.h"
 #include "platform/errors.h"
 #include "platform/errorwindow.h"
+#include "platform/fonts_qt.h"
 
 namespace {
 
-// "Tahoma" 8 pt stands for DejaVu Sans at 11 pixels; other names keep their size in points at
-// 96 dpi.
+// The design faces ("Tahoma", "Arial", "MS Sans Serif") take their stand-ins at the pixel
+// height Windows gives the size in points at 96 dpi (8 points: 11 pixels); other names keep
+// their size in points at 96 dpi.
 QFont FontFor(const std::string& Name, int32_t Size, bool Bold) {
   QFont Font;
-  if (Name == "Tahoma" && Size == 8) {
-    Font.setFamily("DejaVu Sans");
-    Font.setPixelSize(11);
+  TDesignFace face;
+  if (DesignFaceByName(Name, face)) {
+    Font = DesignFont(face, std::max(1, (Size * 96 + 36) / 72));
   } else {
     Font.setFamily(QString::fromStdString(Name));
     Font.setPixelSize(std::max(1, Size * 96 / 72));

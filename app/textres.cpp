@@ -16,6 +16,7 @@
 #include "model/core.h"
 #include "model/resource.h"
 #include "platform/cp1251.h"
+#include "platform/fonts_qt.h"
 #include "platform/shell.h"
 
 TTextResourceForm* TextResourceForm = nullptr;
@@ -47,10 +48,10 @@ constexpr int kNestedOffset = -5;
 TTextResourceForm::TTextResourceForm(QWidget* parent)
     : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint) {
   setObjectName("TextResourceForm");
+  // The form replays a closing press itself, on every platform alike.
+  setAttribute(Qt::WA_NoMouseReplay);
   setWindowTitle(kTextResourceCaption);
-  QFont formFont("DejaVu Sans");
-  formFont.setPixelSize(kFormFontPixels);
-  setFont(formFont);
+  setFont(DesignFont(TDesignFace::MsSansSerif, kFormFontPixels));
   resize(kFormWidth, kFormHeight);
 
   // clInfoBk: the platform's tooltip background.
@@ -70,9 +71,7 @@ TTextResourceForm::TTextResourceForm(QWidget* parent)
   TextView = new THyperLinkView(Panel1);
   TextView->setObjectName("TextView");
   TextView->setGeometry(kFrameWidth + kTextLeft, kFrameWidth + kTextTop, kTextWidth, kTextHeight);
-  QFont textFont("Liberation Sans");
-  textFont.setPixelSize(kTextFontPixels);
-  TextView->setFont(textFont);
+  TextView->setFont(DesignFont(TDesignFace::Arial, kTextFontPixels));
   QPalette textPalette = TextView->palette();
   textPalette.setColor(QPalette::Base, infoBackground);
   textPalette.setColor(QPalette::Window, infoBackground);
@@ -146,6 +145,35 @@ void TTextResourceForm::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
+void TTextResourceForm::mousePressEvent(QMouseEvent* event) {
+  if (rect().contains(event->position().toPoint())) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  // As the platform's pop-ups do: losing activation to a click elsewhere hides the form, and
+  // the click acts there.
+  event->accept();
+  FormDeactivate(this);
+  ReplayPress(*event);
+}
+
+void TTextResourceForm::ReplayPress(const QMouseEvent& press) {
+  const QPointF global = press.globalPosition();
+  QWidget* target = QApplication::widgetAt(global.toPoint());
+  if (!target || target == this || isAncestorOf(target)) return;
+  // Input goes only where the modal window allows it.
+  const QWidget* modal = QApplication::activeModalWidget();
+  if (modal && target->window() != modal && !modal->isAncestorOf(target)) return;
+  ReplayTarget = target;
+  qApp->installEventFilter(this);
+  QMouseEvent replayed(QEvent::MouseButtonPress, target->mapFromGlobal(global),
+                       target->window()->mapFromGlobal(global), global, press.button(),
+                       press.buttons(), press.modifiers(), press.pointingDevice());
+  const QEvent* outer = std::exchange(ReplayedPress, &replayed);
+  QCoreApplication::sendEvent(target, &replayed);
+  ReplayedPress = outer;
+}
+
 void TTextResourceForm::closeEvent(QCloseEvent* event) {
   // A pop-up is closed by the window system when the user clicks outside it.
   FormDeactivate(this);
@@ -158,6 +186,30 @@ void TTextResourceForm::resizeEvent(QResizeEvent* event) {
 }
 
 bool TTextResourceForm::eventFilter(QObject* watched, QEvent* event) {
+  // The release that ends a replayed press belongs to the widget that took the press. The
+  // window system hands it to a window first, which may pass it to no widget at all (Qt drops
+  // the release after a press that closed a pop-up) or to another one: it goes to the target
+  // from there.
+  if (event->type() == QEvent::MouseButtonRelease && ReplayTarget &&
+      (watched->isWindowType() || watched->isWidgetType())) {
+    QPointer<QWidget> target = ReplayTarget;
+    ReplayTarget = nullptr;
+    qApp->removeEventFilter(this);
+    if (watched == target) return false;
+    const auto* release = static_cast<QMouseEvent*>(event);
+    const QPointF global = release->globalPosition();
+    QMouseEvent forwarded(QEvent::MouseButtonRelease, target->mapFromGlobal(global),
+                          target->window()->mapFromGlobal(global), global, release->button(),
+                          release->buttons(), release->modifiers(), release->pointingDevice());
+    QCoreApplication::sendEvent(target, &forwarded);
+    return true;
+  }
+  if (event->type() == QEvent::MouseButtonPress && ReplayTarget && event != ReplayedPress &&
+      (watched->isWindowType() || watched->isWidgetType())) {
+    // A new press: the replayed one has ended without its release.
+    ReplayTarget = nullptr;
+    qApp->removeEventFilter(this);
+  }
   if ((watched == Panel1 || watched == ImageView) && event->type() == QEvent::MouseButtonRelease) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const auto* widget = static_cast<QWidget*>(watched);

@@ -8,10 +8,13 @@
 //
 // The pop-up is a Qt::Popup parented to the active modal dialog: a plain top-level window shown
 // during a screen's modal showing would get no input, and a pop-up hides itself on a click
-// outside it. The code that shows a text or a picture processes events until the pop-up is
-// hidden again, so nested showings (a link inside the pop-up) all end when it hides.
+// outside it. That click then acts where it landed (Next, another link): the pop-up hands the
+// press on to the widget under it, and the release after it follows. The code that shows a
+// text or a picture processes events until the pop-up is hidden again, so nested showings (a
+// link inside the pop-up) all end when it hides.
 
 #include <QPoint>
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -58,6 +61,8 @@ class TTextResourceForm : public QWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // A press outside the pop-up hides it and goes on to the widget under it.
+  void mousePressEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -67,7 +72,15 @@ class TTextResourceForm : public QWidget {
   // at (X, Y) with the given size.
   void ShowAt(std::int32_t X, std::int32_t Y, int width, int height);
 
+  // Hands a press outside the hidden pop-up to the widget under it, where the window system
+  // would have delivered it without the pop-up, and watches for the release that ends it.
+  void ReplayPress(const QMouseEvent& press);
+
   QMetaObject::Connection OwnerDestroyed;
+  // The widget that took a replayed press, until its release has reached it.
+  QPointer<QWidget> ReplayTarget;
+  // The replayed press while it is delivered.
+  const QEvent* ReplayedPress = nullptr;
 };
 
 // The pop-up form of the running program; set while it exists.

@@ -11,6 +11,7 @@
 
 #include "app/pictures.h"
 #include "platform/cp1251_qt.h"
+#include "platform/fonts_qt.h"
 #include "platform/messages_qt.h"
 #include "platform/windows_qt.h"
 
@@ -91,10 +92,8 @@ TwzAboutForm::TwzAboutForm(QWidget* parent)
   for (std::size_t i = 0; i < Labels.size(); ++i) {
     QLabel* label = new QLabel(Cp1251ToQString(kAboutLabelTexts[i]), Panel1);
     label->setObjectName(QString("Label%1").arg(i + 1));
-    QFont font("Arial");
-    font.setPointSize(8);
-    font.setBold(i == 0);
-    label->setFont(font);
+    // "Arial" 8 pt in pixels: the splash keeps its size whatever the screen's dpi.
+    label->setFont(DesignFont(TDesignFace::Arial, 11, i == 0));
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Transparent: the picture shows through around the letters.
     label->setAutoFillBackground(false);

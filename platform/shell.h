@@ -20,6 +20,13 @@ IShell& Shell();
 // Installs a shell (not owned) and returns the previous one; nullptr restores the silent one.
 IShell* SetShell(IShell* shell);
 
+// The address a web resource names, as the desktop's opener needs it: an address with a scheme
+// ("https:", "mailto:", ...) stays as it is; one without a scheme is a web address, as the
+// Windows shell takes "www." addresses: "ftp." names get "ftp://", every other one "http://"
+// ("www.example.com/racks" opens http://www.example.com/racks, not a file of that name).
+// Blanks around the address are dropped; an empty address stays empty.
+std::string WebAddressUrl(const std::string& address);
+
 inline bool ShellOpenFile(const std::string& path) {
   return Shell().OpenFile(path);
 }

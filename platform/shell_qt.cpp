@@ -9,5 +9,7 @@ bool TQtShell::OpenFile(const std::string& path) {
 }
 
 bool TQtShell::OpenUrl(const std::string& url) {
-  return QDesktopServices::openUrl(QUrl(QString::fromStdString(url), QUrl::TolerantMode));
+  // An address without a scheme would reach the desktop's opener as a file path.
+  return QDesktopServices::openUrl(
+      QUrl(QString::fromStdString(WebAddressUrl(url)), QUrl::TolerantMode));
 }

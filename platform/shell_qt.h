@@ -1,7 +1,7 @@
 #pragma once
 
 // The desktop's shell behind platform/shell.h: QDesktopServices with local paths made into
-// file URLs.
+// file URLs and addresses without a scheme into web addresses (WebAddressUrl).
 
 #include "platform/shell.h"
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 
 #include "platform/cp1251_qt.h"
+#include "platform/fonts_qt.h"
 #include "platform/windows_qt.h"
 
 TProcessForm* ProcessForm = nullptr;
@@ -19,9 +20,7 @@ TProcessForm::TProcessForm(QWidget* parent)
   setObjectName("ProcessForm");
   // Never visible: the window has no caption bar.
   setWindowTitle("Process Info");
-  QFont font("DejaVu Sans");  // "Tahoma" 8 pt
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(DesignFont(TDesignFace::Tahoma, 11));  // "Tahoma" 8 pt
   setFixedSize(kClientWidth, kClientHeight);
 
   ProcessTitle->setObjectName("ProcessTitle");

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -26,6 +27,7 @@
 #include "model/report.h"
 #include "platform/cp1251_qt.h"
 #include "platform/errorwindow.h"
+#include "platform/fonts_qt.h"
 #include "platform/windows_qt.h"
 #include "report/processindicator.h"
 #include "report/repexport.h"
@@ -68,13 +70,23 @@ void Place(QWidget* control, const Placement& at, int parentWidth) {
   }
 }
 
+// "Tahoma" 8 pt.
 QFont FormFont() {
-  QFont font("DejaVu Sans");  // "Tahoma" 8 pt
-  font.setPixelSize(11);
-  return font;
+  return DesignFont(TDesignFace::Tahoma, 11);
 }
 
-// Draws every row of the preview by its style, cell by cell.
+// Whether a row is a label row (totals and summaries): its label in column 3 and nothing in
+// columns 0 to 2.
+bool IsLabelRow(const QModelIndex& index) {
+  for (int c = 0; c < 3; ++c) {
+    if (!index.sibling(index.row(), c).data(Qt::DisplayRole).toString().isEmpty()) return false;
+  }
+  return !index.sibling(index.row(), 3).data(Qt::DisplayRole).toString().isEmpty();
+}
+
+// Draws every row of the preview by its style, cell by cell. The label of a label row may be
+// wider than its column: it goes on into the empty cells on its left, each of which draws its
+// part of it, so that the label shows whole.
 class TPreviewRowDelegate : public QStyledItemDelegate {
  public:
   explicit TPreviewRowDelegate(QTreeWidget* list) : QStyledItemDelegate(list), List(list) {}
@@ -101,12 +113,17 @@ class TPreviewRowDelegate : public QStyledItemDelegate {
     painter->setFont(font);
     painter->setPen(text);
     painter->setClipRect(cell);
-    const QString caption = index.data(Qt::DisplayRole).toString();
     const QFontMetrics metrics(font);
-    const int column = index.column();
+    int column = index.column();
+    QRect textCell = cell;
+    if (column < 3 && IsLabelRow(index)) {
+      column = 3;
+      textCell = List->visualRect(index.sibling(index.row(), 3));
+    }
+    const QString caption = index.sibling(index.row(), column).data(Qt::DisplayRole).toString();
     const bool right = column >= 0 && column < kPreviewColumnCount && kRightAligned[column];
-    const int x = right ? cell.right() + 1 - kCellInset - metrics.horizontalAdvance(caption)
-                        : cell.left() + kCellInset;
+    const int x = right ? textCell.right() + 1 - kCellInset - metrics.horizontalAdvance(caption)
+                        : textCell.left() + kCellInset;
     painter->drawText(x, cell.top() + metrics.ascent(), caption);
     if (style == rsSum) {
       painter->setPen(QPen(Qt::black, 1, Qt::DotLine));
@@ -193,6 +210,7 @@ TExecReportForm::TExecReportForm(QWidget* parent)
   ScreenDesc->SetBorderStyle(THyperLinkView::bsNone);
   ScreenDesc->SetLinkColor(Qt::blue);
   ScreenDesc->SetLinkUnderline(true);
+  ScreenDesc->SetLineHeight(DesignLineHeight(TDesignFace::Tahoma, 11));
 
   ActualTitleLbl->setObjectName("ActualTitleLbl");
   ActualTitleLbl->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -286,8 +304,14 @@ void TExecReportForm::SetReportText(int Index, const std::string& Text) {
   if (Index >= 0 && Index < kReportTextCount) ReportTexts[Index] = Text;
 }
 void TExecReportForm::SetColumnTitle(int Index, const std::string& Title) {
-  if (Index >= 0 && Index < kPreviewColumnCount) {
-    PreviewList->headerItem()->setText(Index, Cp1251ToQString(Title));
+  if (Index < 0 || Index >= kPreviewColumnCount) return;
+  const QString title = Cp1251ToQString(Title);
+  PreviewList->headerItem()->setText(Index, title);
+  // A column of its design width is never narrower than its title ("Количество" does not fit
+  // the 50 pixels of the quantity column); the name column takes what the others leave.
+  if (kColumnWidths[Index] > 0) {
+    const int needed = PreviewList->header()->sectionSizeHint(Index);
+    PreviewList->setColumnWidth(Index, std::max(kColumnWidths[Index], needed));
   }
 }
 void TExecReportForm::SetBackBtnClick(TNotifyEvent Handler) {
@@ -406,20 +430,33 @@ void TExecReportForm::AdjustHeight() {
     if (measured <= 0) measured = PreviewList->sizeHintForRow(0);
     if (measured > 0) RowHeight = measured;
   }
+  HeightAdjusted = true;
+  Adjusting = true;
+  // Outer heights: the form's client height plus its frame.
+  const int frame = FrameHeight;
   const int limit = ScreenHeight() - 100;
-  int formHeight = InitialHeight;
-  resize(width(), formHeight);
+  int formHeight = InitialHeight + frame;
+  resize(width(), formHeight - frame);
   AlignControls();
   while (FullyVisibleRows() < PreviewList->topLevelItemCount() && formHeight < limit) {
     formHeight += RowHeight;
-    resize(width(), formHeight);
+    resize(width(), formHeight - frame);
     AlignControls();
   }
   if (formHeight > limit) formHeight = limit;
-  if (InitialHeight > formHeight) formHeight = InitialHeight;
-  resize(width(), formHeight);
+  if (InitialHeight + frame > formHeight) formHeight = InitialHeight + frame;
+  resize(width(), formHeight - frame);
   AlignControls();
   move(pos().x(), (ScreenHeight() - formHeight) / 2);
+  Adjusting = false;
+}
+
+void TExecReportForm::NoteFrame() {
+  if (!isVisible() || Adjusting) return;
+  const int frame = frameGeometry().height() - height();
+  if (frame == FrameHeight) return;
+  FrameHeight = frame;
+  if (HeightAdjusted) AdjustHeight();
 }
 
 void TExecReportForm::AlignControls() {
@@ -514,6 +551,17 @@ void TExecReportForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   AlignControls();
   RepaintPreview();
+  NoteFrame();
+}
+
+void TExecReportForm::moveEvent(QMoveEvent* event) {
+  QDialog::moveEvent(event);
+  NoteFrame();
+}
+
+void TExecReportForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  NoteFrame();
 }
 
 bool TExecReportForm::event(QEvent* event) {

@@ -80,7 +80,8 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   // scheme has no such variable.
   std::string GetVariableValue(const std::string& Name) const;
   // Fits the form's height to the rows, between its design height and the screen's height
-  // less 100, and centres it vertically.
+  // less 100, and centres it vertically; the bound and the centring take the outer height,
+  // the frame that Qt reports once the form has been shown included.
   void AdjustHeight();
   // -1, 0 or 1 as Item1's data value is less than, equal to or greater than Item2's.
   static int PreviewListCompare(const QTreeWidgetItem* Item1, const QTreeWidgetItem* Item2);
@@ -120,7 +121,8 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   const std::vector<std::string>* Quantities = nullptr;
   const std::vector<std::string>* VariableValues = nullptr;
   TSpecTemplate* Template = nullptr;
-  // The form's height when it was created, and the height of one row as AdjustHeight measured.
+  // The form's client height when it was created, and the height of one row as AdjustHeight
+  // measured.
   int InitialHeight = 0;
   int RowHeight = 18;
   // Labels of the totals and summary rows and the progress text, set by the run's start.
@@ -129,12 +131,16 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   int ColumnWidths[kPreviewColumnCount] = {0, 0, 0, 0, 0};
   // When not empty, Export exports report template 0 to this file without the menu.
   std::string OutputFileName;
+  // The frame's share of the outer height as Qt last reported it; 0 until the form is shown.
+  int FrameHeight = 0;
 
  protected:
   // The height of the screen the form is placed on, in pixels.
   virtual int ScreenHeight() const;
 
   void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   // The close box: modal result mrCancel.
@@ -151,6 +157,10 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   void RepaintPreview();
   // Runs a handler of a click: an error is shown in the error window and goes no further.
   void Guarded(const TNotifyEvent& handler);
+  // Notes the frame Qt reports for the shown form; a changed frame fits the height again.
+  void NoteFrame();
+  bool HeightAdjusted = false;
+  bool Adjusting = false;
 
   TNotifyEvent FBackBtnClick;
   TNotifyEvent FCloseBtnClick;

@@ -21,15 +21,17 @@
 namespace {
 
 // Writes the configuration of one offscreen screen, 1024 pixels wide and as high as
-// QUORVANE_TEST_SCREEN_HEIGHT says (768 when unset), at 96 dpi and without window frames, and
-// answers its path.
+// QUORVANE_TEST_SCREEN_HEIGHT says (768 when unset), at 96 dpi and without window frames
+// unless QUORVANE_TEST_WINDOW_FRAMES is set, and answers its path.
 std::string WritePinnedScreen() {
   const char* asked = std::getenv("QUORVANE_TEST_SCREEN_HEIGHT");
   const int height = asked ? std::atoi(asked) : 768;
+  const bool frames = std::getenv("QUORVANE_TEST_WINDOW_FRAMES") != nullptr;
   const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                      ("quorvane-screen-" + std::to_string(getpid()) + ".json");
   std::ofstream out(path);
-  out << R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": false, "screens": [)"
+  out << R"({"synchronousWindowSystemEvents": false, "windowFrameMargins": )"
+      << (frames ? "true" : "false") << R"(, "screens": [)"
       << R"({"name": "pinned", "x": 0, "y": 0, "width": 1024, "height": )" << height
       << R"(, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
   return path.string();
@@ -153,6 +155,23 @@ void RunCaseInVirtualDisplay(const std::string& caseName, const char* folderVari
   const std::string output = QString::fromUtf8(session.readAll()).toStdString();
   ASSERT_EQ(session.exitCode(), 0) << output;
   ASSERT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+void RunCaseInChildProcess(const std::string& caseName,
+                           const std::vector<std::pair<std::string, std::string>>& environment) {
+  QProcess child;
+  QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+  variables.insert("QT_QPA_PLATFORM", "offscreen");
+  for (const auto& [name, value] : environment) {
+    variables.insert(QString::fromStdString(name), QString::fromStdString(value));
+  }
+  child.setProcessEnvironment(variables);
+  child.setProcessChannelMode(QProcess::MergedChannels);
+  child.start("/proc/self/exe", {QString::fromStdString("--gtest_filter=" + caseName)});
+  ASSERT_TRUE(child.waitForFinished(60000)) << "the child process hung";
+  const std::string output = QString::fromUtf8(child.readAll()).toStdString();
+  EXPECT_EQ(child.exitCode(), 0) << output;
+  EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 
 ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)

@@ -18,11 +18,13 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The application object of the test binary, created on first use. On the offscreen platform
 // its one screen is pinned: 1024 x 768 (the height QUORVANE_TEST_SCREEN_HEIGHT when set),
-// 96 dpi, windows without frames.
+// 96 dpi, windows without frames (with the platform's frames when QUORVANE_TEST_WINDOW_FRAMES
+// is set).
 QApplication& TestApplication();
 
 // Fails the case when a top-level window is still alive after it (deferred deletions are
@@ -52,6 +54,11 @@ bool VirtualDisplayAvailable();
 // fails unless the case ran and passed.
 void RunCaseInVirtualDisplay(const std::string& caseName, const char* folderVariable,
                              const std::filesystem::path& folder);
+
+// Runs the one case of this test binary in a child process on the offscreen platform with
+// these variables added to its environment; fails unless the case ran and passed.
+void RunCaseInChildProcess(const std::string& caseName,
+                           const std::vector<std::pair<std::string, std::string>>& environment);
 
 // Drives modal windows as a user would: while it lives, every 20 ms of an event loop it hands
 // the active modal widget to its next step. A step answers false when the widget is not yet

@@ -1,8 +1,10 @@
 #include "app/runscreen.h"
 
+#include <QtTest/qtestspontaneevent.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
@@ -11,8 +13,10 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextCursor>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -20,6 +24,8 @@
 
 #include "platform/cp1251_qt.h"
 #include "platform/errors.h"
+#include "platform/fonts_qt.h"
+#include "report/repview.h"
 #include "tests/app/app_support.h"
 #include "tests/support/platform_fakes.h"
 #include "tests/support/test_paths.h"
@@ -47,7 +53,7 @@ TEST_F(ScreenFormTest, ComponentsStandWhereTheFormDescriptionPutsThem) {
   EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the dialog frame is not resizable";
   EXPECT_EQ(form.MinHeight, 375);
   EXPECT_EQ(form.ChromeHeight, 131);
-  EXPECT_EQ(form.font().family(), "DejaVu Sans");
+  EXPECT_EQ(form.font().family(), StandInFamily(TDesignFace::Tahoma));
   EXPECT_EQ(form.font().pixelSize(), 11);
 
   struct Row {
@@ -134,7 +140,7 @@ TEST_F(ScreenFormTest, PanelsStackInCreationOrderAcrossTheQuestionArea) {
   TExecScreenForm form;
   TFormPanel* first = form.AddQuestionPanel();
   EXPECT_EQ(first->geometry(), QRect(0, 0, 524, 150));
-  EXPECT_EQ(first->font().family(), "DejaVu Sans");
+  EXPECT_EQ(first->font().family(), StandInFamily(TDesignFace::Tahoma));
   // Two panels do not fit the area's 244 pixels: they make room for the scroll bar.
   TFormPanel* second = form.AddQuestionPanel();
   const int scrollBar = form.QuestionsField->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
@@ -522,14 +528,15 @@ TEST_F(ScreenFormTest, FileDialogsOfferSavesAndDoNotAskBeforeOverwriting) {
       {"open a missing file", false, "missing.qvs", folder.File("missing.qvs")},
       {"open cancelled", false, "", ""},
   };
+  // Neither dialog is built before it is first used.
+  EXPECT_TRUE(form.findChildren<QFileDialog*>().isEmpty());
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    QFileDialog* expected = row.save ? form.SaveDlg : form.OpenDlg;
     std::string title;
     QStringList filters;
     ModalRobot robot({[&](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
-      if (dialog != expected) return false;
+      if (!dialog || dialog != (row.save ? form.SaveDlg : form.OpenDlg)) return false;
       title = dialog->windowTitle().toStdString();
       filters = dialog->nameFilters();
       if (row.typed.empty()) {
@@ -555,10 +562,169 @@ TEST_F(ScreenFormTest, FileDialogsOfferSavesAndDoNotAskBeforeOverwriting) {
     EXPECT_EQ(title, row.save ? "Save..." : "Open...");
     EXPECT_EQ(filters, QStringList({"Quorvane Saves (*.qvs)", "All Files (*.*)"}));
   }
+  // Each built once, and kept.
+  EXPECT_EQ(form.findChildren<QFileDialog*>().size(), 2);
+  EXPECT_EQ(form.SaveDialog(), form.SaveDlg);
   EXPECT_EQ(form.SaveDlg->defaultSuffix(), "qvs");
   EXPECT_TRUE(form.SaveDlg->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(form.OpenDlg->fileMode(), QFileDialog::AnyFile);
   EXPECT_EQ(ReadWholeFile(existing), "old") << "the dialog itself writes nothing";
+}
+
+// Notches of the wheel over a widget, as the window system delivers them: spontaneous, so that
+// a widget that leaves the event passes it on to its parents.
+void WheelOver(QWidget* widget, int notches) {
+  const QPointF local(10, 5);
+  QWheelEvent wheel(local, widget->mapToGlobal(local), QPoint(), QPoint(0, 120 * notches),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+  QSpontaneKeyEvent::setSpontaneous(&wheel);
+  // Not sendEvent, which makes every event it sends one of the program's own.
+  qApp->notify(widget, &wheel);
+  QCoreApplication::processEvents();
+}
+
+TEST_F(ScreenFormTest, TheWheelChangesADropDownAnswerOnlyWhenTheListHasTheFocus) {
+  struct Row {
+    std::string name;
+    bool focused;
+    int notches;
+    int index;
+    bool scrolled;
+  };
+  const Row rows[] = {
+      {"a notch down without the focus scrolls the screen", false, -1, 1, true},
+      {"a notch up without the focus keeps Depth 800", false, 1, 1, false},
+      {"a notch down with the focus picks the next depth", true, -1, 2, false},
+      {"a notch up with the focus picks 600", true, 1, 0, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TExecScreenForm form;
+    TFormPanel* panel = form.AddQuestionPanel();
+    form.AddQuestionLabel(panel, "Depth", 10, 10, nullptr);
+    IFormControl* depth = form.AddComboBox(panel, 10, 30, 200);
+    for (const char* title : {"600", "800", "1000"}) depth->AddItem(title, 0);
+    depth->SetItemIndex(1);
+    // Two more questions: the screen scrolls.
+    form.AddQuestionPanel();
+    form.AddQuestionPanel();
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    auto* list = dynamic_cast<QComboBox*>(depth);
+    if (row.focused) {
+      list->setFocus();
+    } else {
+      form.NextBtn->setFocus();
+    }
+    QCoreApplication::processEvents();
+    ASSERT_EQ(list->hasFocus(), row.focused);
+    WheelOver(list, row.notches);
+    EXPECT_EQ(depth->ItemIndex(), row.index);
+    EXPECT_EQ(form.QuestionsField->verticalScrollBar()->value() > 0, row.scrolled);
+    EXPECT_EQ(list->hasFocus(), row.focused) << "the wheel gives no focus";
+    form.hide();
+  }
+}
+
+TEST_F(ScreenFormTest, TabWalksTheAnswersThenTheButtonsAndTheQuestionAreaIsNoTabStop) {
+  TExecScreenForm form;
+  TFormPanel* first = form.AddQuestionPanel();
+  form.AddQuestionLabel(first, "Customer", 10, 10, nullptr);
+  form.AddDescription(first, "As on the <offer>offer</>.", 10, 26);
+  auto* customer = dynamic_cast<QWidget*>(form.AddEdit(first, 10, 44, 200, ""));
+  TFormPanel* second = form.AddQuestionPanel();
+  auto* floor = dynamic_cast<QWidget*>(form.AddRadioButton(second, 0, 10, 10, true));
+  form.AddQuestionLabel(second, "Floor", 30, 10, dynamic_cast<IFormControl*>(floor));
+  auto* depth = dynamic_cast<QWidget*>(form.AddComboBox(second, 10, 40, 200));
+  auto* doors = dynamic_cast<QWidget*>(form.AddCheckBox(second, 10, 70, false));
+  EXPECT_EQ(form.QuestionsField->focusPolicy(), Qt::NoFocus);
+
+  std::vector<QWidget*> walked;
+  ModalRobot robot({[&](QWidget* modal) {
+    if (modal != &form || !QApplication::focusWidget()) return false;
+    walked.push_back(QApplication::focusWidget());
+    for (int i = 0; i < 7; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      walked.push_back(QApplication::focusWidget());
+    }
+    form.close();
+    return true;
+  }});
+  form.ShowModal();
+  EXPECT_TRUE(robot.Done());
+  const std::vector<QWidget*> expected = {customer,     floor,        depth,         doors,
+                                          form.BackBtn, form.NextBtn, form.CloseBtn, customer};
+  EXPECT_EQ(walked, expected);
+}
+
+TEST_F(ScreenFormTest, TheActualisationDateAndItsCaptionShowWholeSideBySide) {
+  // "Дата актуализации:" with the dates of two locales.
+  const std::string caption = "\xC4\xE0\xF2\xE0 \xE0\xEA\xF2\xF3\xE0\xEB\xE8\xE7\xE0\xF6\xE8\xE8:";
+  for (const std::string date : {"10.12.2026", "10 Dec 2026"}) {
+    SCOPED_TRACE(date);
+    TExecScreenForm screen;
+    TExecReportForm report;
+    struct Row {
+      std::string name;
+      QLabel* caption;
+      QLabel* date;
+    };
+    screen.SetActualTitleLbl(caption);
+    screen.SetActualLbl(date);
+    report.SetActualTitleLbl(caption);
+    report.SetActualLbl(date);
+    const Row rows[] = {{"screen", screen.ActualTitleLbl, screen.ActualLbl},
+                        {"report", report.ActualTitleLbl, report.ActualLbl}};
+    for (const Row& row : rows) {
+      SCOPED_TRACE(row.name);
+      const int captionWidth =
+          QFontMetrics(row.caption->font()).horizontalAdvance(row.caption->text());
+      const int dateWidth = QFontMetrics(row.date->font()).horizontalAdvance(row.date->text());
+      EXPECT_LE(captionWidth, row.caption->contentsRect().width());
+      EXPECT_LE(dateWidth, row.date->contentsRect().width());
+      // Both right-aligned: the caption's end stays left of the date's start.
+      EXPECT_LE(row.caption->geometry().right(), row.date->geometry().right() - dateWidth);
+    }
+  }
+}
+
+// Runs in the child process of the case below, on a platform that draws window frames.
+TEST_F(ScreenFormTest, UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentred) {
+  if (!std::getenv("QUORVANE_TEST_WINDOW_FRAMES")) GTEST_SKIP() << "runs in a child process";
+  struct Row {
+    std::string name;
+    int panels;
+    int outerHeight;  // 0: the design height plus the frame
+  };
+  const Row rows[] = {
+      {"no questions", 0, 0},
+      {"more than the screen", 5, 768 - 100},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TExecScreenForm form;
+    for (int i = 0; i < row.panels; ++i) form.AddQuestionPanel();
+    form.FitFormHeight();
+    form.show();
+    QCoreApplication::processEvents();
+    const QRect outer = form.frameGeometry();
+    const int frame = outer.height() - form.height();
+    ASSERT_GT(frame, 0) << "the platform draws no frame";
+    EXPECT_EQ(outer.height(), row.outerHeight ? row.outerHeight : 375 + frame);
+    EXPECT_EQ(outer.top(), (768 - outer.height()) / 2);
+    EXPECT_EQ(form.FrameHeight, frame);
+    // The next screen is fitted with the frame known from the start.
+    form.hide();
+    form.FitFormHeight();
+    EXPECT_EQ(form.height() + frame, outer.height());
+  }
+}
+
+TEST_F(ScreenFormTest, UnderAWindowFrame) {
+  RunCaseInChildProcess(
+      "ScreenFormTest.UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentred",
+      {{"QUORVANE_TEST_WINDOW_FRAMES", "1"}});
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "app/pictures.h"
 #include "app/wz_about.h"
 #include "platform/cp1251_qt.h"
+#include "platform/fonts_qt.h"
 #include "tests/app/app_support.h"
 
 namespace {
@@ -43,8 +44,9 @@ TEST_F(SplashTest, ShowsThePictureAndSixRightAlignedArialLabelsOverItsLowerRight
       EXPECT_EQ(label->text(), Cp1251ToQString(texts[i]));
     }
     EXPECT_FALSE(label->text().isEmpty());
-    EXPECT_EQ(label->font().family(), "Arial");
-    EXPECT_EQ(label->font().pointSize(), 8);
+    // "Arial" 8 pt as 11 pixels: the labels keep their size whatever the screen's dpi.
+    EXPECT_EQ(label->font().family(), StandInFamily(TDesignFace::Arial));
+    EXPECT_EQ(label->font().pixelSize(), 11);
     EXPECT_EQ(label->font().bold(), i == 0);
     EXPECT_TRUE(label->alignment() & Qt::AlignRight);
     EXPECT_FALSE(label->autoFillBackground());

@@ -21,6 +21,7 @@
 #include "model/core.h"
 #include "model/resource.h"
 #include "model/saver.h"
+#include "platform/fonts_qt.h"
 #include "platform/tempdir.h"
 #include "tests/app/app_support.h"
 #include "tests/app/gif_support.h"
@@ -190,9 +191,9 @@ TEST_F(PopupTest, TextPopUpFitsItsTextAtThePointAndWaitsUntilEscape) {
     EXPECT_EQ(Form->TextView->PlainText(), "Cabinets of 19 inch width");
     EXPECT_FALSE(Form->ImageView->isVisible());
     EXPECT_EQ(Form->TextView->width(), 330);
-    EXPECT_EQ(Form->TextView->font().family(), "Liberation Sans");
+    EXPECT_EQ(Form->TextView->font().family(), StandInFamily(TDesignFace::Arial));
     EXPECT_EQ(Form->TextView->font().pixelSize(), 13);
-    EXPECT_EQ(Form->font().family(), "DejaVu Sans");
+    EXPECT_EQ(Form->font().family(), StandInFamily(TDesignFace::MsSansSerif));
     EXPECT_EQ(Form->font().pixelSize(), 11);
     EXPECT_TRUE(Form->windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(Form->windowType(), Qt::Popup);
@@ -360,6 +361,61 @@ TEST_F(PopupTest, OnAScreenThePopUpOpensBelowTheDescriptionAndTheScreenGetsInput
   // The pop-up outlives the screen it was shown over.
   screenOwner.reset();
   EXPECT_EQ(Form->parentWidget(), nullptr);
+}
+
+TEST_F(PopupTest, AClickOutsideThePopUpHidesItAndActsWhereItLanded) {
+  Add("Info", "txt", rkInformationalText, "About the cabinets.");
+  Add("Other", "txt", rkInformationalText, "Other text.");
+  auto screenOwner = std::make_unique<TExecScreenForm>();
+  TExecScreenForm& screen = *screenOwner;
+  screen.ShowResourceAt = [](const QPoint& at, const std::string& id) {
+    DM->ShowResourceAt(at.x(), at.y(), id);
+  };
+  screen.SetScreenDesc("See <Info>the cabinets</> or <Other>the rest</>.");
+  screen.AdjustScreenDescHeight();
+  screen.FitPanelHeight(screen.TitlePanel());
+  int nextClicks = 0;
+  screen.SetNextBtnClick([&] {
+    ++nextClicks;
+    screen.SetModalResult(mrYes);
+  });
+
+  QWindow* window = nullptr;
+  // A click of the window system at a point of a widget of the screen.
+  const auto clickAt = [&](QWidget* widget, QPoint at) {
+    QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(&screen, at));
+  };
+  std::string firstShown;
+  std::string shownByTheOtherLink;
+  bool hiddenByTheClickOnNext = false;
+  Script script;
+  script.Then([&] {
+    firstShown = Form->TextView->PlainText();
+    // A click on the other link of the description while the pop-up is open.
+    clickAt(screen.ScreenDesc->viewport(), LinkPoint(*screen.ScreenDesc, 1));
+  });
+  script.Then([&] {
+    shownByTheOtherLink = Form->isVisible() ? Form->TextView->PlainText() : "";
+    // A click on Next while the pop-up is open.
+    clickAt(screen.NextBtn, QPoint(10, 10));
+    hiddenByTheClickOnNext = !Form->isVisible();
+  });
+
+  ModalRobot robot({[&](QWidget* modal) {
+    if (modal != &screen) return false;
+    window = screen.windowHandle();
+    script.Start();
+    SendClick(screen.ScreenDesc->viewport(), LinkPoint(*screen.ScreenDesc, 0));
+    return true;
+  }});
+  EXPECT_EQ(screen.ShowModal(), mrYes);
+  EXPECT_EQ(script.Done(), 2);
+  EXPECT_EQ(firstShown, "About the cabinets.");
+  EXPECT_EQ(shownByTheOtherLink, "Other text.");
+  EXPECT_TRUE(hiddenByTheClickOnNext);
+  EXPECT_EQ(nextClicks, 1);
+  EXPECT_FALSE(Form->isVisible());
+  EXPECT_FALSE(screen.NextBtn->isDown());
 }
 
 TEST_F(PopupTest, EveryLinkOfTheSampleSchemeShowsOrOpensItsResource) {

@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,7 +15,9 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -92,6 +96,99 @@ std::vector<std::vector<std::string>> PreviewRows(const TExecReportForm& report)
     rows.push_back(row);
   }
   return rows;
+}
+
+// Where a text is drawn in its label, in the coordinates of the label's window.
+QRect TextRect(const QLabel* label) {
+  const QFontMetrics metrics(label->font());
+  const QRect box = label->contentsRect();
+  int width = 0;
+  for (const QString& line : label->text().split('\n')) {
+    width = std::max(width, metrics.horizontalAdvance(line));
+  }
+  const int left = label->alignment() & Qt::AlignRight ? box.right() + 1 - width : box.left();
+  const QRect text(left, box.top(), width, box.height());
+  return text.translated(label->mapTo(label->window(), QPoint(0, 0)));
+}
+
+// Every text of a window that is not shown whole: a label narrower or lower than its text, a
+// label whose text runs into another's, a description lower than its lines, a button narrower
+// than its caption, a preview column narrower than its title or than a cell's text.
+std::vector<std::string> CutTexts(QWidget* window) {
+  std::vector<std::string> cut;
+  const auto name = [](const QWidget* w, const QString& text) {
+    return (w->objectName().isEmpty() ? QString(w->metaObject()->className()) : w->objectName())
+               .toStdString() +
+           " \"" + text.toStdString() + "\"";
+  };
+  std::vector<const QLabel*> labels;
+  for (const QLabel* label : window->findChildren<QLabel*>()) {
+    if (!label->isVisibleTo(window) || label->text().isEmpty()) continue;
+    labels.push_back(label);
+    const QFontMetrics metrics(label->font());
+    const QRect box = label->contentsRect();
+    const QRect needed =
+        label->wordWrap()
+            ? metrics.boundingRect(QRect(0, 0, box.width(), 10000), Qt::TextWordWrap, label->text())
+            : QRect(0, 0, TextRect(label).width(),
+                    metrics.height() * static_cast<int>(label->text().count('\n') + 1));
+    if (needed.width() > box.width() || needed.height() > box.height()) {
+      cut.push_back(name(label, label->text()) + " needs " + std::to_string(needed.width()) +
+                    " x " + std::to_string(needed.height()) + ", has " +
+                    std::to_string(box.width()) + " x " + std::to_string(box.height()));
+    }
+  }
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    for (std::size_t j = i + 1; j < labels.size(); ++j) {
+      if (labels[i]->parentWidget() != labels[j]->parentWidget()) continue;
+      if (TextRect(labels[i]).intersects(TextRect(labels[j]))) {
+        cut.push_back(name(labels[i], labels[i]->text()) + " runs into " +
+                      name(labels[j], labels[j]->text()));
+      }
+    }
+  }
+  for (THyperLinkView* view : window->findChildren<THyperLinkView*>()) {
+    if (!view->isVisibleTo(window)) continue;
+    view->LineCount();  // lays the document out at the view's width
+    const int needed = static_cast<int>(view->document()->size().height());
+    if (needed > view->viewport()->height()) {
+      cut.push_back(name(view, view->toPlainText()) + " needs " + std::to_string(needed) +
+                    " high, has " + std::to_string(view->viewport()->height()));
+    }
+  }
+  for (const QPushButton* button : window->findChildren<QPushButton*>()) {
+    if (!button->isVisibleTo(window) || button->text().isEmpty()) continue;
+    const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    const int needed = QFontMetrics(button->font()).horizontalAdvance(button->text()) + 2 * margin;
+    if (needed > button->width()) cut.push_back(name(button, button->text()) + " is too narrow");
+  }
+  for (const QTreeWidget* list : window->findChildren<QTreeWidget*>()) {
+    const QHeaderView* header = list->header();
+    for (int c = 0; c < list->columnCount(); ++c) {
+      if (header->sectionSizeHint(c) > header->sectionSize(c)) {
+        cut.push_back(name(list, list->headerItem()->text(c)) + " title is cut");
+      }
+    }
+    // As the rows are drawn: 6 pixels from the aligned edge, bold on styled rows; a label row's
+    // label may use the empty cells on its left.
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+      const QTreeWidgetItem* row = list->topLevelItem(r);
+      QFont font = list->font();
+      font.setBold(row->data(0, kRowStyleRole).toInt() > 0);
+      const QFontMetrics metrics(font);
+      const bool labelRow = row->text(0).isEmpty() && row->text(1).isEmpty() &&
+                            row->text(2).isEmpty() && !row->text(3).isEmpty();
+      for (int c = 0; c < list->columnCount(); ++c) {
+        int room = header->sectionSize(c);
+        if (labelRow && c == 3)
+          room += header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2);
+        if (metrics.horizontalAdvance(row->text(c)) + 6 > room) {
+          cut.push_back(name(list, row->text(c)) + " does not fit its cell");
+        }
+      }
+    }
+  }
+  return cut;
 }
 
 class WizardRunTest : public GuiTest {
@@ -327,6 +424,75 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
   const std::filesystem::path book = opened.substr(5);
   EXPECT_EQ(book.extension(), ".xlsx");
   EXPECT_TRUE(std::filesystem::exists(book)) << book;
+}
+
+TEST_F(WizardRunTest, EveryTextOfTheSampleIsShownWholeOnItsScreensPopUpsAndPreview) {
+  std::map<std::string, std::vector<std::string>> cut;
+  std::vector<std::string> seen;
+  const auto walk = [&](const std::string& where, QWidget* window) {
+    seen.push_back(where);
+    for (std::string& text : CutTexts(window)) cut[where].push_back(std::move(text));
+  };
+  // A step on the screen of that title: the texts are walked, the answers given, then Next.
+  auto onScreen = [&](const char* title, std::function<void(TExecScreenForm*)> answer) {
+    return [&, title, answer](QWidget* modal) {
+      TExecScreenForm* s = ScreenTitled(modal, title);
+      if (!s) return false;
+      walk(title, s);
+      answer(s);
+      Later([s] { s->NextBtn->click(); });
+      return true;
+    };
+  };
+  ModalRobot robot({
+                       [&](QWidget* modal) {
+                         TExecScreenForm* s = ScreenTitled(modal, "Установка");
+                         if (!s) return false;
+                         walk("Установка", s);
+                         // The information's text pop-up, and the picture its link shows.
+                         auto* about =
+                             ControlOf<TFormDescription>(s, 2, TFormControlKind::Description);
+                         Later([&, s, about] {
+                           QTimer::singleShot(0, [&] {
+                             walk("the text pop-up", TextResourceForm);
+                             QTimer::singleShot(0, [&] {
+                               walk("the picture pop-up", TextResourceForm);
+                               TextResourceForm->FormKeyDown(TextResourceForm, Qt::Key_Escape);
+                             });
+                             SendClick(TextResourceForm->TextView->viewport(),
+                                       LinkPoint(*TextResourceForm->TextView, 0));
+                           });
+                           SendClick(about->viewport(), LinkPoint(*about, 0));
+                           s->NextBtn->click();
+                         });
+                         return true;
+                       },
+                       onScreen("Размер", [](TExecScreenForm*) {}),
+                       onScreen("Нагрузка",
+                                [](TExecScreenForm* s) {
+                                  Type(Edit(s, 0), "900");
+                                  Radio(s, 1, 1)->click();
+                                  Type(Edit(s, 2), "3");
+                                }),
+                       onScreen("Комплектация", [](TExecScreenForm*) {}),
+                       [&](QWidget* modal) {
+                         auto* report = dynamic_cast<TExecReportForm*>(modal);
+                         if (!report) return false;
+                         walk("Просмотр", report);
+                         Later([report] { report->CloseBtn->click(); });
+                         return true;
+                       },
+                   },
+                   20000);
+  EXPECT_EQ(RunStartUp(), 0);
+  SetMessageWindow(PreviousMessages);
+  SetErrorWindow(PreviousErrors);
+  EXPECT_TRUE(robot.Done());
+  EXPECT_EQ(seen, (std::vector<std::string>{"Установка", "the text pop-up", "the picture pop-up",
+                                            "Размер", "Нагрузка", "Комплектация", "Просмотр"}));
+  for (const auto& [where, texts] : cut) {
+    for (const std::string& text : texts) ADD_FAILURE() << where << ": " << text;
+  }
 }
 
 }  // namespace

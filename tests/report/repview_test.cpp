@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -272,6 +273,49 @@ void WhenModal(std::function<void(QWidget*)> action) {
   });
 }
 
+// Runs in the child process of the case below, on a platform that draws window frames.
+TEST_F(ReportFormTest, UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentred) {
+  if (!std::getenv("QUORVANE_TEST_WINDOW_FRAMES")) GTEST_SKIP() << "runs in a child process";
+  struct Case {
+    std::string name;
+    int Products;
+    int OuterHeight;  // 0: the design height plus the frame
+  };
+  const Case cases[] = {
+      {"few rows", 1, 0},
+      {"more rows than the screen holds", 60, 768 - 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<TestProduct> products(static_cast<std::size_t>(c.Products));
+    for (int i = 0; i < c.Products; ++i)
+      products[static_cast<std::size_t>(i)].Code = std::to_string(i);
+    const auto templ = OfferTemplate(products);
+    Quantities.assign(static_cast<std::size_t>(c.Products), "1");
+    TExecReportForm form;
+    SetLabels(form);
+    form.SetCloseBtnClick([&form] { form.SetModalResult(mrCancel); });
+    QRect outer;
+    int client = 0;
+    WhenModal([&](QWidget*) {
+      outer = form.frameGeometry();
+      client = form.height();
+      form.CloseBtn->click();
+    });
+    form.ShowReport(templ.get(), &Quantities, &Values);
+    const int frame = outer.height() - client;
+    ASSERT_GT(frame, 0) << "the platform draws no frame";
+    EXPECT_EQ(outer.height(), c.OuterHeight ? c.OuterHeight : 375 + frame);
+    EXPECT_EQ(outer.top(), (768 - outer.height()) / 2);
+  }
+}
+
+TEST_F(ReportFormTest, UnderAWindowFrame) {
+  RunCaseInChildProcess(
+      "ReportFormTest.UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentred",
+      {{"QUORVANE_TEST_WINDOW_FRAMES", "1"}});
+}
+
 TEST_F(ReportFormTest, ShowReportRunsModallyUntilAButtonOrTheCloseBoxSetsAResult) {
   struct Case {
     std::string name;
@@ -363,6 +407,67 @@ TEST_F(ReportFormTest, TotalsRowsAreDrawnOnLightGreyAndProductRowsOnTheWindowCol
   EXPECT_EQ(background(1), QColor(224, 224, 224));  // Sum
   EXPECT_EQ(background(4), QColor(224, 224, 224));  // the separator
   form.hide();
+}
+
+// The darkest pixels of a row: where its texts are drawn, as columns of the viewport.
+std::pair<int, int> InkSpan(const QImage& image, const QRect& row) {
+  int left = image.width(), right = -1;
+  for (int y = row.top(); y <= row.bottom(); ++y) {
+    for (int x = row.left(); x <= row.right(); ++x) {
+      if (qGray(image.pixel(x, y)) < 96) left = std::min(left, x), right = std::max(right, x);
+    }
+  }
+  return {left, right};
+}
+
+TEST_F(ReportFormTest, ALabelWiderThanItsColumnGoesOnIntoTheEmptyCellsOnItsLeft) {
+  const auto templ = OfferTemplate({{.Code = "A", .Price = 10}}, {{"TotalUnits", vtInteger, "42"}});
+  Quantities = {"1"};
+  Values = {"42"};
+  TExecReportForm form;
+  Build(form, templ.get());
+  // Wider than the 100 pixels of the label column in any face.
+  const std::string label = "Mounting units, all of them:";
+  form.SetReportText(5, label);
+  form.BuildPreview();
+  form.show();
+  QCoreApplication::processEvents();
+  const int last = form.PreviewList->topLevelItemCount() - 1;
+  ASSERT_EQ(form.PreviewList->topLevelItem(last)->text(3).toStdString(), label);
+  const QImage image = form.PreviewList->viewport()->grab().toImage();
+  const QRect row = form.PreviewList->visualItemRect(form.PreviewList->topLevelItem(last));
+  const QRect labelCell = form.PreviewList->visualRect(form.PreviewList->model()->index(last, 3));
+  const int width =
+      QFontMetrics(form.PreviewList->font()).horizontalAdvance(QString::fromStdString(label));
+  ASSERT_GT(width + 6, labelCell.width());
+  // The ink of columns 0 to 3: the value in column 4 stays out.
+  const auto [left, right] =
+      InkSpan(image, QRect(QPoint(row.left(), row.top()), QPoint(labelCell.right(), row.bottom())));
+  // Right-aligned 6 pixels inside its cell, starting where its whole width puts it.
+  EXPECT_LE(right, labelCell.right() - 6 + 1);
+  EXPECT_LE(std::abs(left - (labelCell.right() + 1 - 6 - width)), 2) << left;
+  EXPECT_LT(left, labelCell.left());
+  form.hide();
+}
+
+TEST_F(ReportFormTest, AColumnIsNeverNarrowerThanItsTitle) {
+  struct Case {
+    std::string Title;
+    bool Wider;
+  };
+  const Case cases[] = {
+      {"Qty", false},
+      {"A quantity title wider than fifty pixels", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Title);
+    TExecReportForm form;
+    form.SetColumnTitle(2, c.Title);
+    const QHeaderView* header = form.PreviewList->header();
+    EXPECT_GE(header->sectionSize(2), header->sectionSizeHint(2));
+    EXPECT_EQ(header->sectionSize(2) > 50, c.Wider);
+    EXPECT_EQ(header->sectionSize(3), 100);
+  }
 }
 
 TEST_F(ReportFormTest, TheTimerKeepsTheColumnWidthsOnlyWhileTheFormIsShown) {

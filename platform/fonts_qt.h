@@ -1,0 +1,27 @@
+#pragma once
+
+// The faces the windows were designed with and the installed faces that stand in for them.
+// The forms give their fonts by a Windows face and a height in pixels ("Tahoma" of height -11
+// is 11 pixels, 8 points at 96 dpi) and lay their texts out in pixels for that face, so the
+// stand-in must take about as much room: it is the installed candidate whose measured widths
+// of reference texts come nearest to the design face's, chosen once per process. Every window
+// takes its design fonts from here.
+
+#include <QFont>
+#include <QString>
+#include <string>
+
+enum class TDesignFace { Tahoma, Arial, MsSansSerif };
+
+// The family that stands in for the face: the design face itself when it is installed, else
+// the candidate nearest to its widths (for Tahoma and MS Sans Serif: Liberation Sans rather
+// than DejaVu Sans, which is about a sixth wider; for Arial its metric twin Liberation Sans).
+QString StandInFamily(TDesignFace face);
+// The stand-in at a size in pixels: fixed, whatever the screen's dpi.
+QFont DesignFont(TDesignFace face, int pixels, bool bold = false);
+// The height of a line of the design face at that size as the windows were laid out with
+// (Tahoma of 11 pixels: 13), never less than the stand-in's own line.
+int DesignLineHeight(TDesignFace face, int pixels);
+// The design face of a face name ("Tahoma", "Arial", "MS Sans Serif", letter case ignored);
+// false for any other name.
+bool DesignFaceByName(const std::string& name, TDesignFace& face);
