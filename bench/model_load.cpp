@@ -1,9 +1,14 @@
-// Loading the scheme model: the template sections, the stamp and the price list of a scheme the
-// shape of a real designer scheme (about 1 MB: 246 variables, 43 questions with 106 answers,
-// 39 resources, 3 report templates, 24 screens, 110 decision points with 126 conditions,
-// 430 actions, 182 products, 45 categories), and the same shape scaled by 10 and 100. The
-// baseline copies the same bytes with memcpy and sums them; loading should stay within 10x of
-// it and grow linearly with the scale.
+// Loading a scheme the shape of a real designer scheme (about 1 MB: 246 variables, 43 questions
+// with 106 answers, 39 resources, 3 report templates, 24 screens, 110 decision points with 126
+// conditions, 430 actions, 182 products, 45 categories), and the same shape scaled by 10 and
+// 100, in two figures:
+// - the template alone: the template sections, the stamp and the price list of a scheme
+//   written without a flow graph;
+// - the whole scheme as the start-up reads it: the template, the flow graph over every screen,
+//   decision point and action (566 elements and 691 links at scale 1), the stamp and the price
+//   list, then the link map built on the graph.
+// The yardstick copies the same bytes with memcpy and sums them. The whole scheme should load
+// within 2x of it at every scale, and both loads should grow linearly with the scale.
 
 #include <benchmark/benchmark.h>
 
@@ -11,11 +16,16 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "engine/runtime.h"
+#include "graph/elements.h"
+#include "graph/visual.h"
 #include "model/core.h"
 #include "model/pricelist.h"
 #include "model/saver.h"
+#include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
 #include "tools/reportwriter.h"
 #include "tools/resourcewriter.h"
@@ -37,8 +47,11 @@ std::string Filler(std::size_t size, unsigned seed) {
   return bytes;
 }
 
-// The real-size shape times `scale`, with resources of `resourceBytes` bytes each.
-std::vector<std::uint8_t> BuildScheme(int scale, std::size_t resourceBytes) {
+enum SchemeShape { kTemplateOnly = 0, kWholeScheme = 1 };
+
+// The real-size shape times `scale`, with resources of `resourceBytes` bytes each; the whole
+// scheme carries a flow graph between the template and the stamp.
+std::vector<std::uint8_t> BuildScheme(SchemeShape shape, int scale, std::size_t resourceBytes) {
   TemplateRecord templ;
   templ.Languages = {{{0, "Russian"}, {1, "English"}, {2, "Ukrainian"}}, 1, 2};
   for (int i = 0; i < kServiceStringCount; ++i) {
@@ -121,7 +134,8 @@ std::vector<std::uint8_t> BuildScheme(int scale, std::size_t resourceBytes) {
   }
   SchemeWriter out;
   WriteTemplate(out, templ);
-  out.Int(20261210);
+  if (shape == kWholeScheme) WriteGraph(out, ChainedFlowGraph(templ));
+  WriteSchemeStamp(out, 20261210);
   std::vector<ProductRecord> products;
   for (int i = 0; i < 182 * scale; ++i) {
     ProductRecord p;
@@ -145,20 +159,25 @@ std::vector<std::uint8_t> BuildScheme(int scale, std::size_t resourceBytes) {
 
 // Resources of 22,000 bytes make the real scheme's megabyte; with 16 bytes the same objects
 // fill about a seventh of it, and the load is all records and allocations.
-const std::vector<std::uint8_t>& SchemeBytes(int scale, std::size_t resourceBytes) {
-  static std::map<std::pair<int, std::size_t>, std::vector<std::uint8_t>> cache;
-  auto key = std::make_pair(scale, resourceBytes);
+const std::vector<std::uint8_t>& SchemeBytes(SchemeShape shape, const benchmark::State& state) {
+  static std::map<std::tuple<int, int, std::size_t>, std::vector<std::uint8_t>> cache;
+  const auto scale = static_cast<int>(state.range(0));
+  const auto resourceBytes = static_cast<std::size_t>(state.range(1));
+  auto key = std::make_tuple(static_cast<int>(shape), scale, resourceBytes);
   auto found = cache.find(key);
-  if (found == cache.end()) found = cache.emplace(key, BuildScheme(scale, resourceBytes)).first;
+  if (found == cache.end())
+    found = cache.emplace(key, BuildScheme(shape, scale, resourceBytes)).first;
   return found->second;
 }
 
-const std::vector<std::uint8_t>& SchemeBytes(const benchmark::State& state) {
-  return SchemeBytes(static_cast<int>(state.range(0)), static_cast<std::size_t>(state.range(1)));
+void ReportSize(benchmark::State& state, const std::vector<std::uint8_t>& bytes) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(bytes.size()));
+  state.counters["MB"] = static_cast<double>(bytes.size()) / 1e6;
 }
 
-void BM_LoadScheme(benchmark::State& state) {
-  const std::vector<std::uint8_t>& bytes = SchemeBytes(state);
+void BM_LoadTemplate(benchmark::State& state) {
+  const std::vector<std::uint8_t>& bytes = SchemeBytes(kTemplateOnly, state);
   TSpecDataStream stream;
   stream.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   for (auto _ : state) {
@@ -173,13 +192,43 @@ void BM_LoadScheme(benchmark::State& state) {
     templ.reset();
     state.ResumeTiming();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(bytes.size()));
-  state.counters["MB"] = static_cast<double>(bytes.size()) / 1e6;
+  ReportSize(state, bytes);
 }
 
-void BM_MemcpyChecksum(benchmark::State& state) {
-  const std::vector<std::uint8_t>& bytes = SchemeBytes(state);
+// The start-up's reading: the template, the graph (its events off), the stamp, the price list,
+// then the link map. Freeing it all (the graph first: its elements point into the template) is
+// not timed.
+void BM_LoadWholeScheme(benchmark::State& state) {
+  const std::vector<std::uint8_t>& bytes = SchemeBytes(kWholeScheme, state);
+  TSpecDataStream stream;
+  stream.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  std::int64_t links = 0;
+  for (auto _ : state) {
+    stream.Rewind();
+    auto templ = std::make_unique<TSpecTemplate>();
+    auto graph = std::make_unique<TScheme>();
+    auto linkMap = std::make_unique<TSpecLinkMap>(templ.get());
+    graph->EventsEnabled = false;
+    templ->LoadFromStream(stream);
+    TSpecSchemeManager(graph.get(), templ.get()).LoadFromStream(stream);
+    stream.ReadInteger();
+    templ->PriceList()->LoadFromStream(stream);
+    graph->EventsEnabled = true;
+    linkMap->Build(graph.get());
+    if (stream.Remaining() != 0) state.SkipWithError("scheme not read to its end");
+    links = linkMap->Count();
+    benchmark::DoNotOptimize(linkMap.get());
+    state.PauseTiming();
+    graph.reset();
+    linkMap.reset();
+    templ.reset();
+    state.ResumeTiming();
+  }
+  ReportSize(state, bytes);
+  state.counters["links"] = static_cast<double>(links);
+}
+
+void MemcpyChecksum(benchmark::State& state, const std::vector<std::uint8_t>& bytes) {
   std::vector<std::uint8_t> copy(bytes.size());
   for (auto _ : state) {
     std::memcpy(copy.data(), bytes.data(), bytes.size());
@@ -188,14 +237,27 @@ void BM_MemcpyChecksum(benchmark::State& state) {
     benchmark::DoNotOptimize(sum);
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(bytes.size()));
+  ReportSize(state, bytes);
+}
+
+void BM_MemcpyChecksumTemplate(benchmark::State& state) {
+  MemcpyChecksum(state, SchemeBytes(kTemplateOnly, state));
+}
+
+void BM_MemcpyChecksumWholeScheme(benchmark::State& state) {
+  MemcpyChecksum(state, SchemeBytes(kWholeScheme, state));
 }
 
 // Arguments: scale, bytes per resource.
-BENCHMARK(BM_LoadScheme)->ArgsProduct({{1, 10, 100}, {22000, 16}})->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MemcpyChecksum)
-    ->ArgsProduct({{1, 10, 100}, {22000, 16}})
-    ->Unit(benchmark::kMillisecond);
+void Scales(benchmark::internal::Benchmark* bench) {
+  bench->ArgNames({"scale", "resource"});
+  bench->ArgsProduct({{1, 10, 100}, {22000, 16}});
+  bench->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_LoadTemplate)->Apply(Scales);
+BENCHMARK(BM_MemcpyChecksumTemplate)->Apply(Scales);
+BENCHMARK(BM_LoadWholeScheme)->Apply(Scales);
+BENCHMARK(BM_MemcpyChecksumWholeScheme)->Apply(Scales);
 
 }  // namespace

@@ -53,6 +53,18 @@ bool IsScreen(const TSpecObject* element) {
   return element && element->ObjectKind() == TSpecObjectKind::Screen;
 }
 
+// Counts one more for the lifetime of the scope.
+class CountedScope {
+ public:
+  explicit CountedScope(int& count) : Count(count) { ++Count; }
+  ~CountedScope() { --Count; }
+  CountedScope(const CountedScope&) = delete;
+  CountedScope& operator=(const CountedScope&) = delete;
+
+ private:
+  int& Count;
+};
+
 }  // namespace
 
 std::array<std::string, kServiceStringCount> UIText = kInitialUIText;
@@ -76,6 +88,7 @@ TSpecRunTime::TSpecRunTime(TSpecTemplate* Template, TSpecLinkMap* LinkMap)
 }
 
 TSpecRunTime::~TSpecRunTime() {
+  CompiledExpressions.clear();
   Evaluator.reset();
   EvalProvider.reset();
   // The store goes with the engine: nothing of it needs restoring on the way.
@@ -202,8 +215,7 @@ void TSpecRunTime::PerformAction(TSpecAction* Action) {
   if (Action->Kind == akSetValue) {
     std::string value;
     try {
-      Evaluator->SetText(Action->NewValue);
-      value = Evaluator->Evaluate();
+      value = EvaluateExpression(Action->NewValue);
     } catch (const std::exception& e) {
       ShowCalculationError(e.what());
       value.clear();
@@ -218,8 +230,7 @@ void TSpecRunTime::PerformAction(TSpecAction* Action) {
     }
     long double added = 0;
     try {
-      Evaluator->SetText(Action->Quantity);
-      added = TextToFloat(TypeCast(Evaluator->Evaluate(), vtFloat));
+      added = TextToFloat(TypeCast(EvaluateExpression(Action->Quantity), vtFloat));
     } catch (const std::exception& e) {
       ShowCalculationError(e.what());
       added = 0;
@@ -301,12 +312,29 @@ void TSpecRunTime::ShowCalculationError(const std::string& Message) {
 
 bool TSpecRunTime::EvaluateCondition(const std::string& Expression) {
   try {
-    Evaluator->SetText(Expression);
-    return TextToBool(TypeCast(Evaluator->Evaluate(), vtBoolean));
+    return TextToBool(TypeCast(EvaluateExpression(Expression), vtBoolean));
   } catch (const std::exception& e) {
     ShowCalculationError(e.what());
     return false;
   }
+}
+
+std::string TSpecRunTime::EvaluateExpression(const std::string& Expression) {
+  auto found = CompiledExpressions.find(Expression);
+  if (found == CompiledExpressions.end()) {
+    if (CompiledExpressions.size() >= kMaxCompiledExpressions && ExpressionsEvaluating == 0) {
+      CompiledExpressions.clear();
+    }
+    std::unique_ptr<TEvalExpression> compiled = CreateStandardExpression();
+    compiled->Provider = EvalProvider.get();
+    compiled->SetText(Expression);
+    found = CompiledExpressions.emplace(Expression, std::move(compiled)).first;
+  }
+  // The first evaluation compiles the text; a failed compile stays with the copy, which
+  // raises its error again on every later evaluation.
+  TEvalExpression& compiled = *found->second;
+  const CountedScope evaluating(ExpressionsEvaluating);
+  return compiled.Evaluate();
 }
 
 // ---------------------------------------------------------------------------------------------

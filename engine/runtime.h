@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/forms.h"
@@ -269,10 +270,22 @@ class TSpecRunTime {
   // --- Calculation messages ---------------------------------------------------------------
   // Shows FormatText(UIText[27], {Message}) in the modal message window.
   static void ShowCalculationError(const std::string& Message);
-  // Evaluates Expression on Evaluator and converts the result to a Boolean; an error of
-  // either is shown by ShowCalculationError and counts as false. An empty expression is the
+  // Evaluates Expression (EvaluateExpression) and converts the result to a Boolean; an error
+  // of either is shown by ShowCalculationError and counts as false. An empty expression is the
   // empty string constant: false, without a message.
   bool EvaluateCondition(const std::string& Expression);
+
+  // --- Compiled expressions ---------------------------------------------------------------
+  // The value text of Expression, or the error it raises, exactly as SetText and Evaluate on
+  // Evaluator give them, from the engine's own compiled copy of that text: a text is parsed and
+  // compiled on its first evaluation and its tree serves every later one, which asks the
+  // provider for the current values again. A text that fails to compile raises the same error
+  // (message and position) at every evaluation.
+  std::string EvaluateExpression(const std::string& Expression);
+  // The compiled copies are dropped all together before one more would exceed this many, so
+  // that a scheme of very many texts cannot keep a tree of every one; a dropped text is
+  // compiled again when it next comes.
+  static constexpr std::size_t kMaxCompiledExpressions = 4096;
 
   // --- The functions of the engine behind the provider ------------------------------------
   // "stat": 0 package volume (m3), 1 the same in litres, 2 rack units, 3 weight in grams, over
@@ -321,8 +334,11 @@ class TSpecRunTime {
   // The run's value store; replaced by a fresh one at every start.
   std::unique_ptr<TSpecTransition> Transition;
   std::unique_ptr<TSpecEvalProvider> EvalProvider;
-  // Every condition and action expression of the run is evaluated here.
+  // The standard evaluator on EvalProvider, one text at a time.
   std::unique_ptr<TEvalExpression> Evaluator;
+  // The compiled expressions of EvaluateExpression by their text, each made by
+  // CreateStandardExpression with EvalProvider as its provider.
+  std::unordered_map<std::string, std::unique_ptr<TEvalExpression>> CompiledExpressions;
   // Not owned; set by the start-up before the first start.
   IExecScreenForm* ScreenForm = nullptr;
   IExecReportForm* ReportForm = nullptr;
@@ -353,6 +369,9 @@ class TSpecRunTime {
   bool BackPressed = false;
   // Steps since the last one that showed a screen or the report (or since the start).
   int StepsWithoutShowing = 0;
+  // Evaluations of EvaluateExpression under way; the compiled copies are dropped only when
+  // none is.
+  int ExpressionsEvaluating = 0;
 
  protected:
   // The builders of ShowScreen, one per family of question kinds; each works on its panel.

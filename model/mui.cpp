@@ -122,6 +122,8 @@ void TSpecMuiString::LoadFromStream(TSpecDataStream& stream) {
   FTexts.Clear();
   std::uint8_t count = stream.ReadByte();
   CheckRecordCount(stream, count, kMuiPairMinSize);
+  FKeys.Reserve(count);
+  FTexts.Reserve(count);
   for (std::uint8_t i = 0; i < count; ++i) {
     FKeys.Add(stream.ReadString());
     FTexts.Add(stream.ReadString());

@@ -35,6 +35,8 @@ class TSpecMuiTextList {
   // Replaces the text at the index; nothing outside.
   void Put(int index, const std::string& text);
   void Add(std::string text);
+  // Room for count texts in all.
+  void Reserve(int count) { Items.reserve(static_cast<std::size_t>(count)); }
   // Removes the text at the index; nothing outside.
   void Delete(int index);
   void Clear();

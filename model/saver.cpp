@@ -164,8 +164,19 @@ void TSpecDataStream::WriteString(const std::string& text) {
 
 std::uint32_t TSpecDataStream::Read(void* destination, std::uint32_t count) {
   if (count > Remaining()) throw Exception(kReadBeyondEnd);
+  if (count == 0) return 0;
   // Every chunk but the last is full, so the chunk of a position is found by division.
   auto* out = static_cast<unsigned char*>(destination);
+  {
+    // Most reads are a few bytes inside one chunk.
+    const std::uint32_t offset = FPosition % TSpecDataChunk::Capacity;
+    const TSpecDataChunk& chunk = *Chunks[FPosition / TSpecDataChunk::Capacity];
+    if (count <= chunk.Used - offset) {
+      std::memcpy(out, chunk.Data + offset, count);
+      FPosition += count;
+      return count;
+    }
+  }
   std::uint32_t copied = 0;
   while (copied < count) {
     std::size_t index = FPosition / TSpecDataChunk::Capacity;
@@ -177,27 +188,6 @@ std::uint32_t TSpecDataStream::Read(void* destination, std::uint32_t count) {
     FPosition += n;
   }
   return copied;
-}
-
-std::uint8_t TSpecDataStream::ReadByte() {
-  std::uint8_t value;
-  Read(&value, 1);
-  return value;
-}
-
-std::uint16_t TSpecDataStream::ReadWord() {
-  unsigned char b[2];
-  Read(b, 2);
-  return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-}
-
-std::int32_t TSpecDataStream::ReadInteger() {
-  unsigned char b[4];
-  Read(b, 4);
-  std::uint32_t u = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                    (static_cast<std::uint32_t>(b[2]) << 16) |
-                    (static_cast<std::uint32_t>(b[3]) << 24);
-  return static_cast<std::int32_t>(u);
 }
 
 long double TSpecDataStream::ReadExtended() {
@@ -216,6 +206,14 @@ std::string TSpecDataStream::ReadString() {
   if (n > Remaining()) {
     // Leave the position at the length word's end, as a failed block read would.
     throw Exception(kReadBeyondEnd);
+  }
+  const std::uint32_t offset = FPosition % TSpecDataChunk::Capacity;
+  const TSpecDataChunk& chunk = *Chunks[FPosition / TSpecDataChunk::Capacity];
+  if (n <= chunk.Used - offset) {
+    // Inside one chunk, as nearly every text is: made straight from its bytes.
+    text.assign(reinterpret_cast<const char*>(chunk.Data + offset), n);
+    FPosition += n;
+    return text;
   }
   text.resize(n);
   Read(text.data(), n);

@@ -78,9 +78,33 @@ class TSpecDataStream {
   // Readers consume at the read position; reading past the end raises "Read beyond the end."
   // and leaves the position where it was.
   std::uint32_t Read(void* destination, std::uint32_t count);
-  std::uint8_t ReadByte();
-  std::uint16_t ReadWord();
-  std::int32_t ReadInteger();
+  std::uint8_t ReadByte() {
+    if (const unsigned char* b = TakeInChunk(1)) return b[0];
+    std::uint8_t value;
+    Read(&value, 1);
+    return value;
+  }
+  std::uint16_t ReadWord() {
+    unsigned char buffer[2];
+    const unsigned char* b = TakeInChunk(2);
+    if (!b) {
+      Read(buffer, 2);
+      b = buffer;
+    }
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+  }
+  std::int32_t ReadInteger() {
+    unsigned char buffer[4];
+    const unsigned char* b = TakeInChunk(4);
+    if (!b) {
+      Read(buffer, 4);
+      b = buffer;
+    }
+    const std::uint32_t u =
+        static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+        (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+    return static_cast<std::int32_t>(u);
+  }
   // The 10-byte x87 extended layout, decoded exactly.
   long double ReadExtended();
   std::string ReadString();
@@ -97,6 +121,16 @@ class TSpecDataStream {
   // Fills a cleared stream with size bytes delivered by readBlock(buffer, n).
   template <typename ReadBlock>
   void FillChunks(std::uint64_t size, ReadBlock&& readBlock);
+  // The next count (1 or more) bytes when they lie in one chunk, the read position moved past
+  // them; nullptr, with nothing moved, otherwise (Read then takes them or raises).
+  const unsigned char* TakeInChunk(std::uint32_t count) {
+    if (count > Remaining()) return nullptr;
+    const std::uint32_t offset = FPosition % TSpecDataChunk::Capacity;
+    const TSpecDataChunk& chunk = *Chunks[FPosition / TSpecDataChunk::Capacity];
+    if (count > chunk.Used - offset) return nullptr;
+    FPosition += count;
+    return chunk.Data + offset;
+  }
 
   std::vector<std::unique_ptr<TSpecDataChunk>> Chunks;
   std::uint32_t FPosition = 0;

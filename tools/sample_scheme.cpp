@@ -8,6 +8,8 @@
 // summary variables. The flow graph chains it all (tools/sample_graph.h): every conditional
 // option of a decision point runs through the next side action in the order of the actions
 // below, so the side actions come first in the action list.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -468,20 +470,55 @@ TemplateRecord SampleTemplate() {
   return templ;
 }
 
+// Resources that nothing names or shows, of printable filler text, that grow a scheme of
+// baseSize bytes to about size bytes: 22,000 bytes each, the size of a real scheme's pictures.
+std::vector<ResourceRecord> FillerResources(std::size_t baseSize, std::size_t size) {
+  constexpr std::size_t kFillerBytes = 22000;
+  // Name, extension, kind, size and the empty dependency record around each one's bytes.
+  constexpr std::size_t kRecordBytes = 2 + 8 + 2 + 3 + 1 + 4 + 4;
+  std::vector<ResourceRecord> fillers;
+  std::uint32_t state = 12345;
+  for (std::size_t total = baseSize; total + kRecordBytes < size;) {
+    const std::size_t bytes = std::min(kFillerBytes, size - total - kRecordBytes);
+    std::string data(bytes, ' ');
+    for (char& c : data) {
+      state = state * 1103515245u + 12345u;
+      c = static_cast<char>('a' + (state >> 16) % 26);
+    }
+    fillers.push_back({"Filler" + std::to_string(fillers.size() + 1), "txt", 0, data, {}});
+    total += bytes + kRecordBytes;
+  }
+  return fillers;
+}
+
+SchemeWriter SampleScheme(const std::vector<ResourceRecord>& fillers) {
+  SchemeWriter scheme;
+  TemplateRecord templ = SampleTemplate();
+  if (!fillers.empty()) {
+    std::vector<ResourceRecord> resources = Resources();
+    resources.insert(resources.end(), fillers.begin(), fillers.end());
+    templ.ResourceSection = SchemeWriter();
+    WriteResources(templ.ResourceSection, resources);
+  }
+  WriteTemplate(scheme, templ);
+  WriteSampleGraph(scheme, templ);
+  WriteSchemeStamp(scheme, kSampleStamp);
+  WriteSamplePriceList(scheme);
+  return scheme;
+}
+
 }  // namespace
 
+// qv_sample_scheme OUTPUT [SIZE]: the sample scheme, grown to about SIZE bytes by filler
+// resources when SIZE is given.
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: qv_sample_scheme OUTPUT\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: qv_sample_scheme OUTPUT [SIZE]\n");
     return 2;
   }
   try {
-    SchemeWriter scheme;
-    const TemplateRecord templ = SampleTemplate();
-    WriteTemplate(scheme, templ);
-    WriteSampleGraph(scheme, templ);
-    WriteSchemeStamp(scheme, kSampleStamp);
-    WriteSamplePriceList(scheme);
+    SchemeWriter scheme = SampleScheme({});
+    if (argc == 3) scheme = SampleScheme(FillerResources(scheme.Size(), std::stoul(argv[2])));
     scheme.SaveToFile(argv[1]);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "qv_sample_scheme: %s\n", e.what());

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "graph/elements.h"
 #include "model/core.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/model_support.h"
@@ -72,6 +73,79 @@ TEST(LinkMap, RecordsNameEveryElementKindByKindAndIndex) {
   EXPECT_EQ(scheme.LinkMap->Items(2)->GetSource(), decision->Options(2));
   EXPECT_TRUE(decision->Options(2)->IsDefault);
   EXPECT_EQ(scheme.LinkMap->Items(5)->GetTarget(), t.Finish());
+}
+
+// The records of the map, and the records the template's own look-ups give link by link.
+std::vector<Record> RecordsLinkByLink(const LoadedScheme& scheme) {
+  TSpecLinkMap map(scheme.Template.get());
+  for (std::int32_t i = 0; i < scheme.Graph->LinkCount(); ++i) {
+    map.Add()->LoadFromSchemeLink(scheme.Graph->Links(i));
+  }
+  return Records(map);
+}
+
+// A generated template of many screens, decision points and actions under the chained graph
+// over all of them.
+SchemeParts ManyElements() {
+  SchemeParts parts;
+  parts.Template.Screens.resize(30);
+  for (int i = 0; i < 40; ++i) {
+    parts.Template.DecisionPoints.push_back({"dp" + std::to_string(i), {}});
+    for (int c = 0; c < i % 4; ++c)
+      parts.Template.DecisionPoints.back().Conditions.push_back("A>" + std::to_string(c));
+  }
+  parts.Template.Actions.resize(70);
+  parts.Graph = ChainedFlowGraph(parts.Template);
+  return parts;
+}
+
+TEST(LinkMap, BuildResolvesEveryLinkAsTheTemplatesLookUpsDo) {
+  struct Row {
+    std::string name;
+    SchemeParts parts;
+  };
+  std::vector<Row> rows;
+  rows.push_back({"every kind, a screen shown twice", EveryKind()});
+  rows.push_back({"many elements", ManyElements()});
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    LoadedScheme scheme(row.parts);
+    EXPECT_EQ(scheme.LinkMap->Count(), scheme.Graph->LinkCount());
+    EXPECT_EQ(Records(*scheme.LinkMap), RecordsLinkByLink(scheme));
+  }
+}
+
+TEST(LinkMap, ModelObjectsTheTemplateDoesNotHoldGiveIndexMinusOneOnBothSides) {
+  // Elements of another template's screen, action and decision point (that template outlives
+  // the graph), linked in a row and into the first template's action 0.
+  LoadedScheme other(EveryKind());
+  LoadedScheme scheme(EveryKind());
+  TScheme& graph = *scheme.Graph;
+  auto screen = TSpecScreenElement::Create(&graph);
+  screen->SetModel(other.Template->Screens(0));
+  screen->Refresh();
+  auto action = TSpecActionElement::Create(&graph);
+  action->SetModel(other.Template->Actions(0));
+  action->Refresh();
+  auto decision = TSpecDecisionElement::Create(&graph);
+  decision->SetModel(other.Template->DecisionPoints(0));
+  decision->Refresh();
+  TSchemeElement* foreignScreen = graph.AddElement(std::move(screen));
+  TSchemeElement* foreignAction = graph.AddElement(std::move(action));
+  TSchemeElement* foreignDecision = graph.AddElement(std::move(decision));
+  TSchemeElement* ownAction = graph.Elements(4);
+  graph.AddLink(foreignScreen->OutputPoints(0), foreignAction->InputPoints(0));
+  graph.AddLink(foreignAction->OutputPoints(0), foreignDecision->InputPoints(0));
+  graph.AddLink(foreignDecision->OutputPoints(1), ownAction->InputPoints(0));
+
+  scheme.LinkMap->Build(&graph);
+
+  const std::vector<Record> records = Records(*scheme.LinkMap);
+  ASSERT_EQ(records.size(), 11u);
+  EXPECT_EQ(records[8], (Record{1, -1, 0, 2, -1}));
+  EXPECT_EQ(records[9], (Record{2, -1, 0, 3, -1}));
+  EXPECT_EQ(records[10], (Record{3, -1, 1, 2, 0}));
+  EXPECT_EQ(records, RecordsLinkByLink(scheme));
 }
 
 TEST(LinkMap, FindLinkFromTakesTheLastLinkOfTheElementAndNeverADecisionPoint) {

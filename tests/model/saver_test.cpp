@@ -183,6 +183,31 @@ TEST(DataStream, AValueSplitAcrossChunksReadsBackWhole) {
   EXPECT_EQ(stream.ReadString(), std::string(9000, 'x'));
 }
 
+TEST(DataStream, EveryPrimitiveReadsBackWholeAtEveryOffsetAroundAChunkBorder) {
+  // The values start from 8 bytes before the first border to just after it, so each of them
+  // lies before, across and after the border in one of the rounds.
+  for (std::uint32_t start = 8184; start <= 8193; ++start) {
+    SCOPED_TRACE(start);
+    TSpecDataStream stream;
+    std::vector<unsigned char> filler(start, 0x5A);
+    stream.Write(filler.data(), start);
+    stream.WriteWord(0xBEEF);
+    stream.WriteInteger(-123456789);
+    stream.WriteString("abcdefghij");
+    const unsigned char byte = 0xC3;
+    stream.Write(&byte, 1);
+    stream.WriteInteger(0x01020304);
+    std::vector<unsigned char> skip(start);
+    stream.Read(skip.data(), start);
+    EXPECT_EQ(stream.ReadWord(), 0xBEEF);
+    EXPECT_EQ(stream.ReadInteger(), -123456789);
+    EXPECT_EQ(stream.ReadString(), "abcdefghij");
+    EXPECT_EQ(stream.ReadByte(), 0xC3);
+    EXPECT_EQ(stream.ReadInteger(), 0x01020304);
+    EXPECT_EQ(stream.Remaining(), 0u);
+  }
+}
+
 TEST(DataStream, WritingAfterAPartialReadAppendsAndKeepsThePosition) {
   TSpecDataStream stream;
   stream.WriteInteger(1);
