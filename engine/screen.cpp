@@ -294,13 +294,13 @@ void TSpecRunTime::BuildComboQuestion(TSpecQuestion* Question, IFormPanel* Panel
 
 namespace {
 
-// The value of an expression on the engine's evaluator as a text of the type; a failure of
-// either is shown as a calculation error and gives the empty text. The catch is the one of
-// every evaluation of the run (conditions, actions): whatever the evaluation raises.
+// The value of an expression, from the engine's compiled copy of its text, as a text of the
+// type; a failure of either is shown as a calculation error and gives the empty text. The
+// catch is the one of every evaluation of the run (conditions, actions): whatever the
+// evaluation raises.
 std::string EvaluateAs(TSpecRunTime& runTime, const std::string& expression, TValueType type) {
   try {
-    runTime.Evaluator->SetText(expression);
-    return TypeCast(runTime.Evaluator->Evaluate(), type);
+    return TypeCast(runTime.EvaluateExpression(expression), type);
   } catch (const std::exception& e) {
     TSpecRunTime::ShowCalculationError(e.what());
     return {};
