@@ -25,7 +25,7 @@ import tempfile
 import time
 
 # Long enough for a sanitizer build on a busy machine; nothing waits this long when it works.
-WAIT = 30.0
+WAIT = 60.0
 POLL = 0.05
 
 
