@@ -44,6 +44,32 @@ void ForEachFormatCode(std::string& format, Visit visit) {
   }
 }
 
+// A decimal number as a user types one into a cell: an optional sign, digits with an optional
+// fraction (at least one digit in all), an optional exponent with its own digits, nothing
+// around it. Texts the value-text reader takes besides ("." as 0, "1E", blanks around, hex
+// marks) are no numbers a cell should turn them into.
+bool IsDecimalNumber(const std::string& text) {
+  std::size_t i = 0;
+  const auto digits = [&text, &i] {
+    const std::size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    return i - start;
+  };
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t mantissa = digits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  if (mantissa == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    if (digits() == 0) return false;
+  }
+  return i == text.size();
+}
+
 // The number format of a numeric cell in the locale's convention. Under a comma locale a
 // format with a thousands separator ("#,##0.00") trades its two separators ("#.##0,00"), as
 // the spreadsheet reads formats in that convention; any other format only has its "." made
@@ -63,7 +89,12 @@ std::string LocaleNumberFormat(std::string format) {
       return format;
     }
   }
-  return ReplaceAll(format, ".", separator);
+  // Literal text in quotes or after a backslash keeps its points.
+  if (separator.size() != 1) return ReplaceAll(format, ".", separator);
+  ForEachFormatCode(format, [&separator](char& c) {
+    if (c == '.') c = separator[0];
+  });
+  return format;
 }
 
 }  // namespace
@@ -288,7 +319,7 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
     // An automatic cell makes a decimal number (sign, fraction, exponent) a number in the
     // locale's form, so that the spreadsheet types it as one; hex texts are no decimal numbers.
     long double x = 0;
-    if (Cell->DataType == cdAuto && !text.empty() && TryTextToFloat(text, x)) {
+    if (Cell->DataType == cdAuto && IsDecimalNumber(text) && TryTextToFloat(text, x)) {
       try {
         text = LocaleGeneral(x);
         numeric = true;

@@ -330,6 +330,12 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "#,##0.0 \"p.,\"\\.",
        {"[FORMAT.NUMBER(\"#,##0.0 \"\"p.,\"\"\\.\")]", "[FORMULA(\"1234.5\", \"R1C1\")]"},
        {"[FORMAT.NUMBER(\"#.##0,0 \"\"p.,\"\"\\.\")]", "[FORMULA(\"1234,5\", \"R1C1\")]"}},
+      {"quoted points of an ungrouped format are kept",
+       "2.5",
+       cdNumeric,
+       "0.0 \"p.\"",
+       {"[FORMAT.NUMBER(\"0.0 \"\"p.\"\"\")]", "[FORMULA(\"2.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"0,0 \"\"p.\"\"\")]", "[FORMULA(\"2,5\", \"R1C1\")]"}},
       {"a text cell sends a grouped format unchanged",
        "1234.5",
        cdText,
@@ -389,6 +395,10 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
       {"Bolt", {"Bolt"}, {"Bolt"}, {"Invalid typecast."}},
       {"", {""}, {""}, {"0"}},
       {"-3.25", {"-3.25", "-3,25"}, {"-3.25"}, {"-3.25", "-3,25"}},
+      {".", {"."}, {"."}, {"0"}},
+      {"1E", {"1E"}, {"1E"}, {"1"}},
+      {" 12 ", {" 12 "}, {" 12 "}, {"12"}},
+      {"+.5e-1", {"0.05", "0,05"}, {"+.5e-1"}, {"0.05", "0,05"}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
