@@ -28,6 +28,7 @@
 #include "expr/typecvt.h"
 #include "model/pricelist.h"
 #include "model/saver.h"
+#include "platform/cp1251.h"
 #include "platform/errors.h"
 
 namespace {
@@ -354,15 +355,23 @@ void TSpecRunTime::SaveBtnClick() {
   if (!ScreenForm || !ScreenForm->ExecuteSaveDialog(fileName)) return;
   // A state that cannot be written is not saved, and the file saved before under that name
   // stays as it was; the user is told why, in the error box of the handler.
+  // The file name is a path of the file system and the file system's reasons come from the
+  // C library in the user's language: both are UTF-8 and become Windows-1251 here, like every
+  // text the message box shows. A failure of the program's own keeps its Windows-1251 text.
   std::string reason;
+  bool systemReason = true;
   try {
     TSpecDataStream stream;
     SaveState(stream);
     if (stream.SaveToFileReplacing(fileName, reason)) return;
+  } catch (const EInOutError& e) {
+    reason = e.what();
   } catch (const std::exception& e) {
     reason = e.what();
+    systemReason = false;
   }
-  throw Exception(FormatText(kSaveFailedMessage, {fileName, reason}));
+  throw Exception(FormatText(
+      kSaveFailedMessage, {Utf8ToCp1251(fileName), systemReason ? Utf8ToCp1251(reason) : reason}));
 }
 
 void TSpecRunTime::LoadBtnClick() {

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -105,10 +106,13 @@ std::string FolderOf(const std::string& path) {
 // A new file beside the target that takes the target's place when it is closed: flushed to
 // the disk, then renamed over the target, so that a reader sees the old file or the whole new
 // one, never a part. Any failure, or dropping the object unclosed, removes the new file.
+// Lock, a second descriptor of the same open file, holds the exclusive lock that tells the
+// cleanup of other processes the file is in use: it stays open after the written descriptor
+// is closed, until the rename or the removal.
 class PosixReplacingFile : public IWriteFile {
  public:
-  PosixReplacingFile(int fd, std::string target, std::string temporary)
-      : Fd(fd), Target(std::move(target)), Temporary(std::move(temporary)) {}
+  PosixReplacingFile(int fd, int lock, std::string target, std::string temporary)
+      : Fd(fd), Lock(lock), Target(std::move(target)), Temporary(std::move(temporary)) {}
   ~PosixReplacingFile() override { Discard(); }
 
   void WriteBlock(const void* source, std::size_t count) override {
@@ -124,15 +128,23 @@ class PosixReplacingFile : public IWriteFile {
     if (calls.Close(fd) != 0) RaiseIoError("I/O error");
     if (calls.Rename(Temporary.c_str(), Target.c_str()) != 0) RaiseIoError("I/O error");
     Temporary.clear();
+    ReleaseLock();
     SyncFolder();
   }
 
  private:
+  // The temporary file goes while its lock is still held.
   void Discard() {
     if (Fd >= 0) ::close(Fd);
     Fd = -1;
     if (!Temporary.empty()) ::unlink(Temporary.c_str());
     Temporary.clear();
+    ReleaseLock();
+  }
+
+  void ReleaseLock() {
+    if (Lock >= 0) ::close(Lock);
+    Lock = -1;
   }
 
   // The rename itself reaches the disk with the folder's entry; a failure here loses nothing.
@@ -144,9 +156,22 @@ class PosixReplacingFile : public IWriteFile {
   }
 
   int Fd;
+  int Lock;
   std::string Target;
   std::string Temporary;
 };
+
+// Takes the exclusive lock of a temporary file just created under the name. False when
+// another process's cleanup holds the lock or has removed the name in the meantime: that
+// file is going, and the save takes another name. A file system without locks leaves the
+// file unlocked, and the cleanup, which cannot lock it either, leaves it alone.
+bool LockNewTemporary(int fd, const std::string& name) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno != EWOULDBLOCK;
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
 
 class PosixFileSystem : public IFileSystem {
  public:
@@ -211,9 +236,20 @@ class PosixFileSystem : public IFileSystem {
         reason = ErrnoText(errno);
         return nullptr;
       }
+      if (!LockNewTemporary(fd, temporary)) {
+        ::close(fd);
+        continue;
+      }
+      const int lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+      if (lock < 0) {
+        reason = ErrnoText(errno);
+        ::unlink(temporary.c_str());
+        ::close(fd);
+        return nullptr;
+      }
       // The replacement keeps the permissions of the file it replaces.
       if (exists) ::fchmod(fd, st.st_mode & 07777);
-      return std::make_unique<PosixReplacingFile>(fd, target, std::move(temporary));
+      return std::make_unique<PosixReplacingFile>(fd, lock, target, std::move(temporary));
     }
     reason = ErrnoText(EEXIST);
     return nullptr;
@@ -269,6 +305,31 @@ bool IsReplacingTemporaryName(const std::string& name, long& pid) {
   return true;
 }
 
+namespace {
+
+// Removes a temporary file of a dead process only if no process holds its lock: a process of
+// another host or of another process namespace, which the process test cannot see, may still
+// be writing it. The file is opened without following a link and without blocking, must be
+// the user's regular file, and is removed while its lock is held and its name still names it.
+bool RemoveUnlockedTemporary(int dirFd, const std::string& name, uid_t user) {
+  const int fd =
+      ::openat(dirFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool removed = false;
+  struct stat held {};
+  struct stat named {};
+  if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && held.st_uid == user &&
+      ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+    removed = ::unlinkat(dirFd, name.c_str(), 0) == 0;
+  }
+  ::close(fd);
+  return removed;
+}
+
+}  // namespace
+
 int RemoveStaleTemporaries(const std::string& folder) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return 0;
@@ -285,7 +346,7 @@ int RemoveStaleTemporaries(const std::string& folder) {
     if (!S_ISREG(st.st_mode) || st.st_uid != user) continue;
     // A process that still lives may be writing its save: its file stays.
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-    if (::unlinkat(dirFd, name.c_str(), 0) == 0) ++removed;
+    if (RemoveUnlockedTemporary(dirFd, name, user)) ++removed;
   }
   ::closedir(dir);
   return removed;

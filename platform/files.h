@@ -75,7 +75,10 @@ void RestorePosixFileCalls();
 // target's folder. True for such a name, with the process id it carries.
 bool IsReplacingTemporaryName(const std::string& name, long& pid);
 // Removes from the folder the temporary files of replacing saves whose process is gone: only
-// regular files of that name pattern owned by this user. Answers how many were removed.
+// regular files of that name pattern owned by this user, and only those whose lock no process
+// holds (a save holds an exclusive flock on its temporary file until it is renamed or
+// removed, so that a save of another host or process namespace keeps its file). Answers how
+// many were removed.
 int RemoveStaleTemporaries(const std::string& folder);
 
 // The installed file system (POSIX unless a test installed another).

@@ -13,9 +13,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/saver.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "tests/engine/screen_test_support.h"
 #include "tests/support/model_support.h"
@@ -445,6 +447,14 @@ TEST(SavedStateButtons, EverySaveFailureOfTheDiskIsShownWithTheFileAndTheReason)
        std::strerror(EROFS)},
       {"no permission on the folder",
        [](TPosixFileCalls& calls) {
+         calls.Open = [](const char*, int, mode_t) {
+           errno = EACCES;
+           return -1;
+         };
+       },
+       std::strerror(EACCES)},
+      {"a refused rename",
+       [](TPosixFileCalls& calls) {
          calls.Rename = [](const char*, const char*) {
            errno = EACCES;
            return -1;
@@ -475,6 +485,83 @@ TEST(SavedStateButtons, EverySaveFailureOfTheDiskIsShownWithTheFileAndTheReason)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()),
                             std::filesystem::directory_iterator()),
               1);
+  }
+}
+
+// A file system whose every replacing save fails: the creation is refused with Reason, or
+// the write is taken and its Close raises Raised.
+class FailingFileSystem : public IFileSystem {
+ public:
+  FailingFileSystem() : Previous(SetFileSystem(this)) {}
+  ~FailingFileSystem() override { SetFileSystem(Previous); }
+  FailingFileSystem(const FailingFileSystem&) = delete;
+  FailingFileSystem& operator=(const FailingFileSystem&) = delete;
+
+  std::unique_ptr<IReadFile> OpenRead(const std::string&) override { return nullptr; }
+  std::unique_ptr<IWriteFile> CreateWrite(const std::string&) override { return nullptr; }
+  using IFileSystem::CreateReplacing;
+  std::unique_ptr<IWriteFile> CreateReplacing(const std::string&, std::string& reason) override {
+    if (!Raised) {
+      reason = Reason;
+      return nullptr;
+    }
+    return std::make_unique<RaisingFile>(Raised);
+  }
+
+  std::string Reason;
+  std::function<void()> Raised;
+
+ private:
+  class RaisingFile : public IWriteFile {
+   public:
+    explicit RaisingFile(std::function<void()> raise) : Raise(std::move(raise)) {}
+    void WriteBlock(const void*, std::size_t) override {}
+    void Close() override { Raise(); }
+    std::function<void()> Raise;
+  };
+  IFileSystem* Previous;
+};
+
+// File names and the file system's reasons are UTF-8 (a path, a translated C library text);
+// the message box reads Windows-1251 bytes.
+TEST(SavedStateButtons, TheFailedSaveMessageIsInTheProgramsCodePage) {
+  struct Row {
+    const char* Name;
+    std::string FileName;
+    std::string Reason;
+    std::function<void()> Raised;
+    std::string Message;
+  };
+  const std::vector<Row> rows = {
+      {"a refused creation", "/\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82.qvs",
+       "\xD0\x9E\xD1\x82\xD0\xBA\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD0\xBE \xD0\xB2 "
+       "\xD0\xB4\xD0\xBE\xD1\x81\xD1\x82\xD1\x83\xD0\xBF\xD0\xB5",
+       nullptr,
+       "Unable to save \"/\xCE\xF2\xF7\xB8\xF2.qvs\": \xCE\xF2\xEA\xE0\xE7\xE0\xED\xEE \xE2 "
+       "\xE4\xEE\xF1\xF2\xF3\xEF\xE5"},
+      {"a disk error at the close", "/\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82.qvs", "",
+       [] {
+         throw EInOutError(
+             "I/O error: \xD0\x9D\xD0\xB5\xD1\x82 \xD0\xBC\xD0\xB5\xD1\x81\xD1\x82\xD0\xB0");
+       },
+       "Unable to save \"/\xCE\xF2\xF7\xB8\xF2.qvs\": I/O error: \xCD\xE5\xF2 "
+       "\xEC\xE5\xF1\xF2\xE0"},
+      {"characters the code page lacks", "/data/\xE6\x97\xA5.qvs", "Ger\xC3\xA4t voll", nullptr,
+       "Unable to save \"/data/?.qvs\": Ger?t voll"},
+      {"a failure of the program keeps its own text", "/\xD0\x9E.qvs", "",
+       [] { throw Exception("\xCE\xF8\xE8\xE1\xEA\xE0"); },
+       "Unable to save \"/\xCE.qvs\": \xCE\xF8\xE8\xE1\xEA\xE0"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    FailingFileSystem files;
+    files.Reason = row.Reason;
+    files.Raised = row.Raised;
+    SavedRun run;
+    run.Form.SaveDialogAnswers = {row.FileName};
+    run.Form.Script = {ClickStep(TScriptButton::Save), ClickStep(TScriptButton::Close)};
+    run.Run();
+    EXPECT_EQ(run.Form.Errors, Lines{row.Message});
   }
 }
 

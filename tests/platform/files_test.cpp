@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -300,6 +301,42 @@ pid_t DeadProcessId() {
   return child;
 }
 
+// True when another open file holds the exclusive lock of the file at path.
+bool LockedElsewhere(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return locked;
+}
+
+bool lockedAtRename = false;
+
+// The lock keeps the cleanup of other hosts and process namespaces away from the temporary
+// file for the whole save: while it is written and after it is closed, up to the rename.
+TEST(ReplacingFile, ASaveHoldsTheLockOfItsTemporaryUntilTheRename) {
+  RestoredCallsOnExit restore;
+  ScratchFolder folder;
+  const std::string path = folder.WriteFile("state.qvs", "old state");
+  std::unique_ptr<IWriteFile> file = FileSystem().CreateReplacing(path);
+  ASSERT_NE(file, nullptr);
+  std::vector<std::string> names = Names(folder.Path());
+  ASSERT_EQ(names.size(), 2u);
+  const std::string temporary = folder.File(names[0] == "state.qvs" ? names[1] : names[0]);
+  Write(*file, "new");
+  EXPECT_TRUE(LockedElsewhere(temporary));
+
+  lockedAtRename = false;
+  PosixFileCalls().Rename = [](const char* from, const char* to) {
+    lockedAtRename = LockedElsewhere(from);
+    return ::rename(from, to);
+  };
+  file->Close();
+  EXPECT_TRUE(lockedAtRename);
+  EXPECT_FALSE(LockedElsewhere(path));
+  EXPECT_EQ(ReadWholeFile(path), "new");
+}
+
 TEST(ReplacingFile, TheNextSaveRemovesTheTemporariesOfDeadProcessesOnly) {
   ScratchFolder folder;
   const std::string path = folder.WriteFile("state.qvs", "old state");
@@ -307,7 +344,8 @@ TEST(ReplacingFile, TheNextSaveRemovesTheTemporariesOfDeadProcessesOnly) {
   const std::string alive = std::to_string(::getppid());
   struct Row {
     std::string Name;
-    enum { File, Folder, Link, ForeignFile } Kind = File;
+    // LockedFile: its lock is held, as by a save of another host or process namespace.
+    enum { File, Folder, Link, ForeignFile, LockedFile } Kind = File;
     bool Removed = false;
   };
   std::vector<Row> rows = {
@@ -321,9 +359,11 @@ TEST(ReplacingFile, TheNextSaveRemovesTheTemporariesOfDeadProcessesOnly) {
       {"~qv" + dead + "-1.tmp"},
       {".~qv" + dead + "-2.tmp", Row::Folder},
       {".~qv" + dead + "-3.tmp", Row::Link},
+      {".~qv" + dead + "-5.tmp", Row::LockedFile},
   };
   // A file of another user can only be made by the superuser.
   if (::geteuid() == 0) rows.push_back({".~qv" + dead + "-4.tmp", Row::ForeignFile});
+  std::vector<int> locks;
   for (const Row& row : rows) {
     const std::string entry = folder.File(row.Name);
     switch (row.Kind) {
@@ -338,11 +378,17 @@ TEST(ReplacingFile, TheNextSaveRemovesTheTemporariesOfDeadProcessesOnly) {
         if (row.Kind == Row::ForeignFile) {
           ASSERT_EQ(::chown(entry.c_str(), 12345, 12345), 0);
         }
+        if (row.Kind == Row::LockedFile) {
+          locks.push_back(::open(entry.c_str(), O_RDONLY | O_CLOEXEC));
+          ASSERT_EQ(::flock(locks.back(), LOCK_EX | LOCK_NB), 0);
+        }
     }
   }
   TSpecDataStream stream;
   stream.WriteInteger(5);
-  ASSERT_TRUE(stream.SaveToFileReplacing(path));
+  const bool saved = stream.SaveToFileReplacing(path);
+  for (int lock : locks) ::close(lock);
+  ASSERT_TRUE(saved);
   std::vector<std::string> expected = {"state.qvs"};
   for (const Row& row : rows) {
     if (!row.Removed) expected.push_back(row.Name);
