@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/cp1251.h"
+#include "platform/sheetformula.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
 
@@ -867,6 +868,7 @@ bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
   TSheetCellKind kind = TSheetCellKind::Text;
   double number = 0;
   std::string_view text;
+  std::optional<std::string> a1;
   if (arg.Kind == TMacroArg::TKind::Number) {
     kind = TSheetCellKind::Number;
     number = arg.Number;
@@ -876,9 +878,13 @@ bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
   } else if (arg.Text.empty()) {
     kind = TSheetCellKind::Empty;
   } else if (arg.Text.front() == '=') {
+    // Typed in R1C1 notation, kept in the file's A1 notation; a formula that cannot be read
+    // (also a text that only happens to begin with "=") is refused.
     if (arg.Text.size() > kMaxFormula) return false;
+    a1 = R1C1FormulaToA1(arg.Text.substr(1), row, column, book.Name);
+    if (!a1 || a1->size() > kMaxFormula) return false;
     kind = TSheetCellKind::Formula;
-    text = arg.Text.substr(1);
+    text = *a1;
   } else if (ReadNumber(arg.Text, DecimalSeparator, number)) {
     kind = TSheetCellKind::Number;
   } else {

@@ -15,9 +15,11 @@
 // Commands:
 //   SELECT("R1C1") and the relative forms "R[-1]C", "RC[1]", ...  moves the active cell
 //   FORMULA(value[, "R1C1"])  enters the value as if typed into the cell (the active cell by
-//       default): an empty text clears the value, a text beginning with "=" is a formula, a
-//       number written with DecimalSeparator is a number, anything else a text; a number or
-//       TRUE/FALSE argument enters that number or logical value
+//       default): an empty text clears the value, a text beginning with "=" is a formula in
+//       R1C1 notation (kept in the file's A1 notation, see platform/sheetformula.h; one that
+//       cannot be read is refused), a number written with DecimalSeparator is a number,
+//       anything else a text; a number or TRUE/FALSE argument enters that number or logical
+//       value. The file's workbook is recalculated when it is opened.
 //   FORMAT.FONT(name, size, bold, italic, underline, strike, colour, outline, shadow)
 //   FORMAT.NUMBER("format")  in DecimalSeparator's convention (so "0,00" under a comma locale)
 //   ALIGNMENT(horizontal 1-7, wrap, vertical 1-4, orientation 0-3)

@@ -60,7 +60,7 @@ TEST(SpreadsheetService, ACommandTableBuildsTheWorkbook) {
       "[SELECT(\"R[1]C\")]",
       "[FORMULA(\"12.5\")]",
       "[SELECT(\"RC[-1]\")]",
-      "[FORMULA(\"=SUM(C3)\", \"R1C1\")]",
+      "[FORMULA(\"=SUM(R[2]C[2])\", \"R1C1\")]",
       "[SELECT(\"R3C3\")]",
       "[FORMAT.NUMBER(\"0.00\")]",
       "[FORMAT.FONT(\"Arial\",10,True,False,True,False,3,False,False)]",
@@ -131,7 +131,7 @@ TEST(SpreadsheetService, TypedValuesAreReadInTheClientsLocale) {
       {"1 000", '.', "t:1 000"},
       {"12.5.1", '.', "t:12.5.1"},
       {"-", '.', "t:-"},
-      {"=A1*2", ',', "f:A1*2"},
+      {"=R1C2*2", ',', "f:$B$1*2"},
       {"abc", '.', "t:abc"},
       {"\xcf\xf0\xe8", '.', "t:\xcf\xf0\xe8"},
       {"say \"\"hi\"\"", '.', "t:say \"hi\""},
@@ -210,6 +210,37 @@ TEST(SpreadsheetService, NumberFormatsComeInTheLocalesConvention) {
     const TSheetCell* cell = book.Cell(1, 1);
     EXPECT_EQ(cell ? book.FormatOf(*cell).NumberFormat : std::string(), row.stored);
   }
+}
+
+TEST(SpreadsheetService, FormulasAreTypedInR1C1AndKeptInA1) {
+  struct Row {
+    const char* command;
+    const char* value;  // at R3C2; "-" when the command is refused
+  };
+  const Row rows[] = {
+      {"[SELECT(\"R3C2\")][FORMULA(\"=R[-1]C*2\")]", "f:B2*2"},
+      {"[FORMULA(\"=SUM(R[-2]C:R[-1]C)\", \"R3C2\")]", "f:SUM(B1:B2)"},
+      {"[SELECT(\"R9C9\")][FORMULA(\"=R4C5\", \"R3C2\")]", "f:$E$4"},
+      {"[FORMULA(\"='[Book1]Sheet1'!R1C1\", \"R3C2\")]", "f:'Sheet1'!$A$1"},
+      {"[FORMULA(\"=IF(R1C1=\"\"R1C1\"\",1,0)\", \"R3C2\")]", "f:IF($A$1=\"R1C1\",1,0)"},
+      // Refused: the command fails and the cell is left as it was.
+      {"[FORMULA(\"=R[-3]C\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"=A1*2\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"== Offer ==\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"=\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"=[Book7]Sheet1!R1C1\", \"R3C2\")]", "-"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.command);
+    TSpreadsheetService service;
+    EXPECT_EQ(Exec(service, row.command), std::string(row.value) != "-");
+    EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 3, 2), row.value);
+  }
+  // A refused formula leaves the cell's value as it was.
+  TSpreadsheetService service;
+  ASSERT_TRUE(Exec(service, "[FORMULA(\"kept\")]"));
+  EXPECT_FALSE(Exec(service, "[FORMULA(\"=Total\")]"));
+  EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), "t:kept");
 }
 
 TEST(SpreadsheetService, MalformedAndImpossibleCommandsAreRejectedAndChangeNothing) {
@@ -390,6 +421,8 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
       "[SELECT(\"R2C1\")][FORMAT.NUMBER(\"0,00\")][FORMULA(\"1234,5\", \"R2C1\")]",
       // A control character goes into the file escaped (the reader shows the escape).
       "[SELECT(\"R2C2\")][FORMULA(\"text\x01with control\", \"R2C2\")]",
+      // A formula typed in R1C1 goes into the file in A1, to be calculated when opened.
+      "[FORMULA(\"=RC[-2]*2\", \"R2C3\")]",
       "[SELECT(\"R3C1\")][INSERT.PICTURE(\"" + scratch.File("\xd0\xe8\xf1.png") + "\")]",
   };
   for (const std::string& command : commands) ASSERT_TRUE(Exec(service, command)) << command;
@@ -420,10 +453,14 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
             "cell B2 s 'text_x0001_with control' | General | bold=False italic=False "
             "underline=None font=Calibri size=11.0 h=None v=None wrap=None left=None "
             "right=None top=None bottom=None\n"
+            "cell C2 f '=A2*2' | General | bold=False italic=False underline=None "
+            "font=Calibri size=11.0 h=None v=None wrap=None left=None right=None top=None "
+            "bottom=None\n"
             "width A 13.29\n"
             "width B 4.71\n"
             "height 1 30.0\n"
-            "media 1\n");
+            "media 1\n"
+            "calc calcId=\"124519\" fullCalcOnLoad=\"1\"\n");
 }
 
 TEST(ProgramSpreadsheet, TakesTheServiceNameBackOnceAnotherServerLeavesIt) {

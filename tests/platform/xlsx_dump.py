@@ -2,8 +2,10 @@
 
 Usage: xlsx_dump.py FILE. Lines: "cell A1 <type> <value> | <number format> | bold=<b>
 italic=<i> font=<name> size=<size> h=<horizontal> v=<vertical> wrap=<w> left=<style> ...",
-"width <column> <width>", "height <row> <height>", "media <count>", "sheet <title>".
+"width <column> <width>", "height <row> <height>", "media <count>", "sheet <title>",
+"calc <attributes of calcPr>" (how the workbook is recalculated when opened).
 """
+import re
 import sys
 import zipfile
 
@@ -35,7 +37,10 @@ def main(path):
                 print("height", number, dim.ht)
     with zipfile.ZipFile(path) as archive:
         media = [n for n in archive.namelist() if n.startswith("xl/media/")]
+        workbook = archive.read("xl/workbook.xml").decode("utf-8")
     print("media", len(media))
+    calc = re.search(r"<calcPr\s+([^>]*?)\s*/?>", workbook)
+    print("calc", calc.group(1) if calc else "-")
 
 
 if __name__ == "__main__":
