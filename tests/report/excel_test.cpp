@@ -381,6 +381,39 @@ TEST(ExcelClient, ASpreadsheetThatNeverBecomesReadyEndsTheWaitAtTheDeadline) {
   EXPECT_EQ(ErrorOf([&] { excel.CheckConnection(); }), "No open DDE connection to Excel");
 }
 
+// A spreadsheet that answers "Busy" to everything: the connection ends with the error after
+// one deadline (the detection of the letters does not swallow it and wait again), and every
+// poll of the wait is followed by a rest, so the wait does not spin.
+TEST(ExcelClient, ABusySpreadsheetEndsTheConnectionAfterOneDeadlineWithoutSpinning) {
+  struct Row {
+    const char* name;
+    std::chrono::milliseconds step;  // how far the clock moves when messages are processed
+  };
+  const Row rows[] = {{"events take 1 ms", std::chrono::milliseconds(1)},
+                      {"events take 100 ms", std::chrono::milliseconds(100)}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScopedExcelHooks hooks;
+    hooks.Step = row.step;
+    ScriptedExcelServer server;
+    server.BusyNext = 1 << 30;
+    server.StatusReply = "Busy";
+    TAdvExcel excel;
+    int waits = 0, passes = 0;
+    excel.OnBeginWait = [&](TCustomExcel*) { ++waits; };
+    excel.OnWaiting = [&](TCustomExcel*) { ++passes; };
+    const auto start = hooks.Clock;
+    EXPECT_EQ(ErrorOf([&] { excel.Connect(); }), "Excel did not become ready");
+    const auto waited = hooks.Clock - start;
+    EXPECT_GE(waited, std::chrono::seconds(30));
+    EXPECT_LT(waited, std::chrono::seconds(31)) << "one deadline, not one per command";
+    EXPECT_EQ(waits, 1);
+    EXPECT_GT(passes, 0);
+    EXPECT_EQ(static_cast<int>(hooks.Sleeps.size()), passes) << "every pass rests";
+    for (std::uint32_t sleep : hooks.Sleeps) EXPECT_GT(sleep, 0u);
+  }
+}
+
 // A conversation whose transactions stay pending for a number of tests of its wait status.
 class PendingConversation : public TDdeClientConv {
  public:
