@@ -9,11 +9,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <iterator>
 #include <span>
 #include <string_view>
 
 #include "platform/cp1251.h"
+#include "platform/messages.h"
 #include "platform/sheetformula.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
@@ -131,6 +133,7 @@ enum class TMacroName : std::uint8_t {
   FormatNumber,
   Alignment,
   Border,
+  SummaryInfo,
 };
 
 struct TMacroNameEntry {
@@ -157,6 +160,7 @@ constexpr TMacroNameEntry kMacroNames[] = {
     {"OPEN", TMacroName::Open},
     {"SAVE.AS", TMacroName::SaveAs},
     {"FILE.CLOSE", TMacroName::FileClose},
+    {"SUMMARY.INFO", TMacroName::SummaryInfo},
 };
 
 // An upper-case Latin word equal to the text without regard to case.
@@ -517,6 +521,12 @@ lxw_format* MakeFormat(lxw_workbook* workbook, const TSheetFormat& look) {
   if (look.Borders[1]) format_set_right(format, look.Borders[1]);
   if (look.Borders[2]) format_set_top(format, look.Borders[2]);
   if (look.Borders[3]) format_set_bottom(format, look.Borders[3]);
+  if (look.BorderColors[0]) format_set_left_color(format, kPalette[look.BorderColors[0] - 1]);
+  if (look.BorderColors[1]) format_set_right_color(format, kPalette[look.BorderColors[1] - 1]);
+  if (look.BorderColors[2]) format_set_top_color(format, kPalette[look.BorderColors[2] - 1]);
+  if (look.BorderColors[3]) format_set_bottom_color(format, kPalette[look.BorderColors[3] - 1]);
+  // The shading of the macro language is the file's light grey pattern.
+  if (look.Shade) format_set_pattern(format, LXW_PATTERN_LIGHT_GRAY);
   return format;
 }
 
@@ -526,6 +536,23 @@ bool WriteXlsx(const TWorkbook& book, const char* fileName) {
   if (!workbook) return false;
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, Spreadsheet::kSheetName);
   bool ok = sheet != nullptr;
+  // The summary goes into the file's document properties.
+  std::string summary[5];
+  bool hasSummary = false;
+  for (std::size_t i = 0; i < 5; ++i) {
+    summary[i] = FileText(book.Summary[i]);
+    hasSummary = hasSummary || !summary[i].empty();
+  }
+  lxw_doc_properties properties{};
+  if (hasSummary) {
+    auto text = [](std::string& value) -> char* { return value.empty() ? nullptr : value.data(); };
+    properties.title = text(summary[0]);
+    properties.subject = text(summary[1]);
+    properties.author = text(summary[2]);
+    properties.keywords = text(summary[3]);
+    properties.comments = text(summary[4]);
+    ok = ok && workbook_set_properties(workbook, &properties) == LXW_NO_ERROR;
+  }
   std::vector<lxw_format*> formats(book.AllFormats().size(), nullptr);
   auto formatOf = [&](std::uint32_t index) -> lxw_format* {
     if (index == 0) return nullptr;
@@ -588,6 +615,8 @@ std::size_t TSheetFormatHash::operator()(const TSheetFormat& format) const {
   small = small << 1 | format.Wrap;
   small = small << 4 | format.Orientation;
   for (std::uint8_t border : format.Borders) small = small << 4 | (border & 0x0F);
+  small = small << 1 | format.Shade;
+  for (std::uint8_t colour : format.BorderColors) small = small * 57 + colour;
   // FNV-1a over the texts, which are a few characters (a font name, a number format): cheaper
   // inline than a general string hash, and every look passes here when it is interned.
   std::uint64_t hash = 0xCBF29CE484222325ull ^ small;
@@ -636,6 +665,49 @@ bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path) {
   if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
   if (!ok) std::remove(temporary.c_str());
   return ok;
+}
+
+std::string SaveWorkbookAsNewXlsx(const TWorkbook& book, const std::string& folder,
+                                  const std::string& stem) {
+  if (folder.empty() || stem.empty() || stem.find('/') != std::string::npos) return {};
+  std::string temporary = folder + "/." + stem + ".xlsx.XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return {};
+  ::close(fd);
+  if (!WriteXlsx(book, temporary.c_str())) {
+    std::remove(temporary.c_str());
+    return {};
+  }
+  // The complete file takes the first free name: a new hard link fails on a name that
+  // exists, so no file is ever replaced, also when another program writes the same name.
+  constexpr int kMaxTries = 10000;
+  std::string result;
+  for (int n = 1; n <= kMaxTries && result.empty(); ++n) {
+    const std::string path =
+        folder + "/" + stem + (n == 1 ? std::string() : " (" + std::to_string(n) + ")") + ".xlsx";
+    if (::link(temporary.c_str(), path.c_str()) == 0) {
+      result = path;
+    } else if (errno == EEXIST) {
+      continue;
+    } else if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) ==
+               0) {
+      // A file system without hard links may still rename without replacing.
+      result = path;
+    } else if (errno != EEXIST) {
+      break;
+    }
+  }
+  std::remove(temporary.c_str());
+  return result;
+}
+
+std::chrono::year_month_day LocalToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  return std::chrono::year_month_day(std::chrono::year(local.tm_year + 1900),
+                                     std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
+                                     std::chrono::day(static_cast<unsigned>(local.tm_mday)));
 }
 
 struct TSpreadsheetService::TCommand {
@@ -772,10 +844,17 @@ bool TSpreadsheetService::Run(const TCommand& command) {
     case TMacroName::AppActivate: {
       if (!args.AtMost(2)) return false;
       if (!book) return true;
-      const std::string path = ExtractionFilePath(WithoutExtension(book->Name), "xlsx");
-      if (path.empty() || !SaveFile(*book, path)) return false;
+      // The user goes on in the desktop's application: the workbook is written where the
+      // user keeps documents, opened there, and closed here.
+      const std::string path = SaveForUser(*book);
+      if (path.empty()) return false;
       FShownFile = path;
-      ShellOpenFile(path);
+      if (!Shell().OpenDocument(path)) {
+        std::string message = SpreadsheetText::kNoApplication;
+        message.replace(message.find("%s"), 2, Utf8ToCp1251(path));
+        ShowMessage(message);
+      }
+      CloseActive();
       return true;
     }
     case TMacroName::Open: {
@@ -844,13 +923,66 @@ bool TSpreadsheetService::Run(const TCommand& command) {
     case TMacroName::FileClose: {
       bool save = false;
       if (!args.AtMost(1) || !args.Flag(0, save)) return false;
-      Books.erase(Books.begin() + static_cast<std::ptrdiff_t>(Active));
-      Active = Books.empty() ? 0 : Books.size() - 1;
+      // A workbook to be saved stays open when it cannot be written: nothing is lost.
+      if (save && SaveForUser(*book).empty()) return false;
+      CloseActive();
+      return true;
+    }
+    case TMacroName::SummaryInfo: {
+      constexpr std::size_t kMaxSummaryText = 255;
+      std::string_view values[5];
+      if (!args.AtMost(5)) return false;
+      for (std::size_t i = 0; i < 5; ++i)
+        if (!args.Text(i, values[i]) || values[i].size() > kMaxSummaryText) return false;
+      for (std::size_t i = 0; i < 5; ++i)
+        if (args.Given(i)) book->Summary[i].assign(values[i]);
       return true;
     }
     default:
       return RunFormat(*book, command);
   }
+}
+
+void TSpreadsheetService::CloseActive() {
+  Books.erase(Books.begin() + static_cast<std::ptrdiff_t>(Active));
+  Active = Books.empty() ? 0 : Books.size() - 1;
+}
+
+std::string TSpreadsheetService::NewFileStem(const TWorkbook& book) const {
+  // What no file name on the user's disks may hold becomes "_"; blanks and dots at the ends
+  // go (a leading dot would hide the file).
+  auto plain = [](std::string name) {
+    for (char& c : name)
+      if (static_cast<unsigned char>(c) < 0x20 ||
+          std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos)
+        c = '_';
+    const std::size_t first = name.find_first_not_of(" .");
+    if (first == std::string::npos) return std::string();
+    return name.substr(first, name.find_last_not_of(" .") - first + 1);
+  };
+  std::string name = plain(book.Summary[0]);
+  if (name.empty()) name = plain(WithoutExtension(book.Name));
+  if (name.empty()) name = "Book";
+  std::string stem = Cp1251ToUtf8(name);
+  // Short enough that the date, a number and the extension still fit a file name.
+  constexpr std::size_t kMaxStem = 200;
+  if (stem.size() > kMaxStem) {
+    std::size_t cut = kMaxStem;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  const std::chrono::year_month_day today = Today();
+  char date[40];
+  std::snprintf(date, sizeof date, " %04d-%02u-%02u", static_cast<int>(today.year()) % 10000,
+                static_cast<unsigned>(today.month()), static_cast<unsigned>(today.day()));
+  return stem + date;
+}
+
+std::string TSpreadsheetService::SaveForUser(TWorkbook& book) {
+  if (!book.Path.empty()) return SaveFile(book, book.Path) ? book.Path : std::string();
+  const std::string folder = DocumentsFolder.empty() ? Shell().DocumentsFolder() : DocumentsFolder;
+  if (folder.empty()) return {};
+  return SaveNewFile(book, folder, NewFileStem(book));
 }
 
 bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
@@ -950,18 +1082,27 @@ bool TSpreadsheetService::RunFormat(TWorkbook& book, const TCommand& command) {
     case TMacroName::Border: {
       std::uint8_t outline = 0;
       std::uint8_t sides[4] = {0, 0, 0, 0};
-      bool shade = false;
-      std::uint8_t colour = 0;
+      std::uint8_t outlineColour = 0;
+      std::uint8_t colours[4] = {0, 0, 0, 0};
       if (!args.AtMost(11) || !args.Integer(0, 0, 7, outline)) return false;
       for (std::size_t i = 0; i < 4; ++i)
         if (!args.Integer(i + 1, 0, 7, sides[i])) return false;
-      if (!args.Flag(5, shade)) return false;
-      for (std::size_t i = 6; i < 11; ++i)
-        if (!args.Integer(i, 0, 56, colour)) return false;
-      // The outline draws every side of the one cell; a side of its own draws over it.
+      if (!args.Flag(5, look.Shade) || !args.Integer(6, 0, 56, outlineColour)) return false;
+      for (std::size_t i = 0; i < 4; ++i)
+        if (!args.Integer(i + 7, 0, 56, colours[i])) return false;
+      // The outline draws every side of the one cell in its colour; a side of its own draws
+      // over it in the side's colour.
       for (std::size_t i = 0; i < 4; ++i) {
-        if (args.Given(0) && outline != 0) look.Borders[i] = outline;
-        if (args.Given(i + 1) && (sides[i] != 0 || outline == 0)) look.Borders[i] = sides[i];
+        if (args.Given(0) && outline != 0) {
+          look.Borders[i] = outline;
+          if (args.Given(6)) look.BorderColors[i] = outlineColour;
+        }
+        if (args.Given(i + 1) && (sides[i] != 0 || outline == 0)) {
+          look.Borders[i] = sides[i];
+          if (args.Given(i + 7)) look.BorderColors[i] = colours[i];
+        }
+        // A side without a line has no colour of its own.
+        if (look.Borders[i] == 0) look.BorderColors[i] = 0;
       }
       break;
     }

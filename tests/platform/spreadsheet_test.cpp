@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/cp1251.h"
+#include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
 #include "tests/support/test_paths.h"
@@ -243,6 +246,39 @@ TEST(SpreadsheetService, FormulasAreTypedInR1C1AndKeptInA1) {
   EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), "t:kept");
 }
 
+TEST(SpreadsheetService, BordersCarryTheirColoursAndTheShade) {
+  using Sides = std::array<std::uint8_t, 4>;
+  struct Row {
+    const char* border;
+    Sides styles;
+    Sides colours;
+    bool shade = false;
+  };
+  const Row rows[] = {
+      {"0,1,2,3,4,FALSE,0,3,4,5,6", {1, 2, 3, 4}, {3, 4, 5, 6}},
+      {"2,0,0,0,0,TRUE,10", {2, 2, 2, 2}, {10, 10, 10, 10}, true},
+      {"2,0,0,0,6,FALSE,10,0,0,0,7", {2, 2, 2, 6}, {10, 10, 10, 7}},
+      {"0,1,0,0,0,FALSE,0,0,9,9,9", {1, 0, 0, 0}, {0, 0, 0, 0}},
+      {"0,1,1,1,1,TRUE", {1, 1, 1, 1}, {0, 0, 0, 0}, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.border);
+    TSpreadsheetService service;
+    ASSERT_TRUE(Exec(service, std::string("[BORDER(") + row.border + ")]"));
+    const TWorkbook& book = *service.ActiveWorkbook();
+    const TSheetFormat& look = book.FormatOf(*book.Cell(1, 1));
+    EXPECT_EQ(std::to_array(look.Borders), row.styles);
+    EXPECT_EQ(std::to_array(look.BorderColors), row.colours);
+    EXPECT_EQ(look.Shade, row.shade);
+  }
+  // Colours tell looks apart.
+  TSpreadsheetService service;
+  ASSERT_TRUE(Exec(service, "[BORDER(1,0,0,0,0,FALSE,3)][SELECT(\"R2C1\")][BORDER(1,0,0,0,0)]"));
+  const TWorkbook& book = *service.ActiveWorkbook();
+  EXPECT_NE(book.Cell(1, 1)->Format, book.Cell(2, 1)->Format);
+  EXPECT_FALSE(Exec(service, "[BORDER(1,0,0,0,0,FALSE,57)]"));
+}
+
 TEST(SpreadsheetService, MalformedAndImpossibleCommandsAreRejectedAndChangeNothing) {
   ScratchFolder scratch;
   const std::string notAPicture = scratch.WriteFile("note.png", "not a picture");
@@ -383,26 +419,188 @@ TEST(SpreadsheetService, QuitClosesEveryBookAndEndsTheConversations) {
   EXPECT_TRUE(service.ActiveWorkbook()->Cells.empty());
 }
 
-TEST(SpreadsheetService, AppActivateWritesTheBookToThePrivateFolderAndOpensIt) {
-  struct RecordingShell : IShell {
-    std::vector<std::string> Files;
-    bool OpenFile(const std::string& path) override {
-      Files.push_back(path);
-      return true;
-    }
-    bool OpenUrl(const std::string&) override { return false; }
-  } shell;
+// The desktop as the spreadsheet meets it: a recording shell that opens documents or not,
+// and a recording message window.
+struct RecordingDesktop : IShell, IMessageWindow {
+  RecordingDesktop() : PreviousShell(SetShell(this)), PreviousWindow(SetMessageWindow(this)) {}
+  ~RecordingDesktop() override {
+    SetShell(PreviousShell);
+    SetMessageWindow(PreviousWindow);
+  }
+  bool OpenFile(const std::string&) override { return false; }
+  bool OpenUrl(const std::string&) override { return false; }
+  bool OpenDocument(const std::string& path) override {
+    Opened.push_back(path);
+    return Opens;
+  }
+  std::string DocumentsFolder() override { return Documents; }
+  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+
+  bool Opens = true;
+  std::string Documents;
+  std::vector<std::string> Opened;
+  std::vector<std::string> Messages;
+  IShell* PreviousShell;
+  IMessageWindow* PreviousWindow;
+};
+
+std::vector<std::string> FileNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(SpreadsheetService, AppActivateWritesANewFileInTheDocumentsFolderAndClosesTheBook) {
+  struct Row {
+    const char* name;
+    std::string commands;  // before APP.ACTIVATE, on a new book
+    std::string file;      // the file name written
+  };
+  const Row rows[] = {
+      {"titled", "[SUMMARY.INFO(\"Offer\")]", "Offer 2026-12-01.xlsx"},
+      {"untitled", "", "Book2 2026-12-01.xlsx"},
+      {"Cyrillic title", "[SUMMARY.INFO(\"\xcf\xf0\xe5\xe4\xeb\xee\xe6\xe5\xed\xe8\xe5\")]",
+       "\xd0\x9f\xd1\x80\xd0\xb5\xd0\xb4\xd0\xbb\xd0\xbe\xd0\xb6\xd0\xb5\xd0\xbd\xd0\xb8\xd0\xb5 "
+       "2026-12-01.xlsx"},
+      {"title that is no plain file name", "[SUMMARY.INFO(\" ..a/b:c*\x01. \")]",
+       "a_b_c__ 2026-12-01.xlsx"},
+      {"title of blanks", "[SUMMARY.INFO(\" . \")]", "Book2 2026-12-01.xlsx"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScratchFolder scratch;
+    RecordingDesktop desktop;
+    desktop.Documents = scratch.Path().string();
+    TSpreadsheetService service;
+    service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 1); };
+    ASSERT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"x\")]" + row.commands + "[APP.ACTIVATE]"));
+    const std::string path = scratch.File(row.file);
+    EXPECT_EQ(FileNames(scratch.Path()), std::vector<std::string>{row.file});
+    EXPECT_EQ(service.ShownFile(), path);
+    EXPECT_EQ(desktop.Opened, std::vector<std::string>{path});
+    EXPECT_TRUE(desktop.Messages.empty());
+    // Handed over and closed: only the program's first book is left.
+    ASSERT_EQ(service.Workbooks().size(), 1u);
+    EXPECT_EQ(service.ActiveWorkbook()->Name, "Book1");
+  }
+}
+
+TEST(SpreadsheetService, AnExportNeverReplacesAFileOfTheUser) {
   ScratchFolder scratch;
-  SetExtractionRoot(scratch.Path().string());
-  IShell* previous = SetShell(&shell);
+  RecordingDesktop desktop;
+  desktop.Documents = scratch.Path().string();
+  scratch.WriteFile("Offer 2026-12-10 (2).xlsx", "the user's own");
   TSpreadsheetService service;
-  EXPECT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"x\")][APP.MAXIMIZE][APP.ACTIVATE]"));
-  SetShell(previous);
-  const std::string expected = ExtractionFolder() + "/Book2.xlsx";
-  SetExtractionRoot("");
-  EXPECT_EQ(service.ShownFile(), expected);
-  EXPECT_EQ(shell.Files, std::vector<std::string>{expected});
-  EXPECT_TRUE(std::filesystem::is_regular_file(expected));
+  service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 10); };
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(Exec(service, "[NEW(1)][SUMMARY.INFO(\"Offer\")][APP.ACTIVATE]"));
+  EXPECT_EQ(FileNames(scratch.Path()),
+            (std::vector<std::string>{"Offer 2026-12-10 (2).xlsx", "Offer 2026-12-10 (3).xlsx",
+                                      "Offer 2026-12-10 (4).xlsx", "Offer 2026-12-10.xlsx"}));
+  EXPECT_EQ(ReadWholeFile(scratch.File("Offer 2026-12-10 (2).xlsx")), "the user's own");
+}
+
+TEST(SpreadsheetService, WithoutAnApplicationForTheFileAMessageNamesIt) {
+  ScratchFolder scratch;
+  // The folder has a Cyrillic name: UTF-8 on disk, Windows-1251 in the message.
+  const std::filesystem::path documents = scratch.Path() / "\xd0\x94\xd0\xbe\xd0\xba";
+  std::filesystem::create_directory(documents);
+  RecordingDesktop desktop;
+  desktop.Documents = documents.string();
+  desktop.Opens = false;
+  TSpreadsheetService service;
+  service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 1 / 2); };
+  ASSERT_TRUE(Exec(service, "[NEW(1)][APP.ACTIVATE]"));
+  const std::string file = "/\xc4\xee\xea/Book2 2026-01-02.xlsx";
+  ASSERT_EQ(desktop.Messages.size(), 1u);
+  EXPECT_EQ(desktop.Messages[0], "The workbook has been saved as\n" +
+                                     Utf8ToCp1251(scratch.Path().string()) + file +
+                                     "\nbut no application for .xlsx files could open it.");
+  EXPECT_TRUE(std::filesystem::is_regular_file(documents / "Book2 2026-01-02.xlsx"));
+  EXPECT_EQ(service.Workbooks().size(), 1u);
+}
+
+TEST(SpreadsheetService, AWorkbookSavedByNameIsShownFromItsOwnFile) {
+  ScratchFolder scratch;
+  std::filesystem::create_directory(scratch.Path() / "documents");
+  RecordingDesktop desktop;
+  desktop.Documents = scratch.File("documents");
+  TSpreadsheetService service;
+  const std::string path = scratch.File("my offer.xlsx");
+  ASSERT_TRUE(Exec(service, "[NEW(1)][SUMMARY.INFO(\"Offer\")][SAVE.AS(\"" + path + "\")]"));
+  ASSERT_TRUE(Exec(service, "[FORMULA(\"later\")][APP.ACTIVATE]"));
+  EXPECT_EQ(desktop.Opened, std::vector<std::string>{path});
+  EXPECT_TRUE(FileNames(scratch.File("documents")).empty());
+}
+
+TEST(SpreadsheetService, AWorkbookThatCannotBeWrittenStaysOpen) {
+  struct Row {
+    const char* name;
+    std::string documents;
+    std::string command;
+  };
+  const Row rows[] = {
+      {"no documents folder", "", "[APP.ACTIVATE]"},
+      {"folder gone", "/nonexistent/documents", "[APP.ACTIVATE]"},
+      {"close with saving, folder gone", "/nonexistent/documents", "[FILE.CLOSE(TRUE)]"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RecordingDesktop desktop;
+    desktop.Documents = row.documents;
+    TSpreadsheetService service;
+    ASSERT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"kept\")]"));
+    EXPECT_FALSE(Exec(service, row.command));
+    ASSERT_EQ(service.Workbooks().size(), 2u);
+    EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), "t:kept");
+    EXPECT_TRUE(desktop.Opened.empty());
+  }
+}
+
+TEST(SpreadsheetService, FileCloseSavesFirstWhenAsked) {
+  ScratchFolder scratch;
+  RecordingDesktop desktop;
+  desktop.Documents = scratch.Path().string();
+  TSpreadsheetService service;
+  service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 10); };
+  // A book saved before is written to its file again; a new one goes to the documents
+  // folder; without the flag nothing is written.
+  const std::string named = scratch.File("named.xlsx");
+  ASSERT_TRUE(Exec(service, "[NEW(1)][SAVE.AS(\"" + named + "\")]"));
+  const auto written = std::filesystem::last_write_time(named);
+  std::filesystem::last_write_time(named, written - std::chrono::hours(1));
+  ASSERT_TRUE(Exec(service, "[FORMULA(\"more\")][FILE.CLOSE(TRUE)]"));
+  EXPECT_GT(std::filesystem::last_write_time(named), written - std::chrono::hours(1));
+  ASSERT_TRUE(Exec(service, "[NEW(1)][SUMMARY.INFO(\"Draft\")][FILE.CLOSE(TRUE)]"));
+  ASSERT_TRUE(Exec(service, "[NEW(1)][FILE.CLOSE(FALSE)][NEW(1)][FILE.CLOSE]"));
+  EXPECT_EQ(FileNames(scratch.Path()),
+            (std::vector<std::string>{"Draft 2026-12-10.xlsx", "named.xlsx"}));
+  EXPECT_TRUE(desktop.Opened.empty()) << "closing shows nothing";
+  EXPECT_EQ(service.Workbooks().size(), 1u);
+}
+
+// A day of exports in one run: every exported workbook is closed once handed over, so the
+// spreadsheet holds no more than it did before the first.
+TEST(SpreadsheetService, AHundredExportsLeaveNoWorkbookBehind) {
+  RecordingDesktop desktop;
+  desktop.Documents = "/documents";
+  TSpreadsheetService service;
+  int saved = 0;
+  service.SaveNewFile = [&saved](const TWorkbook&, const std::string& folder,
+                                 const std::string& stem) {
+    ++saved;
+    return folder + "/" + stem + ".xlsx";
+  };
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(Exec(service,
+                     "[NEW(1)][SELECT(\"R1C1\")][FORMULA(\"offer\")]"
+                     "[FORMAT.FONT(\"Arial\",10)][APP.MAXIMIZE][APP.ACTIVATE]"));
+    ASSERT_EQ(service.Workbooks().size(), 1u) << "after export " << i + 1;
+  }
+  EXPECT_EQ(saved, 100);
+  EXPECT_EQ(desktop.Opened.size(), 100u);
 }
 
 // The saved file is a real workbook: another program reads back what the commands made.
@@ -418,6 +616,7 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
       "[SELECT(\"R1C1\")][FORMULA(\"\xd1\xf3\xec\xec\xe0\", \"R1C1\")]",
       "[FORMAT.FONT(\"Arial\",12,True,False,False,False,0,False,False)]",
       "[ALIGNMENT(3,True,1,0)][BORDER(0,1,1,2,2,FALSE,0,0,0,0,0)][ROW.HEIGHT(30)]",
+      "[SELECT(\"R1C2\")][BORDER(1,0,0,0,6,TRUE,3,0,0,0,5)]",
       "[SELECT(\"R2C1\")][FORMAT.NUMBER(\"0,00\")][FORMULA(\"1234,5\", \"R2C1\")]",
       // A control character goes into the file escaped (the reader shows the escape).
       "[SELECT(\"R2C2\")][FORMULA(\"text\x01with control\", \"R2C2\")]",
@@ -448,6 +647,9 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
             "cell A1 s '\xd0\xa1\xd1\x83\xd0\xbc\xd0\xbc\xd0\xb0' | General | bold=True "
             "italic=False underline=None font=Arial size=12.0 h=center v=top wrap=True "
             "left=thin right=thin top=medium bottom=medium\n"
+            "cell B1 n None | General | bold=False italic=False underline=None font=Calibri "
+            "size=11.0 h=None v=None wrap=None left=thin right=thin top=thin bottom=double "
+            "colours=FFFF0000,FFFF0000,FFFF0000,FF0000FF fill=lightGray\n"
             "cell A2 n 1234.5 | 0.00 | bold=False italic=False underline=None font=Calibri "
             "size=11.0 h=None v=None wrap=None left=None right=None top=None bottom=None\n"
             "cell B2 s 'text_x0001_with control' | General | bold=False italic=False "
