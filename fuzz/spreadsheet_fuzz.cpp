@@ -39,7 +39,8 @@ void CheckBook(const TWorkbook& book) {
   for (const auto& [row, height] : book.RowHeights)
     Require(row >= 1 && row <= Spreadsheet::kMaxRow && height >= 0 && height <= 409);
   for (const TSheetPicture& picture : book.Pictures)
-    Require(picture.Row >= 1 && picture.Column >= 1 && !picture.Bytes.empty());
+    Require(picture.Row >= 1 && picture.Column >= 1 && !picture.Bytes.empty() &&
+            picture.Width > 0 && picture.Height > 0);
 }
 
 void CheckService(TSpreadsheetService& service) {

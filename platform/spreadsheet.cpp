@@ -16,6 +16,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/messages.h"
+#include "platform/picturesize.h"
 #include "platform/sheetformula.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
@@ -470,12 +471,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   return ok;
 }
 
-bool IsPicture(const std::string& bytes) {
-  auto starts = [&bytes](std::string_view magic) { return bytes.starts_with(magic); };
-  return starts("\x89PNG\r\n\x1a\n") || starts("\xFF\xD8\xFF") || starts("GIF87a") ||
-         starts("GIF89a") || starts("BM");
-}
-
 // The name part of a Windows-1251 file name ("C:\Offers\a.xls" gives "a.xls").
 std::string BaseName(const std::string& fileName) {
   const std::size_t slash = fileName.find_last_of("\\/");
@@ -905,8 +900,12 @@ bool TSpreadsheetService::Run(const TCommand& command) {
       std::string_view fileName;
       if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName)) return false;
       TSheetPicture picture{book->ActiveRow, book->ActiveColumn, {}};
-      if (!ReadWholeFile(Cp1251ToUtf8(fileName), picture.Bytes) || !IsPicture(picture.Bytes))
-        return false;
+      if (!ReadWholeFile(Cp1251ToUtf8(fileName), picture.Bytes)) return false;
+      // A picture goes onto the sheet at its own size: one that does not decode has none.
+      const std::optional<TPictureSize> size = DecodePictureSize(picture.Bytes);
+      if (!size) return false;
+      picture.Width = size->Width;
+      picture.Height = size->Height;
       book->Pictures.push_back(std::move(picture));
       return true;
     }

@@ -26,7 +26,8 @@
 //   BORDER(outline, left, right, top, bottom 0-7, shade, outline colour, left colour, right
 //       colour, top colour, bottom colour 0-56)
 //   COLUMN.WIDTH(characters 0-255), ROW.HEIGHT(points 0-409)  of the active cell
-//   INSERT.PICTURE("file")  a PNG, JPEG, GIF or BMP file, placed at the active cell
+//   INSERT.PICTURE("file")  a PNG, JPEG, GIF or BMP file, placed at the active cell; one that
+//       does not decode (platform/picturesize.h) is refused
 //   NEW(1)  a new workbook "Book<n>"
 //   FILE.CLOSE[(save)]  closes the active workbook; with save TRUE it is written first (to
 //       the file of its last save, else as a new file in the documents folder, see
@@ -106,6 +107,9 @@ struct TSheetPicture {
   std::uint32_t Row;
   std::uint32_t Column;
   std::string Bytes;
+  // Its size in pixels, found by decoding it.
+  std::uint32_t Width = 0;
+  std::uint32_t Height = 0;
 };
 
 class TWorkbook {
