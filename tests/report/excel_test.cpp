@@ -611,6 +611,41 @@ TEST(ExcelClient, TheProgramsSpreadsheetCountsAsRunningAndTakesTheCommands) {
   EXPECT_FALSE(excel.Connected());
 }
 
+// A cell text that begins with "=" is a formula to the spreadsheet: one in R1C1 lands in A1,
+// one it cannot read is refused, which reaches the client's caller as the command's error.
+TEST(ExcelClient, FormulasTheProgramsSpreadsheetCannotReadEndInAnError) {
+  struct Row {
+    const char* text;
+    const char* stored;  // nullptr: refused
+  };
+  const Row rows[] = {
+      {"=R[-1]C*2", "B1*2"},
+      {"=SUM(R1C1:R1C[-1])", "SUM($A$1:A$1)"},
+      {"== Offer ==", nullptr},
+      {"=Total", nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    TAdvExcel excel;
+    excel.Connect();
+    excel.NewWorkbook();
+    const std::string error = ErrorOf([&] { excel.PutStr(2, 2, row.text); });
+    const TWorkbook& book = *ProgramSpreadsheet().ActiveWorkbook();
+    const TSheetCell* cell = book.Cell(2, 2);
+    if (row.stored) {
+      EXPECT_EQ(error, "<no error>");
+      ASSERT_NE(cell, nullptr);
+      EXPECT_EQ(cell->Kind, TSheetCellKind::Formula);
+      EXPECT_EQ(cell->Text, row.stored);
+    } else {
+      EXPECT_EQ(error,
+                "\"[FORMULA(\"" + std::string(row.text) + "\", \"R2C2\")]\" not accepted by Excel");
+      EXPECT_EQ(cell, nullptr);
+    }
+    excel.ExecMacro("[FILE.CLOSE]");
+  }
+}
+
 // The defaults read the user's locale: its separator reaches the client and the program's
 // spreadsheet, which then reads typed numbers with it; its today is the hooks' today.
 TEST(ExcelClient, TheDefaultHooksFollowTheUserLocale) {
