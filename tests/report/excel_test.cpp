@@ -668,6 +668,10 @@ TEST(ExcelClient, TheDefaultHooksFollowTheUserLocale) {
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->Kind, TSheetCellKind::Number);
     EXPECT_EQ(cell->Number, 12.5);
+    // A number format in the comma convention: both separators read back into the file's.
+    excel.Select(1, 1);
+    excel.FormatNumber("#.##0,00");
+    EXPECT_EQ(ProgramSpreadsheet().ActiveWorkbook()->FormatOf(*cell).NumberFormat, "#,##0.00");
     excel.ExecMacro("[FILE.CLOSE]");
   }
   SetUserLocale(previous);
