@@ -168,7 +168,8 @@ void WriteDirectly(const TWorkbook& book, const std::string& path) {
         worksheet_write_boolean(sheet, row, column, cell.Number != 0, format);
         break;
       case TSheetCellKind::Formula:
-        worksheet_write_formula(sheet, row, column, Cp1251ToUtf8(cell.Text).c_str(), format);
+        worksheet_write_formula_str(sheet, row, column, Cp1251ToUtf8(cell.Text).c_str(), format,
+                                    "");
         break;
       case TSheetCellKind::Empty:
         worksheet_write_blank(sheet, row, column, format);

@@ -574,7 +574,10 @@ bool WriteXlsx(const TWorkbook& book, const char* fileName) {
         error = worksheet_write_boolean(sheet, row, column, cell.Number != 0, format);
         break;
       case TSheetCellKind::Formula:
-        error = worksheet_write_formula(sheet, row, column, FileText(cell.Text).c_str(), format);
+        // Without a stored result: every program that opens the file calculates the formula
+        // (some show a stored result as it stands, whatever the file's calculation flag).
+        error = worksheet_write_formula_str(sheet, row, column, FileText(cell.Text).c_str(), format,
+                                            "");
         break;
     }
     ok = error == LXW_NO_ERROR;

@@ -665,6 +665,29 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
             "calc calcId=\"124519\" fullCalcOnLoad=\"1\"\n");
 }
 
+// The file holds formulas without results: a spreadsheet program that opens it shows their
+// values, not a stored 0 (LibreOffice Calc, converting headless in a profile of its own).
+TEST(SpreadsheetService, FormulasAreCalculatedByTheProgramThatOpensTheFile) {
+  if (std::system("command -v soffice > /dev/null 2>&1") != 0) GTEST_SKIP() << "no soffice";
+  ScratchFolder scratch;
+  TSpreadsheetService service;
+  const std::string book = scratch.File("formulas.xlsx");
+  const std::string commands[] = {
+      "[FORMULA(\"3\", \"R1C1\")][FORMULA(\"4\", \"R2C1\")]",
+      "[FORMULA(\"=SUM(R[-2]C:R[-1]C)*2\", \"R3C1\")]",
+      "[FORMULA(\"=R1C1+Sheet1!R[1]C[-2]+SUM(C1)\", \"R1C3\")]",
+      "[FORMULA(\"=SUM(R1)\", \"R4C2\")]",
+      "[SAVE.AS(\"" + book + "\")]",
+  };
+  for (const std::string& command : commands) ASSERT_TRUE(Exec(service, command)) << command;
+  const std::string command = "cd '" + scratch.Path().string() +
+                              "' && HOME=. timeout 120 soffice -env:UserInstallation=file://" +
+                              scratch.File("profile") +
+                              " --headless --convert-to csv formulas.xlsx > log.txt 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadWholeFile(scratch.File("log.txt"));
+  EXPECT_EQ(ReadWholeFile(scratch.File("formulas.csv")), "3,,28\n4,,\n14,,\n,31,\n");
+}
+
 TEST(ProgramSpreadsheet, TakesTheServiceNameBackOnceAnotherServerLeavesIt) {
   TSpreadsheetService& program = ProgramSpreadsheet();
   EXPECT_EQ(FindDdeService("Excel"), &program);
