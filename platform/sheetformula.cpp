@@ -179,7 +179,16 @@ class TFormulaReader {
     }
     if (Peek() == '(') {
       if (!FunctionName(name)) return false;
-      for (char n : name) Out += UpperAscii(n);
+      // Function names in upper case, as the file writes them; the prefix of the newer
+      // functions stays in its own lower case.
+      std::string_view rest = name;
+      constexpr std::string_view kFuturePrefix = "_xlfn.";
+      if (rest.size() > kFuturePrefix.size() &&
+          SameTextAscii(rest.substr(0, kFuturePrefix.size()), kFuturePrefix)) {
+        Out.append(kFuturePrefix);
+        rest.remove_prefix(kFuturePrefix.size());
+      }
+      for (char n : rest) Out += UpperAscii(n);
       Out += Text[Pos++];
       return Arguments(depth + 1, operand);
     }

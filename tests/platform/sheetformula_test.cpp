@@ -65,7 +65,7 @@ TEST(SheetFormula, R1C1FormulasAreWrittenInA1RelativeToTheirCell) {
       {" 1 + .5 ", " 1 + .5 "},
       {"\"\"", "\"\""},
       {"ROUNDUP(RC2,0)", "ROUNDUP($B5,0)"},
-      {"_xlfn.STDEV.S(C1)", "_XLFN.STDEV.S($A:$A)"},
+      {"_XLFN.stdev.s(C1)", "_xlfn.STDEV.S($A:$A)"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.r1c1);
