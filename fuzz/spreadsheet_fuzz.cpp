@@ -1,7 +1,8 @@
 // The spreadsheet service on arbitrary macro texts and request items: nothing may crash, an
 // execute is answered accepted or rejected, and after every step the workbooks are whole (an
 // active book while any is open, the active cell and every cell inside the sheet, every look
-// known) and every save writes a file.
+// known) and every save writes a file. Formulas come in R1C1 notation (the seeds hold
+// references of every form) and must be translated or refused.
 //
 // Input: the first byte picks the decimal separator; the rest is lines. A line "?item"
 // requests the item, "@topic" moves to that topic, any other line is executed.
@@ -38,7 +39,8 @@ void CheckBook(const TWorkbook& book) {
   for (const auto& [row, height] : book.RowHeights)
     Require(row >= 1 && row <= Spreadsheet::kMaxRow && height >= 0 && height <= 409);
   for (const TSheetPicture& picture : book.Pictures)
-    Require(picture.Row >= 1 && picture.Column >= 1 && !picture.Bytes.empty());
+    Require(picture.Row >= 1 && picture.Column >= 1 && !picture.Bytes.empty() &&
+            picture.Width > 0 && picture.Height > 0);
 }
 
 void CheckService(TSpreadsheetService& service) {
@@ -67,6 +69,13 @@ bool ScratchSave(const TWorkbook& book, const std::string&) {
   return saved;
 }
 
+// The new files of APP.ACTIVATE and FILE.CLOSE alike.
+std::string ScratchSaveNew(const TWorkbook& book, const std::string& folder,
+                           const std::string& stem) {
+  Require(!stem.empty() && stem.find('/') == std::string::npos);
+  return ScratchSave(book, folder) ? folder + "/" + stem + ".xlsx" : std::string();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -74,6 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSpreadsheetService service;
   service.DecimalSeparator = data[0] & 1 ? ',' : '.';
   service.SaveFile = ScratchSave;
+  service.SaveNewFile = ScratchSaveNew;
+  service.DocumentsFolder = "/nonexistent/documents";
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string topic = "System";
   std::size_t start = 0;

@@ -13,6 +13,12 @@ class IShell {
   virtual bool OpenFile(const std::string& path) = 0;
   // An address such as "https://..." or "file:///..." (UTF-8); true when accepted.
   virtual bool OpenUrl(const std::string& url) = 0;
+  // A document of the user's (UTF-8 path) opened with the desktop's application for its type;
+  // false when the desktop has none for that type or cannot start it, so that the caller can
+  // tell the user where the file is.
+  virtual bool OpenDocument(const std::string& path) { return OpenFile(path); }
+  // The folder in which the user keeps documents (UTF-8 path, existing); empty when unknown.
+  virtual std::string DocumentsFolder() { return {}; }
 };
 
 // The installed shell; a process without one gets a shell that opens nothing (false).

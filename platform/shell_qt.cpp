@@ -1,6 +1,11 @@
 #include "platform/shell_qt.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QUrl>
 
@@ -12,4 +17,31 @@ bool TQtShell::OpenUrl(const std::string& url) {
   // An address without a scheme would reach the desktop's opener as a file path.
   return QDesktopServices::openUrl(
       QUrl(QString::fromStdString(WebAddressUrl(url)), QUrl::TolerantMode));
+}
+
+bool TQtShell::OpenDocument(const std::string& path) {
+  const QString file = QString::fromStdString(path);
+  const QString helper = QStandardPaths::findExecutable("xdg-mime");
+  if (!helper.isEmpty()) {
+    const QString type = QMimeDatabase().mimeTypeForFile(file).name();
+    QProcess query;
+    query.start(helper, {"query", "default", type});
+    // The query reads a few small files; a helper that hangs is given up on, and the desktop's
+    // opener is tried as without it.
+    if (query.waitForFinished(5000) && query.exitStatus() == QProcess::NormalExit &&
+        query.exitCode() == 0 && query.readAllStandardOutput().trimmed().isEmpty())
+      return false;
+    if (query.state() != QProcess::NotRunning) {
+      query.kill();
+      query.waitForFinished(1000);
+    }
+  }
+  return OpenFile(path);
+}
+
+std::string TQtShell::DocumentsFolder() {
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QFileInfo(documents).isDir())
+    return QDir::cleanPath(documents).toStdString();
+  return QDir::homePath().toStdString();
 }

@@ -3,19 +3,21 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <xlsxwriter.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <iterator>
 #include <span>
 #include <string_view>
 
 #include "platform/cp1251.h"
+#include "platform/messages.h"
+#include "platform/picturesize.h"
+#include "platform/sheetformula.h"
 #include "platform/shell.h"
-#include "platform/tempdir.h"
 
 namespace {
 
@@ -29,17 +31,6 @@ constexpr std::size_t kMaxFontName = 31;
 constexpr std::size_t kMaxNumberFormat = 255;
 constexpr std::size_t kMaxArguments = 32;
 constexpr std::uintmax_t kMaxPictureBytes = 64u << 20;
-
-// The standard 56-colour palette, indexes 1 to 56.
-constexpr std::uint32_t kPalette[56] = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
-};
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -130,6 +121,7 @@ enum class TMacroName : std::uint8_t {
   FormatNumber,
   Alignment,
   Border,
+  SummaryInfo,
 };
 
 struct TMacroNameEntry {
@@ -156,6 +148,7 @@ constexpr TMacroNameEntry kMacroNames[] = {
     {"OPEN", TMacroName::Open},
     {"SAVE.AS", TMacroName::SaveAs},
     {"FILE.CLOSE", TMacroName::FileClose},
+    {"SUMMARY.INFO", TMacroName::SummaryInfo},
 };
 
 // An upper-case Latin word equal to the text without regard to case.
@@ -465,12 +458,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   return ok;
 }
 
-bool IsPicture(const std::string& bytes) {
-  auto starts = [&bytes](std::string_view magic) { return bytes.starts_with(magic); };
-  return starts("\x89PNG\r\n\x1a\n") || starts("\xFF\xD8\xFF") || starts("GIF87a") ||
-         starts("GIF89a") || starts("BM");
-}
-
 // The name part of a Windows-1251 file name ("C:\Offers\a.xls" gives "a.xls").
 std::string BaseName(const std::string& fileName) {
   const std::size_t slash = fileName.find_last_of("\\/");
@@ -480,96 +467,6 @@ std::string BaseName(const std::string& fileName) {
 std::string WithoutExtension(const std::string& name) {
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
-// Cell texts in the file: UTF-8 (the writer itself escapes the control characters that XML
-// cannot carry).
-std::string FileText(const std::string& text) {
-  return Cp1251ToUtf8(text);
-}
-
-lxw_format* MakeFormat(lxw_workbook* workbook, const TSheetFormat& look) {
-  lxw_format* format = workbook_add_format(workbook);
-  if (!look.FontName.empty()) format_set_font_name(format, FileText(look.FontName).c_str());
-  if (look.FontSize > 0) format_set_font_size(format, look.FontSize);
-  if (look.Bold) format_set_bold(format);
-  if (look.Italic) format_set_italic(format);
-  if (look.Underline) format_set_underline(format, LXW_UNDERLINE_SINGLE);
-  if (look.Strike) format_set_font_strikeout(format);
-  if (look.FontColor > 0) format_set_font_color(format, kPalette[look.FontColor - 1]);
-  if (!look.NumberFormat.empty())
-    format_set_num_format(format, FileText(look.NumberFormat).c_str());
-  static constexpr std::uint8_t kHorizontal[] = {
-      LXW_ALIGN_NONE, LXW_ALIGN_LEFT,    LXW_ALIGN_CENTER,        LXW_ALIGN_RIGHT,
-      LXW_ALIGN_FILL, LXW_ALIGN_JUSTIFY, LXW_ALIGN_CENTER_ACROSS,
-  };
-  static constexpr std::uint8_t kVertical[] = {LXW_ALIGN_VERTICAL_TOP, LXW_ALIGN_VERTICAL_CENTER,
-                                               LXW_ALIGN_VERTICAL_BOTTOM,
-                                               LXW_ALIGN_VERTICAL_JUSTIFY};
-  if (look.HAlign > 1) format_set_align(format, kHorizontal[look.HAlign - 1]);
-  if (look.VAlign != 3) format_set_align(format, kVertical[look.VAlign - 1]);
-  if (look.Wrap) format_set_text_wrap(format);
-  static constexpr std::int16_t kRotation[] = {0, 270, 90, -90};
-  if (look.Orientation > 0) format_set_rotation(format, kRotation[look.Orientation]);
-  // The macro language's line styles 0-7 are the file's border styles of the same numbers.
-  if (look.Borders[0]) format_set_left(format, look.Borders[0]);
-  if (look.Borders[1]) format_set_right(format, look.Borders[1]);
-  if (look.Borders[2]) format_set_top(format, look.Borders[2]);
-  if (look.Borders[3]) format_set_bottom(format, look.Borders[3]);
-  return format;
-}
-
-bool WriteXlsx(const TWorkbook& book, const char* fileName) {
-  lxw_workbook_options options = {LXW_FALSE, nullptr, LXW_FALSE};
-  lxw_workbook* workbook = workbook_new_opt(fileName, &options);
-  if (!workbook) return false;
-  lxw_worksheet* sheet = workbook_add_worksheet(workbook, Spreadsheet::kSheetName);
-  bool ok = sheet != nullptr;
-  std::vector<lxw_format*> formats(book.AllFormats().size(), nullptr);
-  auto formatOf = [&](std::uint32_t index) -> lxw_format* {
-    if (index == 0) return nullptr;
-    if (!formats[index]) formats[index] = MakeFormat(workbook, book.AllFormats()[index]);
-    return formats[index];
-  };
-  for (auto it = book.Cells.begin(); ok && it != book.Cells.end(); ++it) {
-    const auto row = static_cast<lxw_row_t>((it->first >> 32) - 1);
-    const auto column = static_cast<lxw_col_t>((it->first & 0xFFFFFFFFu) - 1);
-    const TSheetCell& cell = it->second;
-    lxw_format* format = formatOf(cell.Format);
-    lxw_error error = LXW_NO_ERROR;
-    switch (cell.Kind) {
-      case TSheetCellKind::Empty:
-        if (format) error = worksheet_write_blank(sheet, row, column, format);
-        break;
-      case TSheetCellKind::Number:
-        error = worksheet_write_number(sheet, row, column, cell.Number, format);
-        break;
-      case TSheetCellKind::Text:
-        error = worksheet_write_string(sheet, row, column, FileText(cell.Text).c_str(), format);
-        break;
-      case TSheetCellKind::Boolean:
-        error = worksheet_write_boolean(sheet, row, column, cell.Number != 0, format);
-        break;
-      case TSheetCellKind::Formula:
-        error = worksheet_write_formula(sheet, row, column, FileText(cell.Text).c_str(), format);
-        break;
-    }
-    ok = error == LXW_NO_ERROR;
-  }
-  for (const auto& [column, width] : book.ColumnWidths)
-    if (ok)
-      ok = worksheet_set_column(sheet, column - 1, column - 1, width, nullptr) == LXW_NO_ERROR;
-  for (const auto& [row, height] : book.RowHeights)
-    if (ok) ok = worksheet_set_row(sheet, row - 1, height, nullptr) == LXW_NO_ERROR;
-  for (const TSheetPicture& picture : book.Pictures) {
-    // A picture the file format cannot carry is left out rather than losing the sheet.
-    if (ok)
-      worksheet_insert_image_buffer(sheet, picture.Row - 1, picture.Column - 1,
-                                    reinterpret_cast<const unsigned char*>(picture.Bytes.data()),
-                                    picture.Bytes.size());
-  }
-  const lxw_error closed = workbook_close(workbook);
-  return ok && closed == LXW_NO_ERROR;
 }
 
 }  // namespace
@@ -587,6 +484,8 @@ std::size_t TSheetFormatHash::operator()(const TSheetFormat& format) const {
   small = small << 1 | format.Wrap;
   small = small << 4 | format.Orientation;
   for (std::uint8_t border : format.Borders) small = small << 4 | (border & 0x0F);
+  small = small << 1 | format.Shade;
+  for (std::uint8_t colour : format.BorderColors) small = small * 57 + colour;
   // FNV-1a over the texts, which are a few characters (a font name, a number format): cheaper
   // inline than a general string hash, and every look passes here when it is interned.
   std::uint64_t hash = 0xCBF29CE484222325ull ^ small;
@@ -621,20 +520,13 @@ std::uint32_t TWorkbook::Intern(const TSheetFormat& format) {
   return index;
 }
 
-bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path) {
-  if (path.empty()) return false;
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-  const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (leaf.empty()) return false;
-  std::string temporary = folder + "/." + leaf + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
-  ::close(fd);
-  bool ok = WriteXlsx(book, temporary.c_str());
-  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
+std::chrono::year_month_day LocalToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  return std::chrono::year_month_day(std::chrono::year(local.tm_year + 1900),
+                                     std::chrono::month(static_cast<unsigned>(local.tm_mon + 1)),
+                                     std::chrono::day(static_cast<unsigned>(local.tm_mday)));
 }
 
 struct TSpreadsheetService::TCommand {
@@ -771,10 +663,17 @@ bool TSpreadsheetService::Run(const TCommand& command) {
     case TMacroName::AppActivate: {
       if (!args.AtMost(2)) return false;
       if (!book) return true;
-      const std::string path = ExtractionFilePath(WithoutExtension(book->Name), "xlsx");
-      if (path.empty() || !SaveFile(*book, path)) return false;
+      // The user goes on in the desktop's application: the workbook is written where the
+      // user keeps documents, opened there, and closed here.
+      const std::string path = SaveForUser(*book);
+      if (path.empty()) return false;
       FShownFile = path;
-      ShellOpenFile(path);
+      if (!Shell().OpenDocument(path)) {
+        std::string message = SpreadsheetText::kNoApplication;
+        message.replace(message.find("%s"), 2, Utf8ToCp1251(path));
+        ShowMessage(message);
+      }
+      CloseActive();
       return true;
     }
     case TMacroName::Open: {
@@ -825,8 +724,12 @@ bool TSpreadsheetService::Run(const TCommand& command) {
       std::string_view fileName;
       if (!args.AtMost(2) || !args.Given(0) || !args.Text(0, fileName)) return false;
       TSheetPicture picture{book->ActiveRow, book->ActiveColumn, {}};
-      if (!ReadWholeFile(Cp1251ToUtf8(fileName), picture.Bytes) || !IsPicture(picture.Bytes))
-        return false;
+      if (!ReadWholeFile(Cp1251ToUtf8(fileName), picture.Bytes)) return false;
+      // A picture goes onto the sheet at its own size: one that does not decode has none.
+      const std::optional<TPictureSize> size = DecodePictureSize(picture.Bytes);
+      if (!size) return false;
+      picture.Width = size->Width;
+      picture.Height = size->Height;
       book->Pictures.push_back(std::move(picture));
       return true;
     }
@@ -843,13 +746,66 @@ bool TSpreadsheetService::Run(const TCommand& command) {
     case TMacroName::FileClose: {
       bool save = false;
       if (!args.AtMost(1) || !args.Flag(0, save)) return false;
-      Books.erase(Books.begin() + static_cast<std::ptrdiff_t>(Active));
-      Active = Books.empty() ? 0 : Books.size() - 1;
+      // A workbook to be saved stays open when it cannot be written: nothing is lost.
+      if (save && SaveForUser(*book).empty()) return false;
+      CloseActive();
+      return true;
+    }
+    case TMacroName::SummaryInfo: {
+      constexpr std::size_t kMaxSummaryText = 255;
+      std::string_view values[5];
+      if (!args.AtMost(5)) return false;
+      for (std::size_t i = 0; i < 5; ++i)
+        if (!args.Text(i, values[i]) || values[i].size() > kMaxSummaryText) return false;
+      for (std::size_t i = 0; i < 5; ++i)
+        if (args.Given(i)) book->Summary[i].assign(values[i]);
       return true;
     }
     default:
       return RunFormat(*book, command);
   }
+}
+
+void TSpreadsheetService::CloseActive() {
+  Books.erase(Books.begin() + static_cast<std::ptrdiff_t>(Active));
+  Active = Books.empty() ? 0 : Books.size() - 1;
+}
+
+std::string TSpreadsheetService::NewFileStem(const TWorkbook& book) const {
+  // What no file name on the user's disks may hold becomes "_"; blanks and dots at the ends
+  // go (a leading dot would hide the file).
+  auto plain = [](std::string name) {
+    for (char& c : name)
+      if (static_cast<unsigned char>(c) < 0x20 ||
+          std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos)
+        c = '_';
+    const std::size_t first = name.find_first_not_of(" .");
+    if (first == std::string::npos) return std::string();
+    return name.substr(first, name.find_last_not_of(" .") - first + 1);
+  };
+  std::string name = plain(book.Summary[0]);
+  if (name.empty()) name = plain(WithoutExtension(book.Name));
+  if (name.empty()) name = "Book";
+  std::string stem = Cp1251ToUtf8(name);
+  // Short enough that the date, a number and the extension still fit a file name.
+  constexpr std::size_t kMaxStem = 200;
+  if (stem.size() > kMaxStem) {
+    std::size_t cut = kMaxStem;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  const std::chrono::year_month_day today = Today();
+  char date[40];
+  std::snprintf(date, sizeof date, " %04d-%02u-%02u", static_cast<int>(today.year()) % 10000,
+                static_cast<unsigned>(today.month()), static_cast<unsigned>(today.day()));
+  return stem + date;
+}
+
+std::string TSpreadsheetService::SaveForUser(TWorkbook& book) {
+  if (!book.Path.empty()) return SaveFile(book, book.Path) ? book.Path : std::string();
+  const std::string folder = DocumentsFolder.empty() ? Shell().DocumentsFolder() : DocumentsFolder;
+  if (folder.empty()) return {};
+  return SaveNewFile(book, folder, NewFileStem(book));
 }
 
 bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
@@ -867,6 +823,7 @@ bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
   TSheetCellKind kind = TSheetCellKind::Text;
   double number = 0;
   std::string_view text;
+  std::optional<std::string> a1;
   if (arg.Kind == TMacroArg::TKind::Number) {
     kind = TSheetCellKind::Number;
     number = arg.Number;
@@ -876,9 +833,13 @@ bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
   } else if (arg.Text.empty()) {
     kind = TSheetCellKind::Empty;
   } else if (arg.Text.front() == '=') {
+    // Typed in R1C1 notation, kept in the file's A1 notation; a formula that cannot be read
+    // (also a text that only happens to begin with "=") is refused.
     if (arg.Text.size() > kMaxFormula) return false;
+    a1 = R1C1FormulaToA1(arg.Text.substr(1), row, column, book.Name);
+    if (!a1 || a1->size() > kMaxFormula) return false;
     kind = TSheetCellKind::Formula;
-    text = arg.Text.substr(1);
+    text = *a1;
   } else if (ReadNumber(arg.Text, DecimalSeparator, number)) {
     kind = TSheetCellKind::Number;
   } else {
@@ -944,18 +905,27 @@ bool TSpreadsheetService::RunFormat(TWorkbook& book, const TCommand& command) {
     case TMacroName::Border: {
       std::uint8_t outline = 0;
       std::uint8_t sides[4] = {0, 0, 0, 0};
-      bool shade = false;
-      std::uint8_t colour = 0;
+      std::uint8_t outlineColour = 0;
+      std::uint8_t colours[4] = {0, 0, 0, 0};
       if (!args.AtMost(11) || !args.Integer(0, 0, 7, outline)) return false;
       for (std::size_t i = 0; i < 4; ++i)
         if (!args.Integer(i + 1, 0, 7, sides[i])) return false;
-      if (!args.Flag(5, shade)) return false;
-      for (std::size_t i = 6; i < 11; ++i)
-        if (!args.Integer(i, 0, 56, colour)) return false;
-      // The outline draws every side of the one cell; a side of its own draws over it.
+      if (!args.Flag(5, look.Shade) || !args.Integer(6, 0, 56, outlineColour)) return false;
+      for (std::size_t i = 0; i < 4; ++i)
+        if (!args.Integer(i + 7, 0, 56, colours[i])) return false;
+      // The outline draws every side of the one cell in its colour; a side of its own draws
+      // over it in the side's colour.
       for (std::size_t i = 0; i < 4; ++i) {
-        if (args.Given(0) && outline != 0) look.Borders[i] = outline;
-        if (args.Given(i + 1) && (sides[i] != 0 || outline == 0)) look.Borders[i] = sides[i];
+        if (args.Given(0) && outline != 0) {
+          look.Borders[i] = outline;
+          if (args.Given(6)) look.BorderColors[i] = outlineColour;
+        }
+        if (args.Given(i + 1) && (sides[i] != 0 || outline == 0)) {
+          look.Borders[i] = sides[i];
+          if (args.Given(i + 7)) look.BorderColors[i] = colours[i];
+        }
+        // A side without a line has no colour of its own.
+        if (look.Borders[i] == 0) look.BorderColors[i] = 0;
       }
       break;
     }

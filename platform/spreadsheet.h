@@ -15,26 +15,40 @@
 // Commands:
 //   SELECT("R1C1") and the relative forms "R[-1]C", "RC[1]", ...  moves the active cell
 //   FORMULA(value[, "R1C1"])  enters the value as if typed into the cell (the active cell by
-//       default): an empty text clears the value, a text beginning with "=" is a formula, a
-//       number written with DecimalSeparator is a number, anything else a text; a number or
-//       TRUE/FALSE argument enters that number or logical value
+//       default): an empty text clears the value, a text beginning with "=" is a formula in
+//       R1C1 notation (kept in the file's A1 notation, see platform/sheetformula.h; one that
+//       cannot be read is refused), a number written with DecimalSeparator is a number,
+//       anything else a text; a number or TRUE/FALSE argument enters that number or logical
+//       value. The file's workbook is recalculated when it is opened.
 //   FORMAT.FONT(name, size, bold, italic, underline, strike, colour, outline, shadow)
 //   FORMAT.NUMBER("format")  in DecimalSeparator's convention (so "0,00" under a comma locale)
 //   ALIGNMENT(horizontal 1-7, wrap, vertical 1-4, orientation 0-3)
-//   BORDER(outline, left, right, top, bottom 0-7, shade, colours 0-56 ...)
+//   BORDER(outline, left, right, top, bottom 0-7, shade, outline colour, left colour, right
+//       colour, top colour, bottom colour 0-56)
 //   COLUMN.WIDTH(characters 0-255), ROW.HEIGHT(points 0-409)  of the active cell
-//   INSERT.PICTURE("file")  a PNG, JPEG, GIF or BMP file, placed at the active cell
-//   NEW(1)  a new workbook "Book<n>"; FILE.CLOSE  closes the active workbook unsaved
+//   INSERT.PICTURE("file")  a PNG, JPEG, GIF or BMP file, placed at the active cell; one that
+//       does not decode (platform/picturesize.h) is refused
+//   NEW(1)  a new workbook "Book<n>"
+//   FILE.CLOSE[(save)]  closes the active workbook; with save TRUE it is written first (to
+//       the file of its last save, else as a new file in the documents folder, see
+//       APP.ACTIVATE), and stays open when that fails
 //   SAVE.AS("file")  writes the active workbook, which then takes the file's name
+//   SUMMARY.INFO(title, subject, author, keywords, comments)  the workbook's properties; the
+//       title also names the file that APP.ACTIVATE writes
 //   OPEN("file"[, links])  activates the open workbook saved under that file (the service
 //       reads no spreadsheet files)
 //   ERROR(flag), APP.MAXIMIZE  stored; QUIT  closes every workbook and ends the conversations
-//   APP.ACTIVATE  writes the active workbook as <book>.xlsx into the private temporary folder
-//       and opens that file through the shell, so the user sees the sheet
+//   APP.ACTIVATE  hands the active workbook to the user: a workbook saved before is written
+//       to its file again; any other is written as a new file "<title> <yyyy-mm-dd>.xlsx" in
+//       the user's documents folder (the book's name when it has no title), never replacing a
+//       file there (" (2)", " (3)", ... are added). The file is opened with the desktop's
+//       application for .xlsx; when there is none, a message names the file. The workbook is
+//       then closed: the user goes on in that application.
 //
 // Texts, font names, formats and file names arrive in Windows-1251; file names are converted
 // to file-system paths (UTF-8) and cell texts to UTF-8 only when a file is written.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -68,7 +82,9 @@ struct TSheetFormat {
   std::uint8_t VAlign = 3;     // 1 top, 2 centre, 3 bottom, 4 justify
   bool Wrap = false;
   std::uint8_t Orientation = 0;
-  std::uint8_t Borders[4] = {0, 0, 0, 0};  // left, right, top, bottom: line styles 0-7
+  std::uint8_t Borders[4] = {0, 0, 0, 0};       // left, right, top, bottom: line styles 0-7
+  std::uint8_t BorderColors[4] = {0, 0, 0, 0};  // the same sides: 0 automatic, 1-56 the palette
+  bool Shade = false;                           // the light grey shading of BORDER
 
   auto operator<=>(const TSheetFormat&) const = default;
 };
@@ -91,6 +107,9 @@ struct TSheetPicture {
   std::uint32_t Row;
   std::uint32_t Column;
   std::string Bytes;
+  // Its size in pixels, found by decoding it.
+  std::uint32_t Width = 0;
+  std::uint32_t Height = 0;
 };
 
 class TWorkbook {
@@ -108,6 +127,8 @@ class TWorkbook {
   std::map<std::uint32_t, double> ColumnWidths;
   std::map<std::uint32_t, double> RowHeights;
   std::vector<TSheetPicture> Pictures;
+  // SUMMARY.INFO: title, subject, author, keywords, comments.
+  std::string Summary[5];
 
   static std::uint64_t Key(std::uint32_t row, std::uint32_t column) {
     return (static_cast<std::uint64_t>(row) << 32) | column;
@@ -129,6 +150,23 @@ class TWorkbook {
 // the same folder that replaces the old file only when complete. False on any failure.
 bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path);
 
+// Writes the workbook as a new .xlsx file "<stem>.xlsx" in a folder, or "<stem> (2).xlsx",
+// "<stem> (3).xlsx", ... when that name is taken: written completely under a temporary name
+// first, then given the first free name without ever replacing a file. The path written, or
+// empty on failure. Folder and stem are file-system texts (UTF-8).
+std::string SaveWorkbookAsNewXlsx(const TWorkbook& book, const std::string& folder,
+                                  const std::string& stem);
+
+// The message that names an exported workbook's file when no application opens it; "%s" is
+// the file's full path.
+namespace SpreadsheetText {
+inline constexpr const char* kNoApplication =
+    "The workbook has been saved as\n%s\nbut no application for .xlsx files could open it.";
+}
+
+// Today in the local time zone.
+std::chrono::year_month_day LocalToday();
+
 class TSpreadsheetService : public TDdeServer {
  public:
   // Starts as the program does: with one empty workbook, "Book1".
@@ -143,6 +181,15 @@ class TSpreadsheetService : public TDdeServer {
   // Writes a workbook to a file-system path for SAVE.AS and APP.ACTIVATE (SaveWorkbookAsXlsx
   // unless replaced); false when the file could not be written.
   std::function<bool(const TWorkbook& book, const std::string& path)> SaveFile = SaveWorkbookAsXlsx;
+  // Writes a workbook as a new file for APP.ACTIVATE and FILE.CLOSE (SaveWorkbookAsNewXlsx
+  // unless replaced); the path written or empty.
+  std::function<std::string(const TWorkbook& book, const std::string& folder,
+                            const std::string& stem)>
+      SaveNewFile = SaveWorkbookAsNewXlsx;
+  // The folder that new files go to; empty: the shell's documents folder.
+  std::string DocumentsFolder;
+  // Today's date in the local time zone, for the names of new files.
+  std::function<std::chrono::year_month_day()> Today = LocalToday;
 
   bool AcceptTopic(const std::string& topic) override;
   TDdeExecuteResult Execute(const std::string& topic, const std::string& command) override;
@@ -155,6 +202,9 @@ class TSpreadsheetService : public TDdeServer {
   bool Maximized() const { return FMaximized; }
   // The file written by the last APP.ACTIVATE.
   const std::string& ShownFile() const { return FShownFile; }
+  // The name of the new file for a workbook (UTF-8, without ".xlsx"): its title or its name,
+  // made a plain file name, and today's date.
+  std::string NewFileStem(const TWorkbook& book) const;
 
  private:
   struct TCommand;
@@ -162,6 +212,10 @@ class TSpreadsheetService : public TDdeServer {
   bool Run(const TCommand& command);
   bool RunFormula(TWorkbook& book, const TCommand& command);
   bool RunFormat(TWorkbook& book, const TCommand& command);
+  // Writes the workbook to the file of its last save, else as a new file in the documents
+  // folder; the path written, or empty.
+  std::string SaveForUser(TWorkbook& book);
+  void CloseActive();
   void Reset();
 
   std::vector<std::unique_ptr<TWorkbook>> Books;

@@ -22,6 +22,8 @@ namespace {
 constexpr const char* kService = "Excel";
 constexpr const char* kSystemTopic = "System";
 constexpr std::int32_t kMaxAddress = 65535;
+// The rest between two readiness polls: short enough for the window to stay responsive.
+constexpr std::uint32_t kReadyPollMilliseconds = 10;
 
 // The message with each "%s" or "%d" replaced by the next argument.
 std::string Substitute(const std::string& message, std::initializer_list<std::string> args) {
@@ -309,8 +311,12 @@ void TCustomExcel::Connect() {
     if (!FDdeConv->OpenLink() && !FDdeConv->OpenLink())
       throw ExcelError(ExcelText::kCouldNotLaunch);
   }
+  // The letters are optional here, but a spreadsheet that is not answering ends the
+  // connection: its deadline has passed once already.
   try {
     DetectCellLetters();
+  } catch (const ExcelNotReadyError&) {
+    throw;
   } catch (const Exception&) {
   }
 }
@@ -395,10 +401,13 @@ void TCustomExcel::WaitUntilReady() {
   while (FDdeConv->WaitStat() || !IsExcelReady()) {
     if (FHooks.Now() - start >= FHooks.ReadyTimeout) {
       if (OnEndWait) OnEndWait(this);
-      throw ExcelError(ExcelText::kNotReady);
+      throw ExcelNotReadyError();
     }
     FHooks.ProcessMessages();
     if (OnWaiting) OnWaiting(this);
+    // A spreadsheet that is busy stays so for a while: the thread rests between two polls
+    // instead of asking again at once.
+    FHooks.Sleep(kReadyPollMilliseconds);
   }
   if (OnEndWait) OnEndWait(this);
 }
@@ -565,6 +574,8 @@ bool TCustomExcel::DetectCellLetters() {
       FColumnLetter = reference[i];
       result = HasCellLetters();
     }
+  } catch (const ExcelNotReadyError&) {
+    throw;  // restoring the state would only wait for the deadline again
   } catch (...) {
     try {
       SetErrorState(saved);

@@ -47,6 +47,13 @@ class ExcelError : public Exception {
   using Exception::Exception;
 };
 
+// The readiness deadline has passed: the spreadsheet is not answering, so whatever waited
+// ends with this error rather than waiting again.
+class ExcelNotReadyError : public ExcelError {
+ public:
+  ExcelNotReadyError() : ExcelError(ExcelText::kNotReady) {}
+};
+
 // Where the active cell moves after a value entered without an address.
 enum TCellDir : std::uint8_t { dirNone, dirUp, dirDown, dirLeft, dirRight };
 
@@ -136,8 +143,9 @@ class TCustomExcel {
   // more when the command is refused; ExcelError "\"<command>\" not accepted by Excel" when it
   // is refused twice.
   void ExecMacro(const std::string& Command);
-  // Waits (processing events) until nothing is pending and the spreadsheet answers "Ready";
-  // ExcelError once the hooks' ReadyTimeout has passed.
+  // Waits until nothing is pending and the spreadsheet answers "Ready", processing events and
+  // then sleeping briefly between two polls; ExcelNotReadyError once the hooks' ReadyTimeout
+  // has passed since the wait began.
   void WaitUntilReady();
 
   // Commands. Rows and columns are 1-based, 0 meaning no address; a number beyond 65535

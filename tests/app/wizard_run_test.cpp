@@ -197,6 +197,8 @@ class WizardRunTest : public GuiTest {
     GuiTest::SetUp();
     Resources.Add(kSchemeResourceName, Bytes(ReadWholeFile(SampleSchemePath())));
     SetExtractionRoot(Scratch.Path().string());
+    std::filesystem::create_directory(Scratch.Path() / "Documents");
+    Shell.Documents = (Scratch.Path() / "Documents").string();
   }
   void TearDown() override {
     SetExtractionRoot("");
@@ -417,12 +419,13 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
   };
   EXPECT_EQ(preview, expected);
 
-  // The offer went to a new sheet in the private folder, opened on the desktop.
+  // The offer went to a new workbook in the user's documents folder, opened on the desktop.
   ASSERT_EQ(Shell.Opened.size(), 1u);
   const std::string opened = Shell.Opened.front();
   ASSERT_EQ(opened.rfind("file ", 0), 0u) << opened;
   const std::filesystem::path book = opened.substr(5);
   EXPECT_EQ(book.extension(), ".xlsx");
+  EXPECT_EQ(book.parent_path(), Scratch.Path() / "Documents");
   EXPECT_TRUE(std::filesystem::exists(book)) << book;
 }
 

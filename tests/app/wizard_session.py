@@ -17,6 +17,7 @@ them (no window manager), so each click is given relative to its window.
 import ctypes
 import glob
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -27,6 +28,11 @@ import time
 # Long enough for a sanitizer build on a busy machine; nothing waits this long when it works.
 WAIT = 60.0
 POLL = 0.05
+
+
+# The types under which the desktop may know an .xlsx file.
+XLSX_TYPES = ("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet",
+              "application/zip")
 
 
 def die_with_parent():
@@ -63,13 +69,36 @@ class Session:
         self.scratch = tempfile.mkdtemp(prefix="quorvane-session-")
         self.config = os.path.join(self.scratch, "config")
         self.runtime = os.path.join(self.scratch, "runtime")
+        self.home = os.path.join(self.scratch, "home")
+        self.documents = os.path.join(self.home, "Documents")
+        self.data = os.path.join(self.scratch, "data")
+        self.opened = os.path.join(self.scratch, "opened.txt")
         os.makedirs(self.config)
         os.makedirs(self.runtime, mode=0o700)
+        os.makedirs(self.documents)
+        self.install_spreadsheet_application()
         self.xvfb = None
         self.proc = None
         self.status = None
         self.rusage = None
         self.shots = 0
+
+    def install_spreadsheet_application(self):
+        """The desktop's application for .xlsx files: a recorder of the files it is asked to
+        open, registered as the user's default, so that the export's opener runs for real."""
+        recorder = os.path.join(self.scratch, "open-xlsx")
+        with open(recorder, "w") as out:
+            out.write("#!/bin/sh\nprintf '%%s\\n' \"$1\" >> '%s'\n" % self.opened)
+        os.chmod(recorder, 0o755)
+        applications = os.path.join(self.data, "applications")
+        os.makedirs(applications)
+        with open(os.path.join(applications, "quorvane-test-xlsx.desktop"), "w") as out:
+            out.write("[Desktop Entry]\nType=Application\nName=Spreadsheet recorder\n"
+                      "Exec=%s %%f\nMimeType=%s;\n" % (recorder, ";".join(XLSX_TYPES)))
+        with open(os.path.join(self.config, "mimeapps.list"), "w") as out:
+            out.write("[Default Applications]\n")
+            for mime in XLSX_TYPES:
+                out.write("%s=quorvane-test-xlsx.desktop\n" % mime)
 
     # The display and the program.
 
@@ -97,6 +126,9 @@ class Session:
             "QT_QPA_PLATFORM": "xcb",
             "XDG_CONFIG_HOME": self.config,
             "XDG_RUNTIME_DIR": self.runtime,
+            "XDG_DATA_HOME": self.data,
+            # Exported workbooks go to the documents folder under the home folder.
+            "HOME": self.home,
         })
         self.started = time.monotonic()
         self.proc = subprocess.Popen([self.program], env=env, cwd=self.scratch,
@@ -319,13 +351,19 @@ def run(session, measure):
     # The preview, then Export of the offer (the first entry of the menu).
     w = s.window("Просмотр")
     s.shot("preview")
-    books = os.path.join(s.runtime, "quorvane", "Book*.xlsx")
+    books = os.path.join(s.documents, "*.xlsx")
     before = set(glob.glob(books))
     s.open_popup(w, *NEXT)
     s.shot("export-menu")
     s.keys("Down", "Return")
     book = wait_for("the exported workbook",
                     lambda: sorted(set(glob.glob(books)) - before))[-1]
+    # Named from the template and the day; opened with the desktop's application for .xlsx.
+    check(re.fullmatch(r".+ %s\.xlsx" % re.escape(time.strftime("%Y-%m-%d")),
+                       os.path.basename(book)), "workbook name: %s" % book)
+    wait_for("the workbook to be opened", lambda: os.path.exists(s.opened))
+    with open(s.opened) as opened:
+        check(opened.read().split("\n")[0] == book, "the desktop opened another file")
     check_workbook(book)
     shutil.copy(book, os.path.join(s.artifacts, "offer.xlsx"))
 

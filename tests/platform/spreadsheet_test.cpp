@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "platform/cp1251.h"
+#include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
 #include "tests/support/test_paths.h"
@@ -60,7 +63,7 @@ TEST(SpreadsheetService, ACommandTableBuildsTheWorkbook) {
       "[SELECT(\"R[1]C\")]",
       "[FORMULA(\"12.5\")]",
       "[SELECT(\"RC[-1]\")]",
-      "[FORMULA(\"=SUM(C3)\", \"R1C1\")]",
+      "[FORMULA(\"=SUM(R[2]C[2])\", \"R1C1\")]",
       "[SELECT(\"R3C3\")]",
       "[FORMAT.NUMBER(\"0.00\")]",
       "[FORMAT.FONT(\"Arial\",10,True,False,True,False,3,False,False)]",
@@ -131,7 +134,7 @@ TEST(SpreadsheetService, TypedValuesAreReadInTheClientsLocale) {
       {"1 000", '.', "t:1 000"},
       {"12.5.1", '.', "t:12.5.1"},
       {"-", '.', "t:-"},
-      {"=A1*2", ',', "f:A1*2"},
+      {"=R1C2*2", ',', "f:$B$1*2"},
       {"abc", '.', "t:abc"},
       {"\xcf\xf0\xe8", '.', "t:\xcf\xf0\xe8"},
       {"say \"\"hi\"\"", '.', "t:say \"hi\""},
@@ -210,6 +213,70 @@ TEST(SpreadsheetService, NumberFormatsComeInTheLocalesConvention) {
     const TSheetCell* cell = book.Cell(1, 1);
     EXPECT_EQ(cell ? book.FormatOf(*cell).NumberFormat : std::string(), row.stored);
   }
+}
+
+TEST(SpreadsheetService, FormulasAreTypedInR1C1AndKeptInA1) {
+  struct Row {
+    const char* command;
+    const char* value;  // at R3C2; "-" when the command is refused
+  };
+  const Row rows[] = {
+      {"[SELECT(\"R3C2\")][FORMULA(\"=R[-1]C*2\")]", "f:B2*2"},
+      {"[FORMULA(\"=SUM(R[-2]C:R[-1]C)\", \"R3C2\")]", "f:SUM(B1:B2)"},
+      {"[SELECT(\"R9C9\")][FORMULA(\"=R4C5\", \"R3C2\")]", "f:$E$4"},
+      {"[FORMULA(\"='[Book1]Sheet1'!R1C1\", \"R3C2\")]", "f:'Sheet1'!$A$1"},
+      {"[FORMULA(\"=IF(R1C1=\"\"R1C1\"\",1,0)\", \"R3C2\")]", "f:IF($A$1=\"R1C1\",1,0)"},
+      // Refused: the command fails and the cell is left as it was.
+      {"[FORMULA(\"=R[-3]C\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"=A1*2\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"== Offer ==\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"=\", \"R3C2\")]", "-"},
+      {"[FORMULA(\"=[Book7]Sheet1!R1C1\", \"R3C2\")]", "-"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.command);
+    TSpreadsheetService service;
+    EXPECT_EQ(Exec(service, row.command), std::string(row.value) != "-");
+    EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 3, 2), row.value);
+  }
+  // A refused formula leaves the cell's value as it was.
+  TSpreadsheetService service;
+  ASSERT_TRUE(Exec(service, "[FORMULA(\"kept\")]"));
+  EXPECT_FALSE(Exec(service, "[FORMULA(\"=Total\")]"));
+  EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), "t:kept");
+}
+
+TEST(SpreadsheetService, BordersCarryTheirColoursAndTheShade) {
+  using Sides = std::array<std::uint8_t, 4>;
+  struct Row {
+    const char* border;
+    Sides styles;
+    Sides colours;
+    bool shade = false;
+  };
+  const Row rows[] = {
+      {"0,1,2,3,4,FALSE,0,3,4,5,6", {1, 2, 3, 4}, {3, 4, 5, 6}},
+      {"2,0,0,0,0,TRUE,10", {2, 2, 2, 2}, {10, 10, 10, 10}, true},
+      {"2,0,0,0,6,FALSE,10,0,0,0,7", {2, 2, 2, 6}, {10, 10, 10, 7}},
+      {"0,1,0,0,0,FALSE,0,0,9,9,9", {1, 0, 0, 0}, {0, 0, 0, 0}},
+      {"0,1,1,1,1,TRUE", {1, 1, 1, 1}, {0, 0, 0, 0}, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.border);
+    TSpreadsheetService service;
+    ASSERT_TRUE(Exec(service, std::string("[BORDER(") + row.border + ")]"));
+    const TWorkbook& book = *service.ActiveWorkbook();
+    const TSheetFormat& look = book.FormatOf(*book.Cell(1, 1));
+    EXPECT_EQ(std::to_array(look.Borders), row.styles);
+    EXPECT_EQ(std::to_array(look.BorderColors), row.colours);
+    EXPECT_EQ(look.Shade, row.shade);
+  }
+  // Colours tell looks apart.
+  TSpreadsheetService service;
+  ASSERT_TRUE(Exec(service, "[BORDER(1,0,0,0,0,FALSE,3)][SELECT(\"R2C1\")][BORDER(1,0,0,0,0)]"));
+  const TWorkbook& book = *service.ActiveWorkbook();
+  EXPECT_NE(book.Cell(1, 1)->Format, book.Cell(2, 1)->Format);
+  EXPECT_FALSE(Exec(service, "[BORDER(1,0,0,0,0,FALSE,57)]"));
 }
 
 TEST(SpreadsheetService, MalformedAndImpossibleCommandsAreRejectedAndChangeNothing) {
@@ -352,26 +419,188 @@ TEST(SpreadsheetService, QuitClosesEveryBookAndEndsTheConversations) {
   EXPECT_TRUE(service.ActiveWorkbook()->Cells.empty());
 }
 
-TEST(SpreadsheetService, AppActivateWritesTheBookToThePrivateFolderAndOpensIt) {
-  struct RecordingShell : IShell {
-    std::vector<std::string> Files;
-    bool OpenFile(const std::string& path) override {
-      Files.push_back(path);
-      return true;
-    }
-    bool OpenUrl(const std::string&) override { return false; }
-  } shell;
+// The desktop as the spreadsheet meets it: a recording shell that opens documents or not,
+// and a recording message window.
+struct RecordingDesktop : IShell, IMessageWindow {
+  RecordingDesktop() : PreviousShell(SetShell(this)), PreviousWindow(SetMessageWindow(this)) {}
+  ~RecordingDesktop() override {
+    SetShell(PreviousShell);
+    SetMessageWindow(PreviousWindow);
+  }
+  bool OpenFile(const std::string&) override { return false; }
+  bool OpenUrl(const std::string&) override { return false; }
+  bool OpenDocument(const std::string& path) override {
+    Opened.push_back(path);
+    return Opens;
+  }
+  std::string DocumentsFolder() override { return Documents; }
+  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+
+  bool Opens = true;
+  std::string Documents;
+  std::vector<std::string> Opened;
+  std::vector<std::string> Messages;
+  IShell* PreviousShell;
+  IMessageWindow* PreviousWindow;
+};
+
+std::vector<std::string> FileNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(SpreadsheetService, AppActivateWritesANewFileInTheDocumentsFolderAndClosesTheBook) {
+  struct Row {
+    const char* name;
+    std::string commands;  // before APP.ACTIVATE, on a new book
+    std::string file;      // the file name written
+  };
+  const Row rows[] = {
+      {"titled", "[SUMMARY.INFO(\"Offer\")]", "Offer 2026-12-01.xlsx"},
+      {"untitled", "", "Book2 2026-12-01.xlsx"},
+      {"Cyrillic title", "[SUMMARY.INFO(\"\xcf\xf0\xe5\xe4\xeb\xee\xe6\xe5\xed\xe8\xe5\")]",
+       "\xd0\x9f\xd1\x80\xd0\xb5\xd0\xb4\xd0\xbb\xd0\xbe\xd0\xb6\xd0\xb5\xd0\xbd\xd0\xb8\xd0\xb5 "
+       "2026-12-01.xlsx"},
+      {"title that is no plain file name", "[SUMMARY.INFO(\" ..a/b:c*\x01. \")]",
+       "a_b_c__ 2026-12-01.xlsx"},
+      {"title of blanks", "[SUMMARY.INFO(\" . \")]", "Book2 2026-12-01.xlsx"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScratchFolder scratch;
+    RecordingDesktop desktop;
+    desktop.Documents = scratch.Path().string();
+    TSpreadsheetService service;
+    service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 1); };
+    ASSERT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"x\")]" + row.commands + "[APP.ACTIVATE]"));
+    const std::string path = scratch.File(row.file);
+    EXPECT_EQ(FileNames(scratch.Path()), std::vector<std::string>{row.file});
+    EXPECT_EQ(service.ShownFile(), path);
+    EXPECT_EQ(desktop.Opened, std::vector<std::string>{path});
+    EXPECT_TRUE(desktop.Messages.empty());
+    // Handed over and closed: only the program's first book is left.
+    ASSERT_EQ(service.Workbooks().size(), 1u);
+    EXPECT_EQ(service.ActiveWorkbook()->Name, "Book1");
+  }
+}
+
+TEST(SpreadsheetService, AnExportNeverReplacesAFileOfTheUser) {
   ScratchFolder scratch;
-  SetExtractionRoot(scratch.Path().string());
-  IShell* previous = SetShell(&shell);
+  RecordingDesktop desktop;
+  desktop.Documents = scratch.Path().string();
+  scratch.WriteFile("Offer 2026-12-10 (2).xlsx", "the user's own");
   TSpreadsheetService service;
-  EXPECT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"x\")][APP.MAXIMIZE][APP.ACTIVATE]"));
-  SetShell(previous);
-  const std::string expected = ExtractionFolder() + "/Book2.xlsx";
-  SetExtractionRoot("");
-  EXPECT_EQ(service.ShownFile(), expected);
-  EXPECT_EQ(shell.Files, std::vector<std::string>{expected});
-  EXPECT_TRUE(std::filesystem::is_regular_file(expected));
+  service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 10); };
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(Exec(service, "[NEW(1)][SUMMARY.INFO(\"Offer\")][APP.ACTIVATE]"));
+  EXPECT_EQ(FileNames(scratch.Path()),
+            (std::vector<std::string>{"Offer 2026-12-10 (2).xlsx", "Offer 2026-12-10 (3).xlsx",
+                                      "Offer 2026-12-10 (4).xlsx", "Offer 2026-12-10.xlsx"}));
+  EXPECT_EQ(ReadWholeFile(scratch.File("Offer 2026-12-10 (2).xlsx")), "the user's own");
+}
+
+TEST(SpreadsheetService, WithoutAnApplicationForTheFileAMessageNamesIt) {
+  ScratchFolder scratch;
+  // The folder has a Cyrillic name: UTF-8 on disk, Windows-1251 in the message.
+  const std::filesystem::path documents = scratch.Path() / "\xd0\x94\xd0\xbe\xd0\xba";
+  std::filesystem::create_directory(documents);
+  RecordingDesktop desktop;
+  desktop.Documents = documents.string();
+  desktop.Opens = false;
+  TSpreadsheetService service;
+  service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 1 / 2); };
+  ASSERT_TRUE(Exec(service, "[NEW(1)][APP.ACTIVATE]"));
+  const std::string file = "/\xc4\xee\xea/Book2 2026-01-02.xlsx";
+  ASSERT_EQ(desktop.Messages.size(), 1u);
+  EXPECT_EQ(desktop.Messages[0], "The workbook has been saved as\n" +
+                                     Utf8ToCp1251(scratch.Path().string()) + file +
+                                     "\nbut no application for .xlsx files could open it.");
+  EXPECT_TRUE(std::filesystem::is_regular_file(documents / "Book2 2026-01-02.xlsx"));
+  EXPECT_EQ(service.Workbooks().size(), 1u);
+}
+
+TEST(SpreadsheetService, AWorkbookSavedByNameIsShownFromItsOwnFile) {
+  ScratchFolder scratch;
+  std::filesystem::create_directory(scratch.Path() / "documents");
+  RecordingDesktop desktop;
+  desktop.Documents = scratch.File("documents");
+  TSpreadsheetService service;
+  const std::string path = scratch.File("my offer.xlsx");
+  ASSERT_TRUE(Exec(service, "[NEW(1)][SUMMARY.INFO(\"Offer\")][SAVE.AS(\"" + path + "\")]"));
+  ASSERT_TRUE(Exec(service, "[FORMULA(\"later\")][APP.ACTIVATE]"));
+  EXPECT_EQ(desktop.Opened, std::vector<std::string>{path});
+  EXPECT_TRUE(FileNames(scratch.File("documents")).empty());
+}
+
+TEST(SpreadsheetService, AWorkbookThatCannotBeWrittenStaysOpen) {
+  struct Row {
+    const char* name;
+    std::string documents;
+    std::string command;
+  };
+  const Row rows[] = {
+      {"no documents folder", "", "[APP.ACTIVATE]"},
+      {"folder gone", "/nonexistent/documents", "[APP.ACTIVATE]"},
+      {"close with saving, folder gone", "/nonexistent/documents", "[FILE.CLOSE(TRUE)]"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RecordingDesktop desktop;
+    desktop.Documents = row.documents;
+    TSpreadsheetService service;
+    ASSERT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"kept\")]"));
+    EXPECT_FALSE(Exec(service, row.command));
+    ASSERT_EQ(service.Workbooks().size(), 2u);
+    EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), "t:kept");
+    EXPECT_TRUE(desktop.Opened.empty());
+  }
+}
+
+TEST(SpreadsheetService, FileCloseSavesFirstWhenAsked) {
+  ScratchFolder scratch;
+  RecordingDesktop desktop;
+  desktop.Documents = scratch.Path().string();
+  TSpreadsheetService service;
+  service.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 10); };
+  // A book saved before is written to its file again; a new one goes to the documents
+  // folder; without the flag nothing is written.
+  const std::string named = scratch.File("named.xlsx");
+  ASSERT_TRUE(Exec(service, "[NEW(1)][SAVE.AS(\"" + named + "\")]"));
+  const auto written = std::filesystem::last_write_time(named);
+  std::filesystem::last_write_time(named, written - std::chrono::hours(1));
+  ASSERT_TRUE(Exec(service, "[FORMULA(\"more\")][FILE.CLOSE(TRUE)]"));
+  EXPECT_GT(std::filesystem::last_write_time(named), written - std::chrono::hours(1));
+  ASSERT_TRUE(Exec(service, "[NEW(1)][SUMMARY.INFO(\"Draft\")][FILE.CLOSE(TRUE)]"));
+  ASSERT_TRUE(Exec(service, "[NEW(1)][FILE.CLOSE(FALSE)][NEW(1)][FILE.CLOSE]"));
+  EXPECT_EQ(FileNames(scratch.Path()),
+            (std::vector<std::string>{"Draft 2026-12-10.xlsx", "named.xlsx"}));
+  EXPECT_TRUE(desktop.Opened.empty()) << "closing shows nothing";
+  EXPECT_EQ(service.Workbooks().size(), 1u);
+}
+
+// A day of exports in one run: every exported workbook is closed once handed over, so the
+// spreadsheet holds no more than it did before the first.
+TEST(SpreadsheetService, AHundredExportsLeaveNoWorkbookBehind) {
+  RecordingDesktop desktop;
+  desktop.Documents = "/documents";
+  TSpreadsheetService service;
+  int saved = 0;
+  service.SaveNewFile = [&saved](const TWorkbook&, const std::string& folder,
+                                 const std::string& stem) {
+    ++saved;
+    return folder + "/" + stem + ".xlsx";
+  };
+  for (int i = 0; i < 100; ++i) {
+    ASSERT_TRUE(Exec(service,
+                     "[NEW(1)][SELECT(\"R1C1\")][FORMULA(\"offer\")]"
+                     "[FORMAT.FONT(\"Arial\",10)][APP.MAXIMIZE][APP.ACTIVATE]"));
+    ASSERT_EQ(service.Workbooks().size(), 1u) << "after export " << i + 1;
+  }
+  EXPECT_EQ(saved, 100);
+  EXPECT_EQ(desktop.Opened.size(), 100u);
 }
 
 // The saved file is a real workbook: another program reads back what the commands made.
@@ -387,9 +616,12 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
       "[SELECT(\"R1C1\")][FORMULA(\"\xd1\xf3\xec\xec\xe0\", \"R1C1\")]",
       "[FORMAT.FONT(\"Arial\",12,True,False,False,False,0,False,False)]",
       "[ALIGNMENT(3,True,1,0)][BORDER(0,1,1,2,2,FALSE,0,0,0,0,0)][ROW.HEIGHT(30)]",
+      "[SELECT(\"R1C2\")][BORDER(1,0,0,0,6,TRUE,3,0,0,0,5)]",
       "[SELECT(\"R2C1\")][FORMAT.NUMBER(\"0,00\")][FORMULA(\"1234,5\", \"R2C1\")]",
       // A control character goes into the file escaped (the reader shows the escape).
       "[SELECT(\"R2C2\")][FORMULA(\"text\x01with control\", \"R2C2\")]",
+      // A formula typed in R1C1 goes into the file in A1, to be calculated when opened.
+      "[FORMULA(\"=RC[-2]*2\", \"R2C3\")]",
       "[SELECT(\"R3C1\")][INSERT.PICTURE(\"" + scratch.File("\xd0\xe8\xf1.png") + "\")]",
   };
   for (const std::string& command : commands) ASSERT_TRUE(Exec(service, command)) << command;
@@ -415,15 +647,45 @@ TEST(SpreadsheetService, ASavedWorkbookReadsBackWithItsValuesAndLooks) {
             "cell A1 s '\xd0\xa1\xd1\x83\xd0\xbc\xd0\xbc\xd0\xb0' | General | bold=True "
             "italic=False underline=None font=Arial size=12.0 h=center v=top wrap=True "
             "left=thin right=thin top=medium bottom=medium\n"
+            "cell B1 n None | General | bold=False italic=False underline=None font=Calibri "
+            "size=11.0 h=None v=None wrap=None left=thin right=thin top=thin bottom=double "
+            "colours=FFFF0000,FFFF0000,FFFF0000,FF0000FF fill=lightGray\n"
             "cell A2 n 1234.5 | 0.00 | bold=False italic=False underline=None font=Calibri "
             "size=11.0 h=None v=None wrap=None left=None right=None top=None bottom=None\n"
             "cell B2 s 'text_x0001_with control' | General | bold=False italic=False "
             "underline=None font=Calibri size=11.0 h=None v=None wrap=None left=None "
             "right=None top=None bottom=None\n"
+            "cell C2 f '=A2*2' | General | bold=False italic=False underline=None "
+            "font=Calibri size=11.0 h=None v=None wrap=None left=None right=None top=None "
+            "bottom=None\n"
             "width A 13.29\n"
             "width B 4.71\n"
             "height 1 30.0\n"
-            "media 1\n");
+            "media 1\n"
+            "calc calcId=\"124519\" fullCalcOnLoad=\"1\"\n");
+}
+
+// The file holds formulas without results: a spreadsheet program that opens it shows their
+// values, not a stored 0 (LibreOffice Calc, converting headless in a profile of its own).
+TEST(SpreadsheetService, FormulasAreCalculatedByTheProgramThatOpensTheFile) {
+  if (std::system("command -v soffice > /dev/null 2>&1") != 0) GTEST_SKIP() << "no soffice";
+  ScratchFolder scratch;
+  TSpreadsheetService service;
+  const std::string book = scratch.File("formulas.xlsx");
+  const std::string commands[] = {
+      "[FORMULA(\"3\", \"R1C1\")][FORMULA(\"4\", \"R2C1\")]",
+      "[FORMULA(\"=SUM(R[-2]C:R[-1]C)*2\", \"R3C1\")]",
+      "[FORMULA(\"=R1C1+Sheet1!R[1]C[-2]+SUM(C1)\", \"R1C3\")]",
+      "[FORMULA(\"=SUM(R1)\", \"R4C2\")]",
+      "[SAVE.AS(\"" + book + "\")]",
+  };
+  for (const std::string& command : commands) ASSERT_TRUE(Exec(service, command)) << command;
+  const std::string command = "cd '" + scratch.Path().string() +
+                              "' && HOME=. timeout 120 soffice -env:UserInstallation=file://" +
+                              scratch.File("profile") +
+                              " --headless --convert-to csv formulas.xlsx > log.txt 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadWholeFile(scratch.File("log.txt"));
+  EXPECT_EQ(ReadWholeFile(scratch.File("formulas.csv")), "3,,28\n4,,\n14,,\n,31,\n");
 }
 
 TEST(ProgramSpreadsheet, TakesTheServiceNameBackOnceAnotherServerLeavesIt) {

@@ -1,13 +1,30 @@
 """Prints what an .xlsx file holds, one fact a line, for the spreadsheet service's tests.
 
 Usage: xlsx_dump.py FILE. Lines: "cell A1 <type> <value> | <number format> | bold=<b>
-italic=<i> font=<name> size=<size> h=<horizontal> v=<vertical> wrap=<w> left=<style> ...",
-"width <column> <width>", "height <row> <height>", "media <count>", "sheet <title>".
+italic=<i> font=<name> size=<size> h=<horizontal> v=<vertical> wrap=<w> left=<style> ...
+[colours=<l>,<r>,<t>,<b>] [fill=<pattern>]",
+"width <column> <width>", "height <row> <height>", "media <count>", "sheet <title>",
+"calc <attributes of calcPr>" (how the workbook is recalculated when opened).
 """
+import re
 import sys
 import zipfile
 
 import openpyxl
+
+
+def colours(border):
+    """ " colours=<left>,<right>,<top>,<bottom>" when a side has a colour, else nothing."""
+    sides = [border.left, border.right, border.top, border.bottom]
+    rgb = [side.color.rgb if side.color is not None and side.color.type == "rgb" else "-"
+           for side in sides]
+    return "" if rgb == ["-"] * 4 else " colours=" + ",".join(rgb)
+
+
+def fill(cell):
+    """ " fill=<pattern>" when the cell has a fill, else nothing."""
+    pattern = cell.fill.patternType if cell.fill is not None else None
+    return "" if pattern in (None, "none") else " fill=" + pattern
 
 
 def main(path):
@@ -26,7 +43,8 @@ def main(path):
                       f"underline={font.u} font={font.name} size={font.sz} "
                       f"h={align.horizontal} v={align.vertical} wrap={align.wrap_text} "
                       f"left={border.left.style} right={border.right.style} "
-                      f"top={border.top.style} bottom={border.bottom.style}")
+                      f"top={border.top.style} bottom={border.bottom.style}"
+                      f"{colours(border)}{fill(cell)}")
         for letter, dim in sorted(sheet.column_dimensions.items()):
             if dim.width is not None and dim.customWidth:
                 print("width", letter, round(dim.width, 2))
@@ -35,7 +53,10 @@ def main(path):
                 print("height", number, dim.ht)
     with zipfile.ZipFile(path) as archive:
         media = [n for n in archive.namelist() if n.startswith("xl/media/")]
+        workbook = archive.read("xl/workbook.xml").decode("utf-8")
     print("media", len(media))
+    calc = re.search(r"<calcPr\s+([^>]*?)\s*/?>", workbook)
+    print("calc", calc.group(1) if calc else "-")
 
 
 if __name__ == "__main__":

@@ -59,6 +59,7 @@ ScopedExcelHooks::ScopedExcelHooks() {
   };
   hooks.Sleep = [this](std::uint32_t milliseconds) {
     Sleeps.push_back(milliseconds);
+    Clock += std::chrono::milliseconds(milliseconds);
     if (OnSleep) OnSleep(milliseconds);
   };
   hooks.ProcessMessages = [this] {

@@ -75,7 +75,8 @@ class ScopedExcelHooks {
   char Separator = '.';
   std::chrono::year_month_day TodayDate{std::chrono::year(2026), std::chrono::month(12),
                                         std::chrono::day(10)};
-  // The fake clock: every processing of messages advances it by Step.
+  // The fake clock: every processing of messages advances it by Step, every sleep by its
+  // length.
   std::chrono::steady_clock::time_point Clock{};
   std::chrono::milliseconds Step{100};
   // When set, makes the conversations in place of the plain one.

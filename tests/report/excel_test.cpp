@@ -381,6 +381,39 @@ TEST(ExcelClient, ASpreadsheetThatNeverBecomesReadyEndsTheWaitAtTheDeadline) {
   EXPECT_EQ(ErrorOf([&] { excel.CheckConnection(); }), "No open DDE connection to Excel");
 }
 
+// A spreadsheet that answers "Busy" to everything: the connection ends with the error after
+// one deadline (the detection of the letters does not swallow it and wait again), and every
+// poll of the wait is followed by a rest, so the wait does not spin.
+TEST(ExcelClient, ABusySpreadsheetEndsTheConnectionAfterOneDeadlineWithoutSpinning) {
+  struct Row {
+    const char* name;
+    std::chrono::milliseconds step;  // how far the clock moves when messages are processed
+  };
+  const Row rows[] = {{"events take 1 ms", std::chrono::milliseconds(1)},
+                      {"events take 100 ms", std::chrono::milliseconds(100)}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScopedExcelHooks hooks;
+    hooks.Step = row.step;
+    ScriptedExcelServer server;
+    server.BusyNext = 1 << 30;
+    server.StatusReply = "Busy";
+    TAdvExcel excel;
+    int waits = 0, passes = 0;
+    excel.OnBeginWait = [&](TCustomExcel*) { ++waits; };
+    excel.OnWaiting = [&](TCustomExcel*) { ++passes; };
+    const auto start = hooks.Clock;
+    EXPECT_EQ(ErrorOf([&] { excel.Connect(); }), "Excel did not become ready");
+    const auto waited = hooks.Clock - start;
+    EXPECT_GE(waited, std::chrono::seconds(30));
+    EXPECT_LT(waited, std::chrono::seconds(31)) << "one deadline, not one per command";
+    EXPECT_EQ(waits, 1);
+    EXPECT_GT(passes, 0);
+    EXPECT_EQ(static_cast<int>(hooks.Sleeps.size()), passes) << "every pass rests";
+    for (std::uint32_t sleep : hooks.Sleeps) EXPECT_GT(sleep, 0u);
+  }
+}
+
 // A conversation whose transactions stay pending for a number of tests of its wait status.
 class PendingConversation : public TDdeClientConv {
  public:
@@ -578,6 +611,41 @@ TEST(ExcelClient, TheProgramsSpreadsheetCountsAsRunningAndTakesTheCommands) {
   EXPECT_FALSE(excel.Connected());
 }
 
+// A cell text that begins with "=" is a formula to the spreadsheet: one in R1C1 lands in A1,
+// one it cannot read is refused, which reaches the client's caller as the command's error.
+TEST(ExcelClient, FormulasTheProgramsSpreadsheetCannotReadEndInAnError) {
+  struct Row {
+    const char* text;
+    const char* stored;  // nullptr: refused
+  };
+  const Row rows[] = {
+      {"=R[-1]C*2", "B1*2"},
+      {"=SUM(R1C1:R1C[-1])", "SUM($A$1:A$1)"},
+      {"== Offer ==", nullptr},
+      {"=Total", nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    TAdvExcel excel;
+    excel.Connect();
+    excel.NewWorkbook();
+    const std::string error = ErrorOf([&] { excel.PutStr(2, 2, row.text); });
+    const TWorkbook& book = *ProgramSpreadsheet().ActiveWorkbook();
+    const TSheetCell* cell = book.Cell(2, 2);
+    if (row.stored) {
+      EXPECT_EQ(error, "<no error>");
+      ASSERT_NE(cell, nullptr);
+      EXPECT_EQ(cell->Kind, TSheetCellKind::Formula);
+      EXPECT_EQ(cell->Text, row.stored);
+    } else {
+      EXPECT_EQ(error,
+                "\"[FORMULA(\"" + std::string(row.text) + "\", \"R2C2\")]\" not accepted by Excel");
+      EXPECT_EQ(cell, nullptr);
+    }
+    excel.ExecMacro("[FILE.CLOSE]");
+  }
+}
+
 // The defaults read the user's locale: its separator reaches the client and the program's
 // spreadsheet, which then reads typed numbers with it; its today is the hooks' today.
 TEST(ExcelClient, TheDefaultHooksFollowTheUserLocale) {
@@ -600,6 +668,10 @@ TEST(ExcelClient, TheDefaultHooksFollowTheUserLocale) {
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->Kind, TSheetCellKind::Number);
     EXPECT_EQ(cell->Number, 12.5);
+    // A number format in the comma convention: both separators read back into the file's.
+    excel.Select(1, 1);
+    excel.FormatNumber("#.##0,00");
+    EXPECT_EQ(ProgramSpreadsheet().ActiveWorkbook()->FormatOf(*cell).NumberFormat, "#,##0.00");
     excel.ExecMacro("[FILE.CLOSE]");
   }
   SetUserLocale(previous);

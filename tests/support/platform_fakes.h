@@ -65,8 +65,11 @@ class RecordingShell : public IShell {
 
   bool OpenFile(const std::string& path) override;
   bool OpenUrl(const std::string& url) override;
+  std::string DocumentsFolder() override { return Documents; }
 
   std::vector<std::string> Opened;
+  // The user's documents folder as the shell names it; empty: none.
+  std::string Documents;
 
  private:
   IShell* Previous;
