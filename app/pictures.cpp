@@ -1,10 +1,14 @@
 #include "app/pictures.h"
 
-#include <QFile>
+#include "platform/files.h"
+
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <vector>
 // gif_lib.h is C and declares its own types.
 #include <gif_lib.h>
@@ -196,11 +200,17 @@ QImage LoadPictureFile(const std::string& path) {
   if (extension == "jpg" || extension == "jpeg") decode = DecodeJpeg;
   if (extension == "gif") decode = DecodeGif;
   if (!decode) return {};
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return {};
+  // Only a regular file is read (a named pipe would block, a device never end).
+  const std::unique_ptr<IReadFile> file = FileSystem().OpenRead(path);
+  if (!file) return {};
   // A picture file larger than the biggest decodable picture in any format is refused unread.
-  if (file.size() > kMaxPicturePixels * 4) return {};
-  const QByteArray bytes = file.readAll();
-  return decode(reinterpret_cast<const unsigned char*>(bytes.constData()),
-                static_cast<std::size_t>(bytes.size()));
+  const std::uint64_t size = file->Size();
+  if (size > static_cast<std::uint64_t>(kMaxPicturePixels) * 4) return {};
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+  try {
+    file->ReadBlock(bytes.data(), bytes.size());
+  } catch (const std::exception&) {
+    return {};
+  }
+  return decode(bytes.data(), bytes.size());
 }

@@ -1,6 +1,7 @@
 #include "app/pictures.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QColor>
 #include <functional>
@@ -124,6 +125,10 @@ TEST(LoadPictureFile, ChoosesTheDecoderByTheExtension) {
   }
   EXPECT_TRUE(LoadPictureFile(scratch.File("missing.gif")).isNull());
   EXPECT_TRUE(LoadPictureFile(scratch.Path().string() + "/").isNull()) << "a folder";
+  // A named pipe without a writer is refused at once instead of blocking the program.
+  const std::string pipe = scratch.File("pipe.gif");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_TRUE(LoadPictureFile(pipe).isNull()) << "a named pipe";
 }
 
 }  // namespace
