@@ -840,6 +840,11 @@ bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {
     if (!a1 || a1->size() > kMaxFormula) return false;
     kind = TSheetCellKind::Formula;
     text = *a1;
+  } else if (arg.Text.front() == '\'') {
+    // A leading apostrophe makes the rest a text as it is, whatever it looks like.
+    if (arg.Text.size() - 1 > kMaxCellText) return false;
+    text = std::string_view(arg.Text).substr(1);
+    if (text.empty()) kind = TSheetCellKind::Empty;
   } else if (ReadNumber(arg.Text, DecimalSeparator, number)) {
     kind = TSheetCellKind::Number;
   } else {

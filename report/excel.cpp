@@ -546,6 +546,13 @@ void TCustomExcel::SaveAs(const std::string& FileName) {
   ExecMacro(text.Done());
 }
 
+void TCustomExcel::SetTitle(const std::string& Title) {
+  TMacroText text(Title.size() + 24);
+  text << "[SUMMARY.INFO(";
+  text.Quoted(Title) << ")]";
+  ExecMacro(text.Done());
+}
+
 void TCustomExcel::SetErrorState(bool IgnoreErrors) {
   CheckConnection();
   FIgnoreErrors = IgnoreErrors;

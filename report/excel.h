@@ -166,6 +166,9 @@ class TCustomExcel {
   void FormatNumber(const std::string& Format);
   void NewWorkbook();
   void SaveAs(const std::string& FileName);
+  // The workbook's title in its summary ("[SUMMARY.INFO(...)]"); a workbook left open is
+  // named from it when it is handed to the user.
+  void SetTitle(const std::string& Title);
   void SetErrorState(bool IgnoreErrors);
 
   // Cell letters of R1C1 references.

@@ -271,6 +271,9 @@ void TSpecReportExporter::Export() {
     Excel->ExecMacro("[FILE.CLOSE]");
     if (!wasRunning) Excel->ExecMacro("[QUIT]");
   } else {
+    // The workbook left to the user takes the template's name for its title and file name.
+    // The summary holds at most 255 characters.
+    if (!Report->GetName().empty()) Excel->SetTitle(Report->GetName().substr(0, 255));
     Excel->Select(1, 1);
     Excel->ExecMacro("[APP.MAXIMIZE]");
     Excel->ExecMacro("[APP.ACTIVATE]");
@@ -326,6 +329,9 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
       } catch (const Exception&) {
       }
     }
+    // A text cell keeps its text as it is: the leading apostrophe tells the spreadsheet to
+    // take what follows as a text, not as a number, a date or a formula.
+    if (Cell->DataType == cdText && !text.empty()) text.insert(0, 1, '\'');
   } else {
     text = TypeCast(text, vtFloat);
     text = LocaleGeneral(TextToFloat(text));

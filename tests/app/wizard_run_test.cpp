@@ -220,6 +220,7 @@ class WizardRunTest : public GuiTest {
 TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
   const std::string saved = Scratch.File("run.qvs");
   std::vector<std::string> titles;
+  std::string exported;  // the menu entry of the template exported
   std::string refusal;
   bool textShown = false;
   bool pictureShown = false;
@@ -351,7 +352,7 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
             if (!report) return false;
             titles.push_back(report->windowTitle().toStdString());
             preview = PreviewRows(*report);
-            Later([report] {
+            Later([report, &exported] {
               report->NextBtn->click();
               QMenu* menu = report->ExportMenu;
               if (!menu->isVisible() || menu->actions().isEmpty()) {
@@ -359,6 +360,7 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
                 return;
               }
               menu->setActiveAction(menu->actions().front());
+              exported = menu->actions().front()->text().toStdString();
               QTest::keyClick(menu, Qt::Key_Return);
             });
             return true;
@@ -426,6 +428,8 @@ TEST_F(WizardRunTest, EveryScreenOfTheSampleToTheExportedOffer) {
   const std::filesystem::path book = opened.substr(5);
   EXPECT_EQ(book.extension(), ".xlsx");
   EXPECT_EQ(book.parent_path(), Scratch.Path() / "Documents");
+  // Named from the template chosen in the menu and the day.
+  EXPECT_EQ(book.stem().string().rfind(exported + " ", 0), 0u) << book << " of " << exported;
   EXPECT_TRUE(std::filesystem::exists(book)) << book;
 }
 

@@ -138,6 +138,11 @@ TEST(SpreadsheetService, TypedValuesAreReadInTheClientsLocale) {
       {"abc", '.', "t:abc"},
       {"\xcf\xf0\xe8", '.', "t:\xcf\xf0\xe8"},
       {"say \"\"hi\"\"", '.', "t:say \"hi\""},
+      // A leading apostrophe keeps the rest a text as typed.
+      {"'007", '.', "t:007"},
+      {"'12,5", ',', "t:12,5"},
+      {"'=R1C2*2", '.', "t:=R1C2*2"},
+      {"''quoted", '.', "t:'quoted"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.typed);

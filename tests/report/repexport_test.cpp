@@ -121,7 +121,7 @@ TEST_F(ReportExporterTest, SendsTheWholeReportToARunningSpreadsheetAndLeavesItOp
       // The column widths.
       "[SELECT(\"R1C1\")]", "[COLUMN.WIDTH(12.5)]", "[SELECT(\"R1C2\")]", "[COLUMN.WIDTH(4)]",
       // The report header.
-      "[SELECT(\"R1C1\")]", "[FORMULA(\"Offer 0\", \"R1C1\")]", kPlainFont, kLeftTop, kNoBorder,
+      "[SELECT(\"R1C1\")]", "[FORMULA(\"'Offer 0\", \"R1C1\")]", kPlainFont, kLeftTop, kNoBorder,
       "[SELECT(\"R1C2\")]", "[INSERT.PICTURE(\"" + picturePath + "\")]", "[ROW.HEIGHT(30)]",
       // The group header.
       "[SELECT(\"R2C1\")]", "[FORMULA(\"-\", \"R2C1\")]", kPlainFont, kLeftTop, kNoBorder,
@@ -129,11 +129,11 @@ TEST_F(ReportExporterTest, SendsTheWholeReportToARunningSpreadsheetAndLeavesItOp
       "[ROW.HEIGHT(18)]",
       // The items by ordering index.
       "[SELECT(\"R3C1\")]", "[FORMULA(\"1\", \"R3C1\")]", kPlainFont, kLeftTop,
-      "[BORDER(0,0,2,0,0,FALSE,0,0,0,0,0)]", "[SELECT(\"R3C2\")]", "[FORMULA(\"Bolt\", \"R3C2\")]",
+      "[BORDER(0,0,2,0,0,FALSE,0,0,0,0,0)]", "[SELECT(\"R3C2\")]", "[FORMULA(\"'Bolt\", \"R3C2\")]",
       "[FORMAT.FONT(\"Arial\",10,True,False,False,False,0,False,False)]", "[ALIGNMENT(4,True,2,0)]",
       "[BORDER(0,2,0,0,1,FALSE,0,0,0,0,0)]", "[ROW.HEIGHT(18)]", "[SELECT(\"R4C1\")]",
       "[FORMULA(\"2\", \"R4C1\")]", kPlainFont, kLeftTop, "[BORDER(0,0,2,0,0,FALSE,0,0,0,0,0)]",
-      "[SELECT(\"R4C2\")]", "[FORMULA(\"Cabinet\", \"R4C2\")]",
+      "[SELECT(\"R4C2\")]", "[FORMULA(\"'Cabinet\", \"R4C2\")]",
       "[FORMAT.FONT(\"Arial\",10,True,False,False,False,0,False,False)]", "[ALIGNMENT(4,True,2,0)]",
       "[BORDER(0,2,0,0,1,FALSE,0,0,0,0,0)]", "[ROW.HEIGHT(18)]",
       // The report footer: 2.5 x 4 + 1 x 10.
@@ -146,6 +146,29 @@ TEST_F(ReportExporterTest, SendsTheWholeReportToARunningSpreadsheetAndLeavesItOp
   EXPECT_TRUE(Host.Started.empty());
   EXPECT_TRUE(Host.Sleeps.empty());
   EXPECT_TRUE(Host.ErrorBoxes.empty());
+}
+
+TEST_F(ReportExporterTest, AWorkbookLeftOpenTakesTheTemplatesNameAsItsTitle) {
+  const struct {
+    std::string Name;
+    std::vector<std::string> Ending;
+  } cases[] = {
+      {"Offer \"A\"", {"[SUMMARY.INFO(\"Offer \"\"A\"\"\")]", "[SELECT(\"R1C1\")]"}},
+      {std::string(300, 'x'),
+       {"[SUMMARY.INFO(\"" + std::string(255, 'x') + "\")]", "[SELECT(\"R1C1\")]"}},
+      {"", {"[COLUMN.WIDTH(10)]", "[SELECT(\"R1C1\")]"}},
+  };
+  Host.Processes = {"EXCEL.EXE"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Sheet.Commands.clear();
+    Shape({80}, {0, 0, 0, 0, 0});
+    Report->SetName(c.Name);
+    Export();
+    ASSERT_GE(Sheet.Commands.size(), 4u);
+    const std::vector<std::string> ending(Sheet.Commands.end() - 4, Sheet.Commands.end() - 2);
+    EXPECT_EQ(ending, c.Ending);
+  }
 }
 
 TEST_F(ReportExporterTest, StartsTheSpreadsheetWhenNeededAndSavesToTheOutputFile) {
@@ -286,8 +309,8 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "{12.5}",
        cdText,
        "0.00",
-       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"12.5\", \"R1C1\")]"},
-       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"12.5\", \"R1C1\")]"}},
+       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"'12.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"'12.5\", \"R1C1\")]"}},
       {"a numeric expression",
        "{1/4}",
        cdNumeric,
@@ -340,8 +363,8 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "1234.5",
        cdText,
        "#,##0.00",
-       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"1234.5\", \"R1C1\")]"},
-       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"1234.5\", \"R1C1\")]"}},
+       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"'1234.5\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"'1234.5\", \"R1C1\")]"}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
@@ -384,21 +407,22 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
     Sent Numeric;  // Date and Time converts the same way
   };
   const Case cases[] = {
-      {"$20", {"$20"}, {"$20"}, {"32"}},
-      {"x10", {"x10"}, {"x10"}, {"16"}},
-      {"0x1F", {"0x1F"}, {"0x1F"}, {"31"}},
-      {"1E5", {"100000"}, {"1E5"}, {"100000"}},
-      {"1.50", {"1.5", "1,5"}, {"1.50"}, {"1.5", "1,5"}},
-      {"007", {"7"}, {"007"}, {"7"}},
-      {"{\"$20\"}", {"$20"}, {"$20"}, {"32"}},
-      {"\"0x1F\"", {"0x1F"}, {"0x1F"}, {"0"}},
-      {"Bolt", {"Bolt"}, {"Bolt"}, {"Invalid typecast."}},
+      {"$20", {"$20"}, {"'$20"}, {"32"}},
+      {"x10", {"x10"}, {"'x10"}, {"16"}},
+      {"0x1F", {"0x1F"}, {"'0x1F"}, {"31"}},
+      {"1E5", {"100000"}, {"'1E5"}, {"100000"}},
+      {"1.50", {"1.5", "1,5"}, {"'1.50"}, {"1.5", "1,5"}},
+      {"007", {"7"}, {"'007"}, {"7"}},
+      {"{\"$20\"}", {"$20"}, {"'$20"}, {"32"}},
+      {"\"0x1F\"", {"0x1F"}, {"'0x1F"}, {"0"}},
+      {"Bolt", {"Bolt"}, {"'Bolt"}, {"Invalid typecast."}},
       {"", {""}, {""}, {"0"}},
-      {"-3.25", {"-3.25", "-3,25"}, {"-3.25"}, {"-3.25", "-3,25"}},
-      {".", {"."}, {"."}, {"0"}},
-      {"1E", {"1E"}, {"1E"}, {"1"}},
-      {" 12 ", {" 12 "}, {" 12 "}, {"12"}},
-      {"+.5e-1", {"0.05", "0,05"}, {"+.5e-1"}, {"0.05", "0,05"}},
+      {"-3.25", {"-3.25", "-3,25"}, {"'-3.25"}, {"-3.25", "-3,25"}},
+      {".", {"."}, {"'."}, {"0"}},
+      {"1E", {"1E"}, {"'1E"}, {"1"}},
+      {" 12 ", {" 12 "}, {"' 12 "}, {"12"}},
+      {"+.5e-1", {"0.05", "0,05"}, {"'+.5e-1"}, {"0.05", "0,05"}},
+      {"=1+1", {"=1+1"}, {"'=1+1"}, {"Invalid typecast."}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
@@ -455,7 +479,7 @@ TEST_F(ReportExporterTest, FieldsSeeTheCountersAndTotalsOfEachBand) {
     std::vector<std::string> rows;
     for (std::size_t i = 0; i < c.Rows.size(); ++i) {
       const std::string cell = "R" + std::to_string(i + 1) + "C1";
-      rows.push_back("[FORMULA(\"" + c.Rows[i] + "\", \"" + cell + "\")]");
+      rows.push_back("[FORMULA(\"'" + c.Rows[i] + "\", \"" + cell + "\")]");
     }
     EXPECT_EQ(CellValues(), rows);
   }
