@@ -38,6 +38,15 @@ class TEvalProvider {
                             std::string& Result) = 0;
   // The value text of the variable; Result arrives empty.
   virtual void GetVariable(const std::string& Name, std::string& Result) = 0;
+  // IsVariable and, when it answers true, GetVariable in one call: false when the provider does
+  // not know the name (Result then stays as it arrived, empty). The evaluator reads variables
+  // through it; a provider that can answer both with one look-up overrides it, with the same
+  // outcome and the same effects as the two calls.
+  virtual bool ReadVariable(const std::string& Name, std::string& Result) {
+    if (!IsVariable(Name)) return false;
+    GetVariable(Name, Result);
+    return true;
+  }
 };
 
 // Messages of the expression object (byte-exact).

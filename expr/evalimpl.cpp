@@ -3,12 +3,15 @@
 #include "expr/evalimpl.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
-#include "platform/errors.h"
+#include "expr/evalops.h"
 #include "expr/typecvt.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -536,6 +539,20 @@ void TEvalParser::BuildTree(int Depth) {
 // ---------------------------------------------------------------------------------------------
 // TEvalProgram
 
+namespace {
+
+// The texts of the truth values that the logic operators and comparisons answer.
+const std::string kTrueText = "1";
+const std::string kFalseText = "0";
+
+// The standard operator class of Op exactly (a descendant may change what it computes).
+template <class T>
+bool IsClass(const TEvalOperator& op) {
+  return typeid(op) == typeid(T);
+}
+
+}  // namespace
+
 TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expression) {
   struct Pending {
     const TEvalToken* Token;
@@ -545,6 +562,16 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
   std::vector<Pending> pending{{&Root, nullptr, false}};
   std::size_t depth = 0, max_depth = 0;
   auto push_value = [&] { max_depth = std::max(max_depth, ++depth); };
+  auto add = [this](StepKind kind, const TEvalToken& token, TEvalOperator* op = nullptr,
+                    const char* message = nullptr, int count = 0) -> Step& {
+    Step& step = Steps.emplace_back();
+    step.Kind = kind;
+    step.Token = &token;
+    step.Operator = op;
+    step.Message = message;
+    step.ArgCount = count;
+    return step;
+  };
   while (!pending.empty()) {
     const Pending item = pending.back();
     pending.pop_back();
@@ -552,28 +579,32 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
     if (item.Expanded) {
       if (token.Kind == tkFunction) {
         const int count = token.ChildCount();
-        Steps.push_back({skCall, &token, nullptr, nullptr, count});
+        add(skCall, token, nullptr, nullptr, count);
         depth -= static_cast<std::size_t>(count);
         push_value();
       } else {
         const bool binary = token.ChildCount() == 2;
-        Steps.push_back({binary ? skBinary : skUnary, &token, item.Operator, nullptr, 0});
+        Step& step = add(binary ? skBinary : skUnary, token, item.Operator);
+        step.Standard = StandardOf(*item.Operator, binary);
         if (binary) --depth;
       }
       continue;
     }
     switch (token.Kind) {
       case tkConstant:
-      case tkUnparsed:
-        Steps.push_back({skConstant, &token, nullptr, nullptr, 0});
+      case tkUnparsed: {
+        Step& step = add(skConstant, token);
+        // A number constant is read once; any other constant is read where it is used.
+        if (!token.Text.empty()) step.Number = FloatTextValue(token.Text, step.HasNumber);
         push_value();
         break;
+      }
       case tkVariable:
-        Steps.push_back({skVariable, &token, nullptr, nullptr, 0});
+        add(skVariable, token);
         push_value();
         break;
       case tkFunction:
-        Steps.push_back({skEnter, &token, nullptr, nullptr, 0});
+        add(skEnter, token);
         pending.push_back({&token, nullptr, true});
         for (int i = token.ChildCount() - 1; i >= 0; --i)
           pending.push_back({token.Children(i), nullptr, false});
@@ -584,8 +615,7 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
         TEvalOperator* op = Expression.FindOperator(token.Text);
         const int count = token.ChildCount();
         if (!op || !((count == 2 && op->Binary) || (count == 1 && op->Unary))) {
-          Steps.push_back(
-              {skFail, &token, nullptr, op ? kInvalidOperatorCall : kUndefinedOperator, 0});
+          add(skFail, token, nullptr, op ? kInvalidOperatorCall : kUndefinedOperator);
           push_value();
           break;
         }
@@ -598,6 +628,29 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
   Values.resize(max_depth + 2);  // one per stack position and the spare result
   Slots.resize(max_depth + 1);
   Operands.resize(max_depth + 1);
+  Stack.resize(max_depth + 1);
+}
+
+TEvalProgram::Op TEvalProgram::StandardOf(const TEvalOperator& Operator, bool Binary) {
+  if (Binary) {
+    if (IsClass<TPlusOperator>(Operator)) return opAdd;
+    if (IsClass<TMinusOperator>(Operator)) return opSubtract;
+    if (IsClass<TMultiplyOperator>(Operator)) return opMultiply;
+    if (IsClass<TDivideOperator>(Operator)) return opDivide;
+    if (IsClass<TAndOperator>(Operator)) return opAnd;
+    if (IsClass<TOrOperator>(Operator)) return opOr;
+    if (IsClass<TMoreOperator>(Operator)) return opMore;
+    if (IsClass<TLessOperator>(Operator)) return opLess;
+    if (IsClass<TEqualOperator>(Operator)) return opEqual;
+    if (IsClass<TMoreOrEqualOperator>(Operator)) return opMoreOrEqual;
+    if (IsClass<TLessOrEqualOperator>(Operator)) return opLessOrEqual;
+    return opOther;
+  }
+  // The unary forms: "+X" and "-X" are "0" + X and "0" - X, "~X" the negation.
+  if (IsClass<TPlusOperator>(Operator)) return opAdd;
+  if (IsClass<TMinusOperator>(Operator)) return opSubtract;
+  if (IsClass<TNotOperator>(Operator)) return opNot;
+  return opOther;
 }
 
 void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message,
@@ -607,7 +660,259 @@ void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message
   throw Exception(PositionedMessage(Message, Position));
 }
 
+const std::string& TEvalProgram::TextOf(std::size_t Index) {
+  Value& value = Stack[Index];
+  if (!value.Text) {
+    // The range checks of the writer passed where the number was made.
+    FloatToValueText(value.Raw, *Slots[Index]);
+    value.Text = Slots[Index];
+  }
+  return *value.Text;
+}
+
+long double TEvalProgram::Carried(std::size_t Index) {
+  Value& value = Stack[Index];
+  if (value.State == vsResult) {
+    value.Number = ValueTextRoundTrip(value.Raw);
+    value.State = vsNumber;
+  }
+  return value.Number;
+}
+
+long double TEvalProgram::NumberOf(std::size_t Index) {
+  const Value& value = Stack[Index];
+  return value.State != vsText ? Carried(Index) : eval_operands::Arithmetic(*value.Text);
+}
+
+bool TEvalProgram::TruthOf(std::size_t Index) {
+  const Value& value = Stack[Index];
+  if (value.Text == &kTrueText) return true;
+  if (value.Text == &kFalseText) return false;
+  return eval_operands::Logic(TextOf(Index));
+}
+
+void TEvalProgram::SetTruth(std::size_t Index, bool Truth) {
+  Stack[Index] = {Truth ? &kTrueText : &kFalseText, vsNumber, Truth ? 1.0L : 0.0L, 0};
+}
+
+void TEvalProgram::ApplyArithmetic(Op Standard, long double Left, std::size_t Right,
+                                   std::size_t Result) {
+  const long double b = NumberOf(Right);
+  long double r = 0;
+  switch (Standard) {
+    case opAdd:
+      r = Left + b;
+      break;
+    case opSubtract:
+      r = Left - b;
+      break;
+    case opMultiply:
+      r = Left * b;
+      break;
+    default:
+      if (b == 0) {
+        if (Left == 0) throw EInvalidOp();
+        throw EZeroDivide();
+      }
+      r = Left / b;
+      break;
+  }
+  // The errors of writing the result are raised here, where the text path writes it.
+  if (std::isnan(r)) throw EInvalidOp();
+  if (std::isinf(r) || std::isinf(static_cast<double>(r))) throw EOverflow();
+  Stack[Result] = {nullptr, vsResult, 0, r};
+}
+
+void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Right,
+                                   std::size_t Result) {
+  const Value& left = Stack[Left];
+  bool truth;
+  if (left.State == vsText && eval_operands::ChoosesTexts(*left.Text)) {
+    // Texts: the left content against the right content or the right text as it stands.
+    const std::string a = UnquoteString(*left.Text);
+    const std::string& right = TextOf(Right);
+    const std::string unquoted = IsStringConstant(right) ? UnquoteString(right) : std::string();
+    const std::string& b = IsStringConstant(right) ? unquoted : right;
+    switch (Standard) {
+      case opMore:
+        truth = a > b;
+        break;
+      case opLess:
+        truth = a < b;
+        break;
+      case opEqual:
+        truth = a == b;
+        break;
+      case opMoreOrEqual:
+        truth = a >= b;
+        break;
+      default:
+        truth = a <= b;
+        break;
+    }
+  } else {
+    const long double a =
+        left.State != vsText ? Carried(Left) : eval_operands::CompareLeft(*left.Text);
+    const long double b = Stack[Right].State != vsText
+                              ? Carried(Right)
+                              : eval_operands::CompareRight(*Stack[Right].Text);
+    switch (Standard) {
+      case opMore:
+        truth = a > b;
+        break;
+      case opLess:
+        truth = a < b;
+        break;
+      case opEqual:
+        truth = a == b;
+        break;
+      case opMoreOrEqual:
+        truth = a >= b;
+        break;
+      default:
+        truth = a <= b;
+        break;
+    }
+  }
+  SetTruth(Result, truth);
+}
+
 std::string TEvalProgram::Run(TEvalExpression& Expression) {
+  for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
+  std::string* spare = &Values.back();
+  std::size_t top = 0;
+  int open_calls = 0;
+  try {
+    for (Step& step : Steps) {
+      const TEvalToken& token = *step.Token;
+      switch (step.Kind) {
+        case skConstant:
+          // Read in place: the tree outlives the run.
+          Stack[top++] = {&token.Text, step.HasNumber ? vsNumber : vsText, step.Number, 0};
+          break;
+        case skVariable: {
+          TEvalProvider* provider = Expression.Provider;
+          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          std::string& value = *Slots[top];
+          value.clear();
+          if (!provider->ReadVariable(token.Text, value))
+            Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
+          // A float text is read as a number at once (reading never fails); the same text as
+          // the last time has the same number.
+          if (value != step.LastText) {
+            step.LastText = value;
+            step.HasNumber = false;
+            if (!value.empty()) step.Number = FloatTextValue(value, step.HasNumber);
+          }
+          Stack[top++] = {&value, step.HasNumber ? vsNumber : vsText, step.Number, 0};
+          break;
+        }
+        case skEnter: {
+          TEvalProvider* provider = Expression.Provider;
+          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          if (!provider->IsFunction(token.Text))
+            Raise(Expression, kInvalidFunctionNamePrefix + Quoted(token.Text), token.Position);
+          ++open_calls;
+          break;
+        }
+        case skCall: {
+          const std::size_t count = static_cast<std::size_t>(step.ArgCount);
+          std::vector<std::string> params;
+          params.reserve(count);
+          for (std::size_t i = top - count; i < top; ++i) {
+            const std::string& text = TextOf(i);
+            if (&text == Slots[i]) {
+              params.push_back(std::move(*Slots[i]));
+            } else {
+              params.push_back(text);
+            }
+          }
+          top -= count;
+          TEvalProvider* provider = Expression.Provider;
+          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          std::string& value = *Slots[top];
+          value.clear();
+          provider->CallFunction(token.Text, params, value);
+          Stack[top++] = {&value, vsText, 0, 0};
+          --open_calls;
+          break;
+        }
+        case skBinary: {
+          // The left operand stands above the right one, which was evaluated first.
+          const std::size_t left = top - 1, right = top - 2;
+          switch (step.Standard) {
+            case opAdd:
+            case opSubtract:
+            case opMultiply:
+            case opDivide:
+              ApplyArithmetic(step.Standard, NumberOf(left), right, right);
+              break;
+            case opAnd:
+            case opOr: {
+              const bool a = TruthOf(left);
+              const bool b = TruthOf(right);
+              SetTruth(right, step.Standard == opAnd ? a && b : a || b);
+              break;
+            }
+            case opMore:
+            case opLess:
+            case opEqual:
+            case opMoreOrEqual:
+            case opLessOrEqual:
+              ApplyComparison(step.Standard, left, right, right);
+              break;
+            default: {
+              // Any other operator gets texts; its result goes to the spare string, which then
+              // takes the slot's place.
+              const std::string& a = TextOf(left);
+              const std::string& b = TextOf(right);
+              spare->clear();
+              step.Operator->EvaluateBinary(a, b, *spare);
+              std::swap(Slots[right], spare);
+              Stack[right] = {Slots[right], vsText, 0, 0};
+              break;
+            }
+          }
+          --top;
+          break;
+        }
+        case skUnary: {
+          const std::size_t operand = top - 1;
+          switch (step.Standard) {
+            case opAdd:
+            case opSubtract:
+              ApplyArithmetic(step.Standard, 0, operand, operand);
+              break;
+            case opNot:
+              SetTruth(operand, !TruthOf(operand));
+              break;
+            default: {
+              const std::string& a = TextOf(operand);
+              spare->clear();
+              step.Operator->EvaluateUnary(a, *spare);
+              std::swap(Slots[operand], spare);
+              Stack[operand] = {Slots[operand], vsText, 0, 0};
+              break;
+            }
+          }
+          break;
+        }
+        case skFail:
+          Raise(Expression, step.Message + Quoted(token.Text), token.Position);
+      }
+    }
+  } catch (const Exception& e) {
+    // Inside a call's arguments or the call itself the error passes on as a plain one.
+    if (open_calls > 0) throw Exception(e.GetMessage());
+    throw;
+  }
+  const Value& result = Stack[0];
+  if (!result.Text) return FloatToValueText(result.Raw);
+  if (result.Text == Slots[0]) return std::move(*Slots[0]);
+  return *result.Text;
+}
+
+std::string TEvalProgram::RunTexts(TEvalExpression& Expression) {
   for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
   std::string* spare = &Values.back();
   std::size_t top = 0;

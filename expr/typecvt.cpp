@@ -301,6 +301,19 @@ bool CheckWritableFloat(long double value) {
   return value == 0;
 }
 
+// The 15 significant digits that the general number text shows of a finite non-zero value
+// accepted by FastDigits18 or by the slow 18-digit expansion: digits15 with
+// 10^14 <= digits15 < 10^15 and magnitude (as written) = 0.d1..d15 times 10^exponent. A 16th
+// digit of 5 or more rounds away from zero (the 17th and 18th digits do not count).
+void RoundTo15(std::uint64_t digits18, int& exponent, std::uint64_t& digits15) {
+  digits15 = digits18 / 1000;
+  if (digits18 % 1000 >= 500) ++digits15;
+  if (digits15 == kPowersOfTenInt[15]) {
+    digits15 = kPowersOfTenInt[14];
+    ++exponent;
+  }
+}
+
 // Writes the general number text of value into buffer (see FloatToValueText) and answers its
 // length; raises before writing anything.
 std::size_t WriteFloatText(const long double& value, char* buffer) {
@@ -318,15 +331,10 @@ std::size_t WriteFloatText(const long double& value, char* buffer) {
     for (char c : digit_chars) digits18 = digits18 * 10 + static_cast<unsigned>(c - '0');
   }
 
-  // Round to 15 digits, a 16th digit of 5 or more rounding away from zero (the 17th and 18th
-  // digits do not count), then drop trailing zeros: at most 14 of them, so halving steps of
-  // 8, 4, 2 and 1 zeros find them all.
-  std::uint64_t digits15 = digits18 / 1000;
-  if (digits18 % 1000 >= 500) ++digits15;
-  if (digits15 == kPowersOfTenInt[15]) {
-    digits15 = kPowersOfTenInt[14];
-    ++exponent;
-  }
+  // Trailing zeros are dropped: at most 14 of them, so halving steps of 8, 4, 2 and 1 zeros
+  // find them all.
+  std::uint64_t digits15;
+  RoundTo15(digits18, exponent, digits15);
   int count = 15;
   for (int step : {8, 4, 2, 1}) {
     if (digits15 % kPowersOfTenInt[step] == 0) {
@@ -708,6 +716,36 @@ std::string FloatToValueText(long double value) {
 void FloatToValueText(long double value, std::string& text) {
   char buffer[kValueTextCapacity];
   text.assign(buffer, WriteFloatText(value, buffer));
+}
+
+long double ValueTextRoundTrip(long double value) {
+  const FloatParts parts = Decompose(value);
+  const int binary_exponent = parts.BiasedExponent - 16383;
+  if (parts.Mantissa == 0 && parts.BiasedExponent == 0) return 0.0L;  // "0", also for -0
+  // A whole number below 10^15 in magnitude (below 2^50) is written with all its digits.
+  if ((parts.Mantissa >> 63) != 0 && binary_exponent >= 0 && binary_exponent < 50 &&
+      (parts.Mantissa << (binary_exponent + 1)) == 0 && std::fabs(value) < 1E15L)
+    return value;
+  std::uint64_t digits18;
+  int exponent;
+  if (FastDigits18(parts, digits18, exponent)) {
+    // The text shows digits15 times 10^(exponent - 15), and the reader gives the correctly
+    // rounded value of that decimal number: for these magnitudes the scale lies within -16..5,
+    // where both factors are exact and one operation rounds correctly, as in the reader.
+    std::uint64_t digits15;
+    RoundTo15(digits18, exponent, digits15);
+    const int scale = exponent - 15;
+    const long double m = static_cast<long double>(digits15);
+    const long double magnitude =
+        scale >= 0 ? m * kPowersOfTen.Values[scale] : m / kPowersOfTen.Values[-scale];
+    return parts.Negative ? -magnitude : magnitude;
+  }
+  // Elsewhere the text is written and read back.
+  char buffer[kValueTextCapacity];
+  const std::size_t length = WriteFloatText(value, buffer);
+  long double read = 0;
+  if (!ReadFloatText(std::string_view(buffer, length), read)) return 0.0L;
+  return read;
 }
 
 bool TextToBool(const std::string& text) {
