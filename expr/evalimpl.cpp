@@ -545,6 +545,16 @@ namespace {
 const std::string kTrueText = "1";
 const std::string kFalseText = "0";
 
+// Equal texts; short ones, the usual variable values, compared in place.
+bool SameText(const std::string& a, const std::string& b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n > 16) return a == b;
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 // The standard operator class of Op exactly (a descendant may change what it computes).
 template <class T>
 bool IsClass(const TEvalOperator& op) {
@@ -660,11 +670,19 @@ void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message
   throw Exception(PositionedMessage(Message, Position));
 }
 
+void TEvalProgram::Push(std::size_t Index, const std::string* Text, bool HasNumber,
+                        long double Number) {
+  Value& value = Stack[Index];
+  value.Text = Text;
+  value.State = HasNumber ? vsNumber : vsText;
+  if (HasNumber) value.Number = Number;
+}
+
 const std::string& TEvalProgram::TextOf(std::size_t Index) {
   Value& value = Stack[Index];
   if (!value.Text) {
     // The range checks of the writer passed where the number was made.
-    FloatToValueText(value.Raw, *Slots[Index]);
+    FloatToValueText(value.Number, *Slots[Index]);
     value.Text = Slots[Index];
   }
   return *value.Text;
@@ -672,11 +690,12 @@ const std::string& TEvalProgram::TextOf(std::size_t Index) {
 
 long double TEvalProgram::Carried(std::size_t Index) {
   Value& value = Stack[Index];
+  if (value.State == vsNumber) return value.Number;
   if (value.State == vsResult) {
-    value.Number = ValueTextRoundTrip(value.Raw);
-    value.State = vsNumber;
+    value.Read = ValueTextRoundTrip(value.Number);
+    value.State = vsResultRead;
   }
-  return value.Number;
+  return value.Read;
 }
 
 long double TEvalProgram::NumberOf(std::size_t Index) {
@@ -692,7 +711,10 @@ bool TEvalProgram::TruthOf(std::size_t Index) {
 }
 
 void TEvalProgram::SetTruth(std::size_t Index, bool Truth) {
-  Stack[Index] = {Truth ? &kTrueText : &kFalseText, vsNumber, Truth ? 1.0L : 0.0L, 0};
+  Value& value = Stack[Index];
+  value.Text = Truth ? &kTrueText : &kFalseText;
+  value.State = vsNumber;
+  value.Number = Truth ? 1.0L : 0.0L;
 }
 
 void TEvalProgram::ApplyArithmetic(Op Standard, long double Left, std::size_t Right,
@@ -720,7 +742,10 @@ void TEvalProgram::ApplyArithmetic(Op Standard, long double Left, std::size_t Ri
   // The errors of writing the result are raised here, where the text path writes it.
   if (std::isnan(r)) throw EInvalidOp();
   if (std::isinf(r) || std::isinf(static_cast<double>(r))) throw EOverflow();
-  Stack[Result] = {nullptr, vsResult, 0, r};
+  Value& value = Stack[Result];
+  value.Text = nullptr;
+  value.State = vsResult;
+  value.Number = r;
 }
 
 void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Right,
@@ -788,7 +813,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
       switch (step.Kind) {
         case skConstant:
           // Read in place: the tree outlives the run.
-          Stack[top++] = {&token.Text, step.HasNumber ? vsNumber : vsText, step.Number, 0};
+          Push(top++, &token.Text, step.HasNumber, step.Number);
           break;
         case skVariable: {
           TEvalProvider* provider = Expression.Provider;
@@ -799,12 +824,12 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
             Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
           // A float text is read as a number at once (reading never fails); the same text as
           // the last time has the same number.
-          if (value != step.LastText) {
+          if (!SameText(value, step.LastText)) {
             step.LastText = value;
             step.HasNumber = false;
             if (!value.empty()) step.Number = FloatTextValue(value, step.HasNumber);
           }
-          Stack[top++] = {&value, step.HasNumber ? vsNumber : vsText, step.Number, 0};
+          Push(top++, &value, step.HasNumber, step.Number);
           break;
         }
         case skEnter: {
@@ -833,7 +858,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           std::string& value = *Slots[top];
           value.clear();
           provider->CallFunction(token.Text, params, value);
-          Stack[top++] = {&value, vsText, 0, 0};
+          Push(top++, &value);
           --open_calls;
           break;
         }
@@ -869,7 +894,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
               spare->clear();
               step.Operator->EvaluateBinary(a, b, *spare);
               std::swap(Slots[right], spare);
-              Stack[right] = {Slots[right], vsText, 0, 0};
+              Push(right, Slots[right]);
               break;
             }
           }
@@ -891,7 +916,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
               spare->clear();
               step.Operator->EvaluateUnary(a, *spare);
               std::swap(Slots[operand], spare);
-              Stack[operand] = {Slots[operand], vsText, 0, 0};
+              Push(operand, Slots[operand]);
               break;
             }
           }
@@ -907,7 +932,7 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
     throw;
   }
   const Value& result = Stack[0];
-  if (!result.Text) return FloatToValueText(result.Raw);
+  if (!result.Text) return FloatToValueText(result.Number);
   if (result.Text == Slots[0]) return std::move(*Slots[0]);
   return *result.Text;
 }

@@ -276,20 +276,24 @@ class TEvalProgram {
     // Number; a variable usually keeps its value between evaluations.
     std::string LastText;
   };
-  // One value on the number path's stack: a text (Text), a number beside its text (Number
-  // is what reading Text as an arithmetic operand gives), or a result not written yet (Text is
-  // nullptr: the text is FloatToValueText(Raw), and the number reading it would give is found
-  // only when an operator asks).
-  enum ValueState : std::uint8_t { vsText, vsNumber, vsResult };
+  // One value on the number path's stack: a text (vsText), a number beside its text (vsNumber:
+  // Number is what reading Text as an arithmetic operand gives), or an operator's result not
+  // written yet (vsResult, vsResultRead: Text is nullptr until it is written, as
+  // FloatToValueText(Number); Read is the number that reading that text gives, found only when
+  // an operator asks, from then on vsResultRead).
+  enum ValueState : std::uint8_t { vsText, vsNumber, vsResult, vsResultRead };
   struct Value {
     const std::string* Text;
     ValueState State;
     long double Number;
-    long double Raw;
+    long double Read;
   };
   [[noreturn]] static void Raise(TEvalExpression& Expression, const std::string& Message,
                                  std::int32_t Position);
   static Op StandardOf(const TEvalOperator& Operator, bool Binary);
+  // A text at Index, with the number it reads as when HasNumber.
+  void Push(std::size_t Index, const std::string* Text, bool HasNumber = false,
+            long double Number = 0);
   // The text of stack position Index, written into its slot string when it is not there yet.
   const std::string& TextOf(std::size_t Index);
   // The operand at Index as an arithmetic number and as a truth value; a truth as a result.

@@ -335,12 +335,23 @@ std::size_t WriteFloatText(const long double& value, char* buffer) {
   // find them all.
   std::uint64_t digits15;
   RoundTo15(digits18, exponent, digits15);
+  // The divisors are constants written out, so that they compile to multiplications.
   int count = 15;
-  for (int step : {8, 4, 2, 1}) {
-    if (digits15 % kPowersOfTenInt[step] == 0) {
-      digits15 /= kPowersOfTenInt[step];
-      count -= step;
-    }
+  if (digits15 % 100000000 == 0) {
+    digits15 /= 100000000;
+    count -= 8;
+  }
+  if (digits15 % 10000 == 0) {
+    digits15 /= 10000;
+    count -= 4;
+  }
+  if (digits15 % 100 == 0) {
+    digits15 /= 100;
+    count -= 2;
+  }
+  if (digits15 % 10 == 0) {
+    digits15 /= 10;
+    count -= 1;
   }
   char digits[15];
   WriteDigits(digits15, digits + count, count);
@@ -726,6 +737,18 @@ long double ValueTextRoundTrip(long double value) {
   if ((parts.Mantissa >> 63) != 0 && binary_exponent >= 0 && binary_exponent < 50 &&
       (parts.Mantissa << (binary_exponent + 1)) == 0 && std::fabs(value) < 1E15L)
     return value;
+  // A value that a thousand times is a whole number T below 10^15 in magnitude lies so close
+  // to T / 1000 (within the product's rounding, 2^-64 relative) that its 18-digit expansion is
+  // exactly T / 1000: the text shows that decimal number, and reading it gives T / 1000
+  // correctly rounded, which is the one division below.
+  if (std::fabs(value) < 1E12L) {
+    const long double scaled = value * 1000.0L;
+    const FloatParts whole = Decompose(scaled);
+    const int scaled_exponent = whole.BiasedExponent - 16383;
+    if ((whole.Mantissa >> 63) != 0 && scaled_exponent >= 0 && scaled_exponent < 50 &&
+        (whole.Mantissa << (scaled_exponent + 1)) == 0)
+      return scaled / 1000.0L;
+  }
   std::uint64_t digits18;
   int exponent;
   if (FastDigits18(parts, digits18, exponent)) {
