@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "expr/typecvt.h"
 #include "platform/errors.h"
+#include "expr/typecvt.h"
 #include "platform/messages.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/errors.h"
 #include "expr/evalops.h"
 #include "expr/typecvt.h"
-#include "platform/errors.h"
 
 namespace {
 

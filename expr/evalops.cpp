@@ -6,10 +6,10 @@
 #include <string>
 #include <utility>
 
+#include "platform/errors.h"
 #include "expr/evalimpl.h"
 #include "expr/evalops.h"
 #include "expr/typecvt.h"
-#include "platform/errors.h"
 
 namespace eval_operands {
 

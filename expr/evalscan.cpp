@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "platform/errors.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
-#include "platform/errors.h"
 
 namespace {
 

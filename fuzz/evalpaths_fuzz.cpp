@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/errors.h"
 #include "expr/eval.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
-#include "platform/errors.h"
 
 namespace {
 

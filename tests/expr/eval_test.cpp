@@ -10,11 +10,11 @@
 #include <typeinfo>
 #include <vector>
 
+#include "platform/errors.h"
 #include "expr/eval.h"
 #include "expr/evalfunc.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
-#include "platform/errors.h"
 #include "tests/support/expr_support.h"
 #include "tests/support/table_provider.h"
 
