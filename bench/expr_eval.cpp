@@ -2,7 +2,7 @@
 // table provider, beside the same expressions in muparserx (a benchmark-only dependency).
 //
 // Targets: an evaluation takes at most the time muparserx takes; the 20-character condition
-// parses at least 1,000,000 times per second.
+// is parsed and compiled at least 1,500,000 times per second.
 
 #include <benchmark/benchmark.h>
 #include <muparserx/mpParser.h>
@@ -48,6 +48,7 @@ void OursEvaluate(benchmark::State& state, const Sample& sample) {
   for (auto _ : state) benchmark::DoNotOptimize(expression->Evaluate());
 }
 
+// A compile parses the text and lays out the evaluation order of its tree.
 void OursParse(benchmark::State& state, const Sample& sample) {
   auto expression = CreateStandardExpression();
   const std::string text = sample.Ours;

@@ -38,7 +38,13 @@ void TEvalExpression::CheckNotEvaluating() const {
 }
 
 void TEvalExpression::DropProgram() {
-  Program.reset();
+  ProgramReady = false;
+}
+
+void TEvalExpression::BuildProgram() {
+  if (!Program) Program = std::make_unique<TEvalProgram>();
+  Program->Build(*RootToken, *this);
+  ProgramReady = true;
 }
 
 void TEvalExpression::AddOperator(std::unique_ptr<TEvalOperator> Op) {
@@ -76,8 +82,12 @@ TEvalOperator* TEvalExpression::Operators(int Index) const {
 }
 
 int TEvalExpression::IndexOfOperatorName(const std::string& Name) const {
-  for (int i = OperatorCount() - 1; i >= 0; --i)
-    if (OperatorList[static_cast<std::size_t>(i)]->Name == Name) return i;
+  // The first character is compared in place before the whole names.
+  const std::size_t size = Name.size();
+  for (int i = OperatorCount() - 1; i >= 0; --i) {
+    const std::string& name = OperatorList[static_cast<std::size_t>(i)]->Name;
+    if (name.size() == size && (size == 0 || name[0] == Name[0]) && name == Name) return i;
+  }
   return -1;
 }
 
@@ -147,8 +157,13 @@ bool TEvalExpression::Compile() {
   RootToken = std::make_unique<TEvalToken>(this, nullptr, Text, 1);
   const bool ok = RootToken->Parse() && RootToken->ParseChildren();
   CompileFailed = !ok;
-  if (!ok) CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
-  return ok;
+  if (!ok) {
+    CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
+    return false;
+  }
+  // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
+  BuildProgram();
+  return true;
 }
 
 void TEvalExpression::RaiseStoredError() const {
@@ -159,7 +174,7 @@ std::string TEvalExpression::Evaluate() {
   CheckNotEvaluating();
   if (!RootToken) Compile();
   if (CompileFailed) RaiseStoredError();
-  if (!Program) Program = std::make_unique<TEvalProgram>(*RootToken, *this);
+  if (!ProgramReady) BuildProgram();
   EvaluatingScope scope(Evaluating);
   return Program->Run(*this);
 }

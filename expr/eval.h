@@ -89,8 +89,8 @@ class TEvalExpression {
   void SetText(const std::string& Text);
   const std::string& GetText() const { return Text; }
 
-  // Builds and parses the tree of the current text; false when the parse failed (the error
-  // fields then describe the first parse error).
+  // Builds and parses the tree of the current text and lays out its evaluation order; false
+  // when the parse failed (the error fields then describe the first parse error).
   bool Compile();
   // The value text of the current text. A failed compile is remembered: every Evaluate raises
   // the same parse error until the next SetText.
@@ -114,11 +114,15 @@ class TEvalExpression {
   friend class TEvalProgram;
   void CheckNotEvaluating() const;
   void DropProgram();
+  void BuildProgram();
   [[noreturn]] void RaiseStoredError() const;
 
   std::vector<std::unique_ptr<TEvalOperator>> OperatorList;
   std::unique_ptr<TEvalToken> RootToken;
+  // The evaluation order of the tree; kept between texts (its storage is reused) and valid
+  // only while ProgramReady.
   std::unique_ptr<TEvalProgram> Program;
+  bool ProgramReady = false;
   std::string Text;
   // The error of a failed compile, message and position, raised again by every Evaluate.
   std::string CompileError;

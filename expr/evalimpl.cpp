@@ -80,7 +80,7 @@ constexpr std::size_t kSpareLimit = 256;
 thread_local std::vector<TEvalPart> spare_parts;
 thread_local std::unique_ptr<TEvalToken> spare_token;
 thread_local std::vector<std::unique_ptr<TEvalToken>> spare_operands;
-thread_local std::vector<const TEvalPart*> spare_operators;
+thread_local std::vector<TEvalPart*> spare_operators;
 
 std::unique_ptr<TEvalToken> NewToken(TEvalExpression* expression, TEvalToken* parent,
                                      std::string text, std::int32_t position) {
@@ -121,6 +121,52 @@ TEvalTokenKind PlainOperandKind(const std::string& text) {
 
 // ---------------------------------------------------------------------------------------------
 // TEvalToken
+
+namespace {
+
+// The store of freed tokens: a list threaded through the freed blocks themselves, so that it
+// needs no destructor (a token freed after the thread's other objects still finds it). Under
+// the address sanitizer every token is a block of its own, so that a use after free is seen.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kTokenStoreLimit = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr std::size_t kTokenStoreLimit = 0;
+#else
+constexpr std::size_t kTokenStoreLimit = 1024;
+#endif
+#else
+constexpr std::size_t kTokenStoreLimit = 1024;
+#endif
+struct FreeToken {
+  FreeToken* Next;
+};
+thread_local FreeToken* free_tokens = nullptr;
+thread_local std::size_t free_token_count = 0;
+
+}  // namespace
+
+void* TEvalToken::operator new(std::size_t Size) {
+  if (Size == sizeof(TEvalToken) && free_tokens) {
+    FreeToken* block = free_tokens;
+    free_tokens = block->Next;
+    --free_token_count;
+    return block;
+  }
+  return ::operator new(Size);
+}
+
+void TEvalToken::operator delete(void* Block, std::size_t Size) noexcept {
+  if (!Block) return;
+  if (Size == sizeof(TEvalToken) && free_token_count < kTokenStoreLimit) {
+    FreeToken* block = static_cast<FreeToken*>(Block);
+    block->Next = free_tokens;
+    free_tokens = block;
+    ++free_token_count;
+    return;
+  }
+  ::operator delete(Block);
+}
 
 TEvalToken::TEvalToken(TEvalExpression* Expression, TEvalToken* Parent, std::string Text,
                        std::int32_t Position)
@@ -495,13 +541,14 @@ void TEvalParser::BuildTree(int Depth) {
   // in one pass, however long the chain.
   TEvalExpression* expression = Token->Expression;
   std::vector<std::unique_ptr<TEvalToken>>& operands = spare_operands;
-  std::vector<const TEvalPart*>& operators = spare_operators;
+  std::vector<TEvalPart*>& operators = spare_operators;
   operands.clear();
   operators.clear();
   auto reduce = [&] {
-    const TEvalPart& op = *operators.back();
+    TEvalPart& op = *operators.back();
     operators.pop_back();
-    auto node = std::make_unique<TEvalToken>(expression, nullptr, op.Text, op.Position);
+    // Each operator part becomes one node: its text moves there.
+    auto node = std::make_unique<TEvalToken>(expression, nullptr, std::move(op.Text), op.Position);
     node->Kind = tkOperator;
     node->Depth = Depth;
     std::unique_ptr<TEvalToken> right = std::move(operands.back());
@@ -532,7 +579,7 @@ void TEvalParser::BuildTree(int Depth) {
   Result = std::move(operands.back());
   operands.pop_back();
   if (operands.capacity() > kSpareLimit) std::vector<std::unique_ptr<TEvalToken>>().swap(operands);
-  if (operators.capacity() > kSpareLimit) std::vector<const TEvalPart*>().swap(operators);
+  if (operators.capacity() > kSpareLimit) std::vector<TEvalPart*>().swap(operators);
   Result->Parent = Token->Parent;
 }
 
@@ -564,17 +611,23 @@ bool IsClass(const TEvalOperator& op) {
 }  // namespace
 
 TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expression) {
-  struct Pending {
-    const TEvalToken* Token;
-    TEvalOperator* Operator;
-    bool Expanded;
-  };
-  std::vector<Pending> pending{{&Root, nullptr, false}};
+  Build(Root, Expression);
+}
+
+void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expression) {
+  Steps.clear();
+  std::vector<Pending>& pending = Work;
+  pending.clear();
+  pending.push_back({&Root, nullptr, false});
   std::size_t depth = 0, max_depth = 0;
   auto push_value = [&] { max_depth = std::max(max_depth, ++depth); };
   auto add = [this](StepKind kind, const TEvalToken& token, TEvalOperator* op = nullptr,
                     const char* message = nullptr, int count = 0) -> Step& {
     Step& step = Steps.emplace_back();
+    step.Standard = opOther;
+    step.HasNumber = false;
+    step.Number = 0;
+    step.LastText.clear();
     step.Kind = kind;
     step.Token = &token;
     step.Operator = op;
@@ -642,18 +695,32 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
 }
 
 TEvalProgram::Op TEvalProgram::StandardOf(const TEvalOperator& Operator, bool Binary) {
+  // By the name first, so that the class is compared once.
+  const std::string& name = Operator.Name;
+  if (name.empty() || name.size() > 2) return opOther;
   if (Binary) {
-    if (IsClass<TPlusOperator>(Operator)) return opAdd;
-    if (IsClass<TMinusOperator>(Operator)) return opSubtract;
-    if (IsClass<TMultiplyOperator>(Operator)) return opMultiply;
-    if (IsClass<TDivideOperator>(Operator)) return opDivide;
-    if (IsClass<TAndOperator>(Operator)) return opAnd;
-    if (IsClass<TOrOperator>(Operator)) return opOr;
-    if (IsClass<TMoreOperator>(Operator)) return opMore;
-    if (IsClass<TLessOperator>(Operator)) return opLess;
-    if (IsClass<TEqualOperator>(Operator)) return opEqual;
-    if (IsClass<TMoreOrEqualOperator>(Operator)) return opMoreOrEqual;
-    if (IsClass<TLessOrEqualOperator>(Operator)) return opLessOrEqual;
+    switch (name[0]) {
+      case '+':
+        return name.size() == 1 && IsClass<TPlusOperator>(Operator) ? opAdd : opOther;
+      case '-':
+        return name.size() == 1 && IsClass<TMinusOperator>(Operator) ? opSubtract : opOther;
+      case '*':
+        return name.size() == 1 && IsClass<TMultiplyOperator>(Operator) ? opMultiply : opOther;
+      case '/':
+        return name.size() == 1 && IsClass<TDivideOperator>(Operator) ? opDivide : opOther;
+      case '&':
+        return name.size() == 1 && IsClass<TAndOperator>(Operator) ? opAnd : opOther;
+      case '|':
+        return name.size() == 1 && IsClass<TOrOperator>(Operator) ? opOr : opOther;
+      case '=':
+        return name.size() == 1 && IsClass<TEqualOperator>(Operator) ? opEqual : opOther;
+      case '>':
+        if (name.size() == 1) return IsClass<TMoreOperator>(Operator) ? opMore : opOther;
+        return name[1] == '=' && IsClass<TMoreOrEqualOperator>(Operator) ? opMoreOrEqual : opOther;
+      case '<':
+        if (name.size() == 1) return IsClass<TLessOperator>(Operator) ? opLess : opOther;
+        return name[1] == '=' && IsClass<TLessOrEqualOperator>(Operator) ? opLessOrEqual : opOther;
+    }
     return opOther;
   }
   // The unary forms: "+X" and "-X" are "0" + X and "0" - X, "~X" the negation.

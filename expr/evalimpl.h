@@ -139,6 +139,10 @@ class TEvalToken {
              std::int32_t Position);
   // Frees the whole subtree without recursion.
   ~TEvalToken();
+  // Tokens are taken from and given back to a per-thread store of freed ones: a compile
+  // creates and frees many of them.
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Block, std::size_t Size) noexcept;
   TEvalToken(const TEvalToken&) = delete;
   TEvalToken& operator=(const TEvalToken&) = delete;
 
@@ -234,6 +238,10 @@ class TEvalProgram {
  public:
   // Root must be fully parsed.
   TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expression);
+  // An empty program, for Build.
+  TEvalProgram() = default;
+  // Lays out the order of Root anew, reusing the storage of the last one.
+  void Build(const TEvalToken& Root, const TEvalExpression& Expression);
   std::string Run(TEvalExpression& Expression);
   std::string RunTexts(TEvalExpression& Expression);
 
@@ -317,6 +325,13 @@ class TEvalProgram {
   std::vector<const std::string*> Operands;
   // The operand stack of Run.
   std::vector<Value> Stack;
+  // Build's working list.
+  struct Pending {
+    const TEvalToken* Token;
+    TEvalOperator* Operator;
+    bool Expanded;
+  };
+  std::vector<Pending> Work;
 };
 
 // ---------------------------------------------------------------------------------------------
