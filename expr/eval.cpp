@@ -103,6 +103,12 @@ bool TEvalExpression::IsUnaryOperator(const std::string& Name) const {
 
 std::string TEvalExpression::NormalizeText(const std::string& Text) {
   std::string result;
+  NormalizeInto(Text, result);
+  return result;
+}
+
+void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result) {
+  result.clear();
   result.reserve(Text.size());
   const std::size_t n = Text.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -131,14 +137,18 @@ std::string TEvalExpression::NormalizeText(const std::string& Text) {
     }
     result += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  return result;
 }
 
 void TEvalExpression::SetText(const std::string& NewText) {
   CheckNotEvaluating();
   if (RootToken) Reset();
   CompileFailed = false;
-  Text = NormalizeText(NewText);
+  // Into the storage of the last text, unless the new text is that very string.
+  if (&NewText == &Text) {
+    Text = NormalizeText(NewText);
+  } else {
+    NormalizeInto(NewText, Text);
+  }
 }
 
 void TEvalExpression::Reset() {

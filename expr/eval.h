@@ -115,6 +115,7 @@ class TEvalExpression {
   void CheckNotEvaluating() const;
   void DropProgram();
   void BuildProgram();
+  static void NormalizeInto(const std::string& Text, std::string& Result);
   [[noreturn]] void RaiseStoredError() const;
 
   std::vector<std::unique_ptr<TEvalOperator>> OperatorList;

@@ -616,6 +616,7 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
 
 void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expression) {
   Steps.clear();
+  VariableCount = 0;
   std::vector<Pending>& pending = Work;
   pending.clear();
   pending.push_back({&Root, nullptr, false});
@@ -627,7 +628,6 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
     step.Standard = opOther;
     step.HasNumber = false;
     step.Number = 0;
-    step.LastText.clear();
     step.Kind = kind;
     step.Token = &token;
     step.Operator = op;
@@ -662,10 +662,14 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
         push_value();
         break;
       }
-      case tkVariable:
-        add(skVariable, token);
+      case tkVariable: {
+        Step& step = add(skVariable, token);
+        step.LastText = VariableCount++;
+        if (LastTexts.size() < VariableCount) LastTexts.resize(VariableCount);
+        LastTexts[step.LastText].clear();
         push_value();
         break;
+      }
       case tkFunction:
         add(skEnter, token);
         pending.push_back({&token, nullptr, true});
@@ -891,8 +895,9 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
             Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
           // A float text is read as a number at once (reading never fails); the same text as
           // the last time has the same number.
-          if (!SameText(value, step.LastText)) {
-            step.LastText = value;
+          std::string& last = LastTexts[step.LastText];
+          if (!SameText(value, last)) {
+            last = value;
             step.HasNumber = false;
             if (!value.empty()) step.Number = FloatTextValue(value, step.HasNumber);
           }

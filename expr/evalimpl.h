@@ -279,10 +279,10 @@ class TEvalProgram {
     TEvalOperator* Operator;  // skBinary, skUnary
     const char* Message;      // skFail: the message before the quoted name
     int ArgCount;             // skCall
+    // skVariable: the index of its entry in LastTexts; with HasNumber and Number the reading of
+    // that text as a float text (a variable usually keeps its value between evaluations).
+    std::size_t LastText = 0;
     long double Number = 0;
-    // skVariable: the text the variable had the last time and whether it was a float text, in
-    // Number; a variable usually keeps its value between evaluations.
-    std::string LastText;
   };
   // One value on the number path's stack: a text (vsText), a number beside its text (vsNumber:
   // Number is what reading Text as an arithmetic operand gives), or an operator's result not
@@ -315,6 +315,9 @@ class TEvalProgram {
   void ApplyComparison(Op Standard, std::size_t Left, std::size_t Right, std::size_t Result);
 
   std::vector<Step> Steps;
+  // The text each variable step had when it was last evaluated.
+  std::vector<std::string> LastTexts;
+  std::size_t VariableCount = 0;
   // Result and variable strings, reused between runs: one per stack position and a spare one
   // that takes each operator's result. Slots maps a stack position to its string (an operator's
   // result trades places with the spare instead of being copied).

@@ -438,6 +438,13 @@ std::vector<long double> WriterCrossCheckValues() {
     values.push_back(std::ldexp(static_cast<long double>(random() % 100000000 + 1),
                                 -static_cast<int>(random() % 40)));
     values.push_back(static_cast<long double>(random() >> (random() % 64)));
+    // Short decimals read from texts, and their products and sums as the operators compute
+    // them: their thousandfold is often, but not always, a whole number.
+    long double a = 0, b = 0;
+    TryTextToFloat(std::to_string(random() % 100000000) + "." + std::to_string(random() % 1000), a);
+    TryTextToFloat(std::to_string(random() % 10000) + "." + std::to_string(random() % 100), b);
+    for (long double v : {a, -b, a * b, a + b, a - b, b / 8, a * 1000 + 0.5L, 999999999999.9995L})
+      values.push_back(v);
   }
   return values;
 }
