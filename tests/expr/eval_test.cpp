@@ -443,6 +443,21 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
   }
 }
 
+// Compile lays out the evaluation order with the tree; an operator list changed after it still
+// reaches the evaluation.
+TEST_F(ExpressionTest, OperatorListChangesAfterACompileReachTheEvaluation) {
+  Expression->SetText("2*3");
+  ASSERT_TRUE(Expression->Compile());
+  Expression->DeleteOperator(Expression->FindOperator("*"));
+  EXPECT_RAISES(Expression->Evaluate(), Positioned("Undefined operator: \"*\"", 2));
+  Expression->SetText("2*3");
+  EXPECT_RAISES(Expression->Evaluate(), "Unexpected character.\r\n2");
+  Expression->SetText("1+2");
+  ASSERT_TRUE(Expression->Compile());
+  EXPECT_EQ(Expression->Evaluate(), "3");
+  EXPECT_EQ(Expression->Evaluate(), "3");
+}
+
 TEST_F(ExpressionTest, AMessageOpenDuringEvaluationCannotFreeTheTree) {
   // The message window runs code while it is open, as a nested event loop would: a second
   // use of the same expression object raises instead of freeing the tree being evaluated.
