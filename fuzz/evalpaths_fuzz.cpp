@@ -45,7 +45,8 @@ class Bytes {
 };
 
 // Variables A to F with values from the input; functions F (its first argument), G (nothing),
-// H (fails) and Q (its arguments joined into one string constant). Every question is logged.
+// H (fails) and Q (the first characters of its arguments joined into one string constant). Every
+// question is logged.
 class PathProvider : public TEvalProvider {
  public:
   bool IsFunction(const std::string& Name) override {
@@ -65,7 +66,7 @@ class PathProvider : public TEvalProvider {
     if (Name == "F" && !Params.empty()) Result = Params[0];
     if (Name == "Q") {
       std::string joined;
-      for (const std::string& param : Params) joined += param;
+      for (const std::string& param : Params) joined += param.substr(0, 12);
       Result = QuoteString(joined);
     }
   }
@@ -78,15 +79,16 @@ class PathProvider : public TEvalProvider {
   std::string Log;
 };
 
-// An operator of another class than the standard ones: "^" joins the texts of its operands
-// into a string constant; as a unary operator it answers its operand unchanged.
+// An operator of another class than the standard ones: "^" joins the first characters of its
+// operands into a string constant; as a unary operator it answers its operand unchanged.
 class JoinOperator : public TEvalOperator {
  public:
   explicit JoinOperator(TEvalExpression* Expression)
       : TEvalOperator(Expression, "^", true, true, 5) {}
   void EvaluateBinary(const std::string& Left, const std::string& Right,
                       std::string& Result) override {
-    Result = QuoteString(Left + Right);
+    // Pieces only: joined whole, a chain of joins would grow without bound.
+    Result = QuoteString(Left.substr(0, 12) + Right.substr(0, 12));
   }
   void EvaluateUnary(const std::string& Value, std::string& Result) override { Result = Value; }
 };
