@@ -38,7 +38,13 @@ void TEvalExpression::CheckNotEvaluating() const {
 }
 
 void TEvalExpression::DropProgram() {
-  Program.reset();
+  ProgramReady = false;
+}
+
+void TEvalExpression::BuildProgram() {
+  if (!Program) Program = std::make_unique<TEvalProgram>();
+  Program->Build(*RootToken, *this);
+  ProgramReady = true;
 }
 
 void TEvalExpression::AddOperator(std::unique_ptr<TEvalOperator> Op) {
@@ -76,8 +82,12 @@ TEvalOperator* TEvalExpression::Operators(int Index) const {
 }
 
 int TEvalExpression::IndexOfOperatorName(const std::string& Name) const {
-  for (int i = OperatorCount() - 1; i >= 0; --i)
-    if (OperatorList[static_cast<std::size_t>(i)]->Name == Name) return i;
+  // The first character is compared in place before the whole names.
+  const std::size_t size = Name.size();
+  for (int i = OperatorCount() - 1; i >= 0; --i) {
+    const std::string& name = OperatorList[static_cast<std::size_t>(i)]->Name;
+    if (name.size() == size && (size == 0 || name[0] == Name[0]) && name == Name) return i;
+  }
   return -1;
 }
 
@@ -93,6 +103,12 @@ bool TEvalExpression::IsUnaryOperator(const std::string& Name) const {
 
 std::string TEvalExpression::NormalizeText(const std::string& Text) {
   std::string result;
+  NormalizeInto(Text, result);
+  return result;
+}
+
+void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result) {
+  result.clear();
   result.reserve(Text.size());
   const std::size_t n = Text.size();
   for (std::size_t i = 0; i < n; ++i) {
@@ -121,14 +137,18 @@ std::string TEvalExpression::NormalizeText(const std::string& Text) {
     }
     result += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
-  return result;
 }
 
 void TEvalExpression::SetText(const std::string& NewText) {
   CheckNotEvaluating();
   if (RootToken) Reset();
   CompileFailed = false;
-  Text = NormalizeText(NewText);
+  // Into the storage of the last text, unless the new text is that very string.
+  if (&NewText == &Text) {
+    Text = NormalizeText(NewText);
+  } else {
+    NormalizeInto(NewText, Text);
+  }
 }
 
 void TEvalExpression::Reset() {
@@ -147,8 +167,13 @@ bool TEvalExpression::Compile() {
   RootToken = std::make_unique<TEvalToken>(this, nullptr, Text, 1);
   const bool ok = RootToken->Parse() && RootToken->ParseChildren();
   CompileFailed = !ok;
-  if (!ok) CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
-  return ok;
+  if (!ok) {
+    CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
+    return false;
+  }
+  // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
+  BuildProgram();
+  return true;
 }
 
 void TEvalExpression::RaiseStoredError() const {
@@ -159,7 +184,7 @@ std::string TEvalExpression::Evaluate() {
   CheckNotEvaluating();
   if (!RootToken) Compile();
   if (CompileFailed) RaiseStoredError();
-  if (!Program) Program = std::make_unique<TEvalProgram>(*RootToken, *this);
+  if (!ProgramReady) BuildProgram();
   EvaluatingScope scope(Evaluating);
   return Program->Run(*this);
 }

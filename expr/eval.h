@@ -38,6 +38,15 @@ class TEvalProvider {
                             std::string& Result) = 0;
   // The value text of the variable; Result arrives empty.
   virtual void GetVariable(const std::string& Name, std::string& Result) = 0;
+  // IsVariable and, when it answers true, GetVariable in one call: false when the provider does
+  // not know the name (Result then stays as it arrived, empty). The evaluator reads variables
+  // through it; a provider that can answer both with one look-up overrides it, with the same
+  // outcome and the same effects as the two calls.
+  virtual bool ReadVariable(const std::string& Name, std::string& Result) {
+    if (!IsVariable(Name)) return false;
+    GetVariable(Name, Result);
+    return true;
+  }
 };
 
 // Messages of the expression object (byte-exact).
@@ -80,8 +89,8 @@ class TEvalExpression {
   void SetText(const std::string& Text);
   const std::string& GetText() const { return Text; }
 
-  // Builds and parses the tree of the current text; false when the parse failed (the error
-  // fields then describe the first parse error).
+  // Builds and parses the tree of the current text and lays out its evaluation order; false
+  // when the parse failed (the error fields then describe the first parse error).
   bool Compile();
   // The value text of the current text. A failed compile is remembered: every Evaluate raises
   // the same parse error until the next SetText.
@@ -105,11 +114,16 @@ class TEvalExpression {
   friend class TEvalProgram;
   void CheckNotEvaluating() const;
   void DropProgram();
+  void BuildProgram();
+  static void NormalizeInto(const std::string& Text, std::string& Result);
   [[noreturn]] void RaiseStoredError() const;
 
   std::vector<std::unique_ptr<TEvalOperator>> OperatorList;
   std::unique_ptr<TEvalToken> RootToken;
+  // The evaluation order of the tree; kept between texts (its storage is reused) and valid
+  // only while ProgramReady.
   std::unique_ptr<TEvalProgram> Program;
+  bool ProgramReady = false;
   std::string Text;
   // The error of a failed compile, message and position, raised again by every Evaluate.
   std::string CompileError;

@@ -139,6 +139,10 @@ class TEvalToken {
              std::int32_t Position);
   // Frees the whole subtree without recursion.
   ~TEvalToken();
+  // Tokens are taken from and given back to a per-thread store of freed ones: a compile
+  // creates and frees many of them.
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Block, std::size_t Size) noexcept;
   TEvalToken(const TEvalToken&) = delete;
   TEvalToken& operator=(const TEvalToken&) = delete;
 
@@ -223,11 +227,23 @@ class TEvalParser {
 // The evaluation order of a parsed tree laid out as a postfix sequence: right operands before
 // left ones, a function's name check before its arguments, each argument left to right. Built
 // once per tree (and again when the operator list changes) and run without recursion.
+//
+// Run carries the results of the standard operators as numbers beside their texts: a result
+// is written as a text only where one is needed (a function argument, an operator of another
+// class, a comparison of texts, the final value), and the number carried is exactly what
+// reading that text would give. Numeric constants are read once, here. RunTexts writes every
+// result as a text and reads it again, as the operators do on their own: the reference that
+// Run must match text for text and error for error.
 class TEvalProgram {
  public:
   // Root must be fully parsed.
   TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expression);
+  // An empty program, for Build.
+  TEvalProgram() = default;
+  // Lays out the order of Root anew, reusing the storage of the last one.
+  void Build(const TEvalToken& Root, const TEvalExpression& Expression);
   std::string Run(TEvalExpression& Expression);
+  std::string RunTexts(TEvalExpression& Expression);
 
  private:
   enum StepKind : std::uint8_t {
@@ -239,24 +255,86 @@ class TEvalProgram {
     skUnary,
     skFail
   };
+  // The standard operator a step applies, for the number path; opOther for any other class.
+  enum Op : std::uint8_t {
+    opOther,
+    opAdd,
+    opSubtract,
+    opMultiply,
+    opDivide,
+    opNot,
+    opAnd,
+    opOr,
+    opMore,
+    opLess,
+    opEqual,
+    opMoreOrEqual,
+    opLessOrEqual
+  };
   struct Step {
     StepKind Kind;
+    Op Standard = opOther;   // skBinary, skUnary
+    bool HasNumber = false;  // skConstant: a float text, read into Number
     const TEvalToken* Token;
     TEvalOperator* Operator;  // skBinary, skUnary
     const char* Message;      // skFail: the message before the quoted name
     int ArgCount;             // skCall
+    // skVariable: the index of its entry in LastTexts; with HasNumber and Number the reading of
+    // that text as a float text (a variable usually keeps its value between evaluations).
+    std::size_t LastText = 0;
+    long double Number = 0;
+  };
+  // One value on the number path's stack: a text (vsText), a number beside its text (vsNumber:
+  // Number is what reading Text as an arithmetic operand gives), or an operator's result not
+  // written yet (vsResult, vsResultRead: Text is nullptr until it is written, as
+  // FloatToValueText(Number); Read is the number that reading that text gives, found only when
+  // an operator asks, from then on vsResultRead).
+  enum ValueState : std::uint8_t { vsText, vsNumber, vsResult, vsResultRead };
+  struct Value {
+    const std::string* Text;
+    ValueState State;
+    long double Number;
+    long double Read;
   };
   [[noreturn]] static void Raise(TEvalExpression& Expression, const std::string& Message,
                                  std::int32_t Position);
+  static Op StandardOf(const TEvalOperator& Operator, bool Binary);
+  // A text at Index, with the number it reads as when HasNumber.
+  void Push(std::size_t Index, const std::string* Text, bool HasNumber = false,
+            long double Number = 0);
+  // The text of stack position Index, written into its slot string when it is not there yet.
+  const std::string& TextOf(std::size_t Index);
+  // The operand at Index as an arithmetic number and as a truth value; a truth as a result.
+  // Carried answers the number of a value that is not a text only.
+  long double Carried(std::size_t Index);
+  long double NumberOf(std::size_t Index);
+  bool TruthOf(std::size_t Index);
+  void SetTruth(std::size_t Index, bool Truth);
+  // A standard operator's result into Result (a stack position its operands leave free).
+  void ApplyArithmetic(Op Standard, long double Left, std::size_t Right, std::size_t Result);
+  void ApplyComparison(Op Standard, std::size_t Left, std::size_t Right, std::size_t Result);
 
   std::vector<Step> Steps;
+  // The text each variable step had when it was last evaluated.
+  std::vector<std::string> LastTexts;
+  std::size_t VariableCount = 0;
   // Result and variable strings, reused between runs: one per stack position and a spare one
   // that takes each operator's result. Slots maps a stack position to its string (an operator's
   // result trades places with the spare instead of being copied).
   std::vector<std::string> Values;
   std::vector<std::string*> Slots;
-  // The operand stack: a constant's own text in the tree, otherwise the string of its slot.
+  // The operand stack of RunTexts: a constant's own text in the tree, otherwise the string of
+  // its slot.
   std::vector<const std::string*> Operands;
+  // The operand stack of Run.
+  std::vector<Value> Stack;
+  // Build's working list.
+  struct Pending {
+    const TEvalToken* Token;
+    TEvalOperator* Operator;
+    bool Expanded;
+  };
+  std::vector<Pending> Work;
 };
 
 // ---------------------------------------------------------------------------------------------

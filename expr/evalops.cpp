@@ -8,13 +8,12 @@
 
 #include "platform/errors.h"
 #include "expr/evalimpl.h"
+#include "expr/evalops.h"
 #include "expr/typecvt.h"
 
-namespace {
+namespace eval_operands {
 
-// An arithmetic operand as a number: a float text (every decimal integer text and the empty
-// text among them) as it reads, a string constant through its float conversion.
-long double ArithmeticOperand(const std::string& text) {
+long double Arithmetic(const std::string& text) {
   if (text.empty()) return 0;
   bool valid;
   const long double value = FloatTextValue(text, valid);
@@ -28,25 +27,7 @@ long double ArithmeticOperand(const std::string& text) {
   throw EConvertError(kArithmeticTypecast);
 }
 
-// The value text of an arithmetic result; the floating-point errors are checked here.
-void WriteNumber(long double value, std::string& result) {
-  if (std::isnan(value)) throw EInvalidOp();
-  if (std::isinf(value)) throw EOverflow();
-  FloatToValueText(value, result);
-}
-
-// Reads both operands, left first, computes and writes the result.
-template <class Operation>
-void Arithmetic(const std::string& left, const std::string& right, std::string& result,
-                Operation operation) {
-  const long double a = ArithmeticOperand(left);
-  const long double b = ArithmeticOperand(right);
-  WriteNumber(operation(a, b), result);
-}
-
-// A logic operand as a truth value: a Boolean (integer) text by its sign, a string constant by
-// its content, a float text by its value truncated toward zero.
-bool LogicOperand(const std::string& text) {
+bool Logic(const std::string& text) {
   std::int32_t integer = 0;
   if (text.empty()) return false;
   if (TryTextToInt(text, integer)) return integer > 0;
@@ -57,6 +38,53 @@ bool LogicOperand(const std::string& text) {
   } catch (const Exception&) {
   }
   throw EConvertError(kLogicTypecast);
+}
+
+bool ChoosesTexts(const std::string& left) {
+  return left.empty() || IsStringConstant(left);
+}
+
+long double CompareLeft(const std::string& left) {
+  bool valid;
+  const long double a = FloatTextValue(left, valid);
+  if (!valid) throw EConvertError(kLogicTypecast);
+  return a;
+}
+
+long double CompareRight(const std::string& right) {
+  if (right.empty()) return 0;
+  bool valid;
+  const long double b = FloatTextValue(right, valid);
+  if (valid) return b;
+  if (!IsStringConstant(right)) throw EConvertError(kLogicTypecast);
+  try {
+    return TextToFloat(ConvertValue(right, vtString, vtFloat));
+  } catch (const Exception&) {
+    throw EConvertError(kLogicTypecast);
+  }
+}
+
+}  // namespace eval_operands
+
+namespace {
+
+using eval_operands::Arithmetic;
+using eval_operands::Logic;
+
+// The value text of an arithmetic result; the floating-point errors are checked here.
+void WriteNumber(long double value, std::string& result) {
+  if (std::isnan(value)) throw EInvalidOp();
+  if (std::isinf(value)) throw EOverflow();
+  FloatToValueText(value, result);
+}
+
+// Reads both operands, left first, computes and writes the result.
+template <class Operation>
+void Compute(const std::string& left, const std::string& right, std::string& result,
+             Operation operation) {
+  const long double a = Arithmetic(left);
+  const long double b = Arithmetic(right);
+  WriteNumber(operation(a, b), result);
 }
 
 void WriteBool(bool value, std::string& result) {
@@ -72,7 +100,7 @@ TPlusOperator::TPlusOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "+", true, true, 3) {}
 void TPlusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                    std::string& Result) {
-  Arithmetic(Left, Right, Result, [](long double a, long double b) { return a + b; });
+  Compute(Left, Right, Result, [](long double a, long double b) { return a + b; });
 }
 void TPlusOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
   EvaluateBinary("0", Value, Result);
@@ -82,7 +110,7 @@ TMinusOperator::TMinusOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "-", true, true, 3) {}
 void TMinusOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                     std::string& Result) {
-  Arithmetic(Left, Right, Result, [](long double a, long double b) { return a - b; });
+  Compute(Left, Right, Result, [](long double a, long double b) { return a - b; });
 }
 void TMinusOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
   EvaluateBinary("0", Value, Result);
@@ -92,7 +120,7 @@ TMultiplyOperator::TMultiplyOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "*", true, false, 4) {}
 void TMultiplyOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                        std::string& Result) {
-  Arithmetic(Left, Right, Result, [](long double a, long double b) { return a * b; });
+  Compute(Left, Right, Result, [](long double a, long double b) { return a * b; });
 }
 // The unary slots of "*" and "/", never called by the parser, answer "0".
 void TMultiplyOperator::EvaluateUnary(const std::string&, std::string& Result) {
@@ -103,7 +131,7 @@ TDivideOperator::TDivideOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "/", true, false, 4) {}
 void TDivideOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                      std::string& Result) {
-  Arithmetic(Left, Right, Result, [](long double a, long double b) {
+  Compute(Left, Right, Result, [](long double a, long double b) {
     // Checked here: the floating-point unit's traps are off.
     if (b == 0) {
       if (a == 0) throw EInvalidOp();
@@ -123,15 +151,15 @@ TNotOperator::TNotOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "~", false, true, 6) {}
 void TNotOperator::EvaluateBinary(const std::string&, const std::string&, std::string&) {}
 void TNotOperator::EvaluateUnary(const std::string& Value, std::string& Result) {
-  WriteBool(!LogicOperand(Value), Result);
+  WriteBool(!Logic(Value), Result);
 }
 
 TAndOperator::TAndOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "&", true, false, 1) {}
 void TAndOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                   std::string& Result) {
-  const bool a = LogicOperand(Left);
-  const bool b = LogicOperand(Right);
+  const bool a = Logic(Left);
+  const bool b = Logic(Right);
   WriteBool(a && b, Result);
 }
 void TAndOperator::EvaluateUnary(const std::string&, std::string&) {}
@@ -140,8 +168,8 @@ TOrOperator::TOrOperator(TEvalExpression* Expression)
     : TEvalOperator(Expression, "|", true, false, 0) {}
 void TOrOperator::EvaluateBinary(const std::string& Left, const std::string& Right,
                                  std::string& Result) {
-  const bool a = LogicOperand(Left);
-  const bool b = LogicOperand(Right);
+  const bool a = Logic(Left);
+  const bool b = Logic(Right);
   WriteBool(a || b, Result);
 }
 void TOrOperator::EvaluateUnary(const std::string&, std::string&) {}
@@ -156,28 +184,15 @@ void TCompareOperator::EvaluateBinary(const std::string& Left, const std::string
                                       std::string& Result) {
   // A string constant (or nothing) on the left compares texts: the right content when the
   // right operand is a string constant, otherwise the right text as it stands.
-  if (Left.empty() || IsStringConstant(Left)) {
+  if (eval_operands::ChoosesTexts(Left)) {
     const std::string a = UnquoteString(Left);
     const bool right_constant = IsStringConstant(Right);
     WriteBool(CompareStrings(a, right_constant ? UnquoteString(Right) : Right), Result);
     return;
   }
   // A number on the left compares numbers.
-  bool valid;
-  const long double a = FloatTextValue(Left, valid);
-  if (!valid) throw EConvertError(kLogicTypecast);
-  long double b = 0;
-  if (!Right.empty()) {
-    b = FloatTextValue(Right, valid);
-    if (!valid) {
-      if (!IsStringConstant(Right)) throw EConvertError(kLogicTypecast);
-      try {
-        b = TextToFloat(ConvertValue(Right, vtString, vtFloat));
-      } catch (const Exception&) {
-        throw EConvertError(kLogicTypecast);
-      }
-    }
-  }
+  const long double a = eval_operands::CompareLeft(Left);
+  const long double b = eval_operands::CompareRight(Right);
   WriteBool(CompareNumbers(a, b), Result);
 }
 void TCompareOperator::EvaluateUnary(const std::string&, std::string&) {}

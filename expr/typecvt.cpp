@@ -301,9 +301,64 @@ bool CheckWritableFloat(long double value) {
   return value == 0;
 }
 
+// For a value whose thousandfold, as computed, is a non-zero whole number T with |T| below
+// 10^15: true, with |T| in Thousandths. Such a value lies within the product's rounding
+// (2^-64 relative) of T / 1000, far closer than half a unit of its 18th digit, so its 18-digit
+// expansion is exactly T / 1000, which has at most 15 significant digits.
+bool WholeThousandths(long double value, std::uint64_t& thousandths) {
+  if (!(std::fabs(value) < 1E12L)) return false;
+  const long double scaled = value * 1000.0L;
+  const FloatParts whole = Decompose(scaled);
+  const int exponent = whole.BiasedExponent - 16383;
+  if ((whole.Mantissa >> 63) == 0 || exponent < 0 || exponent >= 50 ||
+      (whole.Mantissa << (exponent + 1)) != 0)
+    return false;
+  thousandths = whole.Mantissa >> (63 - exponent);
+  return true;
+}
+
+// The 15 significant digits that the general number text shows of a finite non-zero value
+// accepted by FastDigits18 or by the slow 18-digit expansion: digits15 with
+// 10^14 <= digits15 < 10^15 and magnitude (as written) = 0.d1..d15 times 10^exponent. A 16th
+// digit of 5 or more rounds away from zero (the 17th and 18th digits do not count).
+void RoundTo15(std::uint64_t digits18, int& exponent, std::uint64_t& digits15) {
+  digits15 = digits18 / 1000;
+  if (digits18 % 1000 >= 500) ++digits15;
+  if (digits15 == kPowersOfTenInt[15]) {
+    digits15 = kPowersOfTenInt[14];
+    ++exponent;
+  }
+}
+
 // Writes the general number text of value into buffer (see FloatToValueText) and answers its
 // length; raises before writing anything.
 std::size_t WriteFloatText(const long double& value, char* buffer) {
+  // A thousandfold that is a whole number T below 10^15 in magnitude: the text is the decimal
+  // number T / 1000 itself (see ValueTextRoundTrip), written straight from T.
+  std::uint64_t thousandths;
+  if (WholeThousandths(value, thousandths)) {
+    char* out = buffer;
+    if (value < 0) *out++ = '-';
+    const std::uint64_t whole = thousandths / 1000;
+    std::uint32_t fraction = static_cast<std::uint32_t>(thousandths % 1000);
+    const int width = whole == 0 ? 1 : DecimalWidth(whole);
+    WriteDigits(whole, out + width, width);
+    out += width;
+    if (fraction != 0) {
+      int count = 3;
+      if (fraction % 100 == 0) {
+        fraction /= 100;
+        count = 1;
+      } else if (fraction % 10 == 0) {
+        fraction /= 10;
+        count = 2;
+      }
+      *out++ = '.';
+      WriteDigits(fraction, out + count, count);
+      out += count;
+    }
+    return static_cast<std::size_t>(out - buffer);
+  }
   const FloatParts parts = Decompose(value);
   std::uint64_t digits18;
   int exponent;
@@ -318,21 +373,27 @@ std::size_t WriteFloatText(const long double& value, char* buffer) {
     for (char c : digit_chars) digits18 = digits18 * 10 + static_cast<unsigned>(c - '0');
   }
 
-  // Round to 15 digits, a 16th digit of 5 or more rounding away from zero (the 17th and 18th
-  // digits do not count), then drop trailing zeros: at most 14 of them, so halving steps of
-  // 8, 4, 2 and 1 zeros find them all.
-  std::uint64_t digits15 = digits18 / 1000;
-  if (digits18 % 1000 >= 500) ++digits15;
-  if (digits15 == kPowersOfTenInt[15]) {
-    digits15 = kPowersOfTenInt[14];
-    ++exponent;
-  }
+  // Trailing zeros are dropped: at most 14 of them, so halving steps of 8, 4, 2 and 1 zeros
+  // find them all.
+  std::uint64_t digits15;
+  RoundTo15(digits18, exponent, digits15);
+  // The divisors are constants written out, so that they compile to multiplications.
   int count = 15;
-  for (int step : {8, 4, 2, 1}) {
-    if (digits15 % kPowersOfTenInt[step] == 0) {
-      digits15 /= kPowersOfTenInt[step];
-      count -= step;
-    }
+  if (digits15 % 100000000 == 0) {
+    digits15 /= 100000000;
+    count -= 8;
+  }
+  if (digits15 % 10000 == 0) {
+    digits15 /= 10000;
+    count -= 4;
+  }
+  if (digits15 % 100 == 0) {
+    digits15 /= 100;
+    count -= 2;
+  }
+  if (digits15 % 10 == 0) {
+    digits15 /= 10;
+    count -= 1;
   }
   char digits[15];
   WriteDigits(digits15, digits + count, count);
@@ -708,6 +769,47 @@ std::string FloatToValueText(long double value) {
 void FloatToValueText(long double value, std::string& text) {
   char buffer[kValueTextCapacity];
   text.assign(buffer, WriteFloatText(value, buffer));
+}
+
+long double ValueTextRoundTrip(long double value) {
+  const FloatParts parts = Decompose(value);
+  const int binary_exponent = parts.BiasedExponent - 16383;
+  if (parts.Mantissa == 0 && parts.BiasedExponent == 0) return 0.0L;  // "0", also for -0
+  // A whole number below 10^15 in magnitude (below 2^50) is written with all its digits.
+  if ((parts.Mantissa >> 63) != 0 && binary_exponent >= 0 && binary_exponent < 50 &&
+      (parts.Mantissa << (binary_exponent + 1)) == 0 && std::fabs(value) < 1E15L)
+    return value;
+  // A value that a thousand times is a whole number T below 10^15 in magnitude lies so close
+  // to T / 1000 (within the product's rounding, 2^-64 relative) that its 18-digit expansion is
+  // exactly T / 1000: the text shows that decimal number, and reading it gives T / 1000
+  // correctly rounded, which is the one division below.
+  std::uint64_t thousandths;
+  if (WholeThousandths(value, thousandths)) {
+    // With ten low mantissa bits clear the thousandfold was exact: the value is T / 1000.
+    if ((parts.Mantissa & 0x3FF) == 0) return value;
+    const long double magnitude = static_cast<long double>(thousandths) / 1000.0L;
+    return value < 0 ? -magnitude : magnitude;
+  }
+  std::uint64_t digits18;
+  int exponent;
+  if (FastDigits18(parts, digits18, exponent)) {
+    // The text shows digits15 times 10^(exponent - 15), and the reader gives the correctly
+    // rounded value of that decimal number: for these magnitudes the scale lies within -16..5,
+    // where both factors are exact and one operation rounds correctly, as in the reader.
+    std::uint64_t digits15;
+    RoundTo15(digits18, exponent, digits15);
+    const int scale = exponent - 15;
+    const long double m = static_cast<long double>(digits15);
+    const long double magnitude =
+        scale >= 0 ? m * kPowersOfTen.Values[scale] : m / kPowersOfTen.Values[-scale];
+    return parts.Negative ? -magnitude : magnitude;
+  }
+  // Elsewhere the text is written and read back.
+  char buffer[kValueTextCapacity];
+  const std::size_t length = WriteFloatText(value, buffer);
+  long double read = 0;
+  if (!ReadFloatText(std::string_view(buffer, length), read)) return 0.0L;
+  return read;
 }
 
 bool TextToBool(const std::string& text) {

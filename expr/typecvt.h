@@ -81,6 +81,10 @@ std::string FloatToValueText(long double value);
 // As above, into Text, whose storage is reused (for results written again and again); Text is
 // left unchanged when it raises.
 void FloatToValueText(long double value, std::string& text);
+// The value that TextToFloat of FloatToValueText(value) gives, found without writing the text
+// where the digits allow (the evaluator carries operator results as numbers this way). Raises
+// what FloatToValueText raises.
+long double ValueTextRoundTrip(long double value);
 
 // True when TextToInt(Text) is greater than 0.
 bool TextToBool(const std::string& text);

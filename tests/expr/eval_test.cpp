@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -378,6 +379,83 @@ TEST_F(ExpressionTest, OperatorListChangesReachACompiledTree) {
   EXPECT_EQ(Eval("1~0"), "B");
   EXPECT_RAISES(Expression->Operators(Expression->OperatorCount()),
                 "List index out of bounds (" + std::to_string(Expression->OperatorCount()) + ")");
+}
+
+// Results carried as numbers between operators give the texts and errors of results written
+// and read again at every operator, also where the written text loses digits.
+TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
+  struct Truncating : TPlusOperator {
+    using TPlusOperator::TPlusOperator;
+    void EvaluateBinary(const std::string& l, const std::string& r, std::string& out) override {
+      TPlusOperator::EvaluateBinary(l, r, out);
+      out.resize(std::min<std::size_t>(out.size(), 3));
+    }
+  };
+  const struct {
+    std::string Text, Result;
+  } cases[] = {
+      {"1/3*3", "0.999999999999999"},
+      {"(A-0.5)/3*3", "0.999999999999999"},
+      {"(2/3)*3-2", "0"},
+      {"A*B+C", "3.75"},
+      {"0.1+0.2=0.3", "1"},
+      {"1/3=0.333333333333333", "1"},
+      {"100000000000000*10+1-1000000000000000", "0"},
+      {"1/3>=F(1/3)", "1"},
+      {"F(1/3)*3", "0.999999999999999"},
+      {"\"1\"<1/3", "0"},
+      {"1/3<\"0.4\"", "1"},
+      {"~(A*B-3.75)|(1/0.5)&C", "1"},
+      {"-(-A)+-B", "-1"},
+      {"E*E", "!Floating point overflow"},
+      {"E*E/E", "!Floating point overflow"},
+      {"1/0", "!Floating point division by zero"},
+      {"0/(A-A)", "!Invalid floating point operation"},
+      {"D+1", "!Invalid typecast."},
+      {"(A*2)>D", "!Invalid type cast."},
+      {"X*2", "!Invalid variable name: \"X\"\r\n1"},
+  };
+  Provider.Variables = {{"A", "1.5"}, {"B", "2.5"}, {"C", "0"}, {"D", "abc"}, {"E", "1E300"}};
+  Provider.Functions["F"] = [](const std::vector<std::string>& p) { return p[0]; };
+  for (const bool replaced : {false, true}) {
+    if (replaced) Expression->AddOperator(std::make_unique<Truncating>(Expression.get()));
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.Text);
+      Expression->SetText(c.Text);
+      std::string carried, written;
+      try {
+        carried = Expression->Evaluate();
+      } catch (const Exception& e) {
+        carried = std::string("!") + e.what();
+      }
+      ASSERT_EQ(Expression->ErrorCode, 0);
+      try {
+        TEvalProgram program(*Expression->Root(), *Expression);
+        written = program.RunTexts(*Expression);
+      } catch (const Exception& e) {
+        written = std::string("!") + e.what();
+      }
+      EXPECT_EQ(carried, written);
+      if (!replaced) {
+        EXPECT_EQ(carried, c.Result);
+      }
+    }
+  }
+}
+
+// Compile lays out the evaluation order with the tree; an operator list changed after it still
+// reaches the evaluation.
+TEST_F(ExpressionTest, OperatorListChangesAfterACompileReachTheEvaluation) {
+  Expression->SetText("2*3");
+  ASSERT_TRUE(Expression->Compile());
+  Expression->DeleteOperator(Expression->FindOperator("*"));
+  EXPECT_RAISES(Expression->Evaluate(), Positioned("Undefined operator: \"*\"", 2));
+  Expression->SetText("2*3");
+  EXPECT_RAISES(Expression->Evaluate(), "Unexpected character.\r\n2");
+  Expression->SetText("1+2");
+  ASSERT_TRUE(Expression->Compile());
+  EXPECT_EQ(Expression->Evaluate(), "3");
+  EXPECT_EQ(Expression->Evaluate(), "3");
 }
 
 TEST_F(ExpressionTest, AMessageOpenDuringEvaluationCannotFreeTheTree) {

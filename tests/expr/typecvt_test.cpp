@@ -438,6 +438,13 @@ std::vector<long double> WriterCrossCheckValues() {
     values.push_back(std::ldexp(static_cast<long double>(random() % 100000000 + 1),
                                 -static_cast<int>(random() % 40)));
     values.push_back(static_cast<long double>(random() >> (random() % 64)));
+    // Short decimals read from texts, and their products and sums as the operators compute
+    // them: their thousandfold is often, but not always, a whole number.
+    long double a = 0, b = 0;
+    TryTextToFloat(std::to_string(random() % 100000000) + "." + std::to_string(random() % 1000), a);
+    TryTextToFloat(std::to_string(random() % 10000) + "." + std::to_string(random() % 100), b);
+    for (long double v : {a, -b, a * b, a + b, a - b, b / 8, a * 1000 + 0.5L, 999999999999.9995L})
+      values.push_back(v);
   }
   return values;
 }
@@ -474,6 +481,41 @@ TEST(FloatToValueText, LeavesTheTargetTextAloneWhenItRaises) {
 TEST(FloatToValueText, ResultOfATextRoundTripKeepsFifteenDigits) {
   // Operators write every result as a value text, so 1/3*3 is computed from "0.333333333333333".
   EXPECT_EQ(FloatToValueText(TextToFloat(FloatToValueText(1.0L / 3)) * 3), "0.999999999999999");
+}
+
+TEST(ValueTextRoundTrip, IsTheValueThatReadingTheWrittenTextGives) {
+  const long double third = 1.0L / 3;
+  const long double values[] = {0.0L,          -0.0L,
+                                3.75L,         -3.75L,
+                                0.1L + 0.2L,   third,
+                                2 * third,     -third * 1E-4L,
+                                12.0L,         1E15L - 1,
+                                1E15L,         999999999999.9996L,
+                                123456.789L,   0.0001L,
+                                0.00001L / 3,  1.5E-5L,
+                                -2.5E20L,      9223372036854775807.0L,
+                                1E300L / 7,    1E-300L / 7,
+                                LDBL_TRUE_MIN, static_cast<long double>(DBL_MAX)};
+  for (const long double value : values) {
+    SCOPED_TRACE(FloatToValueText(value));
+    const long double read = TextToFloat(FloatToValueText(value));
+    const long double carried = ValueTextRoundTrip(value);
+    EXPECT_EQ(carried, read);
+    EXPECT_FALSE(std::signbit(carried) && carried == 0);  // "0" reads as +0
+  }
+  // Random values around every decade, near ties of the 15th digit too.
+  std::mt19937_64 random(19);
+  for (int i = 0; i < 20000; ++i) {
+    const long double mantissa = static_cast<long double>(random() >> 11) / (1ull << 53);
+    const int decade = static_cast<int>(random() % 60) - 30;
+    long double value = mantissa * std::pow(10.0L, decade);
+    if (i % 2) value = std::nearbyint(value * 1E14L) / 1E14L + 5E-16L * (random() % 3);
+    SCOPED_TRACE(FloatToValueText(value));
+    EXPECT_EQ(ValueTextRoundTrip(value), TextToFloat(FloatToValueText(value)));
+  }
+  EXPECT_RAISES(ValueTextRoundTrip(INFINITY), "Invalid number.");
+  EXPECT_RAISES(ValueTextRoundTrip(NAN), "Invalid number.");
+  EXPECT_RAISES(ValueTextRoundTrip(1E309L), "Floating point overflow");
 }
 
 TEST(FloatToValueText, IsUnaffectedByTheLocaleSeparator) {

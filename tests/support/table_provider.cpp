@@ -38,6 +38,15 @@ void TTableProvider::GetVariable(const std::string& Name, std::string& Result) {
   if (it != Variables.end()) Result = it->second;
 }
 
+bool TTableProvider::ReadVariable(const std::string& Name, std::string& Result) {
+  if (Logging) Log.push_back("IsVariable " + Name);
+  auto it = Variables.find(Name);
+  if (it == Variables.end()) return false;
+  if (Logging) Log.push_back("GetVariable " + Name);
+  Result = it->second;
+  return true;
+}
+
 TTableProvider::Function EchoFunction(const std::string& name) {
   return
       [name](const std::vector<std::string>& params) { return QuoteString(Joined(name, params)); };

@@ -20,6 +20,8 @@ class TTableProvider : public TEvalProvider {
   void CallFunction(const std::string& Name, const std::vector<std::string>& Params,
                     std::string& Result) override;
   void GetVariable(const std::string& Name, std::string& Result) override;
+  // One look-up for both questions; logged as the two.
+  bool ReadVariable(const std::string& Name, std::string& Result) override;
 
   // Names are stored as given; the evaluator asks in upper case.
   std::map<std::string, std::string> Variables;
