@@ -1,6 +1,7 @@
 #include "app/pictures.h"
 
 #include "platform/files.h"
+#include "platform/picturecodecs.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -17,20 +18,6 @@
 
 namespace {
 
-struct JpegError {
-  jpeg_error_mgr Manager;
-  std::jmp_buf Jump;
-};
-
-// libjpeg calls this on a fatal error; control returns to the setjmp in DecodeJpeg, across
-// libjpeg's own C frames only.
-[[noreturn]] void OnFatalError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegError*>(info->err)->Jump, 1);
-}
-
-// Warnings (a corrupt but decodable stream) are not reported.
-void OnMessage(j_common_ptr) {}
-
 // Adobe writes CMYK and YCCK JPEGs with inverted components.
 void CmykRowToRgb(const unsigned char* cmyk, unsigned char* rgb, JDIMENSION width) {
   for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, rgb += 3) {
@@ -43,11 +30,9 @@ void CmykRowToRgb(const unsigned char* cmyk, unsigned char* rgb, JDIMENSION widt
 
 // Decodes into image; false on any failure. Kept free of objects with destructors, because a
 // fatal error leaves it through longjmp.
-bool DecodeInto(jpeg_decompress_struct* info, JpegError* error, const unsigned char* data,
+bool DecodeInto(jpeg_decompress_struct* info, TJpegError* error, const unsigned char* data,
                 std::size_t size, QImage* image, unsigned char** cmykRow) {
-  info->err = jpeg_std_error(&error->Manager);
-  error->Manager.error_exit = OnFatalError;
-  error->Manager.output_message = OnMessage;
+  InstallJpegErrorManager(info, error);
   if (setjmp(error->Jump)) return false;
   jpeg_create_decompress(info);
   jpeg_mem_src(info, data, static_cast<unsigned long>(size));
@@ -70,22 +55,6 @@ bool DecodeInto(jpeg_decompress_struct* info, JpegError* error, const unsigned c
   }
   jpeg_finish_decompress(info);
   return true;
-}
-
-// The bytes of a GIF in memory, read by giflib through ReadGifBytes.
-struct GifSource {
-  const unsigned char* Data;
-  std::size_t Size;
-  std::size_t Position;
-};
-
-int ReadGifBytes(GifFileType* gif, GifByteType* buffer, int count) {
-  auto* source = static_cast<GifSource*>(gif->UserData);
-  const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
-  const std::size_t n = std::min(wanted, source->Size - source->Position);
-  std::memcpy(buffer, source->Data + source->Position, n);
-  source->Position += n;
-  return static_cast<int>(n);
 }
 
 // The rows of an image in the order its lines are stored: top to bottom, or the four passes
@@ -173,7 +142,7 @@ std::string LowerAsciiExtension(const std::string& path) {
 QImage DecodeJpeg(const unsigned char* data, std::size_t size) {
   if (!data || size == 0) return {};
   jpeg_decompress_struct info{};
-  JpegError error{};
+  TJpegError error{};
   QImage image;
   unsigned char* cmykRow = nullptr;
   const bool decoded = DecodeInto(&info, &error, data, size, &image, &cmykRow);
@@ -184,9 +153,9 @@ QImage DecodeJpeg(const unsigned char* data, std::size_t size) {
 
 QImage DecodeGif(const unsigned char* data, std::size_t size) {
   if (!data || size == 0) return {};
-  GifSource source{data, size, 0};
+  TGifMemory source{data, size, 0};
   int error = 0;
-  GifFileType* gif = DGifOpen(&source, ReadGifBytes, &error);
+  GifFileType* gif = DGifOpen(&source, ReadGifMemory, &error);
   if (!gif) return {};
   QImage canvas;
   const bool decoded = ReadFirstGifImage(gif, &canvas);

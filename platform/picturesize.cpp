@@ -1,5 +1,7 @@
 #include "platform/picturesize.h"
 
+#include "platform/picturecodecs.h"
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
@@ -20,27 +22,11 @@ bool WithinBound(std::uint64_t width, std::uint64_t height) {
 
 // ---- JPEG ----
 
-struct JpegError {
-  jpeg_error_mgr Manager;
-  std::jmp_buf Jump;
-};
-
-// libjpeg calls this on a fatal error; control returns to the setjmp in DecodeJpegInto,
-// across libjpeg's own C frames only.
-[[noreturn]] void OnFatalError(j_common_ptr info) {
-  std::longjmp(reinterpret_cast<JpegError*>(info->err)->Jump, 1);
-}
-
-// Warnings (a corrupt but decodable stream) are not reported.
-void OnMessage(j_common_ptr) {}
-
 // Decodes every line into one row buffer; false on any failure. Kept free of objects with
 // destructors, because a fatal error leaves it through longjmp.
-bool DecodeJpegInto(jpeg_decompress_struct* info, JpegError* error, const unsigned char* data,
+bool DecodeJpegInto(jpeg_decompress_struct* info, TJpegError* error, const unsigned char* data,
                     std::size_t size, unsigned char** row, TPictureSize* result) {
-  info->err = jpeg_std_error(&error->Manager);
-  error->Manager.error_exit = OnFatalError;
-  error->Manager.output_message = OnMessage;
+  InstallJpegErrorManager(info, error);
   if (setjmp(error->Jump)) return false;
   jpeg_create_decompress(info);
   jpeg_mem_src(info, data, static_cast<unsigned long>(size));
@@ -62,7 +48,7 @@ bool DecodeJpegInto(jpeg_decompress_struct* info, JpegError* error, const unsign
 
 std::optional<TPictureSize> JpegSize(std::string_view bytes) {
   jpeg_decompress_struct info{};
-  JpegError error{};
+  TJpegError error{};
   unsigned char* row = nullptr;
   TPictureSize size;
   const bool decoded =
@@ -75,21 +61,6 @@ std::optional<TPictureSize> JpegSize(std::string_view bytes) {
 }
 
 // ---- GIF ----
-
-struct GifSource {
-  const unsigned char* Data;
-  std::size_t Size;
-  std::size_t Position;
-};
-
-int ReadGifBytes(GifFileType* gif, GifByteType* buffer, int count) {
-  auto* source = static_cast<GifSource*>(gif->UserData);
-  const std::size_t wanted = count > 0 ? static_cast<std::size_t>(count) : 0;
-  const std::size_t n = std::min(wanted, source->Size - source->Position);
-  std::memcpy(buffer, source->Data + source->Position, n);
-  source->Position += n;
-  return static_cast<int>(n);
-}
 
 // Reads the first image of an open GIF line by line; false on any failure.
 bool ReadFirstGifImage(GifFileType* gif) {
@@ -124,9 +95,9 @@ bool ReadFirstGifImage(GifFileType* gif) {
 }
 
 std::optional<TPictureSize> GifSize(std::string_view bytes) {
-  GifSource source{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
+  TGifMemory source{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
   int error = 0;
-  GifFileType* gif = DGifOpen(&source, ReadGifBytes, &error);
+  GifFileType* gif = DGifOpen(&source, ReadGifMemory, &error);
   if (!gif) return std::nullopt;
   const bool decoded = ReadFirstGifImage(gif);
   const TPictureSize size{static_cast<std::uint32_t>(std::max(gif->SWidth, 0)),
