@@ -22,6 +22,14 @@ void TSpecEvalProvider::GetVariable(const std::string& Name, std::string& Result
   Result = TypeCast(RunTime->Transition->GetValue(Name), variable->Type);
 }
 
+bool TSpecEvalProvider::ReadVariable(const std::string& Name, std::string& Result) {
+  const TSpecVariable* variable = RunTime->Template->FindVariable(Name);
+  if (!variable) return false;
+  Result.clear();
+  Result = TypeCast(RunTime->Transition->GetValue(Name), variable->Type);
+  return true;
+}
+
 long double TSpecEvalProvider::ProductQuantity(const std::string& Code) {
   return RunTime->Transition->GetQuantity(Code);
 }

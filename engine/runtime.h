@@ -201,6 +201,8 @@ class TSpecEvalProvider : public TEvalProvider, private TEvalFunctionHooks {
   void CallFunction(const std::string& Name, const std::vector<std::string>& Params,
                     std::string& Result) override;
   void GetVariable(const std::string& Name, std::string& Result) override;
+  // IsVariable and GetVariable with one look-up of the name.
+  bool ReadVariable(const std::string& Name, std::string& Result) override;
 
   TSpecRunTime* RunTime;
 
