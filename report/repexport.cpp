@@ -272,8 +272,16 @@ void TSpecReportExporter::Export() {
     if (!wasRunning) Excel->ExecMacro("[QUIT]");
   } else {
     // The workbook left to the user takes the template's name for its title and file name.
-    // The summary holds at most 255 characters.
-    if (!Report->GetName().empty()) Excel->SetTitle(Report->GetName().substr(0, 255));
+    // The summary holds at most 255 characters. A title the spreadsheet refuses only costs
+    // the workbook its name: it is still handed to the user, under the spreadsheet's own.
+    if (!Report->GetName().empty()) {
+      try {
+        Excel->SetTitle(Report->GetName().substr(0, 255));
+      } catch (const ExcelNotReadyError&) {
+        throw;
+      } catch (const ExcelError&) {
+      }
+    }
     Excel->Select(1, 1);
     Excel->ExecMacro("[APP.MAXIMIZE]");
     Excel->ExecMacro("[APP.ACTIVATE]");

@@ -157,8 +157,12 @@ TEST_F(ReportExporterTest, AWorkbookLeftOpenTakesTheTemplatesNameAsItsTitle) {
       {std::string(300, 'x'),
        {"[SUMMARY.INFO(\"" + std::string(255, 'x') + "\")]", "[SELECT(\"R1C1\")]"}},
       {"", {"[COLUMN.WIDTH(10)]", "[SELECT(\"R1C1\")]"}},
+      // A title the spreadsheet refuses (rejected commands are not recorded) leaves the
+      // workbook still handed over.
+      {"Refused", {"[COLUMN.WIDTH(10)]", "[SELECT(\"R1C1\")]"}},
   };
   Host.Processes = {"EXCEL.EXE"};
+  Sheet.Rejected = {"[SUMMARY.INFO(\"Refused\")]"};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     Sheet.Commands.clear();
@@ -168,6 +172,7 @@ TEST_F(ReportExporterTest, AWorkbookLeftOpenTakesTheTemplatesNameAsItsTitle) {
     ASSERT_GE(Sheet.Commands.size(), 4u);
     const std::vector<std::string> ending(Sheet.Commands.end() - 4, Sheet.Commands.end() - 2);
     EXPECT_EQ(ending, c.Ending);
+    EXPECT_EQ(Sheet.Commands.back(), "[APP.ACTIVATE]");
   }
 }
 
