@@ -15,6 +15,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/messages.h"
+#include "platform/numberformat.h"
 #include "platform/picturesize.h"
 #include "platform/sheetformula.h"
 #include "platform/shell.h"
@@ -418,21 +419,12 @@ bool ReadReference(std::string_view text, std::uint32_t row, std::uint32_t colum
 std::string FileNumberFormat(const std::string& format, char separator) {
   if (separator == '.') return format;
   std::string result = format;
-  bool quoted = false;
-  for (std::size_t i = 0; i < result.size(); ++i) {
-    char& c = result[i];
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (quoted) {
-      continue;
-    } else if (c == '\\') {
-      ++i;
-    } else if (c == separator) {
+  ForEachFormatCode(result, [separator](char& c) {
+    if (c == separator)
       c = '.';
-    } else if (c == '.') {
+    else if (c == '.')
       c = separator;
-    }
-  }
+  });
   return result;
 }
 

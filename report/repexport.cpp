@@ -12,6 +12,7 @@
 #include "model/resource.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "platform/numberformat.h"
 #include "report/excel.h"
 
 namespace {
@@ -23,25 +24,6 @@ constexpr std::uint32_t kStartWaitMilliseconds = 200;
 // A number in the general format with the locale's decimal separator.
 std::string LocaleGeneral(long double value) {
   return ReplaceAll(FloatToValueText(value), ".", LocaleDecimalSeparator());
-}
-
-// Calls Visit for every character of a number format that is a format code, skipping the
-// literal runs in double quotes and the characters escaped by a backslash.
-template <typename Visit>
-void ForEachFormatCode(std::string& format, Visit visit) {
-  bool quoted = false;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    char& c = format[i];
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (quoted) {
-      continue;
-    } else if (c == '\\') {
-      ++i;
-    } else {
-      visit(c);
-    }
-  }
 }
 
 // A decimal number as a user types one into a cell: an optional sign, digits with an optional
