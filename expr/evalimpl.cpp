@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/errors.h"
 #include "expr/evalops.h"
 #include "expr/typecvt.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -819,6 +819,22 @@ void TEvalProgram::ApplyArithmetic(Op Standard, long double Left, std::size_t Ri
   value.Number = r;
 }
 
+template <typename T>
+bool TEvalProgram::Compared(Op Standard, const T& a, const T& b) {
+  switch (Standard) {
+    case opMore:
+      return a > b;
+    case opLess:
+      return a < b;
+    case opEqual:
+      return a == b;
+    case opMoreOrEqual:
+      return a >= b;
+    default:
+      return a <= b;
+  }
+}
+
 void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Right,
                                    std::size_t Result) {
   const Value& left = Stack[Left];
@@ -829,46 +845,14 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
     const std::string& right = TextOf(Right);
     const std::string unquoted = IsStringConstant(right) ? UnquoteString(right) : std::string();
     const std::string& b = IsStringConstant(right) ? unquoted : right;
-    switch (Standard) {
-      case opMore:
-        truth = a > b;
-        break;
-      case opLess:
-        truth = a < b;
-        break;
-      case opEqual:
-        truth = a == b;
-        break;
-      case opMoreOrEqual:
-        truth = a >= b;
-        break;
-      default:
-        truth = a <= b;
-        break;
-    }
+    truth = Compared(Standard, a, b);
   } else {
     const long double a =
         left.State != vsText ? Carried(Left) : eval_operands::CompareLeft(*left.Text);
     const long double b = Stack[Right].State != vsText
                               ? Carried(Right)
                               : eval_operands::CompareRight(*Stack[Right].Text);
-    switch (Standard) {
-      case opMore:
-        truth = a > b;
-        break;
-      case opLess:
-        truth = a < b;
-        break;
-      case opEqual:
-        truth = a == b;
-        break;
-      case opMoreOrEqual:
-        truth = a >= b;
-        break;
-      default:
-        truth = a <= b;
-        break;
-    }
+    truth = Compared(Standard, a, b);
   }
   SetTruth(Result, truth);
 }

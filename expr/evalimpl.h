@@ -312,6 +312,9 @@ class TEvalProgram {
   void SetTruth(std::size_t Index, bool Truth);
   // A standard operator's result into Result (a stack position its operands leave free).
   void ApplyArithmetic(Op Standard, long double Left, std::size_t Right, std::size_t Result);
+  // The truth of a standard comparison of two texts or two numbers.
+  template <typename T>
+  static bool Compared(Op Standard, const T& a, const T& b);
   void ApplyComparison(Op Standard, std::size_t Left, std::size_t Right, std::size_t Result);
 
   std::vector<Step> Steps;
