@@ -77,6 +77,9 @@ bool WriteXlsx(const TWorkbook& book, const char* fileName) {
   if (!workbook) return false;
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, Spreadsheet::kSheetName);
   bool ok = sheet != nullptr;
+  // Printed, the sheet fits one page wide (as many pages tall as it needs), so that an offer's
+  // price and sum columns stay beside its names.
+  if (ok) worksheet_fit_to_pages(sheet, 1, 0);
   // The summary goes into the file's document properties.
   std::string summary[5];
   bool hasSummary = false;

@@ -205,6 +205,11 @@ class ExportedWorkbooks(unittest.TestCase):
                 # The picture stays inside the first row (and its cell B1).
                 self.assertEqual(picture_anchors(Workbooks.files["offer-" + suffix]),
                                  [((1, 0), (1, 0))])
+                # Printed, the offer is one page wide: its sums stay beside its names.
+                with zipfile.ZipFile(Workbooks.files["offer-" + suffix]) as archive:
+                    sheet = archive.read("xl/worksheets/sheet1.xml").decode("utf-8")
+                self.assertIn('<pageSetUpPr fitToPage="1"/>', sheet)
+                self.assertRegex(sheet, r'<pageSetup [^>]*fitToHeight="0"')
 
     def test_a_footer_formula_sums_the_detail_rows(self):
         formulas = stored_formulas(Workbooks.files["formula"])
