@@ -71,6 +71,9 @@ inline constexpr const char* kNoProvider = "Function and variable provider is no
 inline constexpr const char* kArithmeticTypecast = kInvalidTypecast;
 inline constexpr const char* kLogicTypecast = "Invalid type cast.";
 
+// An error message with the position it stands at, as the expression's errors are raised.
+std::string PositionedMessage(const std::string& Message, std::int32_t Position);
+
 // Brackets (grouping and call brackets) and unary operators may enclose a point of the text at
 // most this many levels deep.
 inline constexpr int kMaxNesting = 256;
