@@ -87,6 +87,8 @@ class TReportEvalProvider : public TEvalProvider, private TEvalFunctionHooks {
   // A field's value (empty when the item or group it needs is not current), or a scheme
   // variable's value text exactly as stored; a field shadows a variable of its name.
   void GetVariable(const std::string& Name, std::string& Result) override;
+  // Both questions with one search of the fields and, failing that, one of the variables.
+  bool ReadVariable(const std::string& Name, std::string& Result) override;
 
   // The position 0..23 of the name (ASCII letters folded) in the field table; -1 for none.
   static int FieldIndex(const std::string& Name);
@@ -95,6 +97,8 @@ class TReportEvalProvider : public TEvalProvider, private TEvalFunctionHooks {
   TSpecReportExporter* Exporter;
 
  private:
+  // The value of the field at position Field of the table into Result (which arrives empty).
+  void FieldValue(int Field, std::string& Result);
   // The Quantity field of the first product of that code; 0 without one.
   long double ProductQuantity(const std::string& Code) override;
   void ItemInfo(const std::string& Code, std::int32_t N, std::string& Result) override;

@@ -61,30 +61,41 @@ void TReportEvalProvider::CallFunction(const std::string& Name,
 
 void TReportEvalProvider::GetVariable(const std::string& Name, std::string& Result) {
   Result.clear();
+  ReadVariable(Name, Result);
+}
+
+bool TReportEvalProvider::ReadVariable(const std::string& Name, std::string& Result) {
+  // The field table is searched once, and the variable list only when no field matches.
   const int i = FieldIndex(Name);
-  if (i < 0) {
-    const int j = Exporter->Report->Template()->IndexOfVariable(Name);
-    if (j < 0) return;
-    const std::vector<std::string>* values = Exporter->VariableValues;
-    if (!values || static_cast<std::size_t>(j) >= values->size()) RaiseListIndexError(j);
-    Result = (*values)[static_cast<std::size_t>(j)];
-    return;
+  if (i >= 0) {
+    Result.clear();
+    FieldValue(i, Result);
+    return true;
   }
-  const bool needsItem = i <= kLastItemField || i == kPrefixField;
+  const int j = Exporter->Report->Template()->IndexOfVariable(Name);
+  if (j < 0) return false;
+  const std::vector<std::string>* values = Exporter->VariableValues;
+  if (!values || static_cast<std::size_t>(j) >= values->size()) RaiseListIndexError(j);
+  Result = (*values)[static_cast<std::size_t>(j)];
+  return true;
+}
+
+void TReportEvalProvider::FieldValue(int Field, std::string& Result) {
+  const bool needsItem = Field <= kLastItemField || Field == kPrefixField;
   if (needsItem && (!Exporter->ItemNode || !Exporter->GroupNode)) return;
-  if (i <= kLastGroupField && !Exporter->GroupNode) return;
+  if (Field <= kLastGroupField && !Exporter->GroupNode) return;
 
   const auto* product =
       Exporter->ItemNode ? static_cast<const TSpecProduct*>(Exporter->ItemNode->Data()) : nullptr;
   const auto* category = Exporter->GroupNode
                              ? static_cast<const TSpecCategory*>(Exporter->GroupNode->Data())
                              : nullptr;
-  if (i <= kLastItemField) {
+  if (Field <= kLastItemField) {
     // The product fields are attributes of the "iteminfo" table, of the current item itself.
-    ProductItemInfo(*product, product->Quantity, kItemInfoOfField[i], Result);
+    ProductItemInfo(*product, product->Quantity, kItemInfoOfField[Field], Result);
     return;
   }
-  switch (i) {
+  switch (Field) {
     case 15:
       Result = QuoteString(category->Code);
       break;

@@ -164,6 +164,23 @@ TEST_F(ReportProviderTest, VariablesAreReadAsStoredAndFieldsShadowThem) {
   EXPECT_RAISES(Eval("NoSuchName"), "Invalid variable name: \"NOSUCHNAME\"\r\n1");
 }
 
+// The evaluator reads a name with one call; it must answer what the two questions answer.
+TEST_F(ReportProviderTest, ReadingANameAnswersWhatTheTwoQuestionsAnswer) {
+  for (const Band band : {ReportBand, GroupBand, DetailBand}) {
+    StandAt(band);
+    for (const char* name :
+         {"CODE", "SUM", "GROUPNAME", "TOTAL", "ACTUALDATE", "PREFIX", "UNITS", "LABEL", "NOPE"}) {
+      SCOPED_TRACE(std::string(name) + " in band " + std::to_string(band));
+      std::string read;
+      const bool known = Provider.ReadVariable(name, read);
+      EXPECT_EQ(known, Provider.IsVariable(name));
+      std::string got = "stale";
+      Provider.GetVariable(name, got);
+      EXPECT_EQ(read, got);
+    }
+  }
+}
+
 TEST_F(ReportProviderTest, FunctionsReadTheProductsQuantityFieldsAndRefuseTheRunsOwn) {
   StandAt(ReportBand);
   struct Case {
