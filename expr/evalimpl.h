@@ -336,6 +336,8 @@ class TEvalProgram {
   std::vector<Value> Stack;
   // Build's working list.
   struct Pending {
+    Pending(const TEvalToken* Token, TEvalOperator* Operator, bool Expanded)
+        : Token(Token), Operator(Operator), Expanded(Expanded) {}
     const TEvalToken* Token;
     TEvalOperator* Operator;
     bool Expanded;
