@@ -164,8 +164,13 @@ void TEvalExpression::Reset() {
 bool TEvalExpression::Compile() {
   CheckNotEvaluating();
   if (RootToken) Reset();
-  RootToken = std::make_unique<TEvalToken>(this, nullptr, Text, 1);
-  const bool ok = RootToken->Parse() && RootToken->ParseChildren();
+  // The one-pass parser builds the tree of a text that parses; any other text, and any text
+  // it leaves, is parsed level by level, which also gives every error its message and position.
+  if (ErrorCode == 0) {
+    if (!TextParser) TextParser = std::make_unique<TEvalTextParser>();
+    RootToken = TextParser->Parse(*this, Text);
+  }
+  const bool ok = RootToken || ParseByLevels();
   CompileFailed = !ok;
   if (!ok) {
     CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
@@ -174,6 +179,11 @@ bool TEvalExpression::Compile() {
   // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
   BuildProgram();
   return true;
+}
+
+bool TEvalExpression::ParseByLevels() {
+  RootToken = std::make_unique<TEvalToken>(this, nullptr, Text, 1);
+  return RootToken->Parse() && RootToken->ParseChildren();
 }
 
 void TEvalExpression::RaiseStoredError() const {
