@@ -261,7 +261,9 @@ class TEvalTextParser {
   bool TakeOperators(const TEvalExpression& Expression);
   TEvalOperator* OperatorAt(int& Pos, int End) const;
   bool ScanParts(int Begin, int End);
-  bool ReadOperand(int& Pos, int End, bool KeepBrackets, Part& Read);
+  // Moves Pos past one operand; -1 where the part reader would fail, 1 for a bracket whose
+  // brackets are not kept, 0 otherwise.
+  int ReadOperand(int& Pos, int End, bool KeepBrackets);
   std::unique_ptr<TEvalToken> Tree(int Begin, int End, int Depth);
   std::unique_ptr<TEvalToken> Single(const Part& Read, int Depth);
   std::unique_ptr<TEvalToken> Range(std::size_t First, int Depth);

@@ -130,7 +130,9 @@ bool TEvalTextParser::TakeOperators(const TEvalExpression& From) {
   for (int i = 0; same && i < count; ++i) {
     const TEvalOperator* op = From.Operators(i);
     const auto& taken = Taken[static_cast<std::size_t>(i)];
-    same = taken.first == op && taken.second == op->Name;
+    const std::string& name = op->Name;
+    same = taken.first == op && taken.second.size() == name.size() &&
+           (name.size() != 1 ? taken.second == name : taken.second[0] == name[0]);
   }
   if (same) return Handled;
   Taken.clear();
@@ -164,67 +166,66 @@ TEvalOperator* TEvalTextParser::OperatorAt(int& Pos, int End) const {
   return ByChar[static_cast<unsigned char>(c)];
 }
 
-bool TEvalTextParser::ReadOperand(int& Pos, int End, bool KeepBrackets, Part& Read) {
+int TEvalTextParser::ReadOperand(int& Pos, int End, bool KeepBrackets) {
   const char c = Text[Pos];
-  Read.Begin = Pos;
   if (c == '(') {
     int close = Pos + 1;
-    if (!SkipBalanced(Text, close, End, true) || close >= End || Text[close] != ')') return false;
-    if (close == Pos + 1) return false;  // empty brackets
-    if (KeepBrackets) {
-      Read.End = close + 1;
-    } else {
-      Read.Begin = Pos + 1;
-      Read.End = close;
-      Read.Bracketed = true;
-    }
+    if (!SkipBalanced(Text, close, End, true) || close >= End || Text[close] != ')') return -1;
+    if (close == Pos + 1) return -1;  // empty brackets
     Pos = close + 1;
-    return true;
+    return KeepBrackets ? 0 : 1;
   }
   if (c == '"') {
-    if (!SkipStringConstant(Text, Pos, End)) return false;
+    if (!SkipStringConstant(Text, Pos, End)) return -1;
   } else if (IsNumberChar(c)) {
-    if (!SkipNumber(Text, Pos, End)) return false;
+    if (!SkipNumber(Text, Pos, End)) return -1;
   } else {
     ++Pos;
     while (Pos < End && IsNameChar(Text[Pos])) ++Pos;
-    if (Pos < End && IsBlank(Text[Pos])) return false;
+    if (Pos < End && IsBlank(Text[Pos])) return -1;
     if (Pos < End && Text[Pos] == '(') {
       ++Pos;
-      if (!SkipBalanced(Text, Pos, End, false) || Pos >= End) return false;
+      if (!SkipBalanced(Text, Pos, End, false) || Pos >= End) return -1;
       ++Pos;
     }
   }
-  Read.End = Pos;
-  return true;
+  return 0;
 }
 
 bool TEvalTextParser::ScanParts(int Begin, int End) {
   int pos = Begin;
   bool operator_mode = false;
   while (pos < End) {
-    Part part{pos, pos, false, nullptr};
+    // Kept in locals, not in a record: the part is written to the list only once.
+    int begin = pos;
+    bool bracketed = false;
+    TEvalOperator* op = nullptr;
     if (IsBlank(Text[pos])) return false;
     if (StartsOperand(Text[pos])) {
-      if (operator_mode || !ReadOperand(pos, End, false, part)) return false;
+      if (operator_mode) return false;
+      const int read = ReadOperand(pos, End, false);
+      if (read < 0) return false;
+      bracketed = read == 1;
     } else if (operator_mode) {
-      part.Operator = OperatorAt(pos, End);
-      if (!part.Operator || !part.Operator->Binary) return false;
-      part.End = pos;
+      op = OperatorAt(pos, End);
+      if (!op || !op->Binary) return false;
     } else {
       // A chain of one-character unary operators and the operand after it, brackets kept.
       for (int links = 1;; ++links) {
         const int name = pos;
-        const TEvalOperator* op = OperatorAt(pos, End);
-        if (!op || !op->Unary || pos - name != 1 || links > kFastNesting || pos >= End)
+        const TEvalOperator* unary = OperatorAt(pos, End);
+        if (!unary || !unary->Unary || pos - name != 1 || links > kFastNesting || pos >= End)
           return false;
         if (StartsOperand(Text[pos])) break;
       }
-      Part operand{pos, pos, false, nullptr};
-      if (!ReadOperand(pos, End, true, operand)) return false;
-      part.End = pos;
+      if (ReadOperand(pos, End, true) < 0) return false;
     }
-    Parts.emplace_back(part.Begin, part.End, part.Bracketed, part.Operator);
+    // A bracket part stands for its content.
+    if (bracketed) {
+      Parts.emplace_back(begin + 1, pos - 1, true, nullptr);
+    } else {
+      Parts.emplace_back(begin, pos, false, op);
+    }
     operator_mode = !operator_mode;
   }
   return true;
