@@ -82,11 +82,14 @@ TEvalOperator* TEvalExpression::Operators(int Index) const {
 }
 
 int TEvalExpression::IndexOfOperatorName(const std::string& Name) const {
-  // The first character is compared in place before the whole names.
+  // The first character is compared in place before the whole names; a one-character name,
+  // as most are, is then found.
   const std::size_t size = Name.size();
   for (int i = OperatorCount() - 1; i >= 0; --i) {
     const std::string& name = OperatorList[static_cast<std::size_t>(i)]->Name;
-    if (name.size() == size && (size == 0 || name[0] == Name[0]) && name == Name) return i;
+    if (name.size() != size) continue;
+    if (size == 0) return i;
+    if (name[0] == Name[0] && (size == 1 || name == Name)) return i;
   }
   return -1;
 }
@@ -108,9 +111,12 @@ std::string TEvalExpression::NormalizeText(const std::string& Text) {
 }
 
 void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result) {
-  result.clear();
-  result.reserve(Text.size());
+  // Written through a pointer into room for the whole text (the result is never longer) and cut
+  // to its length at the end.
   const std::size_t n = Text.size();
+  result.resize(n);
+  char* const first = result.data();
+  char* out = first;
   for (std::size_t i = 0; i < n; ++i) {
     const char c = Text[i];
     if (c == ' ' || c == '\t') continue;
@@ -127,16 +133,15 @@ void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result
           break;
         }
       }
-      if (j >= n) {
-        result.append(Text, i, std::string::npos);
-        break;
-      }
-      result.append(Text, i, j + 1 - i);
+      if (j >= n) j = n - 1;
+      Text.copy(out, j + 1 - i, i);
+      out += j + 1 - i;
       i = j;
       continue;
     }
-    result += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    *out++ = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
+  result.resize(static_cast<std::size_t>(out - first));
 }
 
 void TEvalExpression::SetText(const std::string& NewText) {
