@@ -8,7 +8,9 @@
 // out complete. Whatever would make the level parser fail, or take a path not followed here,
 // ends the parse with nullptr.
 
+#include <array>
 #include <climits>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,24 +21,47 @@
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
+// The character classes of the scanners, looked up in one table: the identifier classes are
+// those of IsIdentifierStart and IsIdentifierChar.
+enum : std::uint8_t {
+  kBlank = 1,
+  kNumber = 2,     // a digit or "."
+  kNameStart = 4,  // starts an identifier
+  kName = 8,       // goes on with one
+  kOperand = 16,   // starts an operand; the part reader takes any other as an operator name
+};
+const std::array<std::uint8_t, 256> kClasses = [] {
+  std::array<std::uint8_t, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    std::uint8_t bits = 0;
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (c == ' ' || c == '\t') bits |= kBlank;
+    if ((c >= '0' && c <= '9') || c == '.') bits |= kNumber | kOperand;
+    if (IsIdentifierStart(u)) bits |= kNameStart | kOperand;
+    if (IsIdentifierChar(u)) bits |= kName;
+    if (c == '(' || c == '"') bits |= kOperand;
+    classes[static_cast<std::size_t>(c)] = bits;
+  }
+  return classes;
+}();
+
+bool Is(char c, std::uint8_t bits) {
+  return (kClasses[static_cast<unsigned char>(c)] & bits) != 0;
 }
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
+bool IsBlank(char c) {
+  return Is(c, kBlank);
 }
 bool IsNumberChar(char c) {
-  return IsDigit(c) || c == '.';
+  return Is(c, kNumber);
 }
 bool IsStart(char c) {
-  return IsIdentifierStart(static_cast<unsigned char>(c));
+  return Is(c, kNameStart);
 }
 bool IsNameChar(char c) {
-  return IsIdentifierChar(static_cast<unsigned char>(c));
+  return Is(c, kName);
 }
-// The characters that start an operand; the part reader takes any other as an operator name.
 bool StartsOperand(char c) {
-  return c == '(' || c == '"' || IsNumberChar(c) || IsStart(c);
+  return Is(c, kOperand);
 }
 
 // The scanners below read Text[Pos..End) as the lexical scanners read a text that ends at End;
@@ -114,6 +139,9 @@ void Trim(std::vector<T>& list) {
 std::unique_ptr<TEvalToken> TEvalTextParser::Parse(TEvalExpression& ForExpression,
                                                    const std::string& ForText) {
   if (ForText.size() > static_cast<std::size_t>(INT_MAX / 2)) return nullptr;
+  // A parse from a static initializer that runs before the class table is filled is left to
+  // the level parse.
+  if (!StartsOperand('A')) return nullptr;
   if (!TakeOperators(ForExpression)) return nullptr;
   Expression = &ForExpression;
   Text = ForText.data();
