@@ -113,6 +113,7 @@ class TEvalExpression {
 
  private:
   friend class TEvalProgram;
+  friend class TEvalTextParser;
   void CheckNotEvaluating() const;
   void DropProgram();
   void BuildProgram();

@@ -125,6 +125,14 @@ bool ReadableName(const std::string& name) {
          name[0] != ',';
 }
 
+// Equal names; the usual one- and two-character ones compared in place.
+bool SameName(const std::string& a, const std::string& b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n > 2) return a == b;
+  return n == 0 || (a[0] == b[0] && (n == 1 || a[1] == b[1]));
+}
+
 // The working stacks keep at most this many entries' room between parses.
 constexpr std::size_t kKeptRoom = 1024;
 
@@ -153,14 +161,12 @@ std::unique_ptr<TEvalToken> TEvalTextParser::Parse(TEvalExpression& ForExpressio
 }
 
 bool TEvalTextParser::TakeOperators(const TEvalExpression& From) {
-  const int count = From.OperatorCount();
-  bool same = Taken.size() == static_cast<std::size_t>(count);
-  for (int i = 0; same && i < count; ++i) {
-    const TEvalOperator* op = From.Operators(i);
-    const auto& taken = Taken[static_cast<std::size_t>(i)];
-    const std::string& name = op->Name;
-    same = taken.first == op && taken.second.size() == name.size() &&
-           (name.size() != 1 ? taken.second == name : taken.second[0] == name[0]);
+  const auto& list = From.OperatorList;
+  bool same = Taken.size() == list.size();
+  for (std::size_t i = 0; same && i < list.size(); ++i) {
+    const TEvalOperator* op = list[i].get();
+    const auto& taken = Taken[i];
+    same = taken.first == op && SameName(taken.second, op->Name);
   }
   if (same) return Handled;
   Taken.clear();
@@ -168,8 +174,8 @@ bool TEvalTextParser::TakeOperators(const TEvalExpression& From) {
   for (TEvalOperator*& entry : ByChar) entry = nullptr;
   LessOrEqual = MoreOrEqual = nullptr;
   // Later operators replace earlier ones of the same name, as the look-up by name finds them.
-  for (int i = 0; i < count; ++i) {
-    TEvalOperator* op = From.Operators(i);
+  for (const auto& entry : list) {
+    TEvalOperator* op = entry.get();
     Taken.emplace_back(op, op->Name);
     if (!ReadableName(op->Name)) {
       Handled = false;
