@@ -5,10 +5,11 @@
 //
 // Parsing works one level at a time. A token's text is split into alternating operand and
 // operator parts (brackets and unary operators fold into their operand part); the operator of
-// lowest priority becomes the token, every operand part an unparsed child parsed in turn. The
-// tree is then laid out once as a postfix sequence that Evaluate walks without recursion, so
-// neither a long operator chain nor a deep tree can exhaust the stack; brackets and unary
-// chains are bounded at kMaxNesting levels.
+// lowest priority becomes the token, every operand part an unparsed child parsed in turn.
+// Compile first tries TEvalTextParser, which builds that same tree in one pass over the text,
+// and parses level by level whatever it leaves. The tree is then laid out once as a postfix
+// sequence that Evaluate walks without recursion, so neither a long operator chain nor a deep
+// tree can exhaust the stack; brackets and unary chains are bounded at kMaxNesting levels.
 
 #include <cstdint>
 #include <memory>
