@@ -82,11 +82,14 @@ TEvalOperator* TEvalExpression::Operators(int Index) const {
 }
 
 int TEvalExpression::IndexOfOperatorName(const std::string& Name) const {
-  // The first character is compared in place before the whole names.
+  // The first character is compared in place before the whole names; a one-character name,
+  // as most are, is then found.
   const std::size_t size = Name.size();
   for (int i = OperatorCount() - 1; i >= 0; --i) {
     const std::string& name = OperatorList[static_cast<std::size_t>(i)]->Name;
-    if (name.size() == size && (size == 0 || name[0] == Name[0]) && name == Name) return i;
+    if (name.size() != size) continue;
+    if (size == 0) return i;
+    if (name[0] == Name[0] && (size == 1 || name == Name)) return i;
   }
   return -1;
 }
@@ -108,9 +111,12 @@ std::string TEvalExpression::NormalizeText(const std::string& Text) {
 }
 
 void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result) {
-  result.clear();
-  result.reserve(Text.size());
+  // Written through a pointer into room for the whole text (the result is never longer) and cut
+  // to its length at the end.
   const std::size_t n = Text.size();
+  result.resize(n);
+  char* const first = result.data();
+  char* out = first;
   for (std::size_t i = 0; i < n; ++i) {
     const char c = Text[i];
     if (c == ' ' || c == '\t') continue;
@@ -127,16 +133,15 @@ void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result
           break;
         }
       }
-      if (j >= n) {
-        result.append(Text, i, std::string::npos);
-        break;
-      }
-      result.append(Text, i, j + 1 - i);
+      if (j >= n) j = n - 1;
+      Text.copy(out, j + 1 - i, i);
+      out += j + 1 - i;
       i = j;
       continue;
     }
-    result += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    *out++ = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
   }
+  result.resize(static_cast<std::size_t>(out - first));
 }
 
 void TEvalExpression::SetText(const std::string& NewText) {
@@ -164,8 +169,13 @@ void TEvalExpression::Reset() {
 bool TEvalExpression::Compile() {
   CheckNotEvaluating();
   if (RootToken) Reset();
-  RootToken = std::make_unique<TEvalToken>(this, nullptr, Text, 1);
-  const bool ok = RootToken->Parse() && RootToken->ParseChildren();
+  // The one-pass parser builds the tree of a text that parses; any other text, and any text
+  // it leaves, is parsed level by level, which also gives every error its message and position.
+  if (ErrorCode == 0) {
+    if (!TextParser) TextParser = std::make_unique<TEvalTextParser>();
+    RootToken = TextParser->Parse(*this, Text);
+  }
+  const bool ok = RootToken || ParseByLevels();
   CompileFailed = !ok;
   if (!ok) {
     CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
@@ -174,6 +184,11 @@ bool TEvalExpression::Compile() {
   // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
   BuildProgram();
   return true;
+}
+
+bool TEvalExpression::ParseByLevels() {
+  RootToken = std::make_unique<TEvalToken>(this, nullptr, Text, 1);
+  return RootToken->Parse() && RootToken->ParseChildren();
 }
 
 void TEvalExpression::RaiseStoredError() const {

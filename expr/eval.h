@@ -20,6 +20,7 @@
 class TEvalOperator;
 class TEvalToken;
 class TEvalProgram;
+class TEvalTextParser;
 
 // The supplier of variables and functions to an expression. A name written without brackets is
 // only ever asked as a variable, a name written with brackets only as a function. Names arrive
@@ -112,9 +113,12 @@ class TEvalExpression {
 
  private:
   friend class TEvalProgram;
+  friend class TEvalTextParser;
   void CheckNotEvaluating() const;
   void DropProgram();
   void BuildProgram();
+  // The tree of Text parsed level by level from a root token over the whole text.
+  bool ParseByLevels();
   static void NormalizeInto(const std::string& Text, std::string& Result);
   [[noreturn]] void RaiseStoredError() const;
 
@@ -124,6 +128,8 @@ class TEvalExpression {
   // only while ProgramReady.
   std::unique_ptr<TEvalProgram> Program;
   bool ProgramReady = false;
+  // The one-pass parser Compile tries first; kept for its operator table and working lists.
+  std::unique_ptr<TEvalTextParser> TextParser;
   std::string Text;
   // The error of a failed compile, message and position, raised again by every Evaluate.
   std::string CompileError;

@@ -163,13 +163,37 @@ TEvalToken::TEvalToken(TEvalExpression* Expression, TEvalToken* Parent, std::str
     : Parent(Parent), Expression(Expression), Position(Position), Text(std::move(Text)) {}
 
 TEvalToken::~TEvalToken() {
-  // A left-leaning operator chain can be as deep as the text is long: free it level by level.
-  std::vector<std::unique_ptr<TEvalToken>> pending = std::move(ChildList);
-  while (!pending.empty()) {
-    std::unique_ptr<TEvalToken> token = std::move(pending.back());
-    pending.pop_back();
-    for (auto& child : token->ChildList) pending.push_back(std::move(child));
-    token->ChildList.clear();
+  // A left-leaning operator chain can be as deep as the text is long: the subtree is freed
+  // token by token, each one's children taken off it first. The tokens waiting to be freed
+  // stand in a small list of its own here and only a larger tree needs an allocated one.
+  if (ChildList.empty()) return;
+  constexpr std::size_t kLocal = 32;
+  TEvalToken* local[kLocal];
+  std::size_t count = 0;
+  std::vector<TEvalToken*> more;
+  auto take_children = [&](TEvalToken& token) {
+    for (auto& child : token.ChildList) {
+      if (count < kLocal) {
+        local[count++] = child.release();
+      } else {
+        more.push_back(child.release());
+      }
+    }
+    token.ChildList.clear();
+  };
+  take_children(*this);
+  for (;;) {
+    TEvalToken* token;
+    if (!more.empty()) {
+      token = more.back();
+      more.pop_back();
+    } else if (count > 0) {
+      token = local[--count];
+    } else {
+      break;
+    }
+    take_children(*token);
+    delete token;
   }
 }
 

@@ -5,10 +5,11 @@
 //
 // Parsing works one level at a time. A token's text is split into alternating operand and
 // operator parts (brackets and unary operators fold into their operand part); the operator of
-// lowest priority becomes the token, every operand part an unparsed child parsed in turn. The
-// tree is then laid out once as a postfix sequence that Evaluate walks without recursion, so
-// neither a long operator chain nor a deep tree can exhaust the stack; brackets and unary
-// chains are bounded at kMaxNesting levels.
+// lowest priority becomes the token, every operand part an unparsed child parsed in turn.
+// Compile first tries TEvalTextParser, which builds that same tree in one pass over the text,
+// and parses level by level whatever it leaves. The tree is then laid out once as a postfix
+// sequence that Evaluate walks without recursion, so neither a long operator chain nor a deep
+// tree can exhaust the stack; brackets and unary chains are bounded at kMaxNesting levels.
 
 #include <cstdint>
 #include <memory>
@@ -134,6 +135,8 @@ struct TEvalPart {
   TEvalOperator* Operator = nullptr;
 };
 
+class TEvalTextParser;
+
 // One node of the tree. Text by kind: the text still to parse (tkUnparsed), the operator's name,
 // the constant as written, the variable name, the function name without brackets.
 class TEvalToken {
@@ -179,6 +182,7 @@ class TEvalToken {
 
  private:
   friend class TEvalParser;
+  friend class TEvalTextParser;
   std::vector<std::unique_ptr<TEvalToken>> ChildList;
 };
 
@@ -225,6 +229,61 @@ class TEvalParser {
   // What the last ReadPart found besides its text.
   bool PartBracketed = false;
   TEvalOperator* PartOperator = nullptr;
+};
+
+// The parser of a whole expression text in one pass, used by Compile. For a text that parses
+// without error it builds at once the tree that parsing the root token and then its children
+// level by level builds: the same kinds, texts, positions, depths, parents and children in the
+// same order. It reads the text in place and copies each token's text once, where the level
+// parse copies every operand's text at every level. Anything it does not take on (a text that
+// fails, empty brackets, blanks, nesting beyond kFastNesting, an operator list with names of
+// other forms) it answers with nullptr, and the caller parses level by level, so that errors,
+// their messages and positions come from that parser alone.
+class TEvalTextParser {
+ public:
+  // Levels of brackets, unary operators and calls the one-pass parse follows; deeper texts are
+  // left to the level parse, well before its own bound.
+  static constexpr int kFastNesting = 96;
+
+  // The parsed tree of Text at position 1 with Expression's operators as they stand, or nullptr.
+  std::unique_ptr<TEvalToken> Parse(TEvalExpression& Expression, const std::string& Text);
+
+ private:
+  struct Part {
+    Part(int Begin, int End, bool Bracketed, TEvalOperator* Operator)
+        : Begin(Begin), End(End), Bracketed(Bracketed), Operator(Operator) {}
+    Part() : Part(0, 0, false, nullptr) {}
+    int Begin;  // 0-based; the content for a bracket part
+    int End;
+    bool Bracketed;
+    TEvalOperator* Operator;  // operator parts
+  };
+  // The operators by name as the part reader finds them: every one-character name, "<=", ">=".
+  bool TakeOperators(const TEvalExpression& Expression);
+  TEvalOperator* OperatorAt(int& Pos, int End) const;
+  bool ScanParts(int Begin, int End);
+  // Moves Pos past one operand; -1 where the part reader would fail, 1 for a bracket whose
+  // brackets are not kept, 0 otherwise.
+  int ReadOperand(int& Pos, int End, bool KeepBrackets);
+  std::unique_ptr<TEvalToken> Tree(int Begin, int End, int Depth);
+  std::unique_ptr<TEvalToken> Single(const Part& Read, int Depth);
+  std::unique_ptr<TEvalToken> Range(std::size_t First, int Depth);
+  std::unique_ptr<TEvalToken> NewToken(int Begin, int End, TEvalTokenKind Kind, int Depth);
+  void Reduce(int Depth);
+  static void Adopt(TEvalToken& Parent, std::unique_ptr<TEvalToken> Child);
+
+  TEvalExpression* Expression = nullptr;
+  const char* Text = nullptr;
+  // The operator list the table was taken from: each operator and its name.
+  std::vector<std::pair<const TEvalOperator*, std::string>> Taken;
+  bool Handled = false;
+  TEvalOperator* ByChar[256] = {};
+  TEvalOperator* LessOrEqual = nullptr;
+  TEvalOperator* MoreOrEqual = nullptr;
+  // Working stacks shared by the levels of one parse.
+  std::vector<Part> Parts;
+  std::vector<std::unique_ptr<TEvalToken>> Operands;
+  std::vector<std::size_t> Operators;
 };
 
 // The evaluation order of a parsed tree laid out as a postfix sequence: right operands before
@@ -336,6 +395,8 @@ class TEvalProgram {
   std::vector<Value> Stack;
   // Build's working list.
   struct Pending {
+    Pending(const TEvalToken* Token, TEvalOperator* Operator, bool Expanded)
+        : Token(Token), Operator(Operator), Expanded(Expanded) {}
     const TEvalToken* Token;
     TEvalOperator* Operator;
     bool Expanded;

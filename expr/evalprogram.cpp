@@ -52,7 +52,7 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
   VariableCount = 0;
   std::vector<Pending>& pending = Work;
   pending.clear();
-  pending.push_back({&Root, nullptr, false});
+  pending.emplace_back(&Root, nullptr, false);
   std::size_t depth = 0, max_depth = 0;
   auto push_value = [&] { max_depth = std::max(max_depth, ++depth); };
   auto add = [this](StepKind kind, const TEvalToken& token, TEvalOperator* op = nullptr,
@@ -69,10 +69,12 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
     return step;
   };
   while (!pending.empty()) {
-    const Pending item = pending.back();
+    // Field by field: a copy of the whole entry just written would wait for the write.
+    const TEvalToken& token = *pending.back().Token;
+    TEvalOperator* const item_operator = pending.back().Operator;
+    const bool expanded = pending.back().Expanded;
     pending.pop_back();
-    const TEvalToken& token = *item.Token;
-    if (item.Expanded) {
+    if (expanded) {
       if (token.Kind == tkFunction) {
         const int count = token.ChildCount();
         add(skCall, token, nullptr, nullptr, count);
@@ -80,8 +82,8 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
         push_value();
       } else {
         const bool binary = token.ChildCount() == 2;
-        Step& step = add(binary ? skBinary : skUnary, token, item.Operator);
-        step.Standard = StandardOf(*item.Operator, binary);
+        Step& step = add(binary ? skBinary : skUnary, token, item_operator);
+        step.Standard = StandardOf(*item_operator, binary);
         if (binary) --depth;
       }
       continue;
@@ -105,9 +107,9 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
       }
       case tkFunction:
         add(skEnter, token);
-        pending.push_back({&token, nullptr, true});
+        pending.emplace_back(&token, nullptr, true);
         for (int i = token.ChildCount() - 1; i >= 0; --i)
-          pending.push_back({token.Children(i), nullptr, false});
+          pending.emplace_back(token.Children(i), nullptr, false);
         break;
       case tkOperator: {
         // The operator is checked before its operands are evaluated; a failing check stands in
@@ -119,8 +121,8 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
           push_value();
           break;
         }
-        pending.push_back({&token, op, true});
-        for (int i = 0; i < count; ++i) pending.push_back({token.Children(i), nullptr, false});
+        pending.emplace_back(&token, op, true);
+        for (int i = 0; i < count; ++i) pending.emplace_back(token.Children(i), nullptr, false);
         break;
       }
     }
