@@ -25,6 +25,10 @@ std::string Quoted(const std::string& name) {
 const std::string kTrueText = "1";
 const std::string kFalseText = "0";
 
+// The least magnitude that rounds to infinity as a double: halfway between the largest double
+// and 2^1024, where the tie goes to the even 2^1024.
+constexpr long double kDoubleOverflow = 0x1.fffffffffffff8p1023L;
+
 // Equal texts; short ones, the usual variable values, compared in place.
 bool SameText(const std::string& a, const std::string& b) {
   const std::size_t n = a.size();
@@ -174,37 +178,34 @@ void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message
   throw Exception(PositionedMessage(Message, Position));
 }
 
-void TEvalProgram::Push(std::size_t Index, const std::string* Text, bool HasNumber,
-                        long double Number) {
-  Value& value = Stack[Index];
-  value.Text = Text;
-  value.State = HasNumber ? vsNumber : vsText;
-  if (HasNumber) value.Number = Number;
-}
-
 const std::string& TEvalProgram::TextOf(std::size_t Index) {
   Value& value = Stack[Index];
   if (!value.Text) {
     // The range checks of the writer passed where the number was made.
-    FloatToValueText(value.Number, *Slots[Index]);
+    FloatToValueText(value.Result, *Slots[Index]);
     value.Text = Slots[Index];
   }
   return *value.Text;
 }
 
-long double TEvalProgram::Carried(std::size_t Index) {
+long double TEvalProgram::NumberOf(std::size_t Index) {
+  const long double* number = Stack[Index].Number;
+  return number ? *number : NumberOfOther(Index);
+}
+
+long double TEvalProgram::NumberOfOther(std::size_t Index) {
   Value& value = Stack[Index];
-  if (value.State == vsNumber) return value.Number;
-  if (value.State == vsResult) {
-    value.Read = ValueTextRoundTrip(value.Number);
-    value.State = vsResultRead;
-  }
+  if (value.Text) return eval_operands::Arithmetic(*value.Text);
+  value.Read = ValueTextRoundTrip(value.Result);
+  value.Number = &value.Read;
   return value.Read;
 }
 
-long double TEvalProgram::NumberOf(std::size_t Index) {
+long double TEvalProgram::CompareOperand(std::size_t Index, bool Left) {
   const Value& value = Stack[Index];
-  return value.State != vsText ? Carried(Index) : eval_operands::Arithmetic(*value.Text);
+  if (value.Number) return *value.Number;
+  if (!value.Text) return NumberOfOther(Index);
+  return Left ? eval_operands::CompareLeft(*value.Text) : eval_operands::CompareRight(*value.Text);
 }
 
 bool TEvalProgram::TruthOf(std::size_t Index) {
@@ -215,41 +216,58 @@ bool TEvalProgram::TruthOf(std::size_t Index) {
 }
 
 void TEvalProgram::SetTruth(std::size_t Index, bool Truth) {
+  static const long double kOne = 1.0L, kZero = 0.0L;
   Value& value = Stack[Index];
   value.Text = Truth ? &kTrueText : &kFalseText;
-  value.State = vsNumber;
-  value.Number = Truth ? 1.0L : 0.0L;
+  value.Number = Truth ? &kOne : &kZero;
 }
 
-void TEvalProgram::ApplyArithmetic(Op Standard, long double Left, std::size_t Right,
-                                   std::size_t Result) {
-  const long double b = NumberOf(Right);
-  long double r = 0;
+[[gnu::always_inline]] inline void TEvalProgram::ApplyArithmetic(Op Standard, long double Left,
+                                                                 long double Right,
+                                                                 std::size_t Result, bool Last) {
+  long double r;
   switch (Standard) {
     case opAdd:
-      r = Left + b;
+      r = Left + Right;
       break;
     case opSubtract:
-      r = Left - b;
+      r = Left - Right;
       break;
     case opMultiply:
-      r = Left * b;
+      r = Left * Right;
       break;
     default:
-      if (b == 0) {
+      if (Right == 0) {
         if (Left == 0) throw EInvalidOp();
         throw EZeroDivide();
       }
-      r = Left / b;
+      r = Left / Right;
       break;
   }
-  // The errors of writing the result are raised here, where the text path writes it.
+  // The errors of writing the result are raised here, where the text path writes it: a value
+  // that the double range cannot hold (one that rounds to a double infinity) overflows.
   if (std::isnan(r)) throw EInvalidOp();
-  if (std::isinf(r) || std::isinf(static_cast<double>(r))) throw EOverflow();
+  if (!(std::fabs(r) < kDoubleOverflow)) throw EOverflow();
   Value& value = Stack[Result];
+  if (Last) {
+    // The final value is written while the number is at hand.
+    FloatToValueText(r, *Slots[Result]);
+    value.Text = Slots[Result];
+    value.Number = nullptr;
+    return;
+  }
   value.Text = nullptr;
-  value.State = vsResult;
-  value.Number = r;
+  value.Result = r;
+  // A short decimal's round trip costs little, and the next operator usually needs it; any
+  // other is found when an operator asks.
+  value.Number = value_text::ShortRoundTrip(r, value.Read) ? &value.Read : nullptr;
+}
+
+void TEvalProgram::ApplyArithmeticOther(Op Standard, std::size_t Left, std::size_t Right,
+                                        bool Last) {
+  const long double a = Left == kNoOperand ? 0 : NumberOf(Left);
+  const long double b = NumberOf(Right);
+  ApplyArithmetic(Standard, a, b, Right, Last);
 }
 
 template <typename T>
@@ -272,7 +290,7 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
                                    std::size_t Result) {
   const Value& left = Stack[Left];
   bool truth;
-  if (left.State == vsText && eval_operands::ChoosesTexts(*left.Text)) {
+  if (!left.Number && left.Text && eval_operands::ChoosesTexts(*left.Text)) {
     // Texts: the left content against the right content or the right text as it stands.
     const std::string a = UnquoteString(*left.Text);
     const std::string& right = TextOf(Right);
@@ -280,11 +298,8 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
     const std::string& b = IsStringConstant(right) ? unquoted : right;
     truth = Compared(Standard, a, b);
   } else {
-    const long double a =
-        left.State != vsText ? Carried(Left) : eval_operands::CompareLeft(*left.Text);
-    const long double b = Stack[Right].State != vsText
-                              ? Carried(Right)
-                              : eval_operands::CompareRight(*Stack[Right].Text);
+    const long double a = CompareOperand(Left, true);
+    const long double b = CompareOperand(Right, false);
     truth = Compared(Standard, a, b);
   }
   SetTruth(Result, truth);
@@ -293,32 +308,39 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
 std::string TEvalProgram::Run(TEvalExpression& Expression) {
   for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
   std::string* spare = &Values.back();
+  Value* const stack = Stack.data();
   std::size_t top = 0;
   int open_calls = 0;
+  const Step* const last = Steps.empty() ? nullptr : &Steps.back();
   try {
     for (Step& step : Steps) {
       const TEvalToken& token = *step.Token;
       switch (step.Kind) {
-        case skConstant:
+        case skConstant: {
           // Read in place: the tree outlives the run.
-          Push(top++, &token.Text, step.HasNumber, step.Number);
+          Value& value = stack[top++];
+          value.Text = &token.Text;
+          value.Number = step.HasNumber ? &step.Number : nullptr;
           break;
+        }
         case skVariable: {
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
-          std::string& value = *Slots[top];
-          value.clear();
-          if (!provider->ReadVariable(token.Text, value))
+          std::string& text = *Slots[top];
+          text.clear();
+          if (!provider->ReadVariable(token.Text, text))
             Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
           // A float text is read as a number at once (reading never fails); the same text as
           // the last time has the same number.
-          std::string& last = LastTexts[step.LastText];
-          if (!SameText(value, last)) {
-            last = value;
+          std::string& last_text = LastTexts[step.LastText];
+          if (!SameText(text, last_text)) {
+            last_text = text;
             step.HasNumber = false;
-            if (!value.empty()) step.Number = FloatTextValue(value, step.HasNumber);
+            if (!text.empty()) step.Number = FloatTextValue(text, step.HasNumber);
           }
-          Push(top++, &value, step.HasNumber, step.Number);
+          Value& value = stack[top++];
+          value.Text = &text;
+          value.Number = step.HasNumber ? &step.Number : nullptr;
           break;
         }
         case skEnter: {
@@ -344,10 +366,12 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           top -= count;
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
-          std::string& value = *Slots[top];
-          value.clear();
-          provider->CallFunction(token.Text, params, value);
-          Push(top++, &value);
+          std::string& text = *Slots[top];
+          text.clear();
+          provider->CallFunction(token.Text, params, text);
+          Value& value = stack[top++];
+          value.Text = &text;
+          value.Number = nullptr;
           --open_calls;
           break;
         }
@@ -358,9 +382,17 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
             case opAdd:
             case opSubtract:
             case opMultiply:
-            case opDivide:
-              ApplyArithmetic(step.Standard, NumberOf(left), right, right);
+            case opDivide: {
+              // Both numbers at hand: computed in the registers; otherwise a text is read.
+              const long double* a = stack[left].Number;
+              const long double* b = stack[right].Number;
+              if (a && b) {
+                ApplyArithmetic(step.Standard, *a, *b, right, &step == last);
+              } else {
+                ApplyArithmeticOther(step.Standard, left, right, &step == last);
+              }
               break;
+            }
             case opAnd:
             case opOr: {
               const bool a = TruthOf(left);
@@ -383,7 +415,8 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
               spare->clear();
               step.Operator->EvaluateBinary(a, b, *spare);
               std::swap(Slots[right], spare);
-              Push(right, Slots[right]);
+              stack[right].Text = Slots[right];
+              stack[right].Number = nullptr;
               break;
             }
           }
@@ -395,7 +428,11 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           switch (step.Standard) {
             case opAdd:
             case opSubtract:
-              ApplyArithmetic(step.Standard, 0, operand, operand);
+              if (const long double* b = stack[operand].Number) {
+                ApplyArithmetic(step.Standard, 0, *b, operand, &step == last);
+              } else {
+                ApplyArithmeticOther(step.Standard, kNoOperand, operand, &step == last);
+              }
               break;
             case opNot:
               SetTruth(operand, !TruthOf(operand));
@@ -405,7 +442,8 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
               spare->clear();
               step.Operator->EvaluateUnary(a, *spare);
               std::swap(Slots[operand], spare);
-              Push(operand, Slots[operand]);
+              stack[operand].Text = Slots[operand];
+              stack[operand].Number = nullptr;
               break;
             }
           }
@@ -420,8 +458,8 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
     if (open_calls > 0) throw Exception(e.GetMessage());
     throw;
   }
-  const Value& result = Stack[0];
-  if (!result.Text) return FloatToValueText(result.Number);
+  const Value& result = stack[0];
+  if (!result.Text) return FloatToValueText(result.Result);
   if (result.Text == Slots[0]) return std::move(*Slots[0]);
   return *result.Text;
 }
