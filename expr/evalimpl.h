@@ -311,10 +311,10 @@ class TEvalProgram {
   long double CompareOperand(std::size_t Index, bool Left);
   bool TruthOf(std::size_t Index);
   void SetTruth(std::size_t Index, bool Truth);
-  // A standard arithmetic operator's result into Result (a stack position its operands leave
-  // free); the last step writes its text at once.
-  void ApplyArithmetic(Op Standard, long double Left, long double Right, std::size_t Result,
-                       bool Last);
+  // A standard arithmetic operator's result, and its storing at stack position Index (one its
+  // operands leave free); the last step writes its text at once.
+  static long double Computed(Op Standard, long double Left, long double Right);
+  void Store(long double Number, std::size_t Index, bool Last);
   // The same where an operand carries no number: Left and Right are stack positions (Left
   // kNoOperand for the "0" of a unary form), the result goes to Right.
   static constexpr std::size_t kNoOperand = ~std::size_t{0};

@@ -222,9 +222,11 @@ void TEvalProgram::SetTruth(std::size_t Index, bool Truth) {
   value.Number = Truth ? &kOne : &kZero;
 }
 
-[[gnu::always_inline]] inline void TEvalProgram::ApplyArithmetic(Op Standard, long double Left,
-                                                                 long double Right,
-                                                                 std::size_t Result, bool Last) {
+// A standard arithmetic operation on two numbers, with the errors that writing its result
+// raises (raised here, where the text path writes it): a value that the double range cannot
+// hold, one that rounds to a double infinity, overflows.
+[[gnu::always_inline]] inline long double TEvalProgram::Computed(Op Standard, long double Left,
+                                                                 long double Right) {
   long double r;
   switch (Standard) {
     case opAdd:
@@ -244,30 +246,33 @@ void TEvalProgram::SetTruth(std::size_t Index, bool Truth) {
       r = Left / Right;
       break;
   }
-  // The errors of writing the result are raised here, where the text path writes it: a value
-  // that the double range cannot hold (one that rounds to a double infinity) overflows.
   if (std::isnan(r)) throw EInvalidOp();
   if (!(std::fabs(r) < kDoubleOverflow)) throw EOverflow();
-  Value& value = Stack[Result];
+  return r;
+}
+
+[[gnu::always_inline]] inline void TEvalProgram::Store(long double Number, std::size_t Index,
+                                                       bool Last) {
+  Value& value = Stack[Index];
   if (Last) {
     // The final value is written while the number is at hand.
-    FloatToValueText(r, *Slots[Result]);
-    value.Text = Slots[Result];
+    FloatToValueText(Number, *Slots[Index]);
+    value.Text = Slots[Index];
     value.Number = nullptr;
     return;
   }
   value.Text = nullptr;
-  value.Result = r;
+  value.Result = Number;
   // A short decimal's round trip costs little, and the next operator usually needs it; any
   // other is found when an operator asks.
-  value.Number = value_text::ShortRoundTrip(r, value.Read) ? &value.Read : nullptr;
+  value.Number = value_text::ShortRoundTrip(Number, value.Read) ? &value.Read : nullptr;
 }
 
 void TEvalProgram::ApplyArithmeticOther(Op Standard, std::size_t Left, std::size_t Right,
                                         bool Last) {
   const long double a = Left == kNoOperand ? 0 : NumberOf(Left);
   const long double b = NumberOf(Right);
-  ApplyArithmetic(Standard, a, b, Right, Last);
+  Store(Computed(Standard, a, b), Right, Last);
 }
 
 template <typename T>
@@ -311,9 +316,10 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
   Value* const stack = Stack.data();
   std::size_t top = 0;
   int open_calls = 0;
-  const Step* const last = Steps.empty() ? nullptr : &Steps.back();
+  const std::size_t count = Steps.size();
   try {
-    for (Step& step : Steps) {
+    for (std::size_t at = 0; at < count; ++at) {
+      Step& step = Steps[at];
       const TEvalToken& token = *step.Token;
       switch (step.Kind) {
         case skConstant: {
@@ -386,10 +392,36 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
               // Both numbers at hand: computed in the registers; otherwise a text is read.
               const long double* a = stack[left].Number;
               const long double* b = stack[right].Number;
-              if (a && b) {
-                ApplyArithmetic(step.Standard, *a, *b, right, &step == last);
-              } else {
-                ApplyArithmeticOther(step.Standard, left, right, &step == last);
+              if (!a || !b) {
+                ApplyArithmeticOther(step.Standard, left, right, at + 1 == count);
+                break;
+              }
+              // A chain of standard arithmetic in which each result is the left operand of the
+              // next step stays in the registers: the round trip of a short decimal result is
+              // the next left operand, the next right one stands below it.
+              long double x = *a, y = *b;
+              std::size_t result = right;
+              for (;;) {
+                const long double r = Computed(Steps[at].Standard, x, y);
+                if (at + 1 == count) {
+                  Store(r, result, true);
+                  break;
+                }
+                const Step& next = Steps[at + 1];
+                long double read;
+                const long double* below = nullptr;
+                if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide &&
+                    value_text::ShortRoundTrip(r, read))
+                  below = stack[result - 1].Number;
+                if (!below) {
+                  Store(r, result, false);
+                  break;
+                }
+                x = read;
+                y = *below;
+                ++at;
+                --result;
+                --top;
               }
               break;
             }
@@ -429,9 +461,9 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
             case opAdd:
             case opSubtract:
               if (const long double* b = stack[operand].Number) {
-                ApplyArithmetic(step.Standard, 0, *b, operand, &step == last);
+                Store(Computed(step.Standard, 0, *b), operand, at + 1 == count);
               } else {
-                ApplyArithmeticOther(step.Standard, kNoOperand, operand, &step == last);
+                ApplyArithmeticOther(step.Standard, kNoOperand, operand, at + 1 == count);
               }
               break;
             case opNot:
