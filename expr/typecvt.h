@@ -155,16 +155,19 @@ namespace value_text {
   return (value + kShift) - kShift;
 }
 
-// The thousandfold of Value, as computed, when it is a non-zero whole number T with |T| at
-// most 10^15 (Value below 10^12). Such a value lies within the product's rounding (2^-64
-// relative) of T / 1000, far closer than half a unit of its 18th digit, so its 18-digit
-// expansion is exactly T / 1000, which has at most 15 significant digits: the text is that
-// decimal number.
+// The whole number T nearest to the thousandfold of Value when T is not zero, |T| is at most
+// 10^15 (Value below 10^12) and Value lies within 2^-62 (relative) of T / 1000, the product's
+// own rounding (2^-64) included: far closer than half a unit of its 18th digit (at least 5 *
+// 10^-19 relative), so the 18-digit expansion of Value is exactly that of T / 1000, which has
+// at most 15 significant digits: the text is that decimal number. A product of short decimals
+// usually lands an ulp or two beside the nearest extended value of its decimal result.
 [[gnu::always_inline]] inline bool WholeThousandths(long double value, long double& thousandths) {
   if (!(std::fabs(value) < 1E12L)) return false;  // also a NaN or an invalid pattern
   const long double scaled = value * 1000.0L;
-  if (scaled == 0 || Rounded(scaled) != scaled) return false;
-  thousandths = scaled;
+  const long double whole = Rounded(scaled);
+  // The difference of two so close values is exact.
+  if (whole == 0 || !(std::fabs(scaled - whole) <= std::fabs(whole) * 0x1p-62L)) return false;
+  thousandths = whole;
   return true;
 }
 
