@@ -246,8 +246,10 @@ void TEvalProgram::SetTruth(std::size_t Index, bool Truth) {
       r = Left / Right;
       break;
   }
-  if (std::isnan(r)) throw EInvalidOp();
-  if (!(std::fabs(r) < kDoubleOverflow)) throw EOverflow();
+  if (!(std::fabs(r) < kDoubleOverflow)) {
+    if (std::isnan(r)) throw EInvalidOp();
+    throw EOverflow();
+  }
   return r;
 }
 

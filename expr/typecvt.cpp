@@ -722,30 +722,26 @@ long double TextToFloatStrict(const std::string& text) {
 namespace value_text {
 
 void WriteThousandths(std::int64_t thousandths, std::string& text) {
-  char buffer[kValueTextCapacity];
-  char* out = buffer;
-  if (thousandths < 0) *out++ = '-';
-  const std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
-                                                  : static_cast<std::uint64_t>(thousandths);
-  const std::uint64_t whole = magnitude / 1000;
-  std::uint32_t fraction = static_cast<std::uint32_t>(magnitude % 1000);
-  const int width = whole == 0 ? 1 : DecimalWidth(whole);
-  WriteDigits(whole, out + width, width);
-  out += width;
+  // Written backwards from the last decimal: at most "-", 13 digits, "." and 3 decimals.
+  char buffer[24];
+  char* const end = buffer + sizeof buffer;
+  char* out = end;
+  std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
+                                            : static_cast<std::uint64_t>(thousandths);
+  unsigned fraction = static_cast<unsigned>(magnitude % 1000);
+  magnitude /= 1000;
   if (fraction != 0) {
     int count = 3;
-    if (fraction % 100 == 0) {
-      fraction /= 100;
-      count = 1;
-    } else if (fraction % 10 == 0) {
-      fraction /= 10;
-      count = 2;
-    }
-    *out++ = '.';
-    WriteDigits(fraction, out + count, count);
-    out += count;
+    for (; fraction % 10 == 0; fraction /= 10) --count;
+    for (; count > 0; --count, fraction /= 10) *--out = static_cast<char>('0' + fraction % 10);
+    *--out = '.';
   }
-  text.assign(buffer, static_cast<std::size_t>(out - buffer));
+  do {
+    *--out = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (thousandths < 0) *--out = '-';
+  text.assign(out, static_cast<std::size_t>(end - out));
 }
 
 void WriteValueText(const long double& value, std::string& text) {

@@ -171,24 +171,40 @@ namespace value_text {
   return true;
 }
 
+// Value * 1000 is exactly Thousandths: the product as computed is that number and its rounding
+// error, found exactly with Value split into two 32-bit halves (Dekker's product), is zero.
+// The test runs beside the computation that goes on with Value, not before it.
+[[gnu::always_inline]] inline bool ExactThousandfold(long double value, long double thousandths) {
+  const long double scaled = value * 1000.0L;
+  if (scaled != thousandths) return false;
+  constexpr long double kSplitter = 0x1p32L + 1;
+  const long double spread = value * kSplitter;
+  const long double high = spread - (spread - value);
+  const long double low = value - high;
+  return (high * 1000.0L - scaled) + low * 1000.0L == 0;
+}
+
 // ValueTextRoundTrip of Value into Read where Value is zero, a whole number below 10^15 in
 // magnitude or a short decimal (see WholeThousandths); false for any other value.
 [[gnu::always_inline]] inline bool ShortRoundTrip(long double value, long double& read) {
+  // The text shows T / 1000, and reading it gives T / 1000 correctly rounded: Value itself when
+  // it is exactly T / 1000 (every whole number among them), otherwise the one division of two
+  // exact operands.
+  long double thousandths;
+  if (WholeThousandths(value, thousandths)) {
+    read = ExactThousandfold(value, thousandths) ? value : thousandths / 1000.0L;
+    return true;
+  }
   if (value == 0) {
     read = 0.0L;  // "0", also for -0
     return true;
   }
-  // A whole number below 10^15 in magnitude is written with all its digits.
+  // A larger whole number below 10^15 in magnitude is written with all its digits.
   if (std::fabs(value) < 1E15L && Rounded(value) == value) {
     read = value;
     return true;
   }
-  // The text shows T / 1000, and reading it gives T / 1000 correctly rounded: the one division
-  // of two exact operands below (Value itself when it is exactly T / 1000).
-  long double thousandths;
-  if (!WholeThousandths(value, thousandths)) return false;
-  read = thousandths / 1000.0L;
-  return true;
+  return false;
 }
 
 // Writes the text of T / 1000 ("-" for a negative T, trailing zeros of the decimals dropped).
