@@ -302,6 +302,13 @@ class TEvalProgram {
   [[noreturn]] static void Raise(TEvalExpression& Expression, const std::string& Message,
                                  std::int32_t Position);
   static Op StandardOf(const TEvalOperator& Operator, bool Binary);
+  // The error of a name step (an unknown variable or function, a failing operator check).
+  [[noreturn, gnu::noinline]] static void RaiseNamed(TEvalExpression& Expression, const Step& Step);
+  // A call step over the Top stack values and an operator of another class than the standard
+  // ones: each answers the new top.
+  [[gnu::noinline]] std::size_t Call(TEvalExpression& Expression, const Step& Step,
+                                     std::size_t Top);
+  [[gnu::noinline]] std::size_t ApplyOther(const Step& Step, std::size_t Top, std::string*& Spare);
   // The text of stack position Index, written into its slot string when it is not there yet.
   const std::string& TextOf(std::size_t Index);
   // The operand at Index as an arithmetic number and as a comparison's left or right operand

@@ -312,32 +312,91 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
   SetTruth(Result, truth);
 }
 
+void TEvalProgram::RaiseNamed(TEvalExpression& Expression, const Step& Step) {
+  const char* message = Step.Kind == skVariable ? kInvalidVariableNamePrefix
+                        : Step.Kind == skEnter  ? kInvalidFunctionNamePrefix
+                                                : Step.Message;
+  Raise(Expression, message + Quoted(Step.Token->Text), Step.Token->Position);
+}
+
+std::size_t TEvalProgram::Call(TEvalExpression& Expression, const Step& Step, std::size_t Top) {
+  const TEvalToken& token = *Step.Token;
+  const std::size_t count = static_cast<std::size_t>(Step.ArgCount);
+  std::vector<std::string> params;
+  params.reserve(count);
+  for (std::size_t i = Top - count; i < Top; ++i) {
+    const std::string& text = TextOf(i);
+    if (&text == Slots[i]) {
+      params.push_back(std::move(*Slots[i]));
+    } else {
+      params.push_back(text);
+    }
+  }
+  Top -= count;
+  TEvalProvider* provider = Expression.Provider;
+  if (!provider) Raise(Expression, kNoProvider, token.Position);
+  std::string& text = *Slots[Top];
+  text.clear();
+  provider->CallFunction(token.Text, params, text);
+  Value& value = Stack[Top++];
+  value.Text = &text;
+  value.Number = nullptr;
+  return Top;
+}
+
+std::size_t TEvalProgram::ApplyOther(const Step& Step, std::size_t Top, std::string*& Spare) {
+  // Any other operator gets texts; its result goes to the spare string, which then takes the
+  // slot's place.
+  const std::size_t result = Step.Kind == skBinary ? Top - 2 : Top - 1;
+  Spare->clear();
+  if (Step.Kind == skBinary) {
+    const std::string& a = TextOf(Top - 1);
+    const std::string& b = TextOf(result);
+    Step.Operator->EvaluateBinary(a, b, *Spare);
+  } else {
+    Step.Operator->EvaluateUnary(TextOf(result), *Spare);
+  }
+  std::swap(Slots[result], Spare);
+  Stack[result].Text = Slots[result];
+  Stack[result].Number = nullptr;
+  return result + 1;
+}
+
+namespace {
+
+// One dispatch code for a step's kind and the standard operator it applies.
+constexpr unsigned Dispatch(unsigned kind, unsigned standard) {
+  return kind * 16 + standard;
+}
+
+}  // namespace
+
 std::string TEvalProgram::Run(TEvalExpression& Expression) {
+  static_assert(opLessOrEqual < 16, "a dispatch code holds the operator in four bits");
   for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
   std::string* spare = &Values.back();
   Value* const stack = Stack.data();
   std::size_t top = 0;
   int open_calls = 0;
-  const std::size_t count = Steps.size();
+  const std::size_t step_count = Steps.size();
   try {
-    for (std::size_t at = 0; at < count; ++at) {
+    for (std::size_t at = 0; at < step_count; ++at) {
       Step& step = Steps[at];
-      const TEvalToken& token = *step.Token;
-      switch (step.Kind) {
-        case skConstant: {
+      switch (Dispatch(step.Kind, step.Standard)) {
+        case Dispatch(skConstant, opOther): {
           // Read in place: the tree outlives the run.
           Value& value = stack[top++];
-          value.Text = &token.Text;
+          value.Text = &step.Token->Text;
           value.Number = step.HasNumber ? &step.Number : nullptr;
           break;
         }
-        case skVariable: {
+        case Dispatch(skVariable, opOther): {
+          const TEvalToken& token = *step.Token;
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
           std::string& text = *Slots[top];
           text.clear();
-          if (!provider->ReadVariable(token.Text, text))
-            Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
+          if (!provider->ReadVariable(token.Text, text)) RaiseNamed(Expression, step);
           // A float text is read as a number at once (reading never fails); the same text as
           // the last time has the same number.
           std::string& last_text = LastTexts[step.LastText];
@@ -351,140 +410,91 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           value.Number = step.HasNumber ? &step.Number : nullptr;
           break;
         }
-        case skEnter: {
+        case Dispatch(skEnter, opOther): {
+          const TEvalToken& token = *step.Token;
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
-          if (!provider->IsFunction(token.Text))
-            Raise(Expression, kInvalidFunctionNamePrefix + Quoted(token.Text), token.Position);
+          if (!provider->IsFunction(token.Text)) RaiseNamed(Expression, step);
           ++open_calls;
           break;
         }
-        case skCall: {
-          const std::size_t count = static_cast<std::size_t>(step.ArgCount);
-          std::vector<std::string> params;
-          params.reserve(count);
-          for (std::size_t i = top - count; i < top; ++i) {
-            const std::string& text = TextOf(i);
-            if (&text == Slots[i]) {
-              params.push_back(std::move(*Slots[i]));
-            } else {
-              params.push_back(text);
-            }
-          }
-          top -= count;
-          TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
-          std::string& text = *Slots[top];
-          text.clear();
-          provider->CallFunction(token.Text, params, text);
-          Value& value = stack[top++];
-          value.Text = &text;
-          value.Number = nullptr;
+        case Dispatch(skCall, opOther):
+          top = Call(Expression, step, top);
           --open_calls;
           break;
-        }
-        case skBinary: {
-          // The left operand stands above the right one, which was evaluated first.
-          const std::size_t left = top - 1, right = top - 2;
-          switch (step.Standard) {
-            case opAdd:
-            case opSubtract:
-            case opMultiply:
-            case opDivide: {
-              // Both numbers at hand: computed in the registers; otherwise a text is read.
-              const long double* a = stack[left].Number;
-              const long double* b = stack[right].Number;
-              if (!a || !b) {
-                ApplyArithmeticOther(step.Standard, left, right, at + 1 == count);
-                break;
-              }
-              // A chain of standard arithmetic in which each result is the left operand of the
-              // next step stays in the registers: the round trip of a short decimal result is
-              // the next left operand, the next right one stands below it.
-              long double x = *a, y = *b;
-              std::size_t result = right;
-              for (;;) {
-                const long double r = Computed(Steps[at].Standard, x, y);
-                if (at + 1 == count) {
-                  Store(r, result, true);
-                  break;
-                }
-                const Step& next = Steps[at + 1];
-                long double read;
-                const long double* below = nullptr;
-                if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide &&
-                    value_text::ShortRoundTrip(r, read))
-                  below = stack[result - 1].Number;
-                if (!below) {
-                  Store(r, result, false);
-                  break;
-                }
-                x = read;
-                y = *below;
-                ++at;
-                --result;
-                --top;
-              }
-              break;
-            }
-            case opAnd:
-            case opOr: {
-              const bool a = TruthOf(left);
-              const bool b = TruthOf(right);
-              SetTruth(right, step.Standard == opAnd ? a && b : a || b);
-              break;
-            }
-            case opMore:
-            case opLess:
-            case opEqual:
-            case opMoreOrEqual:
-            case opLessOrEqual:
-              ApplyComparison(step.Standard, left, right, right);
-              break;
-            default: {
-              // Any other operator gets texts; its result goes to the spare string, which then
-              // takes the slot's place.
-              const std::string& a = TextOf(left);
-              const std::string& b = TextOf(right);
-              spare->clear();
-              step.Operator->EvaluateBinary(a, b, *spare);
-              std::swap(Slots[right], spare);
-              stack[right].Text = Slots[right];
-              stack[right].Number = nullptr;
-              break;
-            }
+        // The left operand of a binary step stands above the right one, which was evaluated
+        // first; the result takes the right one's place.
+        case Dispatch(skBinary, opAdd):
+        case Dispatch(skBinary, opSubtract):
+        case Dispatch(skBinary, opMultiply):
+        case Dispatch(skBinary, opDivide): {
+          // Both numbers at hand: computed in the registers; otherwise a text is read.
+          const long double* a = stack[top - 1].Number;
+          const long double* b = stack[top - 2].Number;
+          if (!a || !b) {
+            ApplyArithmeticOther(step.Standard, top - 1, top - 2, at + 1 == step_count);
+            --top;
+            break;
           }
+          // A chain of standard arithmetic in which each result is the left operand of the
+          // next step stays in the registers: the round trip of a short decimal result is the
+          // next left operand, the next right one stands below it.
+          long double x = *a, y = *b;
+          for (;;) {
+            const long double r = Computed(Steps[at].Standard, x, y);
+            --top;
+            if (at + 1 == step_count) {
+              Store(r, top - 1, true);
+              break;
+            }
+            const Step& next = Steps[at + 1];
+            long double read;
+            const long double* below = nullptr;
+            if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide &&
+                value_text::ShortRoundTrip(r, read))
+              below = stack[top - 2].Number;
+            if (!below) {
+              Store(r, top - 1, false);
+              break;
+            }
+            x = read;
+            y = *below;
+            ++at;
+          }
+          break;
+        }
+        case Dispatch(skBinary, opAnd):
+        case Dispatch(skBinary, opOr): {
+          const bool a = TruthOf(top - 1);
+          const bool b = TruthOf(top - 2);
+          SetTruth(top - 2, step.Standard == opAnd ? a && b : a || b);
           --top;
           break;
         }
-        case skUnary: {
-          const std::size_t operand = top - 1;
-          switch (step.Standard) {
-            case opAdd:
-            case opSubtract:
-              if (const long double* b = stack[operand].Number) {
-                Store(Computed(step.Standard, 0, *b), operand, at + 1 == count);
-              } else {
-                ApplyArithmeticOther(step.Standard, kNoOperand, operand, at + 1 == count);
-              }
-              break;
-            case opNot:
-              SetTruth(operand, !TruthOf(operand));
-              break;
-            default: {
-              const std::string& a = TextOf(operand);
-              spare->clear();
-              step.Operator->EvaluateUnary(a, *spare);
-              std::swap(Slots[operand], spare);
-              stack[operand].Text = Slots[operand];
-              stack[operand].Number = nullptr;
-              break;
-            }
+        case Dispatch(skBinary, opMore):
+        case Dispatch(skBinary, opLess):
+        case Dispatch(skBinary, opEqual):
+        case Dispatch(skBinary, opMoreOrEqual):
+        case Dispatch(skBinary, opLessOrEqual):
+          ApplyComparison(step.Standard, top - 1, top - 2, top - 2);
+          --top;
+          break;
+        case Dispatch(skUnary, opAdd):
+        case Dispatch(skUnary, opSubtract):
+          if (const long double* b = stack[top - 1].Number) {
+            Store(Computed(step.Standard, 0, *b), top - 1, at + 1 == step_count);
+          } else {
+            ApplyArithmeticOther(step.Standard, kNoOperand, top - 1, at + 1 == step_count);
           }
           break;
-        }
-        case skFail:
-          Raise(Expression, step.Message + Quoted(token.Text), token.Position);
+        case Dispatch(skUnary, opNot):
+          SetTruth(top - 1, !TruthOf(top - 1));
+          break;
+        case Dispatch(skFail, opOther):
+          RaiseNamed(Expression, step);
+        default:
+          top = ApplyOther(step, top, spare);
+          break;
       }
     }
   } catch (const Exception& e) {

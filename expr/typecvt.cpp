@@ -721,27 +721,49 @@ long double TextToFloatStrict(const std::string& text) {
 
 namespace value_text {
 
+namespace {
+
+// The decimals of every thousandth 1..999 as written after the point, trailing zeros dropped:
+// three characters and their count.
+struct Decimals {
+  char Chars[1000][4];
+  constexpr Decimals() : Chars() {
+    for (int f = 1; f < 1000; ++f) {
+      char digits[3] = {static_cast<char>('0' + f / 100), static_cast<char>('0' + f / 10 % 10),
+                        static_cast<char>('0' + f % 10)};
+      int count = 3;
+      while (digits[count - 1] == '0') --count;
+      for (int k = 0; k < 3; ++k) Chars[f][k] = digits[k];
+      Chars[f][3] = static_cast<char>(count);
+    }
+  }
+};
+constexpr Decimals kDecimals;
+
+}  // namespace
+
 void WriteThousandths(std::int64_t thousandths, std::string& text) {
-  // Written backwards from the last decimal: at most "-", 13 digits, "." and 3 decimals.
+  // Written backwards from the point: at most "-" and 13 digits, then "." and 3 decimals.
   char buffer[24];
-  char* const end = buffer + sizeof buffer;
-  char* out = end;
+  char* const point = buffer + 16;
+  char* out = point;
   std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
                                             : static_cast<std::uint64_t>(thousandths);
-  unsigned fraction = static_cast<unsigned>(magnitude % 1000);
+  const unsigned fraction = static_cast<unsigned>(magnitude % 1000);
   magnitude /= 1000;
-  if (fraction != 0) {
-    int count = 3;
-    for (; fraction % 10 == 0; fraction /= 10) --count;
-    for (; count > 0; --count, fraction /= 10) *--out = static_cast<char>('0' + fraction % 10);
-    *--out = '.';
-  }
   do {
     *--out = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
   if (thousandths < 0) *--out = '-';
-  text.assign(out, static_cast<std::size_t>(end - out));
+  std::size_t length = static_cast<std::size_t>(point - out);
+  if (fraction != 0) {
+    const char* decimals = kDecimals.Chars[fraction];
+    point[0] = '.';
+    std::memcpy(point + 1, decimals, 3);
+    length += 1 + static_cast<std::size_t>(decimals[3]);
+  }
+  text.assign(out, length);
 }
 
 void WriteValueText(const long double& value, std::string& text) {
