@@ -222,13 +222,19 @@ inline std::string FloatToValueText(long double value) {
 }
 
 inline void FloatToValueText(long double value, std::string& text) {
-  long double thousandths;
-  if (value_text::WholeThousandths(value, thousandths)) {
-    // The integer store of fistp is read back at the same width, which it serves at once.
+  if (std::fabs(value) < 1E12L) {
+    // The integer that fistp rounds to goes out while the test that the thousandfold is a
+    // short decimal's runs beside it; an integer store is read back at once at no cost. Both
+    // round to nearest, the floating-point unit's mode that the system never changes (every
+    // correctly rounded reading relies on it as well).
+    const long double scaled = value * 1000.0L;
     std::int64_t whole;
-    asm("fistpll %0" : "=m"(whole) : "t"(thousandths) : "st");
-    value_text::WriteThousandths(whole, text);
-    return;
+    asm("fistpll %0" : "=m"(whole) : "t"(scaled) : "st");
+    long double thousandths;
+    if (value_text::WholeThousandths(value, thousandths)) {
+      value_text::WriteThousandths(whole, text);
+      return;
+    }
   }
   value_text::WriteValueText(value, text);
 }
