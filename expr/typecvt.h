@@ -171,17 +171,11 @@ namespace value_text {
   return true;
 }
 
-// Value * 1000 is exactly Thousandths: the product as computed is that number and its rounding
-// error, found exactly with Value split into two 32-bit halves (Dekker's product), is zero.
-// The test runs beside the computation that goes on with Value, not before it.
-[[gnu::always_inline]] inline bool ExactThousandfold(long double value, long double thousandths) {
-  const long double scaled = value * 1000.0L;
-  if (scaled != thousandths) return false;
-  constexpr long double kSplitter = 0x1p32L + 1;
-  const long double spread = value * kSplitter;
-  const long double high = spread - (spread - value);
-  const long double low = value - high;
-  return (high * 1000.0L - scaled) + low * 1000.0L == 0;
+// A value that WholeThousandths accepts is exactly T / 1000 when it is a whole number of
+// eighths: T / 1000 is a binary fraction only when 125 divides T. |Value| is below 10^12.
+[[gnu::always_inline]] inline bool WholeEighths(long double value) {
+  const long double eighths = value * 8.0L;
+  return Rounded(eighths) == eighths;
 }
 
 // ValueTextRoundTrip of Value into Read where Value is zero, a whole number below 10^15 in
@@ -192,7 +186,7 @@ namespace value_text {
   // exact operands.
   long double thousandths;
   if (WholeThousandths(value, thousandths)) {
-    read = ExactThousandfold(value, thousandths) ? value : thousandths / 1000.0L;
+    read = WholeEighths(value) ? value : thousandths / 1000.0L;
     return true;
   }
   if (value == 0) {
