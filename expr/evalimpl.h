@@ -311,8 +311,8 @@ class TEvalProgram {
   [[gnu::noinline]] std::size_t ApplyOther(const Step& Step, std::size_t Top, std::string*& Spare);
   // The text of stack position Index, written into its slot string when it is not there yet.
   const std::string& TextOf(std::size_t Index);
-  // The operand at Index as an arithmetic number and as a comparison's left or right operand
-  // in number mode, where the value carries no number: its text read, or a result's round trip.
+  // The operand at Index as an arithmetic number (NumberOfOther where it carries none: its text
+  // read, or a result's round trip) and as a comparison's left or right operand in number mode.
   long double NumberOf(std::size_t Index);
   long double NumberOfOther(std::size_t Index);
   long double CompareOperand(std::size_t Index, bool Left);
