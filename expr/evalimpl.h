@@ -346,34 +346,45 @@ class TEvalProgram {
     std::size_t LastText = 0;
     long double Number = 0;
   };
-  // One value on the number path's stack: a text (vsText), a number beside its text (vsNumber:
-  // Number is what reading Text as an arithmetic operand gives), or an operator's result not
-  // written yet (vsResult, vsResultRead: Text is nullptr until it is written, as
-  // FloatToValueText(Number); Read is the number that reading that text gives, found only when
-  // an operator asks, from then on vsResultRead).
-  enum ValueState : std::uint8_t { vsText, vsNumber, vsResult, vsResultRead };
+  // One value on the number path's stack. Text is its text, nullptr for an operator's result
+  // not written yet (Result holds it; its text is FloatToValueText(Result)). Number points at
+  // what reading the text as an arithmetic operand gives, where that is known: a number step's
+  // own reading (the step outlives the run), a truth's 1 or 0, or Read, the round trip of a
+  // result; nullptr until an operator asks. The numbers are read where they were stored long
+  // before: an extended value stored and read again at once waits for the store.
   struct Value {
     const std::string* Text;
-    ValueState State;
-    long double Number;
+    const long double* Number;
+    long double Result;
     long double Read;
   };
   [[noreturn]] static void Raise(TEvalExpression& Expression, const std::string& Message,
                                  std::int32_t Position);
   static Op StandardOf(const TEvalOperator& Operator, bool Binary);
-  // A text at Index, with the number it reads as when HasNumber.
-  void Push(std::size_t Index, const std::string* Text, bool HasNumber = false,
-            long double Number = 0);
+  // The error of a name step (an unknown variable or function, a failing operator check).
+  [[noreturn, gnu::noinline]] static void RaiseNamed(TEvalExpression& Expression, const Step& Step);
+  // A call step over the Top stack values and an operator of another class than the standard
+  // ones: each answers the new top.
+  [[gnu::noinline]] std::size_t Call(TEvalExpression& Expression, const Step& Step,
+                                     std::size_t Top);
+  [[gnu::noinline]] std::size_t ApplyOther(const Step& Step, std::size_t Top, std::string*& Spare);
   // The text of stack position Index, written into its slot string when it is not there yet.
   const std::string& TextOf(std::size_t Index);
-  // The operand at Index as an arithmetic number and as a truth value; a truth as a result.
-  // Carried answers the number of a value that is not a text only.
-  long double Carried(std::size_t Index);
+  // The operand at Index as an arithmetic number (NumberOfOther where it carries none: its text
+  // read, or a result's round trip) and as a comparison's left or right operand in number mode.
   long double NumberOf(std::size_t Index);
+  long double NumberOfOther(std::size_t Index);
+  long double CompareOperand(std::size_t Index, bool Left);
   bool TruthOf(std::size_t Index);
   void SetTruth(std::size_t Index, bool Truth);
-  // A standard operator's result into Result (a stack position its operands leave free).
-  void ApplyArithmetic(Op Standard, long double Left, std::size_t Right, std::size_t Result);
+  // A standard arithmetic operator's result, and its storing at stack position Index (one its
+  // operands leave free); the last step writes its text at once.
+  static long double Computed(Op Standard, long double Left, long double Right);
+  void Store(long double Number, std::size_t Index, bool Last);
+  // The same where an operand carries no number: Left and Right are stack positions (Left
+  // kNoOperand for the "0" of a unary form), the result goes to Right.
+  static constexpr std::size_t kNoOperand = ~std::size_t{0};
+  void ApplyArithmeticOther(Op Standard, std::size_t Left, std::size_t Right, bool Last);
   // The truth of a standard comparison of two texts or two numbers.
   template <typename T>
   static bool Compared(Op Standard, const T& a, const T& b);

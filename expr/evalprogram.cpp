@@ -25,6 +25,10 @@ std::string Quoted(const std::string& name) {
 const std::string kTrueText = "1";
 const std::string kFalseText = "0";
 
+// The least magnitude that rounds to infinity as a double: halfway between the largest double
+// and 2^1024, where the tie goes to the even 2^1024.
+constexpr long double kDoubleOverflow = 0x1.fffffffffffff8p1023L;
+
 // Equal texts; short ones, the usual variable values, compared in place.
 bool SameText(const std::string& a, const std::string& b) {
   const std::size_t n = a.size();
@@ -176,37 +180,34 @@ void TEvalProgram::Raise(TEvalExpression& Expression, const std::string& Message
   throw Exception(PositionedMessage(Message, Position));
 }
 
-void TEvalProgram::Push(std::size_t Index, const std::string* Text, bool HasNumber,
-                        long double Number) {
-  Value& value = Stack[Index];
-  value.Text = Text;
-  value.State = HasNumber ? vsNumber : vsText;
-  if (HasNumber) value.Number = Number;
-}
-
 const std::string& TEvalProgram::TextOf(std::size_t Index) {
   Value& value = Stack[Index];
   if (!value.Text) {
     // The range checks of the writer passed where the number was made.
-    FloatToValueText(value.Number, *Slots[Index]);
+    FloatToValueText(value.Result, *Slots[Index]);
     value.Text = Slots[Index];
   }
   return *value.Text;
 }
 
-long double TEvalProgram::Carried(std::size_t Index) {
+long double TEvalProgram::NumberOf(std::size_t Index) {
+  const long double* number = Stack[Index].Number;
+  return number ? *number : NumberOfOther(Index);
+}
+
+long double TEvalProgram::NumberOfOther(std::size_t Index) {
   Value& value = Stack[Index];
-  if (value.State == vsNumber) return value.Number;
-  if (value.State == vsResult) {
-    value.Read = ValueTextRoundTrip(value.Number);
-    value.State = vsResultRead;
-  }
+  if (value.Text) return eval_operands::Arithmetic(*value.Text);
+  value.Read = ValueTextRoundTrip(value.Result);
+  value.Number = &value.Read;
   return value.Read;
 }
 
-long double TEvalProgram::NumberOf(std::size_t Index) {
+long double TEvalProgram::CompareOperand(std::size_t Index, bool Left) {
   const Value& value = Stack[Index];
-  return value.State != vsText ? Carried(Index) : eval_operands::Arithmetic(*value.Text);
+  if (value.Number) return *value.Number;
+  if (!value.Text) return NumberOfOther(Index);
+  return Left ? eval_operands::CompareLeft(*value.Text) : eval_operands::CompareRight(*value.Text);
 }
 
 bool TEvalProgram::TruthOf(std::size_t Index) {
@@ -217,41 +218,65 @@ bool TEvalProgram::TruthOf(std::size_t Index) {
 }
 
 void TEvalProgram::SetTruth(std::size_t Index, bool Truth) {
+  static const long double kOne = 1.0L, kZero = 0.0L;
   Value& value = Stack[Index];
   value.Text = Truth ? &kTrueText : &kFalseText;
-  value.State = vsNumber;
-  value.Number = Truth ? 1.0L : 0.0L;
+  value.Number = Truth ? &kOne : &kZero;
 }
 
-void TEvalProgram::ApplyArithmetic(Op Standard, long double Left, std::size_t Right,
-                                   std::size_t Result) {
-  const long double b = NumberOf(Right);
-  long double r = 0;
+// A standard arithmetic operation on two numbers, with the errors that writing its result
+// raises (raised here, where the text path writes it): a value that the double range cannot
+// hold, one that rounds to a double infinity, overflows.
+[[gnu::always_inline]] inline long double TEvalProgram::Computed(Op Standard, long double Left,
+                                                                 long double Right) {
+  long double r;
   switch (Standard) {
     case opAdd:
-      r = Left + b;
+      r = Left + Right;
       break;
     case opSubtract:
-      r = Left - b;
+      r = Left - Right;
       break;
     case opMultiply:
-      r = Left * b;
+      r = Left * Right;
       break;
     default:
-      if (b == 0) {
+      if (Right == 0) {
         if (Left == 0) throw EInvalidOp();
         throw EZeroDivide();
       }
-      r = Left / b;
+      r = Left / Right;
       break;
   }
-  // The errors of writing the result are raised here, where the text path writes it.
-  if (std::isnan(r)) throw EInvalidOp();
-  if (std::isinf(r) || std::isinf(static_cast<double>(r))) throw EOverflow();
-  Value& value = Stack[Result];
+  if (!(std::fabs(r) < kDoubleOverflow)) {
+    if (std::isnan(r)) throw EInvalidOp();
+    throw EOverflow();
+  }
+  return r;
+}
+
+[[gnu::always_inline]] inline void TEvalProgram::Store(long double Number, std::size_t Index,
+                                                       bool Last) {
+  Value& value = Stack[Index];
+  if (Last) {
+    // The final value is written while the number is at hand.
+    FloatToValueText(Number, *Slots[Index]);
+    value.Text = Slots[Index];
+    value.Number = nullptr;
+    return;
+  }
   value.Text = nullptr;
-  value.State = vsResult;
-  value.Number = r;
+  value.Result = Number;
+  // A short decimal's round trip costs little, and the next operator usually needs it; any
+  // other is found when an operator asks.
+  value.Number = value_text::ShortRoundTrip(Number, value.Read) ? &value.Read : nullptr;
+}
+
+void TEvalProgram::ApplyArithmeticOther(Op Standard, std::size_t Left, std::size_t Right,
+                                        bool Last) {
+  const long double a = Left == kNoOperand ? 0 : NumberOf(Left);
+  const long double b = NumberOf(Right);
+  Store(Computed(Standard, a, b), Right, Last);
 }
 
 template <typename T>
@@ -274,7 +299,7 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
                                    std::size_t Result) {
   const Value& left = Stack[Left];
   bool truth;
-  if (left.State == vsText && eval_operands::ChoosesTexts(*left.Text)) {
+  if (!left.Number && left.Text && eval_operands::ChoosesTexts(*left.Text)) {
     // Texts: the left content against the right content or the right text as it stands.
     const std::string a = UnquoteString(*left.Text);
     const std::string& right = TextOf(Right);
@@ -282,139 +307,196 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
     const std::string& b = IsStringConstant(right) ? unquoted : right;
     truth = Compared(Standard, a, b);
   } else {
-    const long double a =
-        left.State != vsText ? Carried(Left) : eval_operands::CompareLeft(*left.Text);
-    const long double b = Stack[Right].State != vsText
-                              ? Carried(Right)
-                              : eval_operands::CompareRight(*Stack[Right].Text);
+    const long double a = CompareOperand(Left, true);
+    const long double b = CompareOperand(Right, false);
     truth = Compared(Standard, a, b);
   }
   SetTruth(Result, truth);
 }
 
+void TEvalProgram::RaiseNamed(TEvalExpression& Expression, const Step& Step) {
+  const char* message = Step.Kind == skVariable ? kInvalidVariableNamePrefix
+                        : Step.Kind == skEnter  ? kInvalidFunctionNamePrefix
+                                                : Step.Message;
+  Raise(Expression, message + Quoted(Step.Token->Text), Step.Token->Position);
+}
+
+std::size_t TEvalProgram::Call(TEvalExpression& Expression, const Step& Step, std::size_t Top) {
+  const TEvalToken& token = *Step.Token;
+  const std::size_t count = static_cast<std::size_t>(Step.ArgCount);
+  std::vector<std::string> params;
+  params.reserve(count);
+  for (std::size_t i = Top - count; i < Top; ++i) {
+    const std::string& text = TextOf(i);
+    if (&text == Slots[i]) {
+      params.push_back(std::move(*Slots[i]));
+    } else {
+      params.push_back(text);
+    }
+  }
+  Top -= count;
+  TEvalProvider* provider = Expression.Provider;
+  if (!provider) Raise(Expression, kNoProvider, token.Position);
+  std::string& text = *Slots[Top];
+  text.clear();
+  provider->CallFunction(token.Text, params, text);
+  Value& value = Stack[Top++];
+  value.Text = &text;
+  value.Number = nullptr;
+  return Top;
+}
+
+std::size_t TEvalProgram::ApplyOther(const Step& Step, std::size_t Top, std::string*& Spare) {
+  // Any other operator gets texts; its result goes to the spare string, which then takes the
+  // slot's place.
+  const std::size_t result = Step.Kind == skBinary ? Top - 2 : Top - 1;
+  Spare->clear();
+  if (Step.Kind == skBinary) {
+    const std::string& a = TextOf(Top - 1);
+    const std::string& b = TextOf(result);
+    Step.Operator->EvaluateBinary(a, b, *Spare);
+  } else {
+    Step.Operator->EvaluateUnary(TextOf(result), *Spare);
+  }
+  std::swap(Slots[result], Spare);
+  Stack[result].Text = Slots[result];
+  Stack[result].Number = nullptr;
+  return result + 1;
+}
+
+namespace {
+
+// One dispatch code for a step's kind and the standard operator it applies.
+constexpr unsigned Dispatch(unsigned kind, unsigned standard) {
+  return kind * 16 + standard;
+}
+
+}  // namespace
+
 std::string TEvalProgram::Run(TEvalExpression& Expression) {
+  static_assert(opLessOrEqual < 16, "a dispatch code holds the operator in four bits");
   for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
   std::string* spare = &Values.back();
+  Value* const stack = Stack.data();
   std::size_t top = 0;
   int open_calls = 0;
+  const std::size_t step_count = Steps.size();
   try {
-    for (Step& step : Steps) {
-      const TEvalToken& token = *step.Token;
-      switch (step.Kind) {
-        case skConstant:
+    for (std::size_t at = 0; at < step_count; ++at) {
+      Step& step = Steps[at];
+      switch (Dispatch(step.Kind, step.Standard)) {
+        case Dispatch(skConstant, opOther): {
           // Read in place: the tree outlives the run.
-          Push(top++, &token.Text, step.HasNumber, step.Number);
-          break;
-        case skVariable: {
-          TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
-          std::string& value = *Slots[top];
-          value.clear();
-          if (!provider->ReadVariable(token.Text, value))
-            Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
-          // A float text is read as a number at once (reading never fails); the same text as
-          // the last time has the same number.
-          std::string& last = LastTexts[step.LastText];
-          if (!SameText(value, last)) {
-            last = value;
-            step.HasNumber = false;
-            if (!value.empty()) step.Number = FloatTextValue(value, step.HasNumber);
-          }
-          Push(top++, &value, step.HasNumber, step.Number);
+          Value& value = stack[top++];
+          value.Text = &step.Token->Text;
+          value.Number = step.HasNumber ? &step.Number : nullptr;
           break;
         }
-        case skEnter: {
+        case Dispatch(skVariable, opOther): {
+          const TEvalToken& token = *step.Token;
           TEvalProvider* provider = Expression.Provider;
           if (!provider) Raise(Expression, kNoProvider, token.Position);
-          if (!provider->IsFunction(token.Text))
-            Raise(Expression, kInvalidFunctionNamePrefix + Quoted(token.Text), token.Position);
+          std::string& text = *Slots[top];
+          text.clear();
+          if (!provider->ReadVariable(token.Text, text)) RaiseNamed(Expression, step);
+          // A float text is read as a number at once (reading never fails); the same text as
+          // the last time has the same number.
+          std::string& last_text = LastTexts[step.LastText];
+          if (!SameText(text, last_text)) {
+            last_text = text;
+            step.HasNumber = false;
+            if (!text.empty()) step.Number = FloatTextValue(text, step.HasNumber);
+          }
+          Value& value = stack[top++];
+          value.Text = &text;
+          value.Number = step.HasNumber ? &step.Number : nullptr;
+          break;
+        }
+        case Dispatch(skEnter, opOther): {
+          const TEvalToken& token = *step.Token;
+          TEvalProvider* provider = Expression.Provider;
+          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          if (!provider->IsFunction(token.Text)) RaiseNamed(Expression, step);
           ++open_calls;
           break;
         }
-        case skCall: {
-          const std::size_t count = static_cast<std::size_t>(step.ArgCount);
-          std::vector<std::string> params;
-          params.reserve(count);
-          for (std::size_t i = top - count; i < top; ++i) {
-            const std::string& text = TextOf(i);
-            if (&text == Slots[i]) {
-              params.push_back(std::move(*Slots[i]));
-            } else {
-              params.push_back(text);
-            }
-          }
-          top -= count;
-          TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
-          std::string& value = *Slots[top];
-          value.clear();
-          provider->CallFunction(token.Text, params, value);
-          Push(top++, &value);
+        case Dispatch(skCall, opOther):
+          top = Call(Expression, step, top);
           --open_calls;
           break;
-        }
-        case skBinary: {
-          // The left operand stands above the right one, which was evaluated first.
-          const std::size_t left = top - 1, right = top - 2;
-          switch (step.Standard) {
-            case opAdd:
-            case opSubtract:
-            case opMultiply:
-            case opDivide:
-              ApplyArithmetic(step.Standard, NumberOf(left), right, right);
-              break;
-            case opAnd:
-            case opOr: {
-              const bool a = TruthOf(left);
-              const bool b = TruthOf(right);
-              SetTruth(right, step.Standard == opAnd ? a && b : a || b);
-              break;
-            }
-            case opMore:
-            case opLess:
-            case opEqual:
-            case opMoreOrEqual:
-            case opLessOrEqual:
-              ApplyComparison(step.Standard, left, right, right);
-              break;
-            default: {
-              // Any other operator gets texts; its result goes to the spare string, which then
-              // takes the slot's place.
-              const std::string& a = TextOf(left);
-              const std::string& b = TextOf(right);
-              spare->clear();
-              step.Operator->EvaluateBinary(a, b, *spare);
-              std::swap(Slots[right], spare);
-              Push(right, Slots[right]);
-              break;
-            }
+        // The left operand of a binary step stands above the right one, which was evaluated
+        // first; the result takes the right one's place.
+        case Dispatch(skBinary, opAdd):
+        case Dispatch(skBinary, opSubtract):
+        case Dispatch(skBinary, opMultiply):
+        case Dispatch(skBinary, opDivide): {
+          // Both numbers at hand: computed in the registers; otherwise a text is read.
+          const long double* a = stack[top - 1].Number;
+          const long double* b = stack[top - 2].Number;
+          if (!a || !b) {
+            ApplyArithmeticOther(step.Standard, top - 1, top - 2, at + 1 == step_count);
+            --top;
+            break;
           }
+          // A chain of standard arithmetic in which each result is the left operand of the
+          // next step stays in the registers: the round trip of a short decimal result is the
+          // next left operand, the next right one stands below it.
+          long double x = *a, y = *b;
+          for (;;) {
+            const long double r = Computed(Steps[at].Standard, x, y);
+            --top;
+            if (at + 1 == step_count) {
+              Store(r, top - 1, true);
+              break;
+            }
+            const Step& next = Steps[at + 1];
+            long double read;
+            const long double* below = nullptr;
+            if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide &&
+                value_text::ShortRoundTrip(r, read))
+              below = stack[top - 2].Number;
+            if (!below) {
+              Store(r, top - 1, false);
+              break;
+            }
+            x = read;
+            y = *below;
+            ++at;
+          }
+          break;
+        }
+        case Dispatch(skBinary, opAnd):
+        case Dispatch(skBinary, opOr): {
+          const bool a = TruthOf(top - 1);
+          const bool b = TruthOf(top - 2);
+          SetTruth(top - 2, step.Standard == opAnd ? a && b : a || b);
           --top;
           break;
         }
-        case skUnary: {
-          const std::size_t operand = top - 1;
-          switch (step.Standard) {
-            case opAdd:
-            case opSubtract:
-              ApplyArithmetic(step.Standard, 0, operand, operand);
-              break;
-            case opNot:
-              SetTruth(operand, !TruthOf(operand));
-              break;
-            default: {
-              const std::string& a = TextOf(operand);
-              spare->clear();
-              step.Operator->EvaluateUnary(a, *spare);
-              std::swap(Slots[operand], spare);
-              Push(operand, Slots[operand]);
-              break;
-            }
+        case Dispatch(skBinary, opMore):
+        case Dispatch(skBinary, opLess):
+        case Dispatch(skBinary, opEqual):
+        case Dispatch(skBinary, opMoreOrEqual):
+        case Dispatch(skBinary, opLessOrEqual):
+          ApplyComparison(step.Standard, top - 1, top - 2, top - 2);
+          --top;
+          break;
+        case Dispatch(skUnary, opAdd):
+        case Dispatch(skUnary, opSubtract):
+          if (const long double* b = stack[top - 1].Number) {
+            Store(Computed(step.Standard, 0, *b), top - 1, at + 1 == step_count);
+          } else {
+            ApplyArithmeticOther(step.Standard, kNoOperand, top - 1, at + 1 == step_count);
           }
           break;
-        }
-        case skFail:
-          Raise(Expression, step.Message + Quoted(token.Text), token.Position);
+        case Dispatch(skUnary, opNot):
+          SetTruth(top - 1, !TruthOf(top - 1));
+          break;
+        case Dispatch(skFail, opOther):
+          RaiseNamed(Expression, step);
+        default:
+          top = ApplyOther(step, top, spare);
+          break;
       }
     }
   } catch (const Exception& e) {
@@ -422,8 +504,8 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
     if (open_calls > 0) throw Exception(e.GetMessage());
     throw;
   }
-  const Value& result = Stack[0];
-  if (!result.Text) return FloatToValueText(result.Number);
+  const Value& result = stack[0];
+  if (!result.Text) return FloatToValueText(result.Result);
   if (result.Text == Slots[0]) return std::move(*Slots[0]);
   return *result.Text;
 }

@@ -301,22 +301,6 @@ bool CheckWritableFloat(long double value) {
   return value == 0;
 }
 
-// For a value whose thousandfold, as computed, is a non-zero whole number T with |T| below
-// 10^15: true, with |T| in Thousandths. Such a value lies within the product's rounding
-// (2^-64 relative) of T / 1000, far closer than half a unit of its 18th digit, so its 18-digit
-// expansion is exactly T / 1000, which has at most 15 significant digits.
-bool WholeThousandths(long double value, std::uint64_t& thousandths) {
-  if (!(std::fabs(value) < 1E12L)) return false;
-  const long double scaled = value * 1000.0L;
-  const FloatParts whole = Decompose(scaled);
-  const int exponent = whole.BiasedExponent - 16383;
-  if ((whole.Mantissa >> 63) == 0 || exponent < 0 || exponent >= 50 ||
-      (whole.Mantissa << (exponent + 1)) != 0)
-    return false;
-  thousandths = whole.Mantissa >> (63 - exponent);
-  return true;
-}
-
 // The 15 significant digits that the general number text shows of a finite non-zero value
 // accepted by FastDigits18 or by the slow 18-digit expansion: digits15 with
 // 10^14 <= digits15 < 10^15 and magnitude (as written) = 0.d1..d15 times 10^exponent. A 16th
@@ -331,34 +315,8 @@ void RoundTo15(std::uint64_t digits18, int& exponent, std::uint64_t& digits15) {
 }
 
 // Writes the general number text of value into buffer (see FloatToValueText) and answers its
-// length; raises before writing anything.
+// length; raises before writing anything. Short decimals are written by WriteThousandths.
 std::size_t WriteFloatText(const long double& value, char* buffer) {
-  // A thousandfold that is a whole number T below 10^15 in magnitude: the text is the decimal
-  // number T / 1000 itself (see ValueTextRoundTrip), written straight from T.
-  std::uint64_t thousandths;
-  if (WholeThousandths(value, thousandths)) {
-    char* out = buffer;
-    if (value < 0) *out++ = '-';
-    const std::uint64_t whole = thousandths / 1000;
-    std::uint32_t fraction = static_cast<std::uint32_t>(thousandths % 1000);
-    const int width = whole == 0 ? 1 : DecimalWidth(whole);
-    WriteDigits(whole, out + width, width);
-    out += width;
-    if (fraction != 0) {
-      int count = 3;
-      if (fraction % 100 == 0) {
-        fraction /= 100;
-        count = 1;
-      } else if (fraction % 10 == 0) {
-        fraction /= 10;
-        count = 2;
-      }
-      *out++ = '.';
-      WriteDigits(fraction, out + count, count);
-      out += count;
-    }
-    return static_cast<std::size_t>(out - buffer);
-  }
   const FloatParts parts = Decompose(value);
   std::uint64_t digits18;
   int exponent;
@@ -761,35 +719,60 @@ long double TextToFloatStrict(const std::string& text) {
                       "' is not a valid floating point value");
 }
 
-std::string FloatToValueText(long double value) {
-  char buffer[kValueTextCapacity];
-  return std::string(buffer, WriteFloatText(value, buffer));
+namespace value_text {
+
+namespace {
+
+// The decimals of every thousandth 1..999 as written after the point, trailing zeros dropped:
+// three characters and their count.
+struct Decimals {
+  char Chars[1000][4];
+  constexpr Decimals() : Chars() {
+    for (int f = 1; f < 1000; ++f) {
+      char digits[3] = {static_cast<char>('0' + f / 100), static_cast<char>('0' + f / 10 % 10),
+                        static_cast<char>('0' + f % 10)};
+      int count = 3;
+      while (digits[count - 1] == '0') --count;
+      for (int k = 0; k < 3; ++k) Chars[f][k] = digits[k];
+      Chars[f][3] = static_cast<char>(count);
+    }
+  }
+};
+constexpr Decimals kDecimals;
+
+}  // namespace
+
+void WriteThousandths(std::int64_t thousandths, std::string& text) {
+  // Written backwards from the point: at most "-" and 13 digits, then "." and 3 decimals.
+  char buffer[24];
+  char* const point = buffer + 16;
+  char* out = point;
+  std::uint64_t magnitude = thousandths < 0 ? 0 - static_cast<std::uint64_t>(thousandths)
+                                            : static_cast<std::uint64_t>(thousandths);
+  const unsigned fraction = static_cast<unsigned>(magnitude % 1000);
+  magnitude /= 1000;
+  do {
+    *--out = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (thousandths < 0) *--out = '-';
+  std::size_t length = static_cast<std::size_t>(point - out);
+  if (fraction != 0) {
+    const char* decimals = kDecimals.Chars[fraction];
+    point[0] = '.';
+    std::memcpy(point + 1, decimals, 3);
+    length += 1 + static_cast<std::size_t>(decimals[3]);
+  }
+  text.assign(out, length);
 }
 
-void FloatToValueText(long double value, std::string& text) {
+void WriteValueText(const long double& value, std::string& text) {
   char buffer[kValueTextCapacity];
   text.assign(buffer, WriteFloatText(value, buffer));
 }
 
-long double ValueTextRoundTrip(long double value) {
+long double RoundTripOther(const long double& value) {
   const FloatParts parts = Decompose(value);
-  const int binary_exponent = parts.BiasedExponent - 16383;
-  if (parts.Mantissa == 0 && parts.BiasedExponent == 0) return 0.0L;  // "0", also for -0
-  // A whole number below 10^15 in magnitude (below 2^50) is written with all its digits.
-  if ((parts.Mantissa >> 63) != 0 && binary_exponent >= 0 && binary_exponent < 50 &&
-      (parts.Mantissa << (binary_exponent + 1)) == 0 && std::fabs(value) < 1E15L)
-    return value;
-  // A value that a thousand times is a whole number T below 10^15 in magnitude lies so close
-  // to T / 1000 (within the product's rounding, 2^-64 relative) that its 18-digit expansion is
-  // exactly T / 1000: the text shows that decimal number, and reading it gives T / 1000
-  // correctly rounded, which is the one division below.
-  std::uint64_t thousandths;
-  if (WholeThousandths(value, thousandths)) {
-    // With ten low mantissa bits clear the thousandfold was exact: the value is T / 1000.
-    if ((parts.Mantissa & 0x3FF) == 0) return value;
-    const long double magnitude = static_cast<long double>(thousandths) / 1000.0L;
-    return value < 0 ? -magnitude : magnitude;
-  }
   std::uint64_t digits18;
   int exponent;
   if (FastDigits18(parts, digits18, exponent)) {
@@ -811,6 +794,8 @@ long double ValueTextRoundTrip(long double value) {
   if (!ReadFloatText(std::string_view(buffer, length), read)) return 0.0L;
   return read;
 }
+
+}  // namespace value_text
 
 bool TextToBool(const std::string& text) {
   return TextToInt(text) > 0;

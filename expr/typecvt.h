@@ -15,6 +15,7 @@
 //
 // All routines are stateless; the raising ones raise before producing any result.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -77,14 +78,14 @@ long double TextToFloatStrict(const std::string& text);
 // decimal expansion rounded half up), fixed notation for magnitudes from 0.0001 to below 1E15,
 // scientific otherwise ("1E15", "1.5E-5"). Raises EConvertError "Invalid number." for an
 // infinite or not-a-number value and EOverflow for a finite value beyond the double range.
-std::string FloatToValueText(long double value);
+inline std::string FloatToValueText(long double value);
 // As above, into Text, whose storage is reused (for results written again and again); Text is
 // left unchanged when it raises.
-void FloatToValueText(long double value, std::string& text);
+inline void FloatToValueText(long double value, std::string& text);
 // The value that TextToFloat of FloatToValueText(value) gives, found without writing the text
 // where the digits allow (the evaluator carries operator results as numbers this way). Raises
 // what FloatToValueText raises.
-long double ValueTextRoundTrip(long double value);
+inline long double ValueTextRoundTrip(long double value);
 
 // True when TextToInt(Text) is greater than 0.
 bool TextToBool(const std::string& text);
@@ -138,3 +139,102 @@ long double FloatTextValue(std::string_view text, bool& valid);
 int DecimalDigits18(long double magnitude, char* digits);
 // True for one string constant that fills the whole text (the empty text is not one).
 bool IsStringConstant(std::string_view text);
+
+// ---------------------------------------------------------------------------------------------
+// The number writer and its round trip for short decimals, inline: an extended value passed to
+// a function travels through memory, and an 80-bit store read back at once (or read as integer
+// bits) waits for the store to complete. Nearly every value of the system has at most three
+// decimals; for those the value stays in the floating-point registers and only integers leave.
+
+namespace value_text {
+
+// Value rounded to the nearest whole number, in the registers: the sum with 1.5 * 2^63 has a
+// unit in its last place of 1. |Value| must be below 2^62.
+[[gnu::always_inline]] inline long double Rounded(long double value) {
+  constexpr long double kShift = 0x1.8p63L;
+  return (value + kShift) - kShift;
+}
+
+// The whole number T nearest to the thousandfold of Value when T is not zero, |T| is at most
+// 10^15 (Value below 10^12) and Value lies within 2^-62 (relative) of T / 1000, the product's
+// own rounding (2^-64) included: far closer than half a unit of its 18th digit (at least 5 *
+// 10^-19 relative), so the 18-digit expansion of Value is exactly that of T / 1000, which has
+// at most 15 significant digits: the text is that decimal number. A product of short decimals
+// usually lands an ulp or two beside the nearest extended value of its decimal result.
+[[gnu::always_inline]] inline bool WholeThousandths(long double value, long double& thousandths) {
+  if (!(std::fabs(value) < 1E12L)) return false;  // also a NaN or an invalid pattern
+  const long double scaled = value * 1000.0L;
+  const long double whole = Rounded(scaled);
+  // The difference of two so close values is exact.
+  if (whole == 0 || !(std::fabs(scaled - whole) <= std::fabs(whole) * 0x1p-62L)) return false;
+  thousandths = whole;
+  return true;
+}
+
+// A value that WholeThousandths accepts is exactly T / 1000 when it is a whole number of
+// eighths: T / 1000 is a binary fraction only when 125 divides T. |Value| is below 10^12.
+[[gnu::always_inline]] inline bool WholeEighths(long double value) {
+  const long double eighths = value * 8.0L;
+  return Rounded(eighths) == eighths;
+}
+
+// ValueTextRoundTrip of Value into Read where Value is zero, a whole number below 10^15 in
+// magnitude or a short decimal (see WholeThousandths); false for any other value.
+[[gnu::always_inline]] inline bool ShortRoundTrip(long double value, long double& read) {
+  // The text shows T / 1000, and reading it gives T / 1000 correctly rounded: Value itself when
+  // it is exactly T / 1000 (every whole number among them), otherwise the one division of two
+  // exact operands.
+  long double thousandths;
+  if (WholeThousandths(value, thousandths)) {
+    read = WholeEighths(value) ? value : thousandths / 1000.0L;
+    return true;
+  }
+  if (value == 0) {
+    read = 0.0L;  // "0", also for -0
+    return true;
+  }
+  // A larger whole number below 10^15 in magnitude is written with all its digits.
+  if (std::fabs(value) < 1E15L && Rounded(value) == value) {
+    read = value;
+    return true;
+  }
+  return false;
+}
+
+// Writes the text of T / 1000 ("-" for a negative T, trailing zeros of the decimals dropped).
+void WriteThousandths(std::int64_t thousandths, std::string& text);
+// The general cases of the three routines, for values that are not short decimals.
+void WriteValueText(const long double& value, std::string& text);
+long double RoundTripOther(const long double& value);
+
+}  // namespace value_text
+
+inline std::string FloatToValueText(long double value) {
+  std::string text;
+  FloatToValueText(value, text);
+  return text;
+}
+
+inline void FloatToValueText(long double value, std::string& text) {
+  if (std::fabs(value) < 1E12L) {
+    // The integer that fistp rounds to goes out while the test that the thousandfold is a
+    // short decimal's runs beside it; an integer store is read back at once at no cost. Both
+    // round to nearest, the floating-point unit's mode that the system never changes (every
+    // correctly rounded reading relies on it as well).
+    const long double scaled = value * 1000.0L;
+    std::int64_t whole;
+    asm("fistpll %0" : "=m"(whole) : "t"(scaled) : "st");
+    long double thousandths;
+    if (value_text::WholeThousandths(value, thousandths)) {
+      value_text::WriteThousandths(whole, text);
+      return;
+    }
+  }
+  value_text::WriteValueText(value, text);
+}
+
+inline long double ValueTextRoundTrip(long double value) {
+  long double read;
+  if (value_text::ShortRoundTrip(value, read)) return read;
+  return value_text::RoundTripOther(value);
+}

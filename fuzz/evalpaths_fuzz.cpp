@@ -5,8 +5,9 @@
 // the same error message, leave the same error fields and ask the provider the same questions
 // in the same order. The number that stands for a written text is checked on its own too:
 // ValueTextRoundTrip of any extended value must equal reading FloatToValueText of it, or raise
-// the same error.
+// the same error, and the writer's short-decimal path must write what its general path writes.
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
 #include "expr/eval.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
+#include "platform/errors.h"
 
 namespace {
 
@@ -266,6 +267,24 @@ void CheckRoundTrip(long double value) {
   }
   Require(fast.empty());
   Require(std::memcmp(&read, &carried, 10) == 0 || (read == 0 && carried == 0));
+  // The writer's short-decimal path against its general one.
+  std::string general;
+  value_text::WriteValueText(value, general);
+  Require(written == general);
+}
+
+// A short decimal T / 10^D and the values a few units in the last place beside it, where
+// products and sums of short decimals land; raw bit patterns almost never come near one.
+long double ShortDecimal(const std::uint8_t* raw) {
+  std::uint64_t bits;
+  std::memcpy(&bits, raw, sizeof bits);
+  const long double whole = static_cast<long double>(
+      static_cast<std::int64_t>(bits % 2000000000000001ull) - 1000000000000000ll);
+  static const long double kScales[] = {1.0L, 10.0L, 100.0L, 1000.0L, 10000.0L};
+  long double value = whole / kScales[raw[8] % 5];
+  for (int steps = raw[9] % 9 - 4; steps != 0; steps += steps < 0 ? 1 : -1)
+    value = std::nextafter(value, steps < 0 ? -INFINITY : INFINITY);
+  return value;
 }
 
 }  // namespace
@@ -291,6 +310,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     long double value = 0;
     std::memcpy(&value, data + 1, 10);
     CheckRoundTrip(value);
+    CheckRoundTrip(ShortDecimal(data + 1));
   }
 
   SetLocaleDecimalSeparator(mode & 0x40 ? ',' : '.');

@@ -10,11 +10,11 @@
 #include <typeinfo>
 #include <vector>
 
-#include "platform/errors.h"
 #include "expr/eval.h"
 #include "expr/evalfunc.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
+#include "platform/errors.h"
 #include "tests/support/expr_support.h"
 #include "tests/support/table_provider.h"
 
@@ -398,6 +398,12 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
       {"(A-0.5)/3*3", "0.999999999999999"},
       {"(2/3)*3-2", "0"},
       {"A*B+C", "3.75"},
+      {"2.2*A+1.1", "4.4"},
+      {"(2.2*A+1.1)*3.3", "14.52"},
+      {"1/3*3+1", "2"},
+      {"A*B/(C*1)", "!Floating point division by zero"},
+      {"A*E*E+1", "!Floating point overflow"},
+      {"-(A*B)+1", "-2.75"},
       {"0.1+0.2=0.3", "1"},
       {"1/3=0.333333333333333", "1"},
       {"100000000000000*10+1-1000000000000000", "0"},

@@ -503,6 +503,12 @@ TEST(ValueTextRoundTrip, IsTheValueThatReadingTheWrittenTextGives) {
     EXPECT_EQ(carried, read);
     EXPECT_FALSE(std::signbit(carried) && carried == 0);  // "0" reads as +0
   }
+  // Products and sums of short decimals, an ulp or two beside the value of their decimal result.
+  for (const long double value : {2.2L * 1.5L, (2.2L * 1.5L + 1.1L) * 3.3L, 0.1L * 3,
+                                  -1.1L * 1.1L * 1.1L, 0.7L + 0.1L, 123456.789L * 0.001L}) {
+    SCOPED_TRACE(FloatToValueText(value));
+    EXPECT_EQ(ValueTextRoundTrip(value), TextToFloat(FloatToValueText(value)));
+  }
   // Random values around every decade, near ties of the 15th digit too.
   std::mt19937_64 random(19);
   for (int i = 0; i < 20000; ++i) {
