@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
-#include "platform/errors.h"
 #include "expr/evalimpl.h"
+#include "platform/errors.h"
 
 namespace {
 
