@@ -19,31 +19,10 @@
 #include "expr/eval.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
+#include "fuzz/fuzz_input.h"
 #include "platform/errors.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-// Reads the input from the front; past its end every read answers 0.
-class Bytes {
- public:
-  Bytes(const std::uint8_t* data, std::size_t size) : Data(data), Size(size) {}
-  bool More() const { return At < Size; }
-  std::uint8_t Next() { return At < Size ? Data[At++] : 0; }
-  std::string Rest() {
-    std::string rest(reinterpret_cast<const char*>(Data + At), Size - At);
-    At = Size;
-    return rest;
-  }
-
- private:
-  const std::uint8_t* Data;
-  std::size_t Size;
-  std::size_t At = 0;
-};
 
 // Variables A to F with values from the input; functions F (its first argument), G (nothing),
 // H (fails) and Q (the first characters of its arguments joined into one string constant). Every

@@ -9,15 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
 #include "expr/eval.h"
 #include "expr/evalimpl.h"
+#include "fuzz/fuzz_input.h"
+#include "platform/errors.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 // Variables of every value type and three functions: one that answers its first argument, one
 // that answers nothing and one that fails.

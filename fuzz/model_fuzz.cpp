@@ -9,15 +9,12 @@
 #include <cstdlib>
 #include <exception>
 
+#include "fuzz/fuzz_input.h"
 #include "model/core.h"
 #include "model/pricelist.h"
 #include "model/saver.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 void CheckTemplate(const TSpecTemplate& templ) {
   for (int i = 0; i < templ.DecisionPointCount(); ++i) {

@@ -20,6 +20,7 @@
 #include "engine/forms.h"
 #include "engine/runtime.h"
 #include "expr/typecvt.h"
+#include "fuzz/fuzz_input.h"
 #include "model/core.h"
 #include "model/pricelist.h"
 #include "model/saver.h"
@@ -27,10 +28,6 @@
 #include "platform/files.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 constexpr const char* kStateFile = "/fuzz/state.qvs";
 

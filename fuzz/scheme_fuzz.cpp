@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz/fuzz_input.h"
 #include "graph/elements.h"
 #include "graph/visual.h"
 #include "model/core.h"
@@ -15,10 +16,6 @@
 #include "platform/errors.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 // Every link joins registered points of listed elements; every registered point belongs to a
 // listed element.

@@ -15,13 +15,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_input.h"
 #include "platform/spreadsheet.h"
 
 namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
 
 void CheckBook(const TWorkbook& book) {
   Require(book.ActiveRow >= 1 && book.ActiveRow <= Spreadsheet::kMaxRow);

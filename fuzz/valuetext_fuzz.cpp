@@ -7,17 +7,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/errors.h"
 #include "expr/format.h"
 #include "expr/typecvt.h"
-
-namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+#include "fuzz/fuzz_input.h"
+#include "platform/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
