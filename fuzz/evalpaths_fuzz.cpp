@@ -19,6 +19,7 @@
 #include "expr/eval.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
+#include "fuzz/eval_outcome.h"
 #include "fuzz/fuzz_input.h"
 #include "platform/errors.h"
 
@@ -202,28 +203,7 @@ std::string TokenText(Bytes& in) {
   return text;
 }
 
-struct Outcome {
-  std::string Text;
-  std::string Log;
-  std::string ErrorMessage;
-  std::int32_t ErrorPosition;
-  bool operator==(const Outcome&) const = default;
-};
-
-template <class Run>
-Outcome Evaluated(TEvalExpression& expression, PathProvider& provider, Run run) {
-  provider.Log.clear();
-  Outcome outcome;
-  try {
-    outcome.Text = run();
-  } catch (const Exception& e) {
-    outcome.Text = std::string("!") + e.what();
-  }
-  outcome.Log = provider.Log;
-  outcome.ErrorMessage = expression.ErrorMessage;
-  outcome.ErrorPosition = expression.ErrorPosition;
-  return outcome;
-}
+using Outcome = EvalOutcome<decltype(PathProvider::Log)>;
 
 // ValueTextRoundTrip against writing and reading the text.
 void CheckRoundTrip(long double value) {

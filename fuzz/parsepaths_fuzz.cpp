@@ -17,6 +17,7 @@
 #include "expr/eval.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
+#include "fuzz/eval_outcome.h"
 #include "fuzz/fuzz_input.h"
 #include "platform/errors.h"
 #include "tests/support/table_provider.h"
@@ -177,30 +178,7 @@ Fields Take(const TEvalExpression& e, bool ok, const TEvalToken* root) {
   return {ok, e.ErrorMessage, e.ErrorCode, e.ErrorPosition, root ? Dump(*root) : std::string()};
 }
 
-struct Outcome {
-  std::string Text;
-  std::vector<std::string> Log;
-  std::string ErrorMessage;
-  std::int32_t ErrorPosition;
-  bool operator==(const Outcome&) const = default;
-};
-
-template <class Run>
-Outcome Evaluated(TEvalExpression& e, TTableProvider& provider, Run run) {
-  provider.Log.clear();
-  e.ErrorMessage = kNoError;
-  e.ErrorPosition = 0;
-  Outcome outcome;
-  try {
-    outcome.Text = run();
-  } catch (const Exception& e) {
-    outcome.Text = std::string("!") + e.what();
-  }
-  outcome.Log = provider.Log;
-  outcome.ErrorMessage = e.ErrorMessage;
-  outcome.ErrorPosition = e.ErrorPosition;
-  return outcome;
-}
+using Outcome = EvalOutcome<decltype(TTableProvider::Log)>;
 
 }  // namespace
 
@@ -244,7 +222,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!ok) {
     const Outcome raised = Evaluated(e, provider, [&e] { return e.Evaluate(); });
     Require(raised.Text == "!" + PositionedMessage(expected.Message, expected.Position));
-    Require(raised.Log.empty());
+    Require(raised.ProviderLog.empty());
     return 0;
   }
   const Outcome fast = Evaluated(e, provider, [&e] { return e.Evaluate(); });
