@@ -194,13 +194,7 @@ std::string TokenText(Bytes& in) {
                                         "0.000123456789012345678",
                                         "123456789.123456789",
                                         "X"};
-  std::string text;
-  while (in.More()) {
-    const std::uint8_t b = in.Next();
-    if (b == 0xFF) break;
-    text += kTokens[b % (sizeof kTokens / sizeof kTokens[0])];
-  }
-  return text;
+  return in.Tokens(kTokens);
 }
 
 using Outcome = EvalOutcome<decltype(PathProvider::Log)>;

@@ -19,6 +19,17 @@ class Bytes {
   Bytes(const std::uint8_t* data, std::size_t size) : Data(data), Size(size) {}
   bool More() const { return At < Size; }
   std::uint8_t Next() { return At < Size ? Data[At++] : 0; }
+  // Tokens of the table joined, one input byte each, up to a 0xFF byte or the end.
+  template <std::size_t N>
+  std::string Tokens(const char* const (&table)[N]) {
+    std::string text;
+    while (More()) {
+      const std::uint8_t b = Next();
+      if (b == 0xFF) break;
+      text += table[b % N];
+    }
+    return text;
+  }
   std::string Rest() {
     std::string rest(reinterpret_cast<const char*>(Data + At), Size - At);
     At = Size;

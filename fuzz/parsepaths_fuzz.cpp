@@ -135,13 +135,7 @@ std::string TokenText(Bytes& in) {
       "!",   "#",   "(",  ")",     "(",    ")",     "(",    ")",          "F(",    "G(", "H(",
       ",",   "()",  " ",  "\t",    "$",    "@",     "'",    "**",         "-(",    "~~", "--",
       "F()", "+",   "-",  "*",     "A",    "B",     "1",    "(A+B)",      "F(A,B)"};
-  std::string text;
-  while (in.More()) {
-    const std::uint8_t b = in.Next();
-    if (b == 0xFF) break;
-    text += kTokens[b % (sizeof kTokens / sizeof kTokens[0])];
-  }
-  return text;
+  return in.Tokens(kTokens);
 }
 
 // The tree in preorder, every field that the parse sets; parent links are checked on the way.
