@@ -82,48 +82,28 @@ bool ReadFirstGifImage(GifFileType* gif, QImage* canvas) {
     return false;
   }
   int transparent = -1;
-  for (;;) {
-    GifRecordType record = UNDEFINED_RECORD_TYPE;
-    if (DGifGetRecordType(gif, &record) == GIF_ERROR) return false;
-    if (record == TERMINATE_RECORD_TYPE) return false;
-    if (record == EXTENSION_RECORD_TYPE) {
-      int code = 0;
-      GifByteType* block = nullptr;
-      if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return false;
-      // The graphic control block of the image that follows: flags, delay, transparent index.
-      if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
-        transparent = (block[1] & 0x01) ? block[4] : -1;
-      }
-      while (block) {
-        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
-      }
-      continue;
+  const ColorMapObject* colours = ReadFirstGifDescriptor(gif, &transparent);
+  if (!colours) return false;
+  const GifImageDesc& desc = gif->Image;
+  *canvas = QImage(gif->SWidth, gif->SHeight, QImage::Format_ARGB32);
+  if (canvas->isNull()) return false;
+  canvas->fill(Qt::transparent);
+  std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
+  for (const int row : StoredRowOrder(desc.Height, desc.Interlace)) {
+    if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) return false;
+    const int y = desc.Top + row;
+    if (y < 0 || y >= canvas->height()) continue;
+    auto* out = reinterpret_cast<QRgb*>(canvas->scanLine(y));
+    for (int x = 0; x < desc.Width; ++x) {
+      const int index = line[static_cast<std::size_t>(x)];
+      const int at = desc.Left + x;
+      if (at < 0 || at >= canvas->width() || index == transparent) continue;
+      if (index >= colours->ColorCount) continue;
+      const GifColorType& c = colours->Colors[index];
+      out[at] = qRgb(c.Red, c.Green, c.Blue);
     }
-    if (record != IMAGE_DESC_RECORD_TYPE) continue;
-    if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
-    const GifImageDesc& desc = gif->Image;
-    const ColorMapObject* colours = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-    if (!colours || desc.Width <= 0 || desc.Height <= 0) return false;
-    *canvas = QImage(gif->SWidth, gif->SHeight, QImage::Format_ARGB32);
-    if (canvas->isNull()) return false;
-    canvas->fill(Qt::transparent);
-    std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
-    for (const int row : StoredRowOrder(desc.Height, desc.Interlace)) {
-      if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) return false;
-      const int y = desc.Top + row;
-      if (y < 0 || y >= canvas->height()) continue;
-      auto* out = reinterpret_cast<QRgb*>(canvas->scanLine(y));
-      for (int x = 0; x < desc.Width; ++x) {
-        const int index = line[static_cast<std::size_t>(x)];
-        const int at = desc.Left + x;
-        if (at < 0 || at >= canvas->width() || index == transparent) continue;
-        if (index >= colours->ColorCount) continue;
-        const GifColorType& c = colours->Colors[index];
-        out[at] = qRgb(c.Red, c.Green, c.Blue);
-      }
-    }
-    return true;
   }
+  return true;
 }
 
 std::string LowerAsciiExtension(const std::string& path) {

@@ -29,3 +29,29 @@ int ReadGifMemory(GifFileType* gif, GifByteType* buffer, int count) {
   source->Position += n;
   return static_cast<int>(n);
 }
+
+const ColorMapObject* ReadFirstGifDescriptor(GifFileType* gif, int* transparent) {
+  *transparent = -1;
+  for (;;) {
+    GifRecordType record = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif, &record) == GIF_ERROR) return nullptr;
+    if (record == TERMINATE_RECORD_TYPE) return nullptr;
+    if (record == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return nullptr;
+      // The graphic control block of the image that follows: flags, delay, transparent index.
+      if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4)
+        *transparent = (block[1] & 0x01) ? block[4] : -1;
+      while (block)
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return nullptr;
+      continue;
+    }
+    if (record != IMAGE_DESC_RECORD_TYPE) continue;
+    if (DGifGetImageDesc(gif) == GIF_ERROR) return nullptr;
+    const GifImageDesc& desc = gif->Image;
+    const ColorMapObject* colours = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
+    if (!colours || desc.Width <= 0 || desc.Height <= 0) return nullptr;
+    return colours;
+  }
+}

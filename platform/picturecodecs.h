@@ -2,7 +2,8 @@
 
 // What the program's two picture decoders (the sheet's size reader and the windows' picture
 // loader) share of libjpeg and giflib: a JPEG error manager that turns a fatal error into a
-// jump back to the decoder instead of an exit, and a GIF reader of bytes in memory.
+// jump back to the decoder instead of an exit, a GIF reader of bytes in memory and the walk to
+// a GIF's first image.
 
 #include <csetjmp>
 #include <cstddef>
@@ -30,3 +31,9 @@ struct TGifMemory {
 };
 
 int ReadGifMemory(GifFileType* gif, GifByteType* buffer, int count);
+
+// Reads the records of an open GIF up to its first image and that image's descriptor (into
+// gif->Image), skipping extensions. Answers the image's colour map (its own or the screen's);
+// nullptr on any failure, when no image follows, or for an image without colours or size.
+// transparent gets the transparent index of the image's graphic control block, -1 for none.
+const ColorMapObject* ReadFirstGifDescriptor(GifFileType* gif, int* transparent);

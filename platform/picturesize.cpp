@@ -68,30 +68,15 @@ bool ReadFirstGifImage(GifFileType* gif) {
       !WithinBound(static_cast<std::uint64_t>(gif->SWidth),
                    static_cast<std::uint64_t>(gif->SHeight)))
     return false;
-  for (;;) {
-    GifRecordType record = UNDEFINED_RECORD_TYPE;
-    if (DGifGetRecordType(gif, &record) == GIF_ERROR) return false;
-    if (record == TERMINATE_RECORD_TYPE) return false;
-    if (record == EXTENSION_RECORD_TYPE) {
-      int code = 0;
-      GifByteType* block = nullptr;
-      if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return false;
-      while (block)
-        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
-      continue;
-    }
-    if (record != IMAGE_DESC_RECORD_TYPE) continue;
-    if (DGifGetImageDesc(gif) == GIF_ERROR) return false;
-    const GifImageDesc& desc = gif->Image;
-    const ColorMapObject* colours = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-    if (!colours || desc.Width <= 0 || desc.Height <= 0) return false;
-    // A line is at most the image's width; the data runs out long before a hostile height.
-    if (!WithinBound(static_cast<std::uint64_t>(desc.Width), 1)) return false;
-    std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
-    for (int y = 0; y < desc.Height; ++y)
-      if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) return false;
-    return true;
-  }
+  int transparent = -1;
+  if (!ReadFirstGifDescriptor(gif, &transparent)) return false;
+  const GifImageDesc& desc = gif->Image;
+  // A line is at most the image's width; the data runs out long before a hostile height.
+  if (!WithinBound(static_cast<std::uint64_t>(desc.Width), 1)) return false;
+  std::vector<GifPixelType> line(static_cast<std::size_t>(desc.Width));
+  for (int y = 0; y < desc.Height; ++y)
+    if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR) return false;
+  return true;
 }
 
 std::optional<TPictureSize> GifSize(std::string_view bytes) {
