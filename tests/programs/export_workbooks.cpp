@@ -85,17 +85,6 @@ void ExportSample(const std::string& scheme, const std::string& output) {
   Export(templ, templ.Reports(0), values, output);
 }
 
-TSpecReportCell* CellOf(TSpecReport* report, int band, int row, int column) {
-  return report->BandAt(band)->Rows(row)->Cells(column);
-}
-
-void SetText(TSpecReportCell* cell, const std::string& formula, std::uint8_t type = cdAuto,
-             const std::string& format = "") {
-  cell->Formula = formula;
-  cell->DataType = type;
-  cell->DataFormat = format;
-}
-
 // Header "Code", "Sum", "Total"; a detail row per product; the footer sums the sums of the
 // detail rows above it (rows 2 to the one above, whatever their number) and shows {total}.
 void ExportFormula(const std::string& output) {

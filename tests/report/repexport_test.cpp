@@ -19,18 +19,6 @@
 
 namespace {
 
-// The cell of a report row, in a band that has the row already.
-TSpecReportCell* CellOf(TSpecReport* report, int band, int row, int column) {
-  return report->BandAt(band)->Rows(row)->Cells(column);
-}
-
-void SetText(TSpecReportCell* cell, const std::string& formula, std::uint8_t type = cdAuto,
-             const std::string& format = "") {
-  cell->Formula = formula;
-  cell->DataType = type;
-  cell->DataFormat = format;
-}
-
 const char* const kPlainFont = "[FORMAT.FONT(\"Arial\",10,False,False,False,False,0,False,False)]";
 const char* const kLeftTop = "[ALIGNMENT(2,False,1,0)]";
 const char* const kNoBorder = "[BORDER(0,0,0,0,0,FALSE,0,0,0,0,0)]";

@@ -24,3 +24,14 @@ void RegisterExcelProgram(ScopedExcelHooks& hooks) {
   hooks.ClassValues["Excel.Sheet.8\\shell\\Open\\command"] = "\"C:\\Office\\EXCEL.EXE\" /e";
   hooks.Files.insert("C:\\OFFICE\\EXCEL.EXE");
 }
+
+TSpecReportCell* CellOf(TSpecReport* report, int band, int row, int column) {
+  return report->BandAt(band)->Rows(row)->Cells(column);
+}
+
+void SetText(TSpecReportCell* cell, const std::string& formula, std::uint8_t type,
+             const std::string& format) {
+  cell->Formula = formula;
+  cell->DataType = type;
+  cell->DataFormat = format;
+}

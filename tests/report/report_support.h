@@ -10,6 +10,7 @@
 
 #include "expr/typecvt.h"
 #include "model/core.h"
+#include "model/report.h"
 #include "tests/report/excel_fakes.h"
 
 struct TestProduct {
@@ -32,6 +33,12 @@ struct TestVariable {
 // variables in order.
 std::unique_ptr<TSpecTemplate> OfferTemplate(const std::vector<TestProduct>& products,
                                              const std::vector<TestVariable>& variables = {});
+
+// The cell of a report row, in a band that has the row already.
+TSpecReportCell* CellOf(TSpecReport* report, int band, int row, int column);
+// Gives a cell its formula, data type and data format.
+void SetText(TSpecReportCell* cell, const std::string& formula, std::uint8_t type = cdAuto,
+             const std::string& format = "");
 
 // Registers the program "C:\Office\EXCEL.EXE" for ".xls" with the hooks and lets it exist.
 void RegisterExcelProgram(ScopedExcelHooks& hooks);
