@@ -80,6 +80,14 @@ class ReportFormTest : public GuiTest {
     form.BuildPreview();
   }
 
+  // A template of Count products coded "0", "1" and so on, each with the quantity 1.
+  std::unique_ptr<TSpecTemplate> NumberedProducts(int Count) {
+    std::vector<TestProduct> products(static_cast<std::size_t>(Count));
+    for (int i = 0; i < Count; ++i) products[static_cast<std::size_t>(i)].Code = std::to_string(i);
+    Quantities.assign(static_cast<std::size_t>(Count), "1");
+    return OfferTemplate(products);
+  }
+
   std::vector<std::string> Quantities;
   std::vector<std::string> Values;
 };
@@ -239,11 +247,7 @@ TEST_F(ReportFormTest, AdjustHeightFitsTheRowsBetweenTheDesignHeightAndTheScreen
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<TestProduct> products(static_cast<std::size_t>(c.Products));
-    for (int i = 0; i < c.Products; ++i)
-      products[static_cast<std::size_t>(i)].Code = std::to_string(i);
-    const auto templ = OfferTemplate(products);
-    Quantities.assign(static_cast<std::size_t>(c.Products), "1");
+    const auto templ = NumberedProducts(c.Products);
     SizedReportForm form;
     form.Screen = c.Screen;
     Build(form, templ.get());
@@ -287,11 +291,7 @@ TEST_F(ReportFormTest, UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentr
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    std::vector<TestProduct> products(static_cast<std::size_t>(c.Products));
-    for (int i = 0; i < c.Products; ++i)
-      products[static_cast<std::size_t>(i)].Code = std::to_string(i);
-    const auto templ = OfferTemplate(products);
-    Quantities.assign(static_cast<std::size_t>(c.Products), "1");
+    const auto templ = NumberedProducts(c.Products);
     TExecReportForm form;
     SetLabels(form);
     form.SetCloseBtnClick([&form] { form.SetModalResult(mrCancel); });
