@@ -173,6 +173,7 @@ void TMainForm::CloseMainWindow() {
 
 int RunStartUp() {
   SetApplicationTitle(kApplicationTitle);
+  SetApplicationDesignFont();
   // Every dialog of the run is a top-level window: closing the last one must not end the
   // program; the main form ends it explicitly.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -1,5 +1,6 @@
 #include "platform/fonts_qt.h"
 
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <algorithm>
@@ -91,6 +92,12 @@ int DesignLineHeight(TDesignFace face, int pixels) {
   const int design = static_cast<int>(std::lround(double(data.Ascent) * pixels / data.UnitsPerEm) +
                                       std::lround(double(data.Descent) * pixels / data.UnitsPerEm));
   return std::max(design, QFontMetrics(DesignFont(face, pixels)).height());
+}
+
+void SetApplicationDesignFont() {
+  // Without a class name this also drops the fonts the platform gave single classes (menus,
+  // tooltips, message boxes), so that all of them take this one.
+  QApplication::setFont(DesignFont(TDesignFace::Tahoma, 11));
 }
 
 bool DesignFaceByName(const std::string& name, TDesignFace& face) {

@@ -22,6 +22,12 @@ QFont DesignFont(TDesignFace face, int pixels, bool bold = false);
 // The height of a line of the design face at that size as the windows were laid out with
 // (Tahoma of 11 pixels: 13), never less than the stand-in's own line.
 int DesignLineHeight(TDesignFace face, int pixels);
+// Makes the stand-in of "Tahoma" 8 pt the application's font, as the system's dialog font is
+// where the windows were designed: the font of every window and text that sets none of its
+// own (message boxes, menus, tooltips, the file dialogs and their lists). Called at start-up,
+// before any window is made.
+void SetApplicationDesignFont();
+
 // The design face of a face name ("Tahoma", "Arial", "MS Sans Serif", letter case ignored);
 // false for any other name.
 bool DesignFaceByName(const std::string& name, TDesignFace& face);

@@ -1,10 +1,19 @@
 #include "platform/fonts_qt.h"
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolTip>
+#include <QTreeView>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
+#include "app/runscreen.h"
+#include "report/repview.h"
 #include "tests/app/app_support.h"
 
 namespace {
@@ -83,6 +92,50 @@ TEST_F(DesignFontTest, DesignFacesAreKnownByName) {
     if (row.known) {
       EXPECT_EQ(face, row.face);
     }
+  }
+}
+
+// With the application's font as the start-up sets it; the test binary's own is restored.
+class ApplicationFontTest : public GuiTest {
+ protected:
+  void SetUp() override {
+    GuiTest::SetUp();
+    Previous = QApplication::font();
+    SetApplicationDesignFont();
+  }
+  void TearDown() override {
+    QApplication::setFont(Previous);
+    GuiTest::TearDown();
+  }
+  QFont Previous;
+};
+
+TEST_F(ApplicationFontTest, TextsOfWindowsWithoutAFontOfTheirOwnAreInTheProgramsFace) {
+  TExecScreenForm screen;
+  TExecReportForm report;
+  struct Row {
+    std::string name;
+    std::function<QFont()> font;
+  };
+  const Row rows[] = {
+      {"the export menu", [&] { return report.ExportMenu->font(); }},
+      {"a tooltip", [] { return QToolTip::font(); }},
+      {"the file dialog's list",
+       [&] { return screen.OpenDialog()->findChild<QTreeView*>()->font(); }},
+      {"the file dialog's buttons",
+       [&] { return screen.SaveDialog()->findChild<QPushButton*>()->font(); }},
+      {"the entries of a drop-down list",
+       [&] {
+         auto* list =
+             dynamic_cast<QComboBox*>(screen.AddComboBox(screen.AddQuestionPanel(), 10, 10, 200));
+         return list->view()->window()->font();
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const QFontInfo shown(row.font());
+    EXPECT_EQ(shown.family(), StandInFamily(TDesignFace::Tahoma));
+    EXPECT_EQ(shown.pixelSize(), 11);
   }
 }
 

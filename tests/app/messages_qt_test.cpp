@@ -1,10 +1,13 @@
 #include <QAbstractButton>
+#include <QFontInfo>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 #include <string>
 
 #include "platform/cp1251_qt.h"
+#include "platform/fonts_qt.h"
 #include "platform/messages_qt.h"
 #include "tests/app/app_support.h"
 
@@ -20,6 +23,7 @@ struct SeenBox {
   QString ButtonText;
   bool Parentless = false;
   bool Centred = false;
+  QString Face;
 };
 
 // Shows text in the window and inspects the modal box from inside its own loop, then
@@ -36,6 +40,9 @@ SeenBox ShowAndInspect(TQtMessageWindow& window, const std::string& text) {
     seen.Buttons = static_cast<int>(box->buttons().size());
     if (!box->buttons().isEmpty()) seen.ButtonText = box->buttons().front()->text();
     seen.Parentless = box->parentWidget() == nullptr;
+    if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+      seen.Face = QFontInfo(label->font()).family();
+    }
     const QPoint middle = QGuiApplication::primaryScreen()->geometry().center();
     seen.Centred = (box->frameGeometry().center() - middle).manhattanLength() <= 1;
     box->buttons().front()->click();
@@ -44,18 +51,23 @@ SeenBox ShowAndInspect(TQtMessageWindow& window, const std::string& text) {
   return seen;
 }
 
+// With the application's title and font as the start-up sets them.
 class QtMessageWindowTest : public GuiTest {
  protected:
   void SetUp() override {
     GuiTest::SetUp();
     Previous = ApplicationTitle();
+    PreviousFont = QApplication::font();
     SetApplicationTitle("\xCC\xE0\xF1\xF2\xE5\xF0");  // "Мастер"
+    SetApplicationDesignFont();
   }
   void TearDown() override {
     SetApplicationTitle(Previous);
+    QApplication::setFont(PreviousFont);
     GuiTest::TearDown();
   }
   std::string Previous;
+  QFont PreviousFont;
 };
 
 TEST_F(QtMessageWindowTest, ParentlessCentredBoxWithOneOkCaptionedWithTheTitle) {
@@ -69,6 +81,7 @@ TEST_F(QtMessageWindowTest, ParentlessCentredBoxWithOneOkCaptionedWithTheTitle) 
   EXPECT_EQ(seen.Buttons, 1);
   EXPECT_TRUE(seen.Parentless);
   EXPECT_TRUE(seen.Centred);
+  EXPECT_EQ(seen.Face, StandInFamily(TDesignFace::Tahoma)) << "the program's face";
 }
 
 TEST_F(QtMessageWindowTest, ErrorWindowCarriesTheCriticalIcon) {

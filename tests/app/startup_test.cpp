@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QEvent>
+#include <QFontInfo>
 #include <QMenu>
 #include <QScreen>
 #include <QWidget>
@@ -19,6 +20,7 @@
 #include "graph/visual.h"
 #include "model/core.h"
 #include "model/pricelist.h"
+#include "platform/fonts_qt.h"
 #include "platform/messages_qt.h"
 #include "report/processindicator.h"
 #include "report/repview.h"
@@ -188,6 +190,9 @@ TEST_F(StartUpTest, CreatesShowsSleepsAndDestroysInOrderThenLoadsTheScheme) {
   EXPECT_TRUE(log.Errors.Shown.empty());
   EXPECT_EQ(SchemeStamp, scheme.Stamp);
   EXPECT_EQ(ApplicationTitle(), "\xCC\xE0\xF1\xF2\xE5\xF0");
+  // Windows without a font of their own (message boxes, menus, tooltips, file dialogs) take
+  // the program's face, not the platform's.
+  EXPECT_EQ(QFontInfo(QApplication::font()).family(), StandInFamily(TDesignFace::Tahoma));
   EXPECT_EQ(MainForm, nullptr);
   EXPECT_EQ(wzAboutForm, nullptr);
   EXPECT_EQ(DM, nullptr);
