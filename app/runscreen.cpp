@@ -49,6 +49,10 @@ constexpr int kRadioButtonWidth = 20;
 // plus the two quotes must still fit a stream string of 65535 bytes.
 constexpr int kMaxEditLength = (0xFFFF - 2) / 2;
 
+// The designed boxes of the actualisation date and its caption on the title panel.
+const QRect kActualLblBox(448, 8, 68, 13);
+const QRect kActualTitleLblBox(289, 8, 164, 13);
+
 const QColor kButtonFace(0xF0, 0xF0, 0xF0);
 const QColor kGray(0x80, 0x80, 0x80);
 
@@ -318,7 +322,7 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
 
   ActualLbl = new TFormLabel(FTitlePanel, false);
   ActualLbl->setObjectName("ActualLbl");
-  ActualLbl->setGeometry(448, 8, 68, 13);
+  ActualLbl->setGeometry(kActualLblBox);
   ActualLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetTextColour(ActualLbl, Qt::red);
   FTitlePanel->AppendControl(ActualLbl);
@@ -349,7 +353,7 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
 
   ActualTitleLbl = new TFormLabel(FTitlePanel, false);
   ActualTitleLbl->setObjectName("ActualTitleLbl");
-  ActualTitleLbl->setGeometry(289, 8, 164, 13);
+  ActualTitleLbl->setGeometry(kActualTitleLblBox);
   ActualTitleLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetTextColour(ActualTitleLbl, kGray);
   FTitlePanel->AppendControl(ActualTitleLbl);
@@ -502,10 +506,12 @@ void TExecScreenForm::NoteFrame() {
 
 void TExecScreenForm::SetActualLbl(const std::string& Caption) {
   ActualLbl->SetCaption(Caption);
+  PlaceCaptionAndValue(*ActualTitleLbl, kActualTitleLblBox, *ActualLbl, kActualLblBox);
 }
 
 void TExecScreenForm::SetActualTitleLbl(const std::string& Caption) {
   ActualTitleLbl->SetCaption(Caption);
+  PlaceCaptionAndValue(*ActualTitleLbl, kActualTitleLblBox, *ActualLbl, kActualLblBox);
 }
 
 void TExecScreenForm::SetBackBtnCaption(const std::string& Caption) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QLabel>
 #include <algorithm>
 #include <cmath>
 #include <mutex>
@@ -98,6 +99,20 @@ void SetApplicationDesignFont() {
   // Without a class name this also drops the fonts the platform gave single classes (menus,
   // tooltips, message boxes), so that all of them take this one.
   QApplication::setFont(DesignFont(TDesignFace::Tahoma, 11));
+}
+
+void PlaceCaptionAndValue(QLabel& caption, const QRect& captionBox, QLabel& value,
+                          const QRect& valueBox) {
+  const int valueWidth = value.fontMetrics().horizontalAdvance(value.text());
+  QRect valueAt = valueBox;
+  if (valueAt.width() < valueWidth) valueAt.setLeft(valueAt.right() + 1 - valueWidth);
+  value.setGeometry(valueAt);
+  // Both texts end at the right edges of their boxes.
+  const int valueStart = valueAt.right() + 1 - valueWidth;
+  QRect captionAt = captionBox;
+  const int overlap = captionAt.right() + 1 + kCaptionValueGap - valueStart;
+  if (overlap > 0) captionAt.translate(-overlap, 0);
+  caption.setGeometry(captionAt);
 }
 
 bool DesignFaceByName(const std::string& name, TDesignFace& face) {

@@ -8,8 +8,11 @@
 // takes its design fonts from here.
 
 #include <QFont>
+#include <QRect>
 #include <QString>
 #include <string>
+
+class QLabel;
 
 enum class TDesignFace { Tahoma, Arial, MsSansSerif };
 
@@ -27,6 +30,19 @@ int DesignLineHeight(TDesignFace face, int pixels);
 // own (message boxes, menus, tooltips, the file dialogs and their lists). Called at start-up,
 // before any window is made.
 void SetApplicationDesignFont();
+
+// The least room, in pixels, between a caption and the value after it on the same line: what
+// a ten-character numeric date ("11.12.2026") leaves after "Дата актуализации:" as the title
+// panels are laid out.
+constexpr int kCaptionValueGap = 8;
+
+// Places a caption and the value after it on one line, each right-aligned in its box (the
+// actualisation date after its caption): in the boxes given, except that the value's box grows
+// to the left to hold its whole text and the caption's box moves left to keep
+// kCaptionValueGap pixels between the two texts. Dates of some locales ("11 Dec 2026") are
+// wider than the numeric ones the boxes were made for.
+void PlaceCaptionAndValue(QLabel& caption, const QRect& captionBox, QLabel& value,
+                          const QRect& valueBox);
 
 // The design face of a face name ("Tahoma", "Arial", "MS Sans Serif", letter case ignored);
 // false for any other name.

@@ -272,15 +272,17 @@ TExecReportForm::~TExecReportForm() = default;
 
 void TExecReportForm::FormCreate() {
   OutputFileName.clear();
-  ActualLbl->setText(Cp1251ToQString(CurrentShortDate()));
+  SetActualLbl(CurrentShortDate());
   InitialHeight = height();
 }
 
 void TExecReportForm::SetActualLbl(const std::string& Caption) {
   ActualLbl->setText(Cp1251ToQString(Caption));
+  AlignControls();
 }
 void TExecReportForm::SetActualTitleLbl(const std::string& Caption) {
   ActualTitleLbl->setText(Cp1251ToQString(Caption));
+  AlignControls();
 }
 void TExecReportForm::SetCaption(const std::string& Caption) {
   setWindowTitle(Cp1251ToQString(Caption));
@@ -474,6 +476,8 @@ void TExecReportForm::AlignControls() {
   Place(ScreenDesc, {9, 25, 504, 35}, w);
   Place(ActualTitleLbl, {289, 8, 164, 13, true}, w);
   Place(ActualLbl, {448, 8, 68, 13, true}, w);
+  PlaceCaptionAndValue(*ActualTitleLbl, ActualTitleLbl->geometry(), *ActualLbl,
+                       ActualLbl->geometry());
   Bevel1->setGeometry(0, 0, w, 2);
   Place(Image1, {8, 10, 111, 35}, w);
   Place(BackBtn, {280, 14, 75, 25, true}, w);

@@ -55,6 +55,9 @@ TEST_F(ScreenFormTest, ComponentsStandWhereTheFormDescriptionPutsThem) {
   EXPECT_EQ(form.ChromeHeight, 131);
   EXPECT_EQ(form.font().family(), StandInFamily(TDesignFace::Tahoma));
   EXPECT_EQ(form.font().pixelSize(), 11);
+  EXPECT_FALSE(form.ActualLbl->text().isEmpty()) << "today's date";
+  // A date as wide as those the title panel was laid out for: a wider one moves the caption.
+  form.SetActualLbl("11.12.2026");
 
   struct Row {
     std::string name;
@@ -83,7 +86,6 @@ TEST_F(ScreenFormTest, ComponentsStandWhereTheFormDescriptionPutsThem) {
   }
   EXPECT_TRUE(form.ScreenTitle->font().bold());
   EXPECT_TRUE(form.NextBtn->isDefault());
-  EXPECT_FALSE(form.ActualLbl->text().isEmpty()) << "today's date";
   EXPECT_FALSE(form.Image1->pixmap().isNull());
   EXPECT_FALSE(form.LoadBtn->icon().isNull());
   EXPECT_FALSE(form.SaveBtn->icon().isNull());
@@ -658,11 +660,21 @@ TEST_F(ScreenFormTest, TabWalksTheAnswersThenTheButtonsAndTheQuestionAreaIsNoTab
   EXPECT_EQ(walked, expected);
 }
 
-TEST_F(ScreenFormTest, TheActualisationDateAndItsCaptionShowWholeSideBySide) {
-  // "Дата актуализации:" with the dates of two locales.
+TEST_F(ScreenFormTest, ALetteredDateKeepsItsGapFromTheCaptionAsANumericOneDoes) {
+  // "Дата актуализации:" with the short dates of three locales: the numeric one the title
+  // panels were laid out for, the C locale's, and one wider than its box.
   const std::string caption = "\xC4\xE0\xF2\xE0 \xE0\xEA\xF2\xF3\xE0\xEB\xE8\xE7\xE0\xF6\xE8\xE8:";
-  for (const std::string date : {"10.12.2026", "10 Dec 2026"}) {
-    SCOPED_TRACE(date);
+  struct Date {
+    std::string text;
+    bool asDesigned;  // both labels keep their designed boxes
+  };
+  const Date dates[] = {
+      {"10.12.2026", true},
+      {"10 Dec 2026", false},
+      {"10 December 2026", false},
+  };
+  for (const Date& date : dates) {
+    SCOPED_TRACE(date.text);
     TExecScreenForm screen;
     TExecReportForm report;
     struct Row {
@@ -671,9 +683,9 @@ TEST_F(ScreenFormTest, TheActualisationDateAndItsCaptionShowWholeSideBySide) {
       QLabel* date;
     };
     screen.SetActualTitleLbl(caption);
-    screen.SetActualLbl(date);
+    screen.SetActualLbl(date.text);
     report.SetActualTitleLbl(caption);
-    report.SetActualLbl(date);
+    report.SetActualLbl(date.text);
     const Row rows[] = {{"screen", screen.ActualTitleLbl, screen.ActualLbl},
                         {"report", report.ActualTitleLbl, report.ActualLbl}};
     for (const Row& row : rows) {
@@ -683,8 +695,16 @@ TEST_F(ScreenFormTest, TheActualisationDateAndItsCaptionShowWholeSideBySide) {
       const int dateWidth = QFontMetrics(row.date->font()).horizontalAdvance(row.date->text());
       EXPECT_LE(captionWidth, row.caption->contentsRect().width());
       EXPECT_LE(dateWidth, row.date->contentsRect().width());
-      // Both right-aligned: the caption's end stays left of the date's start.
-      EXPECT_LE(row.caption->geometry().right(), row.date->geometry().right() - dateWidth);
+      // Both right-aligned: the caption's text ends a gap before the date's text begins, and
+      // the date still ends at the panel's right margin.
+      const int captionEnd = row.caption->geometry().right() + 1;
+      const int dateStart = row.date->geometry().right() + 1 - dateWidth;
+      EXPECT_GE(dateStart - captionEnd, kCaptionValueGap);
+      EXPECT_EQ(row.date->geometry().right(), 515);
+      if (date.asDesigned) {
+        EXPECT_EQ(row.caption->geometry(), QRect(289, 8, 164, 13));
+        EXPECT_EQ(row.date->geometry(), QRect(448, 8, 68, 13));
+      }
     }
   }
 }
