@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/HyperLinkView.h"
+#include "platform/fonts_qt.h"
 #include "tools/graphwriter.h"
 #include "tools/pricelistwriter.h"
 #include "tools/templatewriter.h"
@@ -86,6 +87,17 @@ void GuiTest::TearDown() {
                   << window->objectName().toStdString();
   }
   qDeleteAll(left);
+}
+
+void DesignFontGuiTest::SetUp() {
+  GuiTest::SetUp();
+  PreviousFont = QApplication::font();
+  SetApplicationDesignFont();
+}
+
+void DesignFontGuiTest::TearDown() {
+  QApplication::setFont(PreviousFont);
+  GuiTest::TearDown();
 }
 
 QRect LitArea(const QImage& screen) {

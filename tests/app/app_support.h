@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFont>
 #include <QImage>
 #include <QObject>
 #include <QPoint>
@@ -33,6 +34,17 @@ class GuiTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+};
+
+// A GuiTest whose application font is the program's, as the start-up sets it
+// (SetApplicationDesignFont); the test binary's own is restored after each case.
+class DesignFontGuiTest : public GuiTest {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+ private:
+  QFont PreviousFont;
 };
 
 class THyperLinkView;

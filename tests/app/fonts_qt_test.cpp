@@ -95,20 +95,7 @@ TEST_F(DesignFontTest, DesignFacesAreKnownByName) {
   }
 }
 
-// With the application's font as the start-up sets it; the test binary's own is restored.
-class ApplicationFontTest : public GuiTest {
- protected:
-  void SetUp() override {
-    GuiTest::SetUp();
-    Previous = QApplication::font();
-    SetApplicationDesignFont();
-  }
-  void TearDown() override {
-    QApplication::setFont(Previous);
-    GuiTest::TearDown();
-  }
-  QFont Previous;
-};
+class ApplicationFontTest : public DesignFontGuiTest {};
 
 TEST_F(ApplicationFontTest, TextsOfWindowsWithoutAFontOfTheirOwnAreInTheProgramsFace) {
   TExecScreenForm screen;

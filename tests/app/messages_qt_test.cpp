@@ -52,22 +52,18 @@ SeenBox ShowAndInspect(TQtMessageWindow& window, const std::string& text) {
 }
 
 // With the application's title and font as the start-up sets them.
-class QtMessageWindowTest : public GuiTest {
+class QtMessageWindowTest : public DesignFontGuiTest {
  protected:
   void SetUp() override {
-    GuiTest::SetUp();
+    DesignFontGuiTest::SetUp();
     Previous = ApplicationTitle();
-    PreviousFont = QApplication::font();
     SetApplicationTitle("\xCC\xE0\xF1\xF2\xE5\xF0");  // "Мастер"
-    SetApplicationDesignFont();
   }
   void TearDown() override {
     SetApplicationTitle(Previous);
-    QApplication::setFont(PreviousFont);
-    GuiTest::TearDown();
+    DesignFontGuiTest::TearDown();
   }
   std::string Previous;
-  QFont PreviousFont;
 };
 
 TEST_F(QtMessageWindowTest, ParentlessCentredBoxWithOneOkCaptionedWithTheTitle) {
