@@ -30,6 +30,7 @@
 #include "platform/cp1251_qt.h"
 #include "platform/errors.h"
 #include "platform/errorwindow.h"
+#include "platform/filedialogs_qt.h"
 #include "platform/fonts_qt.h"
 #include "platform/windows_qt.h"
 
@@ -412,6 +413,7 @@ QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title)
   dialog->setDefaultSuffix("qvs");
   // Neither dialog insists on an existing file.
   dialog->setFileMode(QFileDialog::AnyFile);
+  KeepFileColumnsWhole(*dialog);
   return dialog;
 }
 
