@@ -138,6 +138,12 @@ QPoint LinkPoint(THyperLinkView& view, int i) {
   return CharacterPoint(view, view.DocumentPosition(view.GetLink(i)->StartPos));
 }
 
+void Settle(int milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 bool VirtualDisplayAvailable() {
   return !QStandardPaths::findExecutable("xvfb-run").isEmpty() &&
          !QStandardPaths::findExecutable("Xvfb").isEmpty();

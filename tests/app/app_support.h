@@ -59,6 +59,10 @@ QPoint CharacterPoint(THyperLinkView& view, int documentPos);
 // The CharacterPoint of the first character of the view's link i.
 QPoint LinkPoint(THyperLinkView& view, int i);
 
+// Processes every kind of event for that long, so that the window system maps and paints what
+// was shown.
+void Settle(int milliseconds);
+
 // Whether xvfb-run and Xvfb are installed.
 bool VirtualDisplayAvailable();
 // Runs the one case of this test binary inside a fresh 1024 x 768 Xvfb display on the xcb

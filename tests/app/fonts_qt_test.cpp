@@ -153,11 +153,15 @@ std::string Cp1251(const char* utf8) {
   return QStringToCp1251(QString::fromUtf8(utf8));
 }
 
-// Lets the window system map and paint what was shown.
-void Settle(int milliseconds) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+// The texts the run gives both forms, with the C locale's date.
+template <typename Form>
+void SetTitleTexts(Form& form, const char* title) {
+  form.SetCaption(Cp1251(title));
+  form.SetScreenTitle(Cp1251(title));
+  form.SetActualTitleLbl(Cp1251("Дата актуализации:"));
+  form.SetActualLbl("11 Dec 2026");
+  form.SetBackBtnCaption(Cp1251("<< Назад"));
+  form.SetCloseBtnCaption(Cp1251("Закрыть"));
 }
 
 bool Exposed(QWidget* window) {
@@ -206,14 +210,9 @@ TEST(FaceShots, GrabsTheWindowsWithoutAFontOfTheirOwn) {
                   std::string("\x34\x12\xED\x5E", 4) + std::string(1532, '\0'));
 
   TExecScreenForm screen;
-  screen.SetCaption(Cp1251("Нагрузка"));
-  screen.SetScreenTitle(Cp1251("Нагрузка"));
+  SetTitleTexts(screen, "Нагрузка");
   screen.SetScreenDesc(Cp1251("Нагрузка и полки."));
-  screen.SetActualTitleLbl(Cp1251("Дата актуализации:"));
-  screen.SetActualLbl("11 Dec 2026");
-  screen.SetBackBtnCaption(Cp1251("<< Назад"));
   screen.SetNextBtnCaption(Cp1251("Далее >>"));
-  screen.SetCloseBtnCaption(Cp1251("Закрыть"));
   screen.SetSaveBtnHint(Cp1251("Сохранить состояние"));
   screen.SetLoadBtnHint(Cp1251("Загрузить состояние"));
   screen.AdjustScreenDescHeight();
@@ -271,17 +270,12 @@ TEST(FaceShots, GrabsTheWindowsWithoutAFontOfTheirOwn) {
   scheme.AddReport()->SetName(Cp1251("Коммерческое предложение"));
   scheme.AddReport()->SetName(Cp1251("Спецификация"));
   TExecReportForm report;
-  report.SetCaption(Cp1251("Просмотр"));
-  report.SetScreenTitle(Cp1251("Просмотр"));
-  report.SetActualTitleLbl(Cp1251("Дата актуализации:"));
-  report.SetActualLbl("11 Dec 2026");
-  report.SetBackBtnCaption(Cp1251("<< Назад"));
+  SetTitleTexts(report, "Просмотр");
   report.SetNextBtnCaption(Cp1251("Экспорт"));
   const char* titles[] = {"Код", "Наименование", "Количество", "Цена", "Сумма"};
   for (int i = 0; i < 5; ++i) report.SetColumnTitle(i, Cp1251(titles[i]));
   const char* totals[] = {"Итого, грн:", "НДС, грн:", "Всего с НДС, грн:"};
   for (int i = 0; i < 3; ++i) report.SetReportText(i, Cp1251(totals[i]));
-  report.SetCloseBtnCaption(Cp1251("Закрыть"));
   report.SetCloseBtnClick([&report] { report.SetModalResult(mrCancel); });
   const std::vector<std::string> none;
   ModalRobot reportRobot({[&](QWidget* modal) {

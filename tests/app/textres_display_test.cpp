@@ -1,7 +1,6 @@
 // Resource pop-ups in a real window under Xvfb: a text pop-up opened from a screen's
 // description, then the picture its link opens in its place, grabbed from the screen and kept
 // as the test's artifacts.
-#include <QElapsedTimer>
 #include <QImage>
 #include <QScreen>
 #include <QTimer>
@@ -27,13 +26,6 @@ namespace {
 constexpr QRgb kPictureColour = qRgb(200, 40, 40);
 constexpr int kPictureWidth = 64;
 constexpr int kPictureHeight = 48;
-
-// Lets the window system map and paint what was shown.
-void Settle(int milliseconds) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
 
 // Grabs the whole screen into folder/name and notes the pop-up's and the screen's places.
 void Grab(const std::string& folder, const std::string& name, const QWidget& screen) {
