@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/wz_about.h"
+#include "platform/picturesize.h"
 #include "tests/app/gif_support.h"
+#include "tests/support/picture_support.h"
 #include "tests/support/test_paths.h"
 
 namespace {
@@ -88,6 +90,51 @@ TEST(DecodeGif, RefusesWhatIsNotADecodablePicture) {
     SCOPED_TRACE(row.name);
     EXPECT_TRUE(Decode(row.bytes).isNull());
   }
+}
+
+// The windows decode what a sheet takes and refuse what it refuses, at the same small cost: a
+// header claiming more than its data holds or a sheet shows, or a picture whose decoding would
+// pass the memory or scan bounds.
+TEST(DecodeJpeg, TheWindowsRefuseThePicturesASheetRefuses) {
+  const std::string progressive = Jpeg(16, 16, {.Progressive = true});
+  const std::string fullColour = Jpeg(16, 16, {.Progressive = true, .FullColour = true});
+  struct Row {
+    const char* name;
+    std::string bytes;
+    bool decodes = false;
+  };
+  const Row rows[] = {
+      {"a baseline JPEG", Jpeg(40, 30), true},
+      {"a progressive JPEG", Jpeg(40, 30, {.Progressive = true}), true},
+      {"a progressive JPEG of some hundred bytes claiming 8192 x 8192",
+       WithJpegSize(progressive, 8192, 8192)},
+      {"a baseline JPEG claiming 8000 x 8000", WithJpegSize(Jpeg(16, 16), 8000, 8000)},
+      {"a baseline JPEG claiming 2000 x 2000", WithJpegSize(Jpeg(16, 16), 2000, 2000)},
+      {"a progressive claim whose coefficients pass the memory bound",
+       WithJpegComment(WithJpegSize(fullColour, 4096, 4096), 40000)},
+      {"a progressive JPEG of more scans than the bound", Jpeg(16, 16, {.ManyScans = true})},
+      {"an arithmetic-coded JPEG", Jpeg(16, 16, {.Arithmetic = true})},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto* data = reinterpret_cast<const unsigned char*>(row.bytes.data());
+    EXPECT_EQ(!DecodeJpeg(data, row.bytes.size()).isNull(), row.decodes);
+    EXPECT_EQ(DecodePictureSize(row.bytes).has_value(), row.decodes);
+  }
+}
+
+TEST(DecodeGif, AnImageBeyondThePictureBoundIsRefusedAsOnASheet) {
+  GifPicture picture;
+  picture.Rows = {{1, 1}, {1, 1}};
+  std::vector<unsigned char> bytes = picture.Bytes();
+  const std::string text(bytes.begin(), bytes.end());
+  ASSERT_FALSE(Decode(bytes).isNull());
+  ASSERT_TRUE(DecodePictureSize(text).has_value());
+  // The image descriptor after the header and the four-entry colour table: its size at 30.
+  ASSERT_EQ(bytes[25], ',');
+  for (std::size_t i = 30; i < 34; ++i) bytes[i] = 0xFF;
+  EXPECT_TRUE(Decode(bytes).isNull());
+  EXPECT_FALSE(DecodePictureSize(std::string(bytes.begin(), bytes.end())).has_value());
 }
 
 TEST(LoadPictureFile, ChoosesTheDecoderByTheExtension) {
