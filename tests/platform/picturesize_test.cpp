@@ -111,11 +111,17 @@ TEST(PictureSize, APngCutShortIsRefused) {
 TEST(PictureSize, ABmpIsTakenOnlyWithAllItsPixels) {
   const std::string rows = BmpRows(2, 3, 24);
   const std::string grey(1024, '\x40');  // a colour table of 256 entries
+  const std::string larger =
+      BmpPicture{.Width = 640, .Height = 480, .Pixels = BmpRows(640, 480, 24)}.Bytes();
+  // A 2-pixel-wide 8-bit picture of the run-length coded pixels.
+  const auto rle8 = [&grey](const std::string& pixels, std::int32_t height = 2) {
+    return BmpPicture{
+        .Height = height, .Bits = 8, .Compression = 1, .Colours = grey, .Pixels = pixels}
+        .Bytes();
+  };
   ExpectSizes({
       {"24-bit, bottom-up", BmpPicture{.Pixels = rows}.Bytes(), 2, 3},
-      {"the 60 bytes of a larger picture's start",
-       BmpPicture{.Width = 640, .Height = 480, .Pixels = BmpRows(640, 480, 24)}.Bytes().substr(0,
-                                                                                               60)},
+      {"the 60 bytes of a larger picture's start", larger.substr(0, 60)},
       {"one byte short of its last row", BmpPicture{.Pixels = rows.substr(1)}.Bytes()},
       {"pixels that start beyond the file",
        BmpPicture{.Pixels = rows, .Offset = 4096}.Bytes().substr(0, 54 + rows.size())},
@@ -135,25 +141,10 @@ TEST(PictureSize, ABmpIsTakenOnlyWithAllItsPixels) {
                   .Pixels = BmpRows(2, 3, 32)}
            .Bytes(),
        2, 3},
-      {"run-length coded to its end mark",
-       BmpPicture{.Height = 2, .Bits = 8, .Compression = 1, .Colours = grey, .Pixels = kRle8Lines}
-           .Bytes(),
-       2, 2},
-      {"run-length coded, cut before its end", BmpPicture{.Height = 2,
-                                                          .Bits = 8,
-                                                          .Compression = 1,
-                                                          .Colours = grey,
-                                                          .Pixels = kRle8Lines.substr(0, 6)}
-                                                   .Bytes()},
-      {"run-length coded, cut in an absolute run", BmpPicture{.Height = 2,
-                                                              .Bits = 8,
-                                                              .Compression = 1,
-                                                              .Colours = grey,
-                                                              .Pixels = kRle8Lines.substr(0, 7)}
-                                                       .Bytes()},
-      {"run-length coded and stored top-down",
-       BmpPicture{.Height = -2, .Bits = 8, .Compression = 1, .Colours = grey, .Pixels = kRle8Lines}
-           .Bytes()},
+      {"run-length coded to its end mark", rle8(kRle8Lines), 2, 2},
+      {"run-length coded, cut before its end", rle8(kRle8Lines.substr(0, 6))},
+      {"run-length coded, cut in an absolute run", rle8(kRle8Lines.substr(0, 7))},
+      {"run-length coded and stored top-down", rle8(kRle8Lines, -2)},
       {"a JPEG inside", BmpPicture{.Compression = 4, .Pixels = rows}.Bytes()},
       {"2 bits a pixel", BmpPicture{.Bits = 2, .Pixels = rows}.Bytes()},
   });
@@ -162,42 +153,30 @@ TEST(PictureSize, ABmpIsTakenOnlyWithAllItsPixels) {
 // A header may claim any size: the picture is refused before decoding costs more than the file
 // could hold, or than a sheet can show.
 TEST(PictureSize, APictureClaimingMoreThanItsDataOrASheetHoldsIsRefused) {
-  const std::string progressive = Jpeg(16, 16, {.Progressive = true});
-  const std::string fullColour = Jpeg(16, 16, {.Progressive = true, .FullColour = true});
   std::string hugeImageGif = Gif(5, 2);
   // The image descriptor after the header and the two-entry colour table: its size at 24.
   hugeImageGif[24] = hugeImageGif[25] = hugeImageGif[26] = hugeImageGif[27] = '\xff';
-  ExpectSizes({
-      {"a progressive JPEG of some hundred bytes claiming 8192 x 8192",
-       WithJpegSize(progressive, 8192, 8192)},
-      {"a baseline JPEG claiming 8000 x 8000", WithJpegSize(Jpeg(16, 16), 8000, 8000)},
-      {"a baseline JPEG claiming 2000 x 2000", WithJpegSize(Jpeg(16, 16), 2000, 2000)},
-      {"a real 2000 x 1500 JPEG", Jpeg(2000, 1500), 2000, 1500},
-      {"a real progressive 2000 x 1500 JPEG", Jpeg(2000, 1500, {.Progressive = true}), 2000, 1500},
-      {"a progressive claim whose coefficients pass the memory bound",
-       WithJpegComment(WithJpegSize(fullColour, 4096, 4096), 40000)},
-      {"a JPEG wider than the side bound",
-       WithJpegComment(WithJpegSize(Jpeg(16, 16), 16385, 16), 1000)},
-      {"a progressive JPEG of more scans than the bound", Jpeg(16, 16, {.ManyScans = true})},
-      {"an arithmetic-coded JPEG", Jpeg(16, 16, {.Arithmetic = true})},
-      {"a GIF whose image is beyond the bound", hugeImageGif},
-      {"a PNG claiming 8192 x 8192", WithPngSize(Png(16, 16), 8192, 8192)},
-      {"a PNG wider than the side bound", Png(16385, 1)},
-      {"a BMP of 4096 x 4096",
-       BmpPicture{.Width = 4096,
-                  .Height = 4096,
-                  .Bits = 1,
-                  .Colours = std::string(8, '\x40'),
-                  .Pixels = BmpRows(4096, 4096, 1)}
-           .Bytes(),
-       4096, 4096},
-      {"a BMP of 4097 x 4096", BmpPicture{.Width = 4097,
-                                          .Height = 4096,
-                                          .Bits = 1,
-                                          .Colours = std::string(8, '\x40'),
-                                          .Pixels = BmpRows(4097, 4096, 1)}
-                                   .Bytes()},
-  });
+  const auto oneBitBmp = [](std::int32_t width, std::int32_t height) {
+    return BmpPicture{.Width = width,
+                      .Height = height,
+                      .Bits = 1,
+                      .Colours = std::string(8, '\x40'),
+                      .Pixels = BmpRows(width, height, 1)}
+        .Bytes();
+  };
+  std::vector<SizeRow> rows;
+  for (const NamedPicture& jpeg : JpegsBeyondTheBounds()) rows.push_back({jpeg.Name, jpeg.Bytes});
+  rows.insert(rows.end(), {
+                              {"a real 2000 x 1500 JPEG", Jpeg(2000, 1500), 2000, 1500},
+                              {"a real progressive 2000 x 1500 JPEG",
+                               Jpeg(2000, 1500, {.Progressive = true}), 2000, 1500},
+                              {"a GIF whose image is beyond the bound", hugeImageGif},
+                              {"a PNG claiming 8192 x 8192", WithPngSize(Png(16, 16), 8192, 8192)},
+                              {"a PNG wider than the side bound", Png(16385, 1)},
+                              {"a BMP of 4096 x 4096", oneBitBmp(4096, 4096), 4096, 4096},
+                              {"a BMP of 4097 x 4096", oneBitBmp(4097, 4096)},
+                          });
+  ExpectSizes(rows);
   ASSERT_EQ(hugeImageGif[19], ',') << "the image descriptor moved";
 }
 

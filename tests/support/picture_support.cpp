@@ -116,6 +116,26 @@ std::string WithJpegComment(const std::string& jpeg, std::size_t size) {
   return jpeg.substr(0, 2) + comments + jpeg.substr(2);
 }
 
+std::vector<NamedPicture> JpegsBeyondTheBounds() {
+  const std::string baseline = Jpeg(16, 16);
+  const std::string progressive = Jpeg(16, 16, {.Progressive = true});
+  const std::string fullColour = Jpeg(16, 16, {.Progressive = true, .FullColour = true});
+  return {
+      {"a progressive JPEG of some hundred bytes claiming 8192 x 8192",
+       WithJpegSize(progressive, 8192, 8192)},
+      {"a baseline JPEG claiming 8000 x 8000", WithJpegSize(baseline, 8000, 8000)},
+      {"a baseline JPEG claiming 2000 x 2000", WithJpegSize(baseline, 2000, 2000)},
+      // Comments enough for the data test: the coefficients of 4096 x 4096 in full colour take
+      // 96 MB.
+      {"a progressive claim whose coefficients pass the memory bound",
+       WithJpegComment(WithJpegSize(fullColour, 4096, 4096), 40000)},
+      {"a JPEG wider than the side bound",
+       WithJpegComment(WithJpegSize(baseline, 16385, 16), 1000)},
+      {"a progressive JPEG of more scans than the bound", Jpeg(16, 16, {.ManyScans = true})},
+      {"an arithmetic-coded JPEG", Jpeg(16, 16, {.Arithmetic = true})},
+  };
+}
+
 std::string Png(int width, int height, bool interlaced) {
   std::string bytes;
   png_structp png =

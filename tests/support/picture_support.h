@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct JpegOptions {
   bool Progressive = false;
@@ -22,6 +23,15 @@ std::string Jpeg(int width, int height, const JpegOptions& options = {});
 std::string WithJpegSize(std::string jpeg, int width, int height);
 // The JPEG with comment segments of Size bytes in all right after its start marker.
 std::string WithJpegComment(const std::string& jpeg, std::size_t size);
+
+// JPEGs that every picture decoder of the program refuses, each named for what it is: headers
+// claiming more than their data holds or a sheet shows, and pictures whose decoding would pass
+// the memory or scan bounds or that are arithmetic-coded.
+struct NamedPicture {
+  const char* Name;
+  std::string Bytes;
+};
+std::vector<NamedPicture> JpegsBeyondTheBounds();
 
 // A grey 8-bit RGB PNG of the size, optionally interlaced.
 std::string Png(int width, int height, bool interlaced = false);
