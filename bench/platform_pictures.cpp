@@ -106,8 +106,8 @@ void BM_RealPng(benchmark::State& state) {
 BENCHMARK(BM_RealPng)->Unit(benchmark::kMillisecond);
 
 void BM_RealBmp(benchmark::State& state) {
-  CheckSize(state, BmpPicture{.Width = 2000, .Height = 1500, .Pixels = BmpRows(2000, 1500, 24)}
-                       .Bytes(),
+  CheckSize(state,
+            BmpPicture{.Width = 2000, .Height = 1500, .Pixels = BmpRows(2000, 1500, 24)}.Bytes(),
             true);
 }
 BENCHMARK(BM_RealBmp)->Unit(benchmark::kMillisecond);
