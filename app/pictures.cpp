@@ -37,11 +37,9 @@ bool DecodeInto(jpeg_decompress_struct* info, TJpegError* error, const unsigned 
   jpeg_create_decompress(info);
   jpeg_mem_src(info, data, static_cast<unsigned long>(size));
   if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK) return false;
+  if (!AcceptJpegHeader(info, error, size)) return false;
   const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
   info->out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-  if (static_cast<long long>(info->image_width) * info->image_height > kMaxPicturePixels) {
-    return false;
-  }
   jpeg_start_decompress(info);
   *image = QImage(static_cast<int>(info->output_width), static_cast<int>(info->output_height),
                   QImage::Format_RGB888);
@@ -77,10 +75,6 @@ std::vector<int> StoredRowOrder(int height, bool interlaced) {
 // Reads the first image of an open GIF onto canvas; false on any failure. Line by line, so a
 // hostile image size costs no more than one line of memory before the data runs out.
 bool ReadFirstGifImage(GifFileType* gif, QImage* canvas) {
-  if (gif->SWidth <= 0 || gif->SHeight <= 0 ||
-      static_cast<long long>(gif->SWidth) * gif->SHeight > kMaxPicturePixels) {
-    return false;
-  }
   int transparent = -1;
   const ColorMapObject* colours = ReadFirstGifDescriptor(gif, &transparent);
   if (!colours) return false;
@@ -152,9 +146,9 @@ QImage LoadPictureFile(const std::string& path) {
   // Only a regular file is read (a named pipe would block, a device never end).
   const std::unique_ptr<IReadFile> file = FileSystem().OpenRead(path);
   if (!file) return {};
-  // A picture file larger than the biggest decodable picture in any format is refused unread.
+  // A picture file larger than any picture within the bounds takes is refused unread.
   const std::uint64_t size = file->Size();
-  if (size > static_cast<std::uint64_t>(kMaxPicturePixels) * 4) return {};
+  if (size > kMaxPictureFileBytes) return {};
   std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
   try {
     file->ReadBlock(bytes.data(), bytes.size());

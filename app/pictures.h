@@ -7,18 +7,18 @@
 #include <cstddef>
 #include <string>
 
-// The picture of a JPEG file in memory, as 24-bit RGB; a null image when the bytes are not a
-// JPEG that can be decoded or the picture is larger than kMaxPicturePixels.
-QImage DecodeJpeg(const unsigned char* data, std::size_t size);
+// Both decoders keep the picture bounds and the decoding bounds of the sheet's size reader
+// (platform/picturesize.h, platform/picturecodecs.h), so that a hostile header cannot make them
+// allocate gigabytes or decode for seconds, and a window shows what a sheet takes.
 
-// The largest picture decoded (width x height), so that a hostile header cannot make the
-// decoder allocate gigabytes.
-inline constexpr long long kMaxPicturePixels = 64LL * 1024 * 1024;
+// The picture of a JPEG file in memory, as 24-bit RGB; a null image when the bytes are not a
+// JPEG that can be decoded or the picture is beyond the bounds.
+QImage DecodeJpeg(const unsigned char* data, std::size_t size);
 
 // The first picture of a GIF file (GIF87a or GIF89a) in memory, on a canvas of the logical
 // screen's size, transparent where the picture does not cover it or its transparent colour
-// shows; a null image when the bytes are not a GIF that can be decoded or the canvas is larger
-// than kMaxPicturePixels.
+// shows; a null image when the bytes are not a GIF that can be decoded or the canvas or the
+// picture is beyond the bounds.
 QImage DecodeGif(const unsigned char* data, std::size_t size);
 
 // The picture of a file, the decoder chosen by the extension of its name (Latin letters in any

@@ -13,7 +13,8 @@
 // A file is trusted only as far as this program writes it: its stamp is read first, then the
 // whole file before anything of the run changes, and it is refused like a file of another
 // scheme unless it fits the loaded scheme (counts, indexes, a history that ends with a screen,
-// values that convert to their variables' types and can be shown on a screen).
+// values and quantities in the forms the run writes them, which convert to their variables'
+// types and can be shown on a screen).
 //
 // Loading and saving take time in proportion to the file: element indexes are looked up in a
 // table built once per save, and a load replaces the history whole.
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/runtime.h"
@@ -117,19 +119,72 @@ bool HistoryKind(std::int32_t kind) {
          kind == sekFinish;
 }
 
-// A text the value store can hold for a variable: valid for some value type (a Boolean text
-// is an integer text).
-bool IsValueText(const std::string& text) {
-  return IsValidValue(text, vtString) || IsValidValue(text, vtInteger) ||
-         IsValidValue(text, vtFloat);
+// A number text as the run writes one: the number writer's texts ("-12.5", "1.5E-5", "1E15"),
+// the integer texts of answers and functions ("-7") and numeric constants of expressions as
+// they stand in the expression ("007", ".5", "5."). Hexadecimal integers, blanks, a "+" sign,
+// a lower-case exponent or an exponent without digits never come from the run: they pass a
+// type test, but the arithmetic of the expressions reads only decimal numbers.
+bool IsRunNumberText(const std::string& text) {
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  if (i < n && text[i] == '-') ++i;
+  const std::size_t mantissa = i;
+  while (i < n && isDigit(text[i])) ++i;
+  const bool integerDigits = i > mantissa;
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (i < n && isDigit(text[i])) ++i;
+  } else if (!integerDigits) {
+    return false;
+  }
+  // A sign stands only before the number writer's texts, which start with a digit.
+  if (mantissa > 0 && !integerDigits) return false;
+  if (i < n && text[i] == 'E') {
+    ++i;
+    if (i < n && text[i] == '-') ++i;
+    const std::size_t exponent = i;
+    while (i < n && isDigit(text[i])) ++i;
+    if (i == exponent) return false;
+  }
+  // Within the range of the number format as well.
+  return i == n && IsValidValue(text, vtFloat);
 }
 
-// A value the run can use for its variable: it converts to the variable's declared type, as
-// the provider reads it, and a screen can show it in that type ("1e308" converts to no
-// Boolean, "1e4000" is beyond the number range a field shows, "99999999999" is no 32-bit
-// integer). A type code outside the four keeps the test of any value type.
-bool IsVariableValue(const std::string& text, TValueType type) {
-  if (!IsValueText(text)) return false;
+// A text the run itself stores in a variable: the empty text, a string constant or a number
+// text as the run writes it.
+bool IsRunValueText(const std::string& text) {
+  return text.empty() || IsStringConstant(text) || IsRunNumberText(text);
+}
+
+// The initial values of the scheme's variables. They are stored as the scheme gives them (a
+// hexadecimal integer among them) and a run can copy one into any variable, so each is a text
+// the run may have stored anywhere.
+class SchemeValues {
+ public:
+  explicit SchemeValues(const TSpecTemplate* templ) : Template(templ) {}
+
+  bool Contains(const std::string& text) {
+    if (Values.empty()) {
+      for (int i = 0; i < Template->VariableCount(); ++i) {
+        Values.insert(Template->Variables(i)->Value());
+      }
+    }
+    return Values.count(text) > 0;
+  }
+
+ private:
+  const TSpecTemplate* Template;
+  std::unordered_set<std::string> Values;
+};
+
+// A value the run can have stored for its variable and can use there: a text the run writes or
+// an initial value of the scheme, which converts to the variable's declared type, as the
+// provider reads it, and which a screen can show in that type ("1e308" converts to no Boolean,
+// "99999999999" is no 32-bit integer). A variable of a type code outside the four needs no
+// more.
+bool IsVariableValue(const std::string& text, TValueType type, SchemeValues& schemeValues) {
+  if (!IsRunValueText(text) && !schemeValues.Contains(text)) return false;
   if (type > vtBoolean) return true;
   try {
     ShownValueText(text, type);
@@ -139,10 +194,10 @@ bool IsVariableValue(const std::string& text, TValueType type) {
   }
 }
 
-// A quantity text that reads and writes back as a number: a float text within the range of
-// the stored number format.
+// A quantity text as the run writes one: a number text within the range of the stored number
+// format.
 bool IsQuantityText(const std::string& text) {
-  if (!IsValidValue(text, vtFloat)) return false;
+  if (!IsRunNumberText(text)) return false;
   try {
     FloatToValueText(TextToFloat(text));
     return true;
@@ -197,8 +252,10 @@ struct SavedState {
       if (!HistoryKind(ref.Kind) || !Resolvable(templ, ref)) return false;
     }
     if (!Resolvable(templ, Current)) return false;
+    SchemeValues schemeValues(templ);
     for (std::size_t i = 0; i < Values.size(); ++i) {
-      if (!IsVariableValue(Values[i], templ->Variables(static_cast<int>(i))->Type)) return false;
+      if (!IsVariableValue(Values[i], templ->Variables(static_cast<int>(i))->Type, schemeValues))
+        return false;
     }
     for (const std::string& quantity : Quantities) {
       if (!IsQuantityText(quantity)) return false;

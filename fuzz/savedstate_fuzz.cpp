@@ -2,8 +2,10 @@
 // that asks questions of every kind and stands on a screen; the loaded screen is then shown
 // and left with Next. Nothing may crash, and nothing but an error box may come of a file: the
 // screen step never raises; a file that is refused or ends early changes nothing of the run;
-// a file that loads leaves a run on a screen whose values convert to their variables' types
-// and can be shown, that saves again and loads back to the same state.
+// a file that loads leaves a run on a screen whose values convert to their variables' types,
+// can be shown and are read by the expressions' arithmetic (texts in the forms the run writes:
+// no hexadecimal integer, no blank or "+" before a number), that saves again and loads back
+// to the same state.
 // The first four bytes are the stamp; inputs that do not start with the scheme's stamp
 // (5, little-endian) stop there.
 
@@ -300,7 +302,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const State before(run);
   // The loaded state as the second showing finds it, before its Next stores answers.
   std::unique_ptr<State> loaded;
-  form.OnLoadedShowing = [&] { loaded = std::make_unique<State>(run); };
+  form.OnLoadedShowing = [&] {
+    loaded = std::make_unique<State>(run);
+    for (int i = 0; i < 4; ++i) {
+      try {
+        run.EvaluateExpression("V" + std::to_string(i) + "+0");
+      } catch (const std::exception&) {
+        std::abort();  // a value the arithmetic cannot read was let in
+      }
+    }
+  };
 
   InputFile::Read = 0;
   // Load, then the loaded screen shown and left: nothing raises out of the screen step.

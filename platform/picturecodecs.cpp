@@ -13,12 +13,39 @@ namespace {
 
 void OnMessage(j_common_ptr) {}
 
+// Called by libjpeg as it goes; a progressive JPEG past its scan bound is a fatal error.
+void OnProgress(j_common_ptr info) {
+  if (info->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxJpegScans)
+    OnFatalError(info);
+}
+
+// Every 8 x 8 block of a component at full resolution takes at least one bit of
+// Huffman-coded data (the code of its DC coefficient, in a sequential scan and in the first DC
+// scan of a progressive one), so a JPEG holds at most 512 pixels a byte of its file.
+constexpr std::uint64_t kMaxJpegPixelsPerByte = 64 * 8;
+
 }  // namespace
 
 void InstallJpegErrorManager(jpeg_decompress_struct* info, TJpegError* error) {
   info->err = jpeg_std_error(&error->Manager);
   error->Manager.error_exit = OnFatalError;
   error->Manager.output_message = OnMessage;
+}
+
+bool AcceptJpegHeader(jpeg_decompress_struct* info, TJpegError* error, std::size_t size) {
+  const std::uint64_t width = info->image_width;
+  const std::uint64_t height = info->image_height;
+  if (!WithinPictureBounds(width, height)) return false;
+  // Arithmetic-coded data can take far less than a bit a block, so its size bounds nothing;
+  // the picture readers of desktop spreadsheet programs commonly refuse it too.
+  if (info->arith_code) return false;
+  if (width * height > kMaxJpegPixelsPerByte * size) return false;
+  info->mem->max_memory_to_use = kMaxJpegMemory;
+  error->Progress = {};
+  error->Progress.progress_monitor = OnProgress;
+  info->progress = &error->Progress;
+  return true;
 }
 
 int ReadGifMemory(GifFileType* gif, GifByteType* buffer, int count) {
@@ -32,6 +59,10 @@ int ReadGifMemory(GifFileType* gif, GifByteType* buffer, int count) {
 
 const ColorMapObject* ReadFirstGifDescriptor(GifFileType* gif, int* transparent) {
   *transparent = -1;
+  if (gif->SWidth <= 0 || gif->SHeight <= 0 ||
+      !WithinPictureBounds(static_cast<std::uint64_t>(gif->SWidth),
+                           static_cast<std::uint64_t>(gif->SHeight)))
+    return nullptr;
   for (;;) {
     GifRecordType record = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(gif, &record) == GIF_ERROR) return nullptr;
@@ -51,7 +82,11 @@ const ColorMapObject* ReadFirstGifDescriptor(GifFileType* gif, int* transparent)
     if (DGifGetImageDesc(gif) == GIF_ERROR) return nullptr;
     const GifImageDesc& desc = gif->Image;
     const ColorMapObject* colours = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-    if (!colours || desc.Width <= 0 || desc.Height <= 0) return nullptr;
+    // Decoding takes time in proportion to the image, also where it lies off the screen.
+    if (!colours || desc.Width <= 0 || desc.Height <= 0 ||
+        !WithinPictureBounds(static_cast<std::uint64_t>(desc.Width),
+                             static_cast<std::uint64_t>(desc.Height)))
+      return nullptr;
     return colours;
   }
 }

@@ -31,7 +31,6 @@ constexpr std::size_t kMaxFormula = 8192;
 constexpr std::size_t kMaxFontName = 31;
 constexpr std::size_t kMaxNumberFormat = 255;
 constexpr std::size_t kMaxArguments = 32;
-constexpr std::uintmax_t kMaxPictureBytes = 64u << 20;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -435,7 +434,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
-            static_cast<std::uintmax_t>(st.st_size) <= kMaxPictureBytes;
+            static_cast<std::uintmax_t>(st.st_size) <= kMaxPictureFileBytes;
   if (ok) bytes.resize(static_cast<std::size_t>(st.st_size));
   std::size_t done = 0;
   while (ok && done < bytes.size()) {

@@ -27,7 +27,8 @@
 //       colour, top colour, bottom colour 0-56)
 //   COLUMN.WIDTH(characters 0-255), ROW.HEIGHT(points 0-409)  of the active cell
 //   INSERT.PICTURE("file")  a PNG, JPEG, GIF or BMP file, placed at the active cell; one that
-//       does not decode (platform/picturesize.h) is refused
+//       does not decode whole or lies beyond the picture bounds (platform/picturesize.h) is
+//       refused
 //   NEW(1)  a new workbook "Book<n>"
 //   FILE.CLOSE[(save)]  closes the active workbook; with save TRUE it is written first (to
 //       the file of its last save, else as a new file in the documents folder, see

@@ -9,7 +9,7 @@ set -euo pipefail
 # screen from its map event.
 packages=(
   cmake ninja-build g++ clang
-  qt6-base-dev libjpeg62-turbo-dev libgif-dev libxlsxwriter-dev
+  qt6-base-dev libjpeg62-turbo-dev libgif-dev libpng-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmuparserx-dev python3 python3-openpyxl
   libreoffice-calc-nogui
   fonts-dejavu-core fonts-liberation xvfb xauth x11-apps imagemagick xdotool locales

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/wz_about.h"
+#include "platform/picturesize.h"
 #include "tests/app/gif_support.h"
+#include "tests/support/picture_support.h"
 #include "tests/support/test_paths.h"
 
 namespace {
@@ -88,6 +90,42 @@ TEST(DecodeGif, RefusesWhatIsNotADecodablePicture) {
     SCOPED_TRACE(row.name);
     EXPECT_TRUE(Decode(row.bytes).isNull());
   }
+}
+
+// The windows decode what a sheet takes and refuse what it refuses, at the same small cost: a
+// header claiming more than its data holds or a sheet shows, or a picture whose decoding would
+// pass the memory or scan bounds.
+TEST(DecodeJpeg, TheWindowsRefuseThePicturesASheetRefuses) {
+  struct Row {
+    const char* name;
+    std::string bytes;
+    bool decodes = false;
+  };
+  std::vector<Row> rows = {
+      {"a baseline JPEG", Jpeg(40, 30), true},
+      {"a progressive JPEG", Jpeg(40, 30, {.Progressive = true}), true},
+  };
+  for (const NamedPicture& jpeg : JpegsBeyondTheBounds()) rows.push_back({jpeg.Name, jpeg.Bytes});
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto* data = reinterpret_cast<const unsigned char*>(row.bytes.data());
+    EXPECT_EQ(!DecodeJpeg(data, row.bytes.size()).isNull(), row.decodes);
+    EXPECT_EQ(DecodePictureSize(row.bytes).has_value(), row.decodes);
+  }
+}
+
+TEST(DecodeGif, AnImageBeyondThePictureBoundIsRefusedAsOnASheet) {
+  GifPicture picture;
+  picture.Rows = {{1, 1}, {1, 1}};
+  std::vector<unsigned char> bytes = picture.Bytes();
+  const std::string text(bytes.begin(), bytes.end());
+  ASSERT_FALSE(Decode(bytes).isNull());
+  ASSERT_TRUE(DecodePictureSize(text).has_value());
+  // The image descriptor after the header and the four-entry colour table: its size at 30.
+  ASSERT_EQ(bytes[25], ',');
+  for (std::size_t i = 30; i < 34; ++i) bytes[i] = 0xFF;
+  EXPECT_TRUE(Decode(bytes).isNull());
+  EXPECT_FALSE(DecodePictureSize(std::string(bytes.begin(), bytes.end())).has_value());
 }
 
 TEST(LoadPictureFile, ChoosesTheDecoderByTheExtension) {

@@ -294,6 +294,60 @@ TEST(SavedState, AFileThatDoesNotFitTheSchemeLeavesTheRunUnchanged) {
   }
 }
 
+// A hexadecimal integer passes the integer test, but no arithmetic reads it: a value loads only
+// in a form the run itself stores (its number texts, string constants, the empty text) or as
+// one of the scheme's initial values, which the run may have copied anywhere.
+TEST(SavedState, AValueOrQuantityTheRunCannotHaveStoredIsRefused) {
+  struct Row {
+    const char* Name;
+    std::string Text;
+    bool Loads;
+    // The value of that variable (A integer, B and COUNT strings); -1: the quantity.
+    int Value = 0;
+  };
+  const std::vector<Row> rows = {
+      {"hexadecimal with 0x", "0x10", false},
+      {"hexadecimal with x", "x10", false},
+      {"hexadecimal with $", "$1F", false},
+      {"a leading blank", " 7", false},
+      {"a plus sign", "+7", false},
+      {"a trailing blank", "7 ", false},
+      {"a lower-case exponent", "1e2", false},
+      {"an exponent without digits", "1E", false},
+      {"a negative integer", "-7", true},
+      {"leading zeros, as a constant is written", "007", true},
+      {"a constant without an integer part", ".5", true},
+      {"a float in an integer variable", "-2.5", true},
+      {"the number writer's exponent", "1.5E-5", true},
+      {"a string constant in an integer variable", R"("12")", true},
+      {"the empty text", "", true},
+      {"the variable's own initial value", "$10", true},
+      {"another variable's initial value", "$10", true, 2},
+      {"a quantity with a leading blank", " 2", false, -1},
+      {"a quantity with a lower-case exponent", "2e0", false, -1},
+      {"a fractional quantity", "2.5", true, -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    SavedRun run;
+    run.Template.FindVariable("A")->SetValue("$10");
+    run.StandOnTheSecondScreen();
+    const RunState before(run.RunTime);
+    StateFile file;
+    (row.Value < 0 ? file.Quantities[0] : file.Values[static_cast<std::size_t>(row.Value)]) =
+        row.Text;
+    auto stream = StreamOf(file.Write());
+    ASSERT_EQ(run.RunTime.LoadState(*stream), row.Loads);
+    if (!row.Loads) {
+      EXPECT_TRUE(RunState(run.RunTime) == before);
+    } else if (row.Value < 0) {
+      EXPECT_EQ(run.RunTime.Transition->Quantities, Lines{row.Text});
+    } else {
+      EXPECT_EQ(run.RunTime.Transition->Values[static_cast<std::size_t>(row.Value)], row.Text);
+    }
+  }
+}
+
 TEST(SavedState, AFileCutAnywhereRaisesAtItsEndAndLeavesTheRunUnchanged) {
   const SchemeWriter whole = StateFile().Write();
   // Inside the stamp, after the counts, inside a text, after the history count, before the
