@@ -322,12 +322,12 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "",
        {"[FORMULA(\"quoted\", \"R1C1\")]"},
        {"[FORMULA(\"quoted\", \"R1C1\")]"}},
-      {"inner quotes become apostrophes",
+      {"inner quotes are kept, doubled in the command",
        "a \"b\"",
        cdAuto,
        "",
-       {"[FORMULA(\"a 'b'\", \"R1C1\")]"},
-       {"[FORMULA(\"a 'b'\", \"R1C1\")]"}},
+       {"[FORMULA(\"a \"\"b\"\"\", \"R1C1\")]"},
+       {"[FORMULA(\"a \"\"b\"\"\", \"R1C1\")]"}},
       {"an empty formula",
        "",
        cdAuto,
@@ -416,6 +416,13 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
       {" 12 ", {" 12 "}, {"' 12 "}, {"12"}},
       {"+.5e-1", {"0.05", "0,05"}, {"'+.5e-1"}, {"0.05", "0,05"}},
       {"=1+1", {"=1+1"}, {"'=1+1"}, {"Invalid typecast."}},
+      // Quotes stay, doubled in the command; a formula's string constants with them.
+      {"a \"b\"", {"a \"\"b\"\""}, {"'a \"\"b\"\""}, {"Invalid typecast."}},
+      {R"("a \\\"b\\\"")", {"a \"\"b\"\""}, {"'a \"\"b\"\""}, {"0"}},
+      {"=IF(R[-1]C>0,\"yes\",\"no\")",
+       {"=IF(R[-1]C>0,\"\"yes\"\",\"\"no\"\")"},
+       {"'=IF(R[-1]C>0,\"\"yes\"\",\"\"no\"\")"},
+       {"Invalid typecast."}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
