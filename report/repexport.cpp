@@ -52,31 +52,13 @@ bool IsDecimalNumber(const std::string& text) {
   return i == text.size();
 }
 
-// The number format of a numeric cell in the locale's convention. Under a comma locale a
-// format with a thousands separator ("#,##0.00") trades its two separators ("#.##0,00"), as
-// the spreadsheet reads formats in that convention; any other format only has its "." made
-// the locale's separator.
-std::string LocaleNumberFormat(std::string format) {
-  const std::string separator = LocaleDecimalSeparator();
-  if (separator == ",") {
-    bool grouped = false;
-    ForEachFormatCode(format, [&grouped](char c) { grouped = grouped || c == ','; });
-    if (grouped) {
-      ForEachFormatCode(format, [](char& c) {
-        if (c == ',')
-          c = '.';
-        else if (c == '.')
-          c = ',';
-      });
-      return format;
-    }
-  }
-  // Literal text in quotes or after a backslash keeps its points.
-  if (separator.size() != 1) return ReplaceAll(format, ".", separator);
-  ForEachFormatCode(format, [&separator](char& c) {
-    if (c == '.') c = separator[0];
-  });
-  return format;
+// A cell's number format in the locale's convention, in which the spreadsheet reads every
+// format: "." and the locale's separator trade places in the format codes ("#,##0.00" goes as
+// "#.##0,00" under a comma locale), literal text in quotes or after a backslash keeps its
+// characters. The spreadsheet trades them back, so the workbook holds the format as the
+// template wrote it, whatever the cell's value.
+std::string LocaleNumberFormat(const std::string& format) {
+  return SwapDecimalSeparator(format, LocaleDecimalSeparator()[0]);
 }
 
 }  // namespace
@@ -303,7 +285,6 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
     text += piece;
   }
 
-  bool numeric = false;
   if (Cell->DataType == cdAuto || Cell->DataType == cdText) {
     // A text that is one string constant shows its content; every other text goes as the
     // template produced it. Integer and float texts are not cast here: the value-text reader
@@ -315,7 +296,6 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
     if (Cell->DataType == cdAuto && IsDecimalNumber(text) && TryTextToFloat(text, x)) {
       try {
         text = LocaleGeneral(x);
-        numeric = true;
       } catch (const Exception&) {
       }
     }
@@ -325,12 +305,9 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
   } else {
     text = TypeCast(text, vtFloat);
     text = LocaleGeneral(TextToFloat(text));
-    numeric = true;
   }
 
-  if (!Cell->DataFormat.empty()) {
-    Excel->FormatNumber(numeric ? LocaleNumberFormat(Cell->DataFormat) : Cell->DataFormat);
-  }
+  if (!Cell->DataFormat.empty()) Excel->FormatNumber(LocaleNumberFormat(Cell->DataFormat));
   Excel->PutStr(Row, Column, text);
   const std::uint8_t style = Cell->Font.GetStyle();
   Excel->FormatFont(Cell->Font.Name, Cell->Font.Size, (style & fsBold) != 0,
