@@ -300,8 +300,11 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
       }
     }
     // A text cell keeps its text as it is: the leading apostrophe tells the spreadsheet to
-    // take what follows as a text, not as a number, a date or a formula.
-    if (Cell->DataType == cdText && !text.empty()) text.insert(0, 1, '\'');
+    // take what follows as a text, not as a number, a date or a formula. An automatic cell
+    // whose text itself begins with an apostrophe goes the same way, or the spreadsheet would
+    // take its apostrophe for that mark and drop it.
+    if (!text.empty() && (Cell->DataType == cdText || text.front() == '\''))
+      text.insert(0, 1, '\'');
   } else {
     text = TypeCast(text, vtFloat);
     text = LocaleGeneral(TextToFloat(text));

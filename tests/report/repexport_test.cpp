@@ -436,6 +436,9 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
        {"=IF(R[-1]C>0,\"\"yes\"\",\"\"no\"\")"},
        {"'=IF(R[-1]C>0,\"\"yes\"\",\"\"no\"\")"},
        {"Invalid typecast."}},
+      // An apostrophe of the text itself is kept: the spreadsheet drops only a second one.
+      {"'abc", {"''abc"}, {"''abc"}, {"Invalid typecast."}},
+      {"'", {"''"}, {"''"}, {"Invalid typecast."}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
