@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "expr/evalimpl.h"
@@ -21,9 +23,26 @@ namespace {
 constexpr int kStartWaits = 30;
 constexpr std::uint32_t kStartWaitMilliseconds = 200;
 
-// A number in the general format with the locale's decimal separator.
-std::string LocaleGeneral(long double value) {
-  return ReplaceAll(FloatToValueText(value), ".", LocaleDecimalSeparator());
+// The largest number the general format's 15 digits write within the double range.
+constexpr const char* kLargestNumberText = "1.79769313486231E308";
+
+// The text of a numeric cell: its value in the general format with the locale's decimal
+// separator, read by the spreadsheet as a number. The 15 digits may round a value near the
+// largest double past it (1.7976931348623157E308 is written 1.79769313486232E308), and a value
+// below the smallest double has no double at all (1E-400): the cell takes the largest number
+// of 15 digits, or 0, rather than the text of a number it cannot hold. A value beyond the
+// double range raises, as the general format does.
+std::string NumberCellText(long double value) {
+  std::string text = FloatToValueText(value);
+  double number = 0;
+  if (std::from_chars(text.data(), text.data() + text.size(), number).ec ==
+      std::errc::result_out_of_range) {
+    if (std::fabs(value) < 1)
+      text = "0";
+    else
+      text = value < 0 ? std::string("-") + kLargestNumberText : kLargestNumberText;
+  }
+  return ReplaceAll(text, ".", LocaleDecimalSeparator());
 }
 
 // A decimal number as a user types one into a cell: an optional sign, digits with an optional
@@ -295,7 +314,7 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
     long double x = 0;
     if (Cell->DataType == cdAuto && IsDecimalNumber(text) && TryTextToFloat(text, x)) {
       try {
-        text = LocaleGeneral(x);
+        text = NumberCellText(x);
       } catch (const Exception&) {
       }
     }
@@ -307,7 +326,7 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
       text.insert(0, 1, '\'');
   } else {
     text = TypeCast(text, vtFloat);
-    text = LocaleGeneral(TextToFloat(text));
+    text = NumberCellText(TextToFloat(text));
   }
 
   if (!Cell->DataFormat.empty()) Excel->FormatNumber(LocaleNumberFormat(Cell->DataFormat));

@@ -439,6 +439,23 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
       // An apostrophe of the text itself is kept: the spreadsheet drops only a second one.
       {"'abc", {"''abc"}, {"''abc"}, {"Invalid typecast."}},
       {"'", {"''"}, {"''"}, {"Invalid typecast."}},
+      // A number cell holds a number: the largest of 15 digits, or 0, where the general
+      // format's rounding would leave the double range.
+      {"1.7976931348623157E308",
+       {"1.79769313486231E308", "1,79769313486231E308"},
+       {"'1.7976931348623157E308"},
+       {"1.79769313486231E308", "1,79769313486231E308"}},
+      {"-1.7976931348623157E308",
+       {"-1.79769313486231E308", "-1,79769313486231E308"},
+       {"'-1.7976931348623157E308"},
+       {"-1.79769313486231E308", "-1,79769313486231E308"}},
+      {"1.7976931348623E308",
+       {"1.7976931348623E308", "1,7976931348623E308"},
+       {"'1.7976931348623E308"},
+       {"1.7976931348623E308", "1,7976931348623E308"}},
+      {"1E-400", {"0"}, {"'1E-400"}, {"0"}},
+      {"-1E-400", {"0"}, {"'-1E-400"}, {"0"}},
+      {"1E-310", {"1E-310", "1E-310"}, {"'1E-310"}, {"1E-310"}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
