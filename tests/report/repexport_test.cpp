@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/locale.h"
@@ -12,6 +16,7 @@
 #include "model/report.h"
 #include "model/resource.h"
 #include "platform/cp1251.h"
+#include "platform/spreadsheet.h"
 #include "platform/tempdir.h"
 #include "tests/report/report_support.h"
 #include "tests/support/expr_support.h"
@@ -481,6 +486,85 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
         EXPECT_EQ(CellValues(),
                   (std::vector<std::string>{"[FORMULA(\"" + expected + "\", \"R1C1\")]"}));
       }
+    }
+  }
+}
+
+// The exporter against the program's own spreadsheet, whose workbook is caught as it is
+// saved: each cell holds what its template wrote, with its format, under either separator.
+TEST(ReportExporterSheetTest, CellsReachTheProgramsSpreadsheetAsTheTemplateWroteThem) {
+  using Kind = TSheetCellKind;
+  struct Row {
+    std::uint8_t Type;
+    std::string Formula;
+    std::string Format;
+    Kind Stored;
+    std::string Text = {};  // of a text or a formula
+    double Number = 0;
+  };
+  const Row rows[] = {
+      {cdNumeric, "{1/4}", "0.00", Kind::Number, "", 0.25},
+      {cdAuto, "1234.5", "#,##0.00", Kind::Number, "", 1234.5},
+      {cdText, "1234.5", "#,##0.00", Kind::Text, "1234.5"},
+      // Formulas keep their formats, whose separators the spreadsheet reads in the locale's
+      // convention, and their string constants.
+      {cdAuto, "=R1C1/4", "0.00", Kind::Formula, "$A$1/4"},
+      {cdAuto, "=R1C1+R2C1", "#,##0.00 \"p.,\"", Kind::Formula, "$A$1+$A$2"},
+      {cdAuto, "=IF(R1C1>0,\"yes\",\"no \"\"x\"\"\")", "", Kind::Formula,
+       "IF($A$1>0,\"yes\",\"no \"\"x\"\"\")"},
+      // Quotes and apostrophes of a text stay; a text that is one string constant shows its
+      // content.
+      {cdText, "Acme \"Best\"", "", Kind::Text, "Acme \"Best\""},
+      {cdAuto, "Acme \"Best\"", "", Kind::Text, "Acme \"Best\""},
+      {cdAuto, "\"Acme\"", "", Kind::Text, "Acme"},
+      {cdAuto, "'abc", "", Kind::Text, "'abc"},
+      {cdAuto, "'", "", Kind::Text, "'"},
+      {cdText, "'", "", Kind::Text, "'"},
+      // Number cells hold numbers at the ends of the double range.
+      {cdNumeric, "1.7976931348623157E308", "", Kind::Number, "", 1.79769313486231E308},
+      {cdAuto, "-1.7976931348623157E308", "", Kind::Number, "", -1.79769313486231E308},
+      {cdNumeric, "1E-400", "", Kind::Number, "", 0},
+      {cdAuto, "1E-400", "", Kind::Number, "", 0},
+  };
+  ScratchFolder scratch;
+  std::optional<TWorkbook> saved;
+  struct CatchSaves {
+    explicit CatchSaves(std::optional<TWorkbook>& saved)
+        : Previous(std::exchange(ProgramSpreadsheet().SaveFile,
+                                 [&saved](const TWorkbook& book, const std::string&) {
+                                   saved.emplace(book);
+                                   return true;
+                                 })) {}
+    ~CatchSaves() { ProgramSpreadsheet().SaveFile = Previous; }
+    std::function<bool(const TWorkbook&, const std::string&)> Previous;
+  } catchSaves(saved);
+  for (const char separator : {'.', ','}) {
+    SCOPED_TRACE(separator);
+    SeparatorLocale locale(separator);
+    const std::unique_ptr<TSpecTemplate> templ = OfferTemplate({});
+    TSpecReport* report = templ->AddReport();
+    report->AddColumn();
+    TSpecReportBand* header = report->BandAt(bkReportHeader);
+    for (const Row& row : rows) {
+      header->AddRow();
+      SetText(header->Rows(header->RowCount() - 1)->Cells(0), row.Formula, row.Type, row.Format);
+    }
+    saved.reset();
+    const std::vector<std::string> values;
+    TSpecReportExporter exporter(templ->PriceList(), report);
+    exporter.VariableValues = &values;
+    exporter.OutputFileName = scratch.File("offer.xlsx");
+    exporter.Export();
+    ASSERT_TRUE(saved.has_value());
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+      const Row& row = rows[i];
+      SCOPED_TRACE(row.Formula);
+      const TSheetCell* cell = saved->Cell(static_cast<std::uint32_t>(i + 1), 1);
+      ASSERT_NE(cell, nullptr);
+      EXPECT_EQ(cell->Kind, row.Stored);
+      EXPECT_EQ(cell->Text, row.Text);
+      EXPECT_EQ(cell->Number, row.Number);
+      EXPECT_EQ(saved->FormatOf(*cell).NumberFormat, row.Format);
     }
   }
 }
