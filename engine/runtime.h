@@ -152,6 +152,10 @@ class TSpecLinkMap {
 // The state of one run that answers and actions change: a value text per scheme variable (at
 // the variable's index) and a quantity text per product (at the product's index, "." as the
 // separator). The template's own objects are never changed by a run.
+//
+// Products are found by their code in constant time: the store indexes the codes of the price
+// list when it is made (the first product of each code), as the catalogue stands unchanged
+// through a run, and indexes them again when the number of products has changed since.
 class TSpecTransition {
  public:
   // Every variable's initial value text, and "0" for every product.
@@ -173,6 +177,8 @@ class TSpecTransition {
   void SetQuantity(const std::string& Code, long double Quantity);
   // Products whose quantity is above 0.
   std::int32_t ItemCount() const;
+  // The price-list index of the first product of that code; -1 without one.
+  int ProductIndex(const std::string& Code) const;
 
   // The lists are positional; after a saved state of fewer entries was loaded, an access
   // beyond their end raises EListError.
@@ -183,7 +189,12 @@ class TSpecTransition {
   TSpecTransition* Parent;
 
  private:
-  int ProductIndex(const std::string& Code) const;
+  // Indexes the codes of the price list as it stands now.
+  void IndexProducts() const;
+
+  // The price-list index of the first product of each code, over ProductsIndexed products.
+  mutable std::unordered_map<std::string, int> ProductIndexes;
+  mutable int ProductsIndexed = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
