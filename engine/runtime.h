@@ -118,6 +118,11 @@ class TSpecLink {
 
 // The link records of the flow graph, in the graph's link order. Built once after the scheme
 // has been loaded; nothing reads the graph afterwards.
+//
+// A map filled by Build answers FindLinkFrom from an index of the sources, made at its first
+// search (and made again after a Delete or Clear): the records it built and the template's
+// lists stand unchanged through a run. A map that has had a record added by Add since its last
+// Build is searched by the scan, so that records filled or changed in place are always seen.
 class TSpecLinkMap {
  public:
   explicit TSpecLinkMap(TSpecTemplate* Template) : Template(Template) {}
@@ -127,9 +132,9 @@ class TSpecLinkMap {
 
   // Replaces the contents by one record per link of the graph.
   void Build(const TScheme* Scheme);
-  // The last link (in graph order) whose resolved source is Element, or nullptr. Every call
-  // resolves the sources anew from the end down to the match, so an unresolvable link after
-  // the wanted one raises EListError.
+  // The last link (in graph order) whose resolved source is Element, or nullptr. The search
+  // goes as a scan from the end that resolves every source down to the match, so an
+  // unresolvable link after the wanted one raises EListError.
   TSpecLink* FindLinkFrom(const TSpecObject* Element) const;
   // Object identity.
   static bool SameElement(const TSpecObject* A, const TSpecObject* B) { return A == B; }
@@ -144,6 +149,21 @@ class TSpecLinkMap {
 
   TSpecTemplate* Template;
   std::vector<std::unique_ptr<TSpecLink>> Links;
+
+ private:
+  // The scan from the end.
+  TSpecLink* ScanLinkFrom(const TSpecObject* Element) const;
+  // Resolves every source once, for the index.
+  void IndexLinks() const;
+
+  // Filled by Build, and no record added by hand since.
+  bool Built = false;
+  // The index: the position of the last link of each resolved source, and the position of the
+  // last link whose source does not resolve (-1 for none), over IndexedCount links.
+  mutable bool Indexed = false;
+  mutable std::size_t IndexedCount = 0;
+  mutable std::unordered_map<const TSpecObject*, int> LastLinkFrom;
+  mutable int LastUnresolved = -1;
 };
 
 // ---------------------------------------------------------------------------------------------

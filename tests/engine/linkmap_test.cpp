@@ -163,6 +163,87 @@ TEST(LinkMap, FindLinkFromTakesTheLastLinkOfTheElementAndNeverADecisionPoint) {
   EXPECT_EQ(map.FindLinkFrom(nullptr), nullptr);
 }
 
+// What FindLinkFrom answers: the link's position in the map, nothing, or the error raised.
+std::string Found(const TSpecLinkMap& map, const TSpecObject* element) {
+  try {
+    const TSpecLink* link = map.FindLinkFrom(element);
+    for (int i = 0; i < map.Count(); ++i) {
+      if (map.Items(i) == link) return std::to_string(i);
+    }
+    return link ? "not in the map" : "none";
+  } catch (const std::exception& e) {
+    return std::string("error: ") + e.what();
+  }
+}
+
+TEST(LinkMap, ABuiltMapFindsTheLinkTheScanFinds) {
+  // After the eight links of EveryKind: a link from a screen of another template, whose source
+  // does not resolve, then a second link from action 0 and one from screen 0.
+  LoadedScheme other(EveryKind());
+  LoadedScheme scheme(EveryKind());
+  TScheme& graph = *scheme.Graph;
+  TSpecTemplate& t = *scheme.Template;
+  auto foreign = TSpecScreenElement::Create(&graph);
+  foreign->SetModel(other.Template->Screens(0));
+  foreign->Refresh();
+  auto action = TSpecActionElement::Create(&graph);
+  action->SetModel(t.Actions(0));
+  action->Refresh();
+  auto screen = TSpecScreenElement::Create(&graph);
+  screen->SetModel(t.Screens(0));
+  screen->Refresh();
+  TSchemeElement* foreignElement = graph.AddElement(std::move(foreign));
+  TSchemeElement* actionElement = graph.AddElement(std::move(action));
+  TSchemeElement* screenElement = graph.AddElement(std::move(screen));
+  TSchemeElement* finish = graph.Elements(1);
+  graph.AddLink(foreignElement->OutputPoints(0), finish->InputPoints(0));
+  graph.AddLink(actionElement->OutputPoints(0), finish->InputPoints(0));
+  graph.AddLink(screenElement->OutputPoints(0), finish->InputPoints(0));
+
+  TSpecLinkMap& built = *scheme.LinkMap;
+  built.Build(&graph);
+  // The same records added one by one, which the map searches by its scan.
+  TSpecLinkMap scanned(&t);
+  for (std::int32_t i = 0; i < graph.LinkCount(); ++i) {
+    scanned.Add()->LoadFromSchemeLink(graph.Links(i));
+  }
+  TSpecDecisionPoint* decision = t.DecisionPoints(0);
+  const std::vector<const TSpecObject*> elements = {t.Start(),
+                                                    t.Finish(),
+                                                    t.Screens(0),
+                                                    t.Screens(1),
+                                                    t.Actions(0),
+                                                    decision,
+                                                    decision->Options(0),
+                                                    decision->Options(1),
+                                                    decision->Options(2),
+                                                    other.Template->Screens(0),
+                                                    nullptr};
+
+  struct Row {
+    std::string name;
+    std::vector<std::string> expected;  // for the elements above, in order
+  };
+  const std::string stopped = "error: List index out of bounds (-1)";
+  const std::vector<Row> rows = {
+      {"the unresolvable link stops the searches it comes before",
+       {stopped, stopped, "10", stopped, "9", stopped, stopped, stopped, stopped, stopped,
+        stopped}},
+      {"without it", {"0", "none", "9", "7", "8", "none", "3", "4", "2", "none", "none"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(Found(built, elements[i]), row.expected[i]);
+      EXPECT_EQ(Found(scanned, elements[i]), row.expected[i]);
+    }
+    // Deleting the unresolvable link moves the two after it down by one.
+    built.Delete(8);
+    scanned.Delete(8);
+  }
+}
+
 TEST(LinkMap, OptionTwoOfDecisionFiveToScreenSevenIsStoredAsItsIndexes) {
   SchemeParts parts;
   parts.Template.Screens.resize(8);
