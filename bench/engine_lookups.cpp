@@ -17,24 +17,10 @@
 #include "engine/runtime.h"
 #include "model/core.h"
 #include "model/pricelist.h"
-#include "platform/messages.h"
+#include "tests/support/expr_support.h"
 #include "tests/support/loaded_scheme.h"
 
 namespace {
-
-// Counts the calculation messages: a run that shows one is not the run meant.
-class CountingMessageWindow : public IMessageWindow {
- public:
-  CountingMessageWindow() : Previous(SetMessageWindow(this)) {}
-  ~CountingMessageWindow() override { SetMessageWindow(Previous); }
-  CountingMessageWindow(const CountingMessageWindow&) = delete;
-  CountingMessageWindow& operator=(const CountingMessageWindow&) = delete;
-  void ShowMessage(const std::string&) override { ++Count; }
-  int Count = 0;
-
- private:
-  IMessageWindow* Previous;
-};
 
 ActionRecord SetValue(const std::string& variable, const std::string& value) {
   ActionRecord action;
@@ -80,7 +66,8 @@ SchemeParts ProductLoop(int products) {
 void ProductsInALoop(benchmark::State& state) {
   const auto products = static_cast<int>(state.range(0));
   LoadedScheme scheme(ProductLoop(products));
-  CountingMessageWindow messages;
+  // A run that shows a calculation message is not the run meant.
+  RecordingMessageWindow messages;
   TSpecRunTime engine(scheme.Template.get(), scheme.LinkMap.get());
   for (auto _ : state) {
     state.PauseTiming();
@@ -89,7 +76,7 @@ void ProductsInALoop(benchmark::State& state) {
     state.ResumeTiming();
     engine.Run();
   }
-  if (messages.Count != 0 || engine.Transition->GetValue("Total") != std::to_string(products)) {
+  if (!messages.Shown.empty() || engine.Transition->GetValue("Total") != std::to_string(products)) {
     state.SkipWithError("the loop did not take every product once");
   }
   state.counters["products"] = products;
@@ -128,7 +115,8 @@ const LoadedScheme& UntakenLinksScheme(int untaken) {
 void ActionStepBesideUntakenLinks(benchmark::State& state) {
   const auto untaken = static_cast<int>(state.range(0));
   const LoadedScheme& scheme = UntakenLinksScheme(untaken);
-  CountingMessageWindow messages;
+  // A run that shows a calculation message is not the run meant.
+  RecordingMessageWindow messages;
   TSpecRunTime engine(scheme.Template.get(), scheme.LinkMap.get());
   engine.Start();  // the history: the start, then A
   const TSpecObject* a = scheme.Template->Actions(0);
@@ -141,7 +129,7 @@ void ActionStepBesideUntakenLinks(benchmark::State& state) {
     // Steps that show nothing are counted against an endless run; these are not one.
     engine.StepsWithoutShowing = 0;
   }
-  if (!inCycle || engine.Finished || messages.Count != 0) {
+  if (!inCycle || engine.Finished || !messages.Shown.empty()) {
     state.SkipWithError("the run did not step from A to B");
   }
   state.counters["links"] = scheme.LinkMap->Count();

@@ -297,6 +297,20 @@ BENCHMARK(BM_MemcpyChecksumWholeScheme)->Apply(Scales);
 // The first argument that makes the program a child: the way, then the scheme file.
 constexpr const char* kStartUpChild = "--start-up-child";
 
+// The start-up from the resource on: a stream of that class filled from "QZSCHEME", read, and
+// freed before the link map is built. Remaining is what the read left of the stream.
+template <typename Stream>
+bool ReadResourceAsTheStartUp(TSpecTemplate& templ, TScheme& graph, TSpecLinkMap& linkMap,
+                              std::uint64_t& remaining) {
+  auto stream = std::make_unique<Stream>();
+  if (!stream->LoadFromResource("QZSCHEME")) return false;
+  ReadAsTheStartUp(*stream, templ, graph);
+  remaining = stream->Remaining();
+  stream.reset();
+  linkMap.Build(&graph);
+  return true;
+}
+
 // Maps the file, registers it as the module's "QZSCHEME", runs one way and prints the
 // nanoseconds it took and a check number. The objects the start-up makes before it reads (the
 // template, the graph, the link map) are made first, and nothing is freed in the time.
@@ -321,19 +335,9 @@ int RunStartUpChild(std::string_view way, const char* fileName) {
     std::memcpy(copy.get(), mapped, size);
     for (std::size_t i = 0; i < size; ++i) check += copy[i];
   } else if (way == "copy") {
-    auto stream = std::make_unique<TSpecDataStream>();
-    if (!stream->LoadFromResource("QZSCHEME")) return 3;
-    ReadAsTheStartUp(*stream, *templ, *graph);
-    check = stream->Remaining();
-    stream.reset();
-    linkMap->Build(graph.get());
+    if (!ReadResourceAsTheStartUp<TSpecDataStream>(*templ, *graph, *linkMap, check)) return 3;
   } else if (way == "view") {
-    auto stream = std::make_unique<TSpecDataView>();
-    if (!stream->LoadFromResource("QZSCHEME")) return 3;
-    ReadAsTheStartUp(*stream, *templ, *graph);
-    check = stream->Remaining();
-    stream.reset();
-    linkMap->Build(graph.get());
+    if (!ReadResourceAsTheStartUp<TSpecDataView>(*templ, *graph, *linkMap, check)) return 3;
   } else {
     return 4;
   }

@@ -115,24 +115,27 @@ TEST(LinkMap, BuildResolvesEveryLinkAsTheTemplatesLookUpsDo) {
   }
 }
 
+// A graph element of that class showing the model object, added to the graph.
+template <typename Element, typename Model>
+TSchemeElement* AddElementOf(TScheme& graph, Model* model) {
+  auto element = Element::Create(&graph);
+  element->SetModel(model);
+  element->Refresh();
+  return graph.AddElement(std::move(element));
+}
+
 TEST(LinkMap, ModelObjectsTheTemplateDoesNotHoldGiveIndexMinusOneOnBothSides) {
   // Elements of another template's screen, action and decision point (that template outlives
   // the graph), linked in a row and into the first template's action 0.
   LoadedScheme other(EveryKind());
   LoadedScheme scheme(EveryKind());
   TScheme& graph = *scheme.Graph;
-  auto screen = TSpecScreenElement::Create(&graph);
-  screen->SetModel(other.Template->Screens(0));
-  screen->Refresh();
-  auto action = TSpecActionElement::Create(&graph);
-  action->SetModel(other.Template->Actions(0));
-  action->Refresh();
-  auto decision = TSpecDecisionElement::Create(&graph);
-  decision->SetModel(other.Template->DecisionPoints(0));
-  decision->Refresh();
-  TSchemeElement* foreignScreen = graph.AddElement(std::move(screen));
-  TSchemeElement* foreignAction = graph.AddElement(std::move(action));
-  TSchemeElement* foreignDecision = graph.AddElement(std::move(decision));
+  TSchemeElement* foreignScreen =
+      AddElementOf<TSpecScreenElement>(graph, other.Template->Screens(0));
+  TSchemeElement* foreignAction =
+      AddElementOf<TSpecActionElement>(graph, other.Template->Actions(0));
+  TSchemeElement* foreignDecision =
+      AddElementOf<TSpecDecisionElement>(graph, other.Template->DecisionPoints(0));
   TSchemeElement* ownAction = graph.Elements(4);
   graph.AddLink(foreignScreen->OutputPoints(0), foreignAction->InputPoints(0));
   graph.AddLink(foreignAction->OutputPoints(0), foreignDecision->InputPoints(0));
@@ -183,22 +186,13 @@ TEST(LinkMap, ABuiltMapFindsTheLinkTheScanFinds) {
   LoadedScheme scheme(EveryKind());
   TScheme& graph = *scheme.Graph;
   TSpecTemplate& t = *scheme.Template;
-  auto foreign = TSpecScreenElement::Create(&graph);
-  foreign->SetModel(other.Template->Screens(0));
-  foreign->Refresh();
-  auto action = TSpecActionElement::Create(&graph);
-  action->SetModel(t.Actions(0));
-  action->Refresh();
-  auto screen = TSpecScreenElement::Create(&graph);
-  screen->SetModel(t.Screens(0));
-  screen->Refresh();
-  TSchemeElement* foreignElement = graph.AddElement(std::move(foreign));
-  TSchemeElement* actionElement = graph.AddElement(std::move(action));
-  TSchemeElement* screenElement = graph.AddElement(std::move(screen));
   TSchemeElement* finish = graph.Elements(1);
-  graph.AddLink(foreignElement->OutputPoints(0), finish->InputPoints(0));
-  graph.AddLink(actionElement->OutputPoints(0), finish->InputPoints(0));
-  graph.AddLink(screenElement->OutputPoints(0), finish->InputPoints(0));
+  for (TSchemeElement* element :
+       {AddElementOf<TSpecScreenElement>(graph, other.Template->Screens(0)),
+        AddElementOf<TSpecActionElement>(graph, t.Actions(0)),
+        AddElementOf<TSpecScreenElement>(graph, t.Screens(0))}) {
+    graph.AddLink(element->OutputPoints(0), finish->InputPoints(0));
+  }
 
   TSpecLinkMap& built = *scheme.LinkMap;
   built.Build(&graph);
