@@ -4,14 +4,15 @@
 set -euo pipefail
 
 # xdg-utils gives the desktop's opener (xdg-open, xdg-mime) that Qt and the export call;
-# file is what xdg-mime asks for a file's type.
+# file is what xdg-mime asks for a file's type; libc-l10n the C library's translations, so
+# that the tests can show the program's file errors stay English under another language.
 packages=(
   cmake ninja-build g++ clang
   qt6-base-dev libjpeg62-turbo-dev libgif-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmuparserx-dev python3 python3-openpyxl
   libreoffice-calc-nogui
   fonts-dejavu-core fonts-liberation xvfb xauth x11-apps imagemagick xdotool locales
-  xdg-utils file
+  xdg-utils file libc-l10n
 )
 
 missing=()
