@@ -43,5 +43,9 @@ std::string TQtShell::DocumentsFolder() {
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (!documents.isEmpty() && QFileInfo(documents).isDir())
     return QDir::cleanPath(documents).toStdString();
+  return HomeFolder();
+}
+
+std::string TQtShell::HomeFolder() {
   return QDir::homePath().toStdString();
 }

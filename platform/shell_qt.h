@@ -15,4 +15,5 @@ class TQtShell : public IShell {
   bool OpenDocument(const std::string& path) override;
   // Qt's documents location when that folder exists, else the home folder.
   std::string DocumentsFolder() override;
+  std::string HomeFolder() override;
 };
