@@ -271,8 +271,6 @@ class TSpecRunTime {
   void Step();
   static constexpr int kMaxStepsWithoutShowing = 100000;
   static constexpr const char* kEndlessRunMessage = "The run goes round without showing a screen.";
-  // The message of a save that did not happen: the file's name and the reason.
-  static constexpr const char* kSaveFailedMessage = "Unable to save \"%s\": %s";
   // Back (GoingBack set): removes entries down to the previous screen, undoing their added
   // quantities. Forward: pushes the target of the link leaving Current, or finishes the run
   // when none leaves it. Nothing when finished.
@@ -357,9 +355,10 @@ class TSpecRunTime {
   void WriteElementRef(const TSpecObject* Element, TSpecDataStream& Stream);
   TSpecObject* ReadElementRef(TSpecDataStream& Stream);
   // Handlers of the screen form's SaveBtn and LoadBtn. A save that fails keeps the file saved
-  // before and raises kSaveFailedMessage with the file's name and the reason, which the form
-  // shows in its error box; a cancelled dialog does nothing. A load reads the file's stamp
-  // first and ignores a file of another scheme, or one that does not fit, without a message.
+  // before and raises the file layer's "Unable to save" message (SaveFailedMessage) with the
+  // file's name and the reason, which the form shows in its error box; a cancelled dialog does
+  // nothing. A load reads the file's stamp first and ignores a file of another scheme, or one that
+  // does not fit, without a message.
   void SaveBtnClick();
   void LoadBtnClick();
 
