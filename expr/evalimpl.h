@@ -137,6 +137,32 @@ struct TEvalPart {
 
 class TEvalTextParser;
 
+// The child lists of tokens: a list of up to kPooledChildren children (every operator's, most
+// calls') takes its storage from a per-thread store of freed ones, as the tokens themselves do.
+inline constexpr std::size_t kPooledChildren = 4;
+void* TakeChildBlock();
+void GiveChildBlock(void* Block) noexcept;
+template <class T>
+struct TChildAllocator {
+  using value_type = T;
+  TChildAllocator() noexcept = default;
+  template <class U>
+  TChildAllocator(const TChildAllocator<U>&) noexcept {}
+  T* allocate(std::size_t Count) {
+    if (Count <= kPooledChildren && sizeof(T) == sizeof(void*))
+      return static_cast<T*>(TakeChildBlock());
+    return std::allocator<T>().allocate(Count);
+  }
+  void deallocate(T* Block, std::size_t Count) noexcept {
+    if (Count <= kPooledChildren && sizeof(T) == sizeof(void*)) {
+      GiveChildBlock(Block);
+    } else {
+      std::allocator<T>().deallocate(Block, Count);
+    }
+  }
+  friend bool operator==(const TChildAllocator&, const TChildAllocator&) { return true; }
+};
+
 // One node of the tree. Text by kind: the text still to parse (tkUnparsed), the operator's name,
 // the constant as written, the variable name, the function name without brackets.
 class TEvalToken {
@@ -183,7 +209,7 @@ class TEvalToken {
  private:
   friend class TEvalParser;
   friend class TEvalTextParser;
-  std::vector<std::unique_ptr<TEvalToken>> ChildList;
+  std::vector<std::unique_ptr<TEvalToken>, TChildAllocator<std::unique_ptr<TEvalToken>>> ChildList;
 };
 
 // The parser of one token's text. A working object: a token creates one for each parse and
