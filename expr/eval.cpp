@@ -168,6 +168,13 @@ void TEvalExpression::Reset() {
 
 bool TEvalExpression::Compile() {
   CheckNotEvaluating();
+  if (!ParseText()) return false;
+  // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
+  BuildProgram();
+  return true;
+}
+
+bool TEvalExpression::ParseText() {
   if (RootToken) Reset();
   // The one-pass parser builds the tree of a text that parses; any other text, and any text
   // it leaves, is parsed level by level, which also gives every error its message and position.
@@ -177,13 +184,8 @@ bool TEvalExpression::Compile() {
   }
   const bool ok = RootToken || ParseByLevels();
   CompileFailed = !ok;
-  if (!ok) {
-    CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
-    return false;
-  }
-  // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
-  BuildProgram();
-  return true;
+  if (!ok) CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
+  return ok;
 }
 
 bool TEvalExpression::ParseByLevels() {

@@ -1,0 +1,138 @@
+// The compiled texts: frozen programs by their text, run on one expression per nesting level.
+
+#include "expr/evalcache.h"
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "expr/evalimpl.h"
+#include "platform/errors.h"
+
+struct TEvalCompiledTexts::Level {
+  Level() : Expression(CreateStandardExpression()) {}
+  std::unique_ptr<TEvalExpression> Expression;
+  TEvalProgram Runner;
+  // The text this level evaluates without keeping it, while it does.
+  const std::string* Unkept = nullptr;
+};
+
+namespace {
+
+// One more nesting level for the lifetime of the scope.
+class NestedScope {
+ public:
+  explicit NestedScope(std::size_t& depth) : Depth(depth) { ++Depth; }
+  ~NestedScope() { --Depth; }
+  NestedScope(const NestedScope&) = delete;
+  NestedScope& operator=(const NestedScope&) = delete;
+
+ private:
+  std::size_t& Depth;
+};
+
+constexpr std::size_t kFirstTableSize = 64;
+
+}  // namespace
+
+TEvalCompiledTexts::TEvalCompiledTexts(std::size_t MaxBytes) : ByteBound(MaxBytes) {}
+
+TEvalCompiledTexts::~TEvalCompiledTexts() {
+  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Free(frozen);
+}
+
+void TEvalCompiledTexts::Clear() {
+  if (Depth > 0) throw Exception(kExpressionInUse);
+  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Free(frozen);
+  std::vector<TEvalFrozenProgram*>().swap(Table);
+  KeptCount = 0;
+  KeptBytes = 0;
+}
+
+TEvalFrozenProgram* TEvalCompiledTexts::Find(std::string_view Key, std::size_t Hash) const {
+  if (Table.empty()) return nullptr;
+  const std::size_t mask = Table.size() - 1;
+  for (std::size_t i = Hash & mask;; i = (i + 1) & mask) {
+    TEvalFrozenProgram* frozen = Table[i];
+    if (!frozen || (frozen->KeyHash() == Hash && frozen->Key() == Key)) return frozen;
+  }
+}
+
+bool TEvalCompiledTexts::Fits(std::size_t Bytes) const {
+  // A table that has to grow for it counts as well.
+  const std::size_t table = (KeptCount + 1) * 2 > Table.size()
+                                ? std::max(Table.size() * 2, kFirstTableSize) - Table.size()
+                                : 0;
+  return KeptBytes + Bytes + table * sizeof(TEvalFrozenProgram*) <= ByteBound;
+}
+
+void TEvalCompiledTexts::Keep(TEvalFrozenProgram* Frozen) {
+  if ((KeptCount + 1) * 2 > Table.size()) {
+    std::vector<TEvalFrozenProgram*> grown;
+    try {
+      grown.assign(std::max(Table.size() * 2, kFirstTableSize), nullptr);
+    } catch (...) {
+      TEvalFrozenProgram::Free(Frozen);
+      throw;
+    }
+    const std::size_t mask = grown.size() - 1;
+    for (TEvalFrozenProgram* kept : Table) {
+      if (!kept) continue;
+      std::size_t i = kept->KeyHash() & mask;
+      while (grown[i]) i = (i + 1) & mask;
+      grown[i] = kept;
+    }
+    KeptBytes += (grown.size() - Table.size()) * sizeof(TEvalFrozenProgram*);
+    Table.swap(grown);
+  }
+  const std::size_t mask = Table.size() - 1;
+  std::size_t i = Frozen->KeyHash() & mask;
+  while (Table[i]) i = (i + 1) & mask;
+  Table[i] = Frozen;
+  ++KeptCount;
+  KeptBytes += Frozen->Bytes();
+}
+
+std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider* Provider) {
+  if (Levels.size() <= Depth) Levels.push_back(std::make_unique<Level>());
+  Level& level = *Levels[Depth];
+  const NestedScope nested(Depth);
+  TEvalExpression& expression = *level.Expression;
+  expression.Provider = Provider;
+
+  const std::string_view key(Text);
+  const std::size_t hash = std::hash<std::string_view>()(key);
+  if (TEvalFrozenProgram* frozen = Find(key, hash)) {
+    if (frozen->Failed()) throw Exception(std::string(frozen->Error()));
+    return level.Runner.Run(expression, *frozen);
+  }
+
+  // A text that an outer level evaluates without keeping it is in use, as a kept one would be.
+  for (std::size_t i = 0; i + 1 < Depth; ++i) {
+    const std::string* unkept = Levels[i]->Unkept;
+    if (unkept && *unkept == Text) throw Exception(kExpressionInUse);
+  }
+  expression.SetText(Text);
+  if (!expression.ParseText()) {
+    const std::string error = expression.CompileError;
+    if (Fits(sizeof(TEvalFrozenProgram) + Text.size() + error.size()))
+      Keep(TEvalFrozenProgram::MakeFailed(error, Text, hash));
+    throw Exception(error);
+  }
+  level.Runner.Build(*expression.Root(), expression);
+  if (Fits(TEvalFrozenProgram::MostBytes(level.Runner, Text))) {
+    TEvalFrozenProgram* frozen = TEvalFrozenProgram::Make(level.Runner, Text, hash);
+    Keep(frozen);
+    // The frozen program has its own texts: the tree goes at once.
+    expression.Reset();
+    return level.Runner.Run(expression, *frozen);
+  }
+  // Beyond the bound: compiled for this evaluation only, on the tree.
+  struct Unkept {
+    const std::string*& Text;
+    ~Unkept() { Text = nullptr; }
+  } unkept{level.Unkept};
+  level.Unkept = &Text;
+  return level.Runner.Run(expression);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+// The compiled texts of an owner that evaluates many expression texts again and again (the
+// engine's conditions, actions, answer values and bounds).
+//
+// Each text is compiled once, on its first evaluation, and kept as a frozen program: its steps,
+// its own copies of the texts they name, and a memory per variable of the last short text read.
+// Every later evaluation runs that program and asks the provider for the current values again.
+// All texts share one standard expression: the twelve operators, the parser with its tables and
+// the working storage of the runs. What a text keeps grows with the text, not with the values it
+// reads, and all kept texts together stay within a bound of bytes: a text that comes once they
+// are full is compiled at each evaluation, as SetText and Evaluate on one expression would, and
+// the texts kept go on being kept.
+//
+// A provider may evaluate through the same cache while it is being called (each nesting level
+// has its own expression and storage); the one text being evaluated then raises "Expression is
+// being evaluated.", as the expression object does.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "expr/eval.h"
+
+class TEvalFrozenProgram;
+class TEvalProgram;
+
+class TEvalCompiledTexts {
+ public:
+  // Kept texts hold at most MaxBytes.
+  explicit TEvalCompiledTexts(std::size_t MaxBytes = kMaxBytes);
+  ~TEvalCompiledTexts();
+  TEvalCompiledTexts(const TEvalCompiledTexts&) = delete;
+  TEvalCompiledTexts& operator=(const TEvalCompiledTexts&) = delete;
+
+  // The value text of Text, or the error it raises, exactly as SetText(Text) and Evaluate on a
+  // new standard expression whose provider is Provider give them, with the same questions to
+  // the provider in the same order. A text that fails to compile raises the same error
+  // (message and position) at every evaluation.
+  std::string Evaluate(const std::string& Text, TEvalProvider* Provider);
+
+  // The texts kept compiled, and the heap they hold.
+  std::size_t Count() const { return KeptCount; }
+  std::size_t Bytes() const { return KeptBytes; }
+  // Drops every kept text; "Expression is being evaluated." during an evaluation.
+  void Clear();
+
+  // The bound of Bytes() unless another is given.
+  static constexpr std::size_t kMaxBytes = std::size_t{8} << 20;
+
+ private:
+  // One nesting level of evaluations: the expression that compiles and runs there, and the
+  // program whose storage the runs use.
+  struct Level;
+  TEvalFrozenProgram* Find(std::string_view Key, std::size_t Hash) const;
+  void Keep(TEvalFrozenProgram* Frozen);
+  bool Fits(std::size_t Bytes) const;
+
+  // The kept programs by the hash of their text: open addressing over a power-of-two table at
+  // most half full, nullptr in a free slot.
+  std::vector<TEvalFrozenProgram*> Table;
+  std::size_t KeptCount = 0;
+  std::size_t ByteBound;
+  // The heap of the kept programs and of the table.
+  std::size_t KeptBytes = 0;
+  std::vector<std::unique_ptr<Level>> Levels;
+  std::size_t Depth = 0;
+};
