@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "expr/evalcache.h"
 #include "expr/evalimpl.h"
 #include "model/core.h"
 #include "tests/engine/engine_fixture.h"
@@ -125,16 +126,18 @@ TEST(CompiledExpressions, EachEngineEvaluatesOnItsOwnStore) {
   EXPECT_EQ(second.EvaluateExpression("Units*10"), "40");
 }
 
-TEST(CompiledExpressions, ManyTextsAreHeldWithinTheBoundAndStillAnswer) {
+TEST(CompiledExpressions, TextsPastFourThousandDoNotDropTheCompiledOnes) {
+  // Once a count of texts was reached, every compiled text was dropped at once.
   LoadedScheme scheme(UnitsScheme());
   TSpecRunTime engine(scheme.Template.get(), scheme.LinkMap.get());
-  const std::size_t texts = TSpecRunTime::kMaxCompiledExpressions + 10;
-  for (std::size_t i = 0; i < texts; ++i) {
-    ASSERT_EQ(engine.EvaluateExpression("Units+" + std::to_string(i)), std::to_string(i + 3));
-    ASSERT_LE(engine.CompiledExpressions.size(), TSpecRunTime::kMaxCompiledExpressions);
+  constexpr int kTexts = 6000;
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < kTexts; ++i) {
+      ASSERT_EQ(engine.EvaluateExpression("Units+" + std::to_string(i)), std::to_string(i + 3));
+    }
+    EXPECT_EQ(engine.CompiledExpressions.Count(), static_cast<std::size_t>(kTexts));
   }
-  // The first texts were dropped on the way and are compiled again.
-  EXPECT_EQ(engine.EvaluateExpression("Units+0"), "3");
+  EXPECT_LE(engine.CompiledExpressions.Bytes(), TEvalCompiledTexts::kMaxBytes);
 }
 
 }  // namespace
