@@ -431,6 +431,7 @@ class TEvalProgram {
     long double Read;
   };
   std::string RunCode(TEvalExpression& Expression, Code& Program);
+  class RunScope;
   // Working storage for a stack of Size values; working strings kept to a bounded size.
   void Prepare(std::size_t Size);
   void GiveBackLargeTexts(std::size_t Size);

@@ -153,7 +153,6 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
   Own.Memories = Memories.data();
   Own.StackSize = max_depth;
   Own.Runs = 0;
-  Prepare(max_depth);
 }
 
 void TEvalProgram::Prepare(std::size_t Size) {
@@ -445,13 +444,34 @@ constexpr unsigned Dispatch(unsigned kind, unsigned standard) {
 
 }  // namespace
 
+// The working storage of one run: room for the stack, each slot on its own string and the
+// spare one; the strings that grew large go back when the run ends, however it ends.
+class TEvalProgram::RunScope {
+ public:
+  RunScope(TEvalProgram& program, std::size_t size) : Program(program), Size(size) {
+    Program.Prepare(Size);
+    for (std::size_t i = 0; i <= Size; ++i) Program.Slots[i] = &Program.Values[i];
+    Spare = &Program.Values[Size + 1];
+  }
+  ~RunScope() {
+    if (Program.LargeTexts) Program.GiveBackLargeTexts(Size);
+  }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+  std::string* Spare;
+
+ private:
+  TEvalProgram& Program;
+  std::size_t Size;
+};
+
 std::string TEvalProgram::Run(TEvalExpression& Expression) {
   return RunCode(Expression, Own);
 }
 
 std::string TEvalProgram::Run(TEvalExpression& Expression, TEvalFrozenProgram& Frozen) {
   if (Frozen.Running) throw Exception(kExpressionInUse);
-  Prepare(Frozen.View.StackSize);
   Frozen.Running = true;
   struct Done {
     bool& Running;
@@ -462,17 +482,8 @@ std::string TEvalProgram::Run(TEvalExpression& Expression, TEvalFrozenProgram& F
 
 std::string TEvalProgram::RunCode(TEvalExpression& Expression, Code& Program) {
   static_assert(opLessOrEqual < 16, "a dispatch code holds the operator in four bits");
-  const std::size_t size = Program.StackSize;
-  for (std::size_t i = 0; i <= size; ++i) Slots[i] = &Values[i];
-  std::string* spare = &Values[size + 1];
-  // The large working strings go back when the run ends, however it ends.
-  struct GiveBack {
-    TEvalProgram& Program;
-    std::size_t Size;
-    ~GiveBack() {
-      if (Program.LargeTexts) Program.GiveBackLargeTexts(Size);
-    }
-  } give_back{*this, size};
+  RunScope scope(*this, Program.StackSize);
+  std::string* spare = scope.Spare;
   Value* const stack = Stack.data();
   const Step* const steps = Program.Steps;
   const std::string* const* const texts = Program.Texts;
@@ -605,17 +616,8 @@ std::string TEvalProgram::RunCode(TEvalExpression& Expression, Code& Program) {
 }
 
 std::string TEvalProgram::RunTexts(TEvalExpression& Expression) {
-  const std::size_t size = Own.StackSize;
-  for (std::size_t i = 0; i <= size; ++i) Slots[i] = &Values[i];
-  std::string* spare = &Values[size + 1];
-  // The large working strings go back when the run ends, however it ends.
-  struct GiveBack {
-    TEvalProgram& Program;
-    std::size_t Size;
-    ~GiveBack() {
-      if (Program.LargeTexts) Program.GiveBackLargeTexts(Size);
-    }
-  } give_back{*this, size};
+  RunScope scope(*this, Own.StackSize);
+  std::string* spare = scope.Spare;
   std::size_t top = 0;
   int open_calls = 0;
   try {
