@@ -39,15 +39,20 @@ constexpr std::size_t kFirstTableSize = 64;
 TEvalCompiledTexts::TEvalCompiledTexts(std::size_t MaxBytes) : ByteBound(MaxBytes) {}
 
 TEvalCompiledTexts::~TEvalCompiledTexts() {
-  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Free(frozen);
+  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Destroy(frozen);
 }
 
 void TEvalCompiledTexts::Clear() {
   if (Depth > 0) throw Exception(kExpressionInUse);
-  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Free(frozen);
+  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Destroy(frozen);
   std::vector<TEvalFrozenProgram*>().swap(Table);
+  Store.Clear();
   KeptCount = 0;
-  KeptBytes = 0;
+  KeptTextBytes = 0;
+}
+
+std::size_t TEvalCompiledTexts::Bytes() const {
+  return Store.Bytes() + KeptTextBytes + Table.capacity() * sizeof(TEvalFrozenProgram*);
 }
 
 TEvalFrozenProgram* TEvalCompiledTexts::Find(std::string_view Key, std::size_t Hash) const {
@@ -59,31 +64,34 @@ TEvalFrozenProgram* TEvalCompiledTexts::Find(std::string_view Key, std::size_t H
   }
 }
 
-bool TEvalCompiledTexts::Fits(std::size_t Bytes) const {
-  // A table that has to grow for it counts as well.
-  const std::size_t table = (KeptCount + 1) * 2 > Table.size()
-                                ? std::max(Table.size() * 2, kFirstTableSize) - Table.size()
-                                : 0;
-  return KeptBytes + Bytes + table * sizeof(TEvalFrozenProgram*) <= ByteBound;
+std::size_t TEvalCompiledTexts::TableSizeFor(std::size_t Count) const {
+  std::size_t size = std::max(Table.size(), kFirstTableSize);
+  while (Count * 2 > size) size *= 2;
+  return size;
+}
+
+bool TEvalCompiledTexts::Fits(std::size_t BlockBytes, std::size_t TextBytes) const {
+  const std::size_t table = TableSizeFor(KeptCount + 1) * sizeof(TEvalFrozenProgram*);
+  return Store.Bytes() + Store.BytesFor(BlockBytes) + KeptTextBytes + TextBytes + table <=
+         ByteBound;
 }
 
 void TEvalCompiledTexts::Keep(TEvalFrozenProgram* Frozen) {
-  if ((KeptCount + 1) * 2 > Table.size()) {
+  const std::size_t size = TableSizeFor(KeptCount + 1);
+  if (size != Table.size()) {
     std::vector<TEvalFrozenProgram*> grown;
     try {
-      grown.assign(std::max(Table.size() * 2, kFirstTableSize), nullptr);
+      grown.assign(size, nullptr);
     } catch (...) {
-      TEvalFrozenProgram::Free(Frozen);
+      TEvalFrozenProgram::Destroy(Frozen);
       throw;
     }
-    const std::size_t mask = grown.size() - 1;
     for (TEvalFrozenProgram* kept : Table) {
       if (!kept) continue;
-      std::size_t i = kept->KeyHash() & mask;
-      while (grown[i]) i = (i + 1) & mask;
+      std::size_t i = kept->KeyHash() & (size - 1);
+      while (grown[i]) i = (i + 1) & (size - 1);
       grown[i] = kept;
     }
-    KeptBytes += (grown.size() - Table.size()) * sizeof(TEvalFrozenProgram*);
     Table.swap(grown);
   }
   const std::size_t mask = Table.size() - 1;
@@ -91,7 +99,7 @@ void TEvalCompiledTexts::Keep(TEvalFrozenProgram* Frozen) {
   while (Table[i]) i = (i + 1) & mask;
   Table[i] = Frozen;
   ++KeptCount;
-  KeptBytes += Frozen->Bytes();
+  KeptTextBytes += Frozen->TextBytes();
 }
 
 std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider* Provider) {
@@ -116,13 +124,15 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
   expression.SetText(Text);
   if (!expression.ParseText()) {
     const std::string error = expression.CompileError;
-    if (Fits(sizeof(TEvalFrozenProgram) + Text.size() + error.size()))
-      Keep(TEvalFrozenProgram::MakeFailed(error, Text, hash));
+    if (Fits(TEvalFrozenProgram::FailedBlockBytes(error, Text), 0))
+      Keep(TEvalFrozenProgram::MakeFailed(error, Text, hash, Store));
     throw Exception(error);
   }
   level.Runner.Build(*expression.Root(), expression);
-  if (Fits(TEvalFrozenProgram::MostBytes(level.Runner, Text))) {
-    TEvalFrozenProgram* frozen = TEvalFrozenProgram::Make(level.Runner, Text, hash);
+  std::size_t textBytes = 0;
+  const std::size_t blockBytes = TEvalFrozenProgram::MostBlockBytes(level.Runner, Text, textBytes);
+  if (Fits(blockBytes, textBytes)) {
+    TEvalFrozenProgram* frozen = TEvalFrozenProgram::Make(level.Runner, Text, hash, Store);
     Keep(frozen);
     // The frozen program has its own texts: the tree goes at once.
     expression.Reset();

@@ -23,9 +23,7 @@
 #include <vector>
 
 #include "expr/eval.h"
-
-class TEvalFrozenProgram;
-class TEvalProgram;
+#include "expr/evalimpl.h"
 
 class TEvalCompiledTexts {
  public:
@@ -43,7 +41,7 @@ class TEvalCompiledTexts {
 
   // The texts kept compiled, and the heap they hold.
   std::size_t Count() const { return KeptCount; }
-  std::size_t Bytes() const { return KeptBytes; }
+  std::size_t Bytes() const;
   // Drops every kept text; "Expression is being evaluated." during an evaluation.
   void Clear();
 
@@ -55,16 +53,20 @@ class TEvalCompiledTexts {
   // program whose storage the runs use.
   struct Level;
   TEvalFrozenProgram* Find(std::string_view Key, std::size_t Hash) const;
+  // Room for one more kept program of at most BlockBytes in its block and TextBytes beside it.
+  bool Fits(std::size_t BlockBytes, std::size_t TextBytes) const;
   void Keep(TEvalFrozenProgram* Frozen);
-  bool Fits(std::size_t Bytes) const;
+  // The table's size once it holds Count programs.
+  std::size_t TableSizeFor(std::size_t Count) const;
 
   // The kept programs by the hash of their text: open addressing over a power-of-two table at
-  // most half full, nullptr in a free slot.
+  // most half full, nullptr in a free slot. Their blocks are in Store; KeptTextBytes is the heap
+  // their long texts hold beside.
   std::vector<TEvalFrozenProgram*> Table;
   std::size_t KeptCount = 0;
+  TEvalBlockStore Store;
+  std::size_t KeptTextBytes = 0;
   std::size_t ByteBound;
-  // The heap of the kept programs and of the table.
-  std::size_t KeptBytes = 0;
   std::vector<std::unique_ptr<Level>> Levels;
   std::size_t Depth = 0;
 };

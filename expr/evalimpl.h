@@ -511,6 +511,31 @@ class TEvalProgram {
   std::unique_ptr<FreezeLists> Freezing;
 };
 
+// The storage that frozen programs are made in: blocks that are given back all together. Small
+// blocks are cut from chunks (of 4 KB at first, growing with what is held up to 64 KB); a large
+// one, and under the address sanitizer every one, is an allocation of its own.
+class TEvalBlockStore {
+ public:
+  TEvalBlockStore() = default;
+  ~TEvalBlockStore() { Clear(); }
+  TEvalBlockStore(const TEvalBlockStore&) = delete;
+  TEvalBlockStore& operator=(const TEvalBlockStore&) = delete;
+
+  // A block of Size bytes aligned for any object.
+  void* Take(std::size_t Size);
+  // What Take(Size) would add to Bytes().
+  std::size_t BytesFor(std::size_t Size) const;
+  // The heap held.
+  std::size_t Bytes() const { return Held; }
+  void Clear();
+
+ private:
+  std::vector<void*> Allocations;
+  char* Next = nullptr;
+  std::size_t Left = 0;
+  std::size_t Held = 0;
+};
+
 // A built program laid out in one block together with the text it was compiled from, or the
 // error that text failed to compile with: what the cache of compiled texts keeps of a text. Its
 // texts are its own copies (one of each distinct text), its numbers one of each value, and it
@@ -519,13 +544,18 @@ class TEvalProgram {
 class TEvalFrozenProgram {
  public:
   // The frozen copy of Built under Key (whose hash is Hash), or of a failed compile's error
-  // (message and position). Built keeps the working lists of the freezing.
-  static TEvalFrozenProgram* Make(TEvalProgram& Built, std::string_view Key, std::size_t Hash);
+  // (message and position), in a block of Store. Built keeps the working lists of the freezing.
+  static TEvalFrozenProgram* Make(TEvalProgram& Built, std::string_view Key, std::size_t Hash,
+                                  TEvalBlockStore& Store);
   static TEvalFrozenProgram* MakeFailed(const std::string& Error, std::string_view Key,
-                                        std::size_t Hash);
-  // At least the Bytes() that Make(Built, Key) would answer, without making it.
-  static std::size_t MostBytes(const TEvalProgram& Built, std::string_view Key);
-  static void Free(TEvalFrozenProgram* Frozen);
+                                        std::size_t Hash, TEvalBlockStore& Store);
+  // At least the size of the block that Make(Built, Key) takes, and at least the TextBytes()
+  // of the frozen program, without making it.
+  static std::size_t MostBlockBytes(const TEvalProgram& Built, std::string_view Key,
+                                    std::size_t& MostTextBytes);
+  static std::size_t FailedBlockBytes(const std::string& Error, std::string_view Key);
+  // Ends its life; its block goes with its store.
+  static void Destroy(TEvalFrozenProgram* Frozen);
   TEvalFrozenProgram(const TEvalFrozenProgram&) = delete;
   TEvalFrozenProgram& operator=(const TEvalFrozenProgram&) = delete;
 
@@ -534,8 +564,8 @@ class TEvalFrozenProgram {
   bool Failed() const { return ErrorLength > 0; }
   // The failed compile's error.
   std::string_view Error() const { return {KeyText + KeyLength, ErrorLength}; }
-  // The heap it holds: its block and the storage of its long texts.
-  std::size_t Bytes() const { return BlockBytes + TextBytes; }
+  // The heap its long texts hold beside its block.
+  std::size_t TextBytes() const { return TextHeap; }
 
   // A run of it is under way.
   bool Running = false;
@@ -547,8 +577,7 @@ class TEvalFrozenProgram {
   TEvalProgram::Code View;
   std::string* OwnTexts = nullptr;
   std::size_t TextCount = 0;
-  std::size_t BlockBytes = 0;
-  std::size_t TextBytes = 0;
+  std::size_t TextHeap = 0;
   const char* KeyText = nullptr;
   std::size_t KeyLength = 0;
   std::size_t ErrorLength = 0;

@@ -767,18 +767,23 @@ struct TEvalProgram::FreezeLists {
 TEvalProgram::TEvalProgram() = default;
 TEvalProgram::~TEvalProgram() = default;
 
-std::size_t TEvalFrozenProgram::MostBytes(const TEvalProgram& Built, std::string_view Key) {
-  std::size_t bytes =
-      sizeof(TEvalFrozenProgram) + alignof(long double) * 3 +
-      Built.Steps.size() * sizeof(TEvalProgram::Step) + Built.Numbers.size() * sizeof(long double) +
-      Built.Memories.size() * sizeof(TEvalProgram::Memory) +
-      Built.Texts.size() * (sizeof(std::string*) + sizeof(std::string)) + Key.size();
-  for (const std::string* text : Built.Texts) bytes += HeapOf(*text);
-  return bytes;
+std::size_t TEvalFrozenProgram::MostBlockBytes(const TEvalProgram& Built, std::string_view Key,
+                                               std::size_t& MostTextBytes) {
+  MostTextBytes = 0;
+  for (const std::string* text : Built.Texts) MostTextBytes += HeapOf(*text);
+  return sizeof(TEvalFrozenProgram) + alignof(long double) * 3 +
+         Built.Steps.size() * sizeof(TEvalProgram::Step) +
+         Built.Numbers.size() * sizeof(long double) +
+         Built.Memories.size() * sizeof(TEvalProgram::Memory) +
+         Built.Texts.size() * (sizeof(std::string*) + sizeof(std::string)) + Key.size();
+}
+
+std::size_t TEvalFrozenProgram::FailedBlockBytes(const std::string& Error, std::string_view Key) {
+  return sizeof(TEvalFrozenProgram) + Key.size() + Error.size();
 }
 
 TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_view Key,
-                                             std::size_t Hash) {
+                                             std::size_t Hash, TEvalBlockStore& Store) {
   using Step = TEvalProgram::Step;
   using Memory = TEvalProgram::Memory;
   // The texts the copy keeps, and where each of the program's texts, numbers and memories
@@ -837,11 +842,8 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
       AlignUp(pointersAt + textCount * sizeof(std::string*), alignof(std::string));
   const std::size_t charsAt = stringsAt + textCount * sizeof(std::string);
   const std::size_t total = charsAt + Key.size();
-  static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= alignof(long double));
-
-  char* const block = static_cast<char*>(::operator new(total));
+  char* const block = static_cast<char*>(Store.Take(total));
   TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram();
-  frozen->BlockBytes = total;
   frozen->Hash = Hash;
   Key.copy(block + charsAt, Key.size());
   frozen->KeyText = block + charsAt;
@@ -854,10 +856,10 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
     for (; frozen->TextCount < textCount; ++frozen->TextCount) {
       std::string* text = new (strings + frozen->TextCount) std::string(texts[frozen->TextCount]);
       pointers[frozen->TextCount] = text;
-      frozen->TextBytes += HeapOf(*text);
+      frozen->TextHeap += HeapOf(*text);
     }
   } catch (...) {
-    Free(frozen);
+    Destroy(frozen);
     throw;
   }
 
@@ -909,12 +911,10 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
 }
 
 TEvalFrozenProgram* TEvalFrozenProgram::MakeFailed(const std::string& Error, std::string_view Key,
-                                                   std::size_t Hash) {
+                                                   std::size_t Hash, TEvalBlockStore& Store) {
   const std::size_t charsAt = sizeof(TEvalFrozenProgram);
-  const std::size_t total = charsAt + Key.size() + Error.size();
-  char* const block = static_cast<char*>(::operator new(total));
+  char* const block = static_cast<char*>(Store.Take(FailedBlockBytes(Error, Key)));
   TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram();
-  frozen->BlockBytes = total;
   frozen->Hash = Hash;
   Key.copy(block + charsAt, Key.size());
   Error.copy(block + charsAt + Key.size(), Error.size());
@@ -924,9 +924,75 @@ TEvalFrozenProgram* TEvalFrozenProgram::MakeFailed(const std::string& Error, std
   return frozen;
 }
 
-void TEvalFrozenProgram::Free(TEvalFrozenProgram* Frozen) {
+void TEvalFrozenProgram::Destroy(TEvalFrozenProgram* Frozen) {
   if (!Frozen) return;
   for (std::size_t i = 0; i < Frozen->TextCount; ++i) Frozen->OwnTexts[i].~basic_string();
   Frozen->~TEvalFrozenProgram();
-  ::operator delete(static_cast<void*>(Frozen));
+}
+
+// ---------------------------------------------------------------------------------------------
+// TEvalBlockStore
+
+namespace {
+
+// Chunks of small blocks, and the largest block cut from one.
+constexpr std::size_t kFirstChunk = 4 * 1024;
+constexpr std::size_t kLastChunk = 64 * 1024;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kLargestCut = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr std::size_t kLargestCut = 0;
+#else
+constexpr std::size_t kLargestCut = kLastChunk / 4;
+#endif
+#else
+constexpr std::size_t kLargestCut = kLastChunk / 4;
+#endif
+constexpr std::size_t kBlockAlignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+static_assert(kBlockAlignment >= alignof(long double));
+
+// The next chunk: as large as what is held, within the bounds, and never smaller than the block
+// it is taken for.
+std::size_t ChunkFor(std::size_t size, std::size_t held) {
+  return std::max(size, std::clamp(held, kFirstChunk, kLastChunk));
+}
+
+}  // namespace
+
+std::size_t TEvalBlockStore::BytesFor(std::size_t Size) const {
+  const std::size_t size = AlignUp(Size, kBlockAlignment);
+  if (size > kLargestCut) return size;
+  if (size <= Left) return 0;
+  return ChunkFor(size, Held);
+}
+
+void* TEvalBlockStore::Take(std::size_t Size) {
+  const std::size_t size = AlignUp(Size, kBlockAlignment);
+  Allocations.reserve(Allocations.size() + 1);
+  if (size > kLargestCut) {
+    void* block = ::operator new(size);
+    Allocations.push_back(block);
+    Held += size;
+    return block;
+  }
+  if (size > Left) {
+    const std::size_t chunk = ChunkFor(size, Held);
+    Next = static_cast<char*>(::operator new(chunk));
+    Allocations.push_back(Next);
+    Left = chunk;
+    Held += chunk;
+  }
+  void* block = Next;
+  Next += size;
+  Left -= size;
+  return block;
+}
+
+void TEvalBlockStore::Clear() {
+  for (void* allocation : Allocations) ::operator delete(allocation);
+  Allocations.clear();
+  Next = nullptr;
+  Left = 0;
+  Held = 0;
 }
