@@ -39,28 +39,28 @@ constexpr std::size_t kFirstTableSize = 64;
 TEvalCompiledTexts::TEvalCompiledTexts(std::size_t MaxBytes) : ByteBound(MaxBytes) {}
 
 TEvalCompiledTexts::~TEvalCompiledTexts() {
-  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Destroy(frozen);
+  for (const Slot& slot : Table) TEvalFrozenProgram::Destroy(slot.Frozen);
 }
 
 void TEvalCompiledTexts::Clear() {
   if (Depth > 0) throw Exception(kExpressionInUse);
-  for (TEvalFrozenProgram* frozen : Table) TEvalFrozenProgram::Destroy(frozen);
-  std::vector<TEvalFrozenProgram*>().swap(Table);
+  for (const Slot& slot : Table) TEvalFrozenProgram::Destroy(slot.Frozen);
+  std::vector<Slot>().swap(Table);
   Store.Clear();
   KeptCount = 0;
   KeptTextBytes = 0;
 }
 
 std::size_t TEvalCompiledTexts::Bytes() const {
-  return Store.Bytes() + KeptTextBytes + Table.capacity() * sizeof(TEvalFrozenProgram*);
+  return Store.Bytes() + KeptTextBytes + Table.capacity() * sizeof(Slot);
 }
 
 TEvalFrozenProgram* TEvalCompiledTexts::Find(std::string_view Key, std::size_t Hash) const {
   if (Table.empty()) return nullptr;
   const std::size_t mask = Table.size() - 1;
   for (std::size_t i = Hash & mask;; i = (i + 1) & mask) {
-    TEvalFrozenProgram* frozen = Table[i];
-    if (!frozen || (frozen->KeyHash() == Hash && frozen->Key() == Key)) return frozen;
+    const Slot& slot = Table[i];
+    if (!slot.Frozen || (slot.Hash == Hash && slot.Frozen->Key() == Key)) return slot.Frozen;
   }
 }
 
@@ -71,7 +71,7 @@ std::size_t TEvalCompiledTexts::TableSizeFor(std::size_t Count) const {
 }
 
 bool TEvalCompiledTexts::Fits(std::size_t BlockBytes, std::size_t TextBytes) const {
-  const std::size_t table = TableSizeFor(KeptCount + 1) * sizeof(TEvalFrozenProgram*);
+  const std::size_t table = TableSizeFor(KeptCount + 1) * sizeof(Slot);
   return Store.Bytes() + Store.BytesFor(BlockBytes) + KeptTextBytes + TextBytes + table <=
          ByteBound;
 }
@@ -79,25 +79,25 @@ bool TEvalCompiledTexts::Fits(std::size_t BlockBytes, std::size_t TextBytes) con
 void TEvalCompiledTexts::Keep(TEvalFrozenProgram* Frozen) {
   const std::size_t size = TableSizeFor(KeptCount + 1);
   if (size != Table.size()) {
-    std::vector<TEvalFrozenProgram*> grown;
+    std::vector<Slot> grown;
     try {
-      grown.assign(size, nullptr);
+      grown.assign(size, Slot{0, nullptr});
     } catch (...) {
       TEvalFrozenProgram::Destroy(Frozen);
       throw;
     }
-    for (TEvalFrozenProgram* kept : Table) {
-      if (!kept) continue;
-      std::size_t i = kept->KeyHash() & (size - 1);
-      while (grown[i]) i = (i + 1) & (size - 1);
-      grown[i] = kept;
+    for (const Slot& slot : Table) {
+      if (!slot.Frozen) continue;
+      std::size_t i = slot.Hash & (size - 1);
+      while (grown[i].Frozen) i = (i + 1) & (size - 1);
+      grown[i] = slot;
     }
     Table.swap(grown);
   }
   const std::size_t mask = Table.size() - 1;
   std::size_t i = Frozen->KeyHash() & mask;
-  while (Table[i]) i = (i + 1) & mask;
-  Table[i] = Frozen;
+  while (Table[i].Frozen) i = (i + 1) & mask;
+  Table[i] = Slot{Frozen->KeyHash(), Frozen};
   ++KeptCount;
   KeptTextBytes += Frozen->TextBytes();
 }

@@ -60,9 +60,14 @@ class TEvalCompiledTexts {
   std::size_t TableSizeFor(std::size_t Count) const;
 
   // The kept programs by the hash of their text: open addressing over a power-of-two table at
-  // most half full, nullptr in a free slot. Their blocks are in Store; KeptTextBytes is the heap
-  // their long texts hold beside.
-  std::vector<TEvalFrozenProgram*> Table;
+  // most half full, with each program's hash beside it (nullptr in a free slot), so that
+  // neither a probe nor a growing table reads the programs it passes. Their blocks are in
+  // Store; KeptTextBytes is the heap their long texts hold beside.
+  struct Slot {
+    std::size_t Hash;
+    TEvalFrozenProgram* Frozen;
+  };
+  std::vector<Slot> Table;
   std::size_t KeptCount = 0;
   TEvalBlockStore Store;
   std::size_t KeptTextBytes = 0;
