@@ -116,19 +116,8 @@ namespace {
 
 // The stores of freed tokens and child lists: each a list threaded through the freed blocks
 // themselves, so that it needs no destructor (a block freed after the thread's other objects
-// still finds it). Under the address sanitizer every block is one of its own, so that a use
-// after free is seen.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kStoreLimit = 0;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr std::size_t kStoreLimit = 0;
-#else
-constexpr std::size_t kStoreLimit = 1024;
-#endif
-#else
-constexpr std::size_t kStoreLimit = 1024;
-#endif
+// still finds it). Under the address sanitizer they keep nothing.
+constexpr std::size_t kStoreLimit = kAddressSanitizer ? 0 : 1024;
 struct FreeBlock {
   FreeBlock* Next;
 };

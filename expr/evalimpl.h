@@ -139,6 +139,20 @@ struct TEvalPart {
 
 class TEvalTextParser;
 
+// Under the address sanitizer the expression's own stores of storage keep nothing and every
+// block is an allocation of its own, so that a use after free or beyond a block is seen.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
 // The child lists of tokens: a list of up to kPooledChildren children (every operator's, most
 // calls') takes its storage from a per-thread store of freed ones, as the tokens themselves do.
 inline constexpr std::size_t kPooledChildren = 4;

@@ -938,17 +938,7 @@ namespace {
 // Chunks of small blocks, and the largest block cut from one.
 constexpr std::size_t kFirstChunk = 4 * 1024;
 constexpr std::size_t kLastChunk = 64 * 1024;
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kLargestCut = 0;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr std::size_t kLargestCut = 0;
-#else
-constexpr std::size_t kLargestCut = kLastChunk / 4;
-#endif
-#else
-constexpr std::size_t kLargestCut = kLastChunk / 4;
-#endif
+constexpr std::size_t kLargestCut = kAddressSanitizer ? 0 : kLastChunk / 4;
 constexpr std::size_t kBlockAlignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
 static_assert(kBlockAlignment >= alignof(long double));
 
