@@ -1,4 +1,4 @@
-// The engine's compiled expressions: each text is compiled once and its tree reused, and every
+// The engine's compiled expressions: each text is compiled once and its program reused, and every
 // evaluation answers what SetText and Evaluate on a fresh text answer, errors included.
 #include <gtest/gtest.h>
 
@@ -60,7 +60,7 @@ TEST(CompiledExpressions, EveryEvaluationAnswersWhatAFreshTextAnswers) {
   TSpecRunTime engine(scheme.Template.get(), scheme.LinkMap.get());
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
-    // Three rounds, the store changed between them: the reused tree asks for the values anew.
+    // Three rounds, the store changed between them: the reused program asks for the values anew.
     for (const std::string units : {"3", "5", "3"}) {
       engine.Transition->SetValue("Units", units);
       const std::string fresh = Outcome([&] {
