@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <functional>
 #include <string>
-#include <utility>
 
 #include "expr/evalimpl.h"
 #include "platform/errors.h"
