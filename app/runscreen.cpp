@@ -379,6 +379,7 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
   SaveBtn = makeSpeedButton("SaveBtn", 248, SaveGlyph());
 
   WheelGuard = new TWheelOnlyWithFocus(this);
+  KeepFromMinimizing(*this);
 
   // Each button runs the handler the engine bound last; a copy, since a handler may bind
   // another one while it runs.

@@ -190,6 +190,7 @@ TExecReportForm::TExecReportForm(QWidget* parent)
   setFont(FormFont());
   resize(kDesignWidth, kDesignHeight);
   setSizeGripEnabled(false);
+  KeepFromMinimizing(*this);
 
   TitlePanel->setObjectName("TitlePanel");
   TitlePanel->setAutoFillBackground(true);

@@ -51,6 +51,9 @@ TEST_F(ScreenFormTest, ComponentsStandWhereTheFormDescriptionPutsThem) {
   TExecScreenForm form;
   EXPECT_EQ(form.size(), QSize(524, 375));
   EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "the dialog frame is not resizable";
+  EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+      << "a dialog frame has neither Minimize nor Maximize";
   EXPECT_EQ(form.MinHeight, 375);
   EXPECT_EQ(form.ChromeHeight, 131);
   EXPECT_EQ(form.font().family(), StandInFamily(TDesignFace::Tahoma));
@@ -571,6 +574,21 @@ TEST_F(ScreenFormTest, FileDialogsOfferSavesAndDoNotAskBeforeOverwriting) {
   EXPECT_TRUE(form.SaveDlg->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(form.OpenDlg->fileMode(), QFileDialog::AnyFile);
   EXPECT_EQ(ReadWholeFile(existing), "old") << "the dialog itself writes nothing";
+}
+
+TEST_F(ScreenFormTest, NeitherTheScreenNorThePreviewStaysMinimized) {
+  TExecScreenForm screen;
+  TExecReportForm preview;
+  for (QWidget* window : {static_cast<QWidget*>(&screen), static_cast<QWidget*>(&preview)}) {
+    SCOPED_TRACE(window->objectName().toStdString());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    // As a window manager that offers Minimize anyway does.
+    window->setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(QTest::qWaitFor([window] { return !window->isMinimized(); }));
+    EXPECT_TRUE(window->isVisible());
+    window->hide();
+  }
 }
 
 // Notches of the wheel over a widget, as the window system delivers them: spontaneous, so that
