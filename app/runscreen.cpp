@@ -1,8 +1,10 @@
 #include "app/runscreen.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDate>
 #include <QFile>
 #include <QFileDialog>
@@ -406,23 +408,36 @@ TExecScreenForm::~TExecScreenForm() {
 
 namespace {
 
-QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title) {
-  auto* dialog = new QFileDialog(owner, title);
-  dialog->setObjectName(name);
-  dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setNameFilters({kSavesFilter, kAllFilesFilter});
-  dialog->setDefaultSuffix("qvs");
-  // Neither dialog insists on an existing file.
-  dialog->setFileMode(QFileDialog::AnyFile);
-  KeepFileColumnsWhole(*dialog);
-  return dialog;
-}
+// The Load and Save dialogs.
+class TFileDialog : public QFileDialog {
+ public:
+  TFileDialog(QWidget* owner, const char* name, const char* title) : QFileDialog(owner, title) {
+    setObjectName(name);
+    setOption(QFileDialog::DontUseNativeDialog);
+    setNameFilters({kSavesFilter, kAllFilesFilter});
+    setDefaultSuffix("qvs");
+    // Neither dialog insists on an existing file.
+    setFileMode(QFileDialog::AnyFile);
+    KeepFileColumnsWhole(*this);
+  }
+
+ protected:
+  // The completion list of the file name field is a window of its own, which Return on the
+  // field leaves open: it closes with the dialog, so that nothing of the dialog stays over the
+  // screen to take the next click.
+  void done(int result) override {
+    for (QCompleter* completer : findChildren<QCompleter*>()) {
+      if (completer->popup()->isVisible()) completer->popup()->hide();
+    }
+    QFileDialog::done(result);
+  }
+};
 
 }  // namespace
 
 QFileDialog* TExecScreenForm::OpenDialog() {
   if (!OpenDlg) {
-    OpenDlg = MakeFileDialog(this, "OpenDlg", "Open...");
+    OpenDlg = new TFileDialog(this, "OpenDlg", "Open...");
     OpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
   }
   return OpenDlg;
@@ -430,7 +445,7 @@ QFileDialog* TExecScreenForm::OpenDialog() {
 
 QFileDialog* TExecScreenForm::SaveDialog() {
   if (!SaveDlg) {
-    SaveDlg = MakeFileDialog(this, "SaveDlg", "Save...");
+    SaveDlg = new TFileDialog(this, "SaveDlg", "Save...");
     SaveDlg->setAcceptMode(QFileDialog::AcceptSave);
     SaveDlg->setOption(QFileDialog::DontConfirmOverwrite);
   }

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -574,6 +575,73 @@ TEST_F(ScreenFormTest, FileDialogsOfferSavesAndDoNotAskBeforeOverwriting) {
   EXPECT_TRUE(form.SaveDlg->testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_EQ(form.OpenDlg->fileMode(), QFileDialog::AnyFile);
   EXPECT_EQ(ReadWholeFile(existing), "old") << "the dialog itself writes nothing";
+}
+
+// The names the file dialog lists in its folder.
+QStringList Listed(QFileDialog* dialog) {
+  QStringList names;
+  auto* view = dialog->findChild<QListView*>("listView");
+  if (!view || !view->model()) return names;
+  const QModelIndex folder = view->rootIndex();
+  for (int r = 0; r < view->model()->rowCount(folder); ++r) {
+    names << view->model()->index(r, 0, folder).data().toString();
+  }
+  return names;
+}
+
+TEST_F(ScreenFormTest, TheCompletionListClosesWithItsFileDialogAndTheNextClickActs) {
+  ScratchFolder folder;
+  folder.WriteFile("cabinet.qvs", "state");
+  struct Row {
+    std::string name;
+    bool save;
+    std::string typed;
+    std::string chosen;
+  };
+  const Row rows[] = {
+      {"open the beginning of a name", false, "cab", "cab.qvs"},
+      {"open a whole name", false, "cabinet.qvs", "cabinet.qvs"},
+      {"save over a whole name", true, "cabinet.qvs", "cabinet.qvs"},
+  };
+  TExecScreenForm form;
+  int nextClicks = 0;
+  form.SetNextBtnClick([&] { ++nextClicks; });
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    QFileDialog* dialog = row.save ? form.SaveDialog() : form.OpenDialog();
+    dialog->setDirectory(QString::fromStdString(folder.Path().string()));
+    ModalRobot robot({
+        // Typed key by key, as the user types, so that the field offers its completions of
+        // the folder's names once the dialog has read them.
+        [&](QWidget* modal) {
+          auto* field = modal == dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+          if (!field || !Listed(dialog).contains("cabinet.qvs")) return false;
+          field->selectAll();
+          QTest::keyClicks(field, QString::fromStdString(row.typed));
+          return true;
+        },
+        // Return while the completion list is shown.
+        [&](QWidget*) {
+          QWidget* list = QApplication::activePopupWidget();
+          if (!list) return false;
+          QTest::keyClick(list, Qt::Key_Return);
+          return true;
+        },
+    });
+    std::string chosen;
+    ASSERT_TRUE(row.save ? form.ExecuteSaveDialog(chosen) : form.ExecuteOpenDialog(chosen));
+    EXPECT_TRUE(robot.Done());
+    EXPECT_EQ(chosen, folder.File(row.chosen));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "the completion list stayed";
+    // One click on Next, delivered to the screen's window as the window system delivers it.
+    const int before = nextClicks;
+    QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {},
+                      form.NextBtn->mapTo(&form, QPoint(30, 12)));
+    EXPECT_EQ(nextClicks, before + 1) << "the click did not reach Next";
+  }
+  form.hide();
 }
 
 TEST_F(ScreenFormTest, NeitherTheScreenNorThePreviewStaysMinimized) {
