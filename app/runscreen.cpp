@@ -845,7 +845,11 @@ void TExecScreenForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TExecScreenForm::ExecuteFileDialog(QFileDialog* dialog, std::string& FileName) {
-  if (dialog->exec() != QDialog::Accepted) return false;
+  const int result = dialog->exec();
+  // A window manager gives the keyboard back to the screen when its dialog goes; without one
+  // it stays with no window until a click, unless the screen takes it.
+  if (isVisible()) activateWindow();
+  if (result != QDialog::Accepted) return false;
   const QStringList files = dialog->selectedFiles();
   if (files.isEmpty()) return false;
   FileName = QFile::encodeName(files.front()).toStdString();
