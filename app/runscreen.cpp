@@ -6,8 +6,11 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -422,6 +425,24 @@ class TFileDialog : public QFileDialog {
   }
 
  protected:
+  // A name pattern in the file name field ("*.qvs") is a filter, never a file name: Return
+  // lists the files of the folder that match it and the dialog stays open.
+  void accept() override {
+    QLineEdit* field = FileNameField();
+    const QString typed = field ? field->text().trimmed() : QString();
+    if (!typed.contains(QLatin1Char('*')) && !typed.contains(QLatin1Char('?'))) {
+      QFileDialog::accept();
+      return;
+    }
+    const QFileInfo pattern(QDir(directory()).absoluteFilePath(typed));
+    if (pattern.dir().exists()) setDirectory(pattern.dir());
+    if (auto* files = findChild<QFileSystemModel*>()) {
+      files->setNameFilters(pattern.fileName().split(QLatin1Char(';'), Qt::SkipEmptyParts));
+    }
+    field->setText(pattern.fileName());
+    field->selectAll();
+  }
+
   // The completion list of the file name field is a window of its own, which Return on the
   // field leaves open: it closes with the dialog, so that nothing of the dialog stays over the
   // screen to take the next click.
@@ -431,6 +452,15 @@ class TFileDialog : public QFileDialog {
     }
     QFileDialog::done(result);
   }
+
+  // The file name field opens with its text selected: typing replaces it.
+  void showEvent(QShowEvent* event) override {
+    QFileDialog::showEvent(event);
+    if (QLineEdit* field = FileNameField()) field->selectAll();
+  }
+
+ private:
+  QLineEdit* FileNameField() const { return findChild<QLineEdit*>("fileNameEdit"); }
 };
 
 }  // namespace
@@ -439,6 +469,7 @@ QFileDialog* TExecScreenForm::OpenDialog() {
   if (!OpenDlg) {
     OpenDlg = new TFileDialog(this, "OpenDlg", "Open...");
     OpenDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDlg->selectFile(kOpenDialogFileName);
   }
   return OpenDlg;
 }
@@ -861,7 +892,5 @@ bool TExecScreenForm::ExecuteSaveDialog(std::string& FileName) {
 }
 
 bool TExecScreenForm::ExecuteOpenDialog(std::string& FileName) {
-  // The file name field starts empty: the filter shows the saves, and a pattern left in the
-  // field would be taken as a file name.
   return ExecuteFileDialog(OpenDialog(), FileName);
 }

@@ -228,6 +228,7 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   QObject* WheelGuard = nullptr;
 };
 
-// Filters of the file dialogs.
+// Filters of the file dialogs, and the Open dialog's file name when it is first shown.
 inline constexpr const char* kSavesFilter = "Quorvane Saves (*.qvs)";
 inline constexpr const char* kAllFilesFilter = "All Files (*.*)";
+inline constexpr const char* kOpenDialogFileName = "*.qvs";

@@ -644,6 +644,43 @@ TEST_F(ScreenFormTest, TheCompletionListClosesWithItsFileDialogAndTheNextClickAc
   form.hide();
 }
 
+TEST_F(ScreenFormTest, TheOpenDialogStartsWithThePatternOfTheSavesAndReturnOnAPatternFilters) {
+  ScratchFolder folder;
+  folder.WriteFile("run.qvs", "state");
+  folder.WriteFile("notes.txt", "text");
+  TExecScreenForm form;
+  QFileDialog* dialog = form.OpenDialog();
+  dialog->setDirectory(QString::fromStdString(folder.Path().string()));
+  QString shown, selected;
+  QLineEdit* field = dialog->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(field, nullptr);
+  ModalRobot robot({
+      [&](QWidget* modal) {
+        if (modal != dialog || Listed(dialog) != QStringList({"run.qvs"})) return false;
+        shown = field->text();
+        selected = field->selectedText();
+        // Another pattern typed over it, and Return.
+        field->setText("*.txt");
+        QMetaObject::invokeMethod(dialog, "accept");
+        return true;
+      },
+      // Still open, listing what the pattern matches; then a file of the list is opened.
+      [&](QWidget* modal) {
+        if (modal != dialog || Listed(dialog) != QStringList({"notes.txt"})) return false;
+        EXPECT_EQ(field->text(), "*.txt");
+        field->setText("notes.txt");
+        QMetaObject::invokeMethod(dialog, "accept");
+        return true;
+      },
+  });
+  std::string chosen;
+  ASSERT_TRUE(form.ExecuteOpenDialog(chosen));
+  EXPECT_TRUE(robot.Done());
+  EXPECT_EQ(shown, "*.qvs");
+  EXPECT_EQ(selected, "*.qvs") << "typing does not replace the starting name";
+  EXPECT_EQ(chosen, folder.File("notes.txt"));
+}
+
 TEST_F(ScreenFormTest, NeitherTheScreenNorThePreviewStaysMinimized) {
   TExecScreenForm screen;
   TExecReportForm preview;
