@@ -176,6 +176,26 @@ class TWheelOnlyWithFocus : public QObject {
   }
 };
 
+class TFormRadioButton;
+
+// The answers of an option question are one group on their panel, as in any desktop dialog:
+// Tab stops only at the chosen answer (at the first while none is chosen), and an arrow key
+// chooses the answer before (Up, Left) or after (Down, Right) the focused one and moves the
+// focus with it.
+class TOptionGroupKeys : public QObject {
+ public:
+  using QObject::QObject;
+
+  // The group's answers, in the order they were made.
+  static QList<TFormRadioButton*> Group(const QWidget* panel) {
+    return panel->findChildren<TFormRadioButton*>(Qt::FindDirectChildrenOnly);
+  }
+  static void SetTabStop(const QWidget* panel);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
 class TFormCheckBox : public QCheckBox, public IFormControl {
  public:
   explicit TFormCheckBox(QWidget* parent) : QCheckBox(parent) {}
@@ -201,6 +221,43 @@ class TFormRadioButton : public QRadioButton, public IFormControl {
  private:
   int FTag;
 };
+
+void TOptionGroupKeys::SetTabStop(const QWidget* panel) {
+  const QList<TFormRadioButton*> group = Group(panel);
+  QRadioButton* stop = nullptr;
+  for (TFormRadioButton* answer : group) {
+    if (answer->isChecked()) stop = answer;
+  }
+  if (!stop && !group.isEmpty()) stop = group.front();
+  bool focusInGroup = false;
+  for (TFormRadioButton* answer : group) {
+    focusInGroup = focusInGroup || answer->hasFocus();
+    answer->setFocusPolicy(answer == stop ? Qt::StrongFocus : Qt::ClickFocus);
+  }
+  // A choice made with the mouse on the text of an answer takes the group's focus with it.
+  if (focusInGroup && stop && !stop->hasFocus()) stop->setFocus(Qt::OtherFocusReason);
+}
+
+bool TOptionGroupKeys::eventFilter(QObject* watched, QEvent* event) {
+  auto* answer = dynamic_cast<TFormRadioButton*>(watched);
+  if (!answer || event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+  const auto* key = static_cast<QKeyEvent*>(event);
+  if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  int step = 0;
+  if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Left) step = -1;
+  if (key->key() == Qt::Key_Down || key->key() == Qt::Key_Right) step = 1;
+  if (step == 0) return false;
+  const QList<TFormRadioButton*> group = Group(answer->parentWidget());
+  for (qsizetype i = group.indexOf(answer) + step; i >= 0 && i < group.size(); i += step) {
+    TFormRadioButton* next = group[i];
+    if (!next->isEnabled() || !next->isVisibleTo(answer->parentWidget())) continue;
+    next->click();
+    next->setFocus(step < 0 ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    break;
+  }
+  // At either end of the group the key does nothing.
+  return true;
+}
 
 // The items keep the bytes they were added with: a title that Qt cannot show exactly still
 // reads back as it was given.
@@ -384,6 +441,7 @@ TExecScreenForm::TExecScreenForm(QWidget* parent)
   SaveBtn = makeSpeedButton("SaveBtn", 248, SaveGlyph());
 
   WheelGuard = new TWheelOnlyWithFocus(this);
+  OptionKeys = new TOptionGroupKeys(this);
   KeepFromMinimizing(*this);
 
   // Each button runs the handler the engine bound last; a copy, since a handler may bind
@@ -770,6 +828,11 @@ IFormControl* TExecScreenForm::AddRadioButton(IFormPanel* Parent, int Tag, int L
   auto* radio = new TFormRadioButton(panel, Tag);
   radio->setGeometry(Left, Top, kRadioButtonWidth, kCheckHeight);
   radio->setChecked(Checked);
+  radio->installEventFilter(OptionKeys);
+  // The group's Tab stop follows its choice, however it is made.
+  connect(radio, &QAbstractButton::toggled, panel,
+          [panel] { TOptionGroupKeys::SetTabStop(panel); });
+  TOptionGroupKeys::SetTabStop(panel);
   radio->show();
   panel->AppendControl(radio);
   return radio;
@@ -825,18 +888,21 @@ void TExecScreenForm::FitFormHeight() {
 // --- Modal showing and dialogs ----------------------------------------------------------------
 
 void TExecScreenForm::ArrangeTabOrder() {
+  // Every answer that can take the focus is in the chain in panel order, also the answers of
+  // an option group that Tab passes by, so that the group's stop stands in its place whichever
+  // answer is chosen.
   std::vector<QWidget*> chain;
   for (TFormPanel* panel : QuestionPanels) {
     for (int i = 0; i < panel->ControlCount(); ++i) {
       auto* control = dynamic_cast<QWidget*>(panel->Controls(i));
-      if (control && (control->focusPolicy() & Qt::TabFocus)) chain.push_back(control);
+      if (control && control->focusPolicy() != Qt::NoFocus) chain.push_back(control);
     }
   }
   const std::size_t answers = chain.size();
   chain.insert(chain.end(), {BackBtn, NextBtn, CloseBtn});
   for (std::size_t i = 0; i + 1 < chain.size(); ++i) setTabOrder(chain[i], chain[i + 1]);
   for (std::size_t i = 0; i < answers; ++i) {
-    if (chain[i]->isEnabled()) {
+    if ((chain[i]->focusPolicy() & Qt::TabFocus) && chain[i]->isEnabled()) {
       chain[i]->setFocus(Qt::TabFocusReason);
       break;
     }

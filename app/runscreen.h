@@ -207,7 +207,8 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   // Notes the frame Qt reports for the shown form; a changed frame fits the height again.
   void NoteFrame();
   // The answers' controls in panel order, then Back, Next and Close, as Tab walks them; the
-  // first answer that takes the focus has it when the screen is shown.
+  // first answer Tab stops at has the focus when the screen is shown (of an option group,
+  // the chosen answer).
   void ArrangeTabOrder();
   TFormPanel* PanelOf(IFormPanel* Parent) const;
   // Runs a button's handler; an error is shown in the error box and the form stays open.
@@ -226,6 +227,8 @@ class TExecScreenForm : public QDialog, public IExecScreenForm {
   bool HeightFitted = false;
   // Keeps the mouse wheel from input controls without the focus.
   QObject* WheelGuard = nullptr;
+  // Makes the radio buttons of each panel one option group for the keyboard.
+  QObject* OptionKeys = nullptr;
 };
 
 // Filters of the file dialogs, and the Open dialog's file name when it is first shown.

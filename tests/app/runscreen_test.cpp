@@ -783,6 +783,77 @@ TEST_F(ScreenFormTest, TabWalksTheAnswersThenTheButtonsAndTheQuestionAreaIsNoTab
   EXPECT_EQ(walked, expected);
 }
 
+TEST_F(ScreenFormTest, AnOptionGroupIsOneTabStopAtItsChoiceAndTheArrowKeysChoose) {
+  // Keys pressed in turn; kClickLabel3 clicks the text of the third answer instead.
+  constexpr int kClickLabel3 = -1;
+  // Where the focus ends: an answer's index, or one of these.
+  constexpr int kEdit = -1, kClose = -2;
+  struct Row {
+    std::string name;
+    int chosen;  // -1: none
+    std::vector<int> keys;
+    int focused;
+    int checked;
+  };
+  const Row rows[] = {
+      {"the screen opens on the chosen answer", 1, {}, 1, 1},
+      {"Down chooses the next answer", 1, {Qt::Key_Down}, 2, 2},
+      {"Up and Left choose the answers before", 2, {Qt::Key_Up, Qt::Key_Left}, 0, 0},
+      {"the arrows stop at the ends", 2, {Qt::Key_Down, Qt::Key_Right}, 2, 2},
+      {"no answer chosen: the first has the focus", -1, {}, 0, -1},
+      {"no answer chosen: Down chooses the second", -1, {Qt::Key_Down}, 1, 1},
+      {"Tab leaves the group from its choice", 1, {Qt::Key_Tab}, kEdit, 1},
+      {"Shift+Tab comes back to the choice", 0, {Qt::Key_Tab, Qt::Key_Backtab}, 0, 0},
+      {"Shift+Tab leaves the group backwards", 2, {Qt::Key_Backtab}, kClose, 2},
+      {"the Tab stop follows a choice made with the mouse",
+       0,
+       {kClickLabel3, Qt::Key_Tab, Qt::Key_Backtab},
+       2,
+       2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TExecScreenForm form;
+    // A group of three answers, then a typed answer.
+    TFormPanel* sizes = form.AddQuestionPanel();
+    std::vector<QRadioButton*> answers;
+    std::vector<QWidget*> labels;
+    for (int i = 0; i < 3; ++i) {
+      answers.push_back(dynamic_cast<QRadioButton*>(
+          form.AddRadioButton(sizes, i, 10, 10 + 16 * i, i == row.chosen)));
+      form.AddQuestionLabel(sizes, "Answer " + std::to_string(i), 30, 10 + 16 * i,
+                            dynamic_cast<IFormControl*>(answers.back()));
+      labels.push_back(dynamic_cast<QWidget*>(sizes->Controls(sizes->ControlCount() - 1)));
+    }
+    auto* edit = dynamic_cast<QWidget*>(form.AddEdit(form.AddQuestionPanel(), 10, 10, 200, ""));
+    QWidget* focused = nullptr;
+    ModalRobot robot({[&](QWidget* modal) {
+      if (modal != &form || !QApplication::focusWidget()) return false;
+      for (const int key : row.keys) {
+        if (key == kClickLabel3) {
+          Click(labels[2]);
+        } else if (key == Qt::Key_Backtab) {
+          QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+        } else {
+          QTest::keyClick(QApplication::focusWidget(), static_cast<Qt::Key>(key));
+        }
+      }
+      focused = QApplication::focusWidget();
+      form.close();
+      return true;
+    }});
+    form.ShowModal();
+    EXPECT_TRUE(robot.Done());
+    QWidget* expected = row.focused == kEdit    ? edit
+                        : row.focused == kClose ? static_cast<QWidget*>(form.CloseBtn)
+                                                : answers[static_cast<std::size_t>(row.focused)];
+    EXPECT_EQ(focused, expected);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(answers[static_cast<std::size_t>(i)]->isChecked(), i == row.checked) << i;
+    }
+  }
+}
+
 TEST_F(ScreenFormTest, ALetteredDateKeepsItsGapFromTheCaptionAsANumericOneDoes) {
   // "Дата актуализации:" with the short dates of three locales: the numeric one the title
   // panels were laid out for, the C locale's, and one wider than its box.
