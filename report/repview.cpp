@@ -170,7 +170,8 @@ const std::string& Entry(const std::vector<std::string>* list, int index) {
 }  // namespace
 
 TExecReportForm::TExecReportForm(QWidget* parent)
-    : QDialog(parent),
+    // A window of its own size that can be maximized, with a close box and no Minimize.
+    : QDialog(parent, Qt::Dialog | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       ControlPanel(new QWidget(this)),
       TitlePanel(new QWidget(this)),
       Bevel1(new QFrame(ControlPanel)),
@@ -434,6 +435,11 @@ void TExecReportForm::AdjustHeight() {
     if (measured > 0) RowHeight = measured;
   }
   HeightAdjusted = true;
+  // A maximized form keeps the window manager's size; restored, it has the size it had.
+  if (SizedByWindowManager()) {
+    AlignControls();
+    return;
+  }
   Adjusting = true;
   // Outer heights: the form's client height plus its frame.
   const int frame = FrameHeight;
@@ -454,8 +460,14 @@ void TExecReportForm::AdjustHeight() {
   Adjusting = false;
 }
 
+bool TExecReportForm::SizedByWindowManager() const {
+  return windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+}
+
 void TExecReportForm::NoteFrame() {
-  if (!isVisible() || Adjusting) return;
+  // Maximized, the form has the size and the frame the window manager gives it; it is fitted
+  // again only to the frame of the form at its own size.
+  if (!isVisible() || Adjusting || SizedByWindowManager()) return;
   const int frame = frameGeometry().height() - height();
   if (frame == FrameHeight) return;
   FrameHeight = frame;

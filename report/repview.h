@@ -81,7 +81,8 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   std::string GetVariableValue(const std::string& Name) const;
   // Fits the form's height to the rows, between its design height and the screen's height
   // less 100, and centres it vertically; the bound and the centring take the outer height,
-  // the frame that Qt reports once the form has been shown included.
+  // the frame that Qt reports once the form has been shown included. A maximized form keeps
+  // the size the window manager gave it.
   void AdjustHeight();
   // -1, 0 or 1 as Item1's data value is less than, equal to or greater than Item2's.
   static int PreviewListCompare(const QTreeWidgetItem* Item1, const QTreeWidgetItem* Item2);
@@ -159,6 +160,8 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   void Guarded(const TNotifyEvent& handler);
   // Notes the frame Qt reports for the shown form; a changed frame fits the height again.
   void NoteFrame();
+  // Whether the window manager has given the form its size (maximized or full screen).
+  bool SizedByWindowManager() const;
   bool HeightAdjusted = false;
   bool Adjusting = false;
 

@@ -1,5 +1,7 @@
 #include "report/repview.h"
 
+#include <QtCore/qtestsupport_core.h>
+#include <QtWidgets/qtestsupport_widgets.h>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
@@ -314,6 +316,44 @@ TEST_F(ReportFormTest, UnderAWindowFrame) {
   RunCaseInChildProcess(
       "ReportFormTest.UnderAWindowFrameTheOuterHeightIsBoundByTheScreenAndCentred",
       {{"QUORVANE_TEST_WINDOW_FRAMES", "1"}});
+}
+
+// Runs in the child process of the case below, on a platform that draws window frames.
+TEST_F(ReportFormTest, MaximizedThePreviewKeepsTheScreenAndRestoredItsOwnSize) {
+  if (!std::getenv("QUORVANE_TEST_WINDOW_FRAMES")) GTEST_SKIP() << "runs in a child process";
+  struct Case {
+    std::string name;
+    Qt::WindowState State;
+  };
+  // Full screen, the window loses its frame.
+  const Case cases[] = {{"maximized", Qt::WindowMaximized}, {"full screen", Qt::WindowFullScreen}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto templ = NumberedProducts(3);
+    TExecReportForm form;
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    Build(form, templ.get());
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QRect own = form.geometry();
+    form.setWindowState(c.State);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.height() > own.height(); }));
+    const QRect given = form.geometry();
+    // The rows fitted again, as the finish shown once more after Back does.
+    form.AdjustHeight();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.windowState(), c.State);
+    EXPECT_EQ(form.geometry(), given);
+    form.setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.geometry() == own; }));
+    EXPECT_EQ(form.geometry(), own);
+    form.hide();
+  }
+}
+
+TEST_F(ReportFormTest, MaximizedUnderAWindowFrame) {
+  RunCaseInChildProcess("ReportFormTest.MaximizedThePreviewKeepsTheScreenAndRestoredItsOwnSize",
+                        {{"QUORVANE_TEST_WINDOW_FRAMES", "1"}});
 }
 
 TEST_F(ReportFormTest, ShowReportRunsModallyUntilAButtonOrTheCloseBoxSetsAResult) {
