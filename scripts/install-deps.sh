@@ -5,9 +5,10 @@ set -euo pipefail
 
 # xdg-utils gives the desktop's opener (xdg-open, xdg-mime) that Qt and the export call;
 # file is what xdg-mime asks for a file's type. openbox is the light window manager some
-# real-window tests run under; x11-utils gives xev, which times the session benchmark's first
-# screen from its map event; libc-l10n the C library's translations, so that the tests can
-# show the program's file errors stay English under another language.
+# real-window tests run under (the session runs a second time under it); x11-utils gives xev,
+# which times the session benchmark's first screen from its map event, and the session's xprop
+# and xwininfo; libc-l10n the C library's translations, so that the tests can show the
+# program's file errors stay English under another language.
 packages=(
   cmake ninja-build g++ clang
   qt6-base-dev libjpeg62-turbo-dev libgif-dev libpng-dev libxlsxwriter-dev

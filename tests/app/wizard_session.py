@@ -4,15 +4,17 @@ as a user drives it: clicks and keys sent with xdotool, windows found by their c
 screenshots taken with ImageMagick's import and kept in the artifact folder, the exported
 workbook read back with openpyxl.
 
-usage: wizard_session.py PROGRAM ARTIFACT_FOLDER [--measure]
+usage: wizard_session.py PROGRAM ARTIFACT_FOLDER [--measure] [--window-manager=openbox]
 
 Exits 0 when the session went as expected, 1 when a check failed, 77 (skipped) when Xvfb,
-xdotool or ImageMagick is missing. With --measure it prints the program's peak resident
-memory and the time from its start to the first screen shown, as the X server's event that
-maps the screen's window tells it (xev on the root window, so without a window manager).
+xdotool, ImageMagick or the window manager asked for is missing. With --measure it prints the
+program's peak resident memory and the time from its start to the first screen shown, as the
+X server's event that maps the screen's window tells it (xev on the root window, so without a
+window manager).
 
-Every wait polls with a deadline; the program's windows stand where the window system puts
-them (no window manager), so each click is given relative to its window.
+Every wait polls with a deadline. Without a window manager the program's windows stand where
+the window system puts them and nothing gives them the keyboard focus but the program itself;
+under one (--window-manager) they carry its frames. Each click is given relative to its window.
 """
 
 import ctypes
@@ -100,9 +102,12 @@ class MapWatch:
 
 
 class Session:
-    def __init__(self, program, artifacts):
+    def __init__(self, program, artifacts, window_manager=None):
         self.program = program
         self.artifacts = artifacts
+        self.window_manager = window_manager
+        self.wm = None
+        self.recorders = []
         self.scratch = tempfile.mkdtemp(prefix="quorvane-session-")
         self.config = os.path.join(self.scratch, "config")
         self.runtime = os.path.join(self.scratch, "runtime")
@@ -155,6 +160,23 @@ class Session:
         os.close(read)
         check(number.strip(), "Xvfb started no display")
         self.display = ":" + number.decode().strip()
+        if self.window_manager:
+            self.start_window_manager()
+
+    def start_window_manager(self):
+        """Starts the window manager on the display and waits until it manages it (it names
+        itself on the root window)."""
+        env = {**os.environ, "DISPLAY": self.display, "HOME": self.home,
+               "XDG_CONFIG_HOME": self.config}
+        self.wm = subprocess.Popen([self.window_manager], env=env, preexec_fn=die_with_parent,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def managed():
+            check(self.wm.poll() is None, "the window manager ended")
+            out = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                 env=env, capture_output=True, text=True, timeout=WAIT).stdout
+            return "window id" in out
+        wait_for("the window manager", managed)
 
     def start_program(self):
         env = dict(os.environ)
@@ -185,6 +207,12 @@ class Session:
         if self.proc and self.reap() is None:
             self.proc.kill()
             os.wait4(self.proc.pid, 0)
+        for recorder in self.recorders:
+            recorder.kill()
+            recorder.wait()
+        if self.wm:
+            self.wm.kill()
+            self.wm.wait()
         if self.xvfb:
             self.xvfb.terminate()
             try:
@@ -196,8 +224,15 @@ class Session:
     # The window system.
 
     def x(self, *args):
-        result = subprocess.run(["xdotool", *args], env={**os.environ, "DISPLAY": self.display},
-                                capture_output=True, text=True, timeout=WAIT)
+        # A window that goes while xdotool looks at it (a dialog just closed) ends a question
+        # with an X error and half an answer: the question is asked again.
+        asks = args[0] in ("search", "getwindowfocus", "getwindowgeometry")
+        for _ in range(10 if asks else 1):
+            result = subprocess.run(["xdotool", *args],
+                                    env={**os.environ, "DISPLAY": self.display},
+                                    capture_output=True, text=True, timeout=WAIT)
+            if "X Error" not in result.stderr:
+                break
         return result.stdout
 
     def visible(self, title):
@@ -206,6 +241,40 @@ class Session:
               (title, self.status))
         ids = self.x("search", "--onlyvisible", "--name", "^%s$" % title).split()
         return ids[-1] if ids else None
+
+    def focused(self):
+        """The window that has the keyboard focus (none, or the root window, answers '')."""
+        return self.x("getwindowfocus").strip()
+
+    def xprop(self, *args):
+        return subprocess.run(["xprop", *args], env={**os.environ, "DISPLAY": self.display},
+                              capture_output=True, text=True, timeout=WAIT).stdout
+
+    def property(self, window, name):
+        return self.xprop("-id", window, name)
+
+    def events(self, window):
+        """Starts recording the window system's structure events of the window (MapNotify,
+        UnmapNotify, ...) and answers a function that gives the names of those seen so far.
+        Returns once the recording runs: it has seen a property of its own set on the window."""
+        seen = []
+        xev = subprocess.Popen(["xev", "-id", window, "-event", "structure", "-event", "property"],
+                               env={**os.environ, "DISPLAY": self.display},
+                               stdout=subprocess.PIPE, text=True, preexec_fn=die_with_parent)
+        self.recorders.append(xev)
+
+        def read():
+            for line in xev.stdout:
+                if " event, serial " in line:
+                    seen.append(line.split()[0])
+        threading.Thread(target=read, daemon=True).start()
+
+        def ready():
+            self.xprop("-id", window, "-f", "_QUORVANE_SESSION", "8s", "-set",
+                       "_QUORVANE_SESSION", "recording")
+            return "PropertyNotify" in seen
+        wait_for("the recording of the window's events", ready)
+        return lambda: [e for e in seen if e != "PropertyNotify"]
 
     def window(self, title):
         return wait_for("the window '%s'" % title, lambda: self.visible(title))
@@ -233,12 +302,16 @@ class Session:
         wait_for("the list to close", lambda: self.shown() <= before)
 
     def geometry(self, window):
-        values = {}
-        for line in self.x("getwindowgeometry", "--shell", window).split():
-            key, _, value = line.partition("=")
-            values[key] = int(value)
+        """The window's place on the screen and its size, frame excluded (xdotool's place of a
+        window that a window manager has framed is off by the frame)."""
+        out = subprocess.run(["xwininfo", "-id", window],
+                             env={**os.environ, "DISPLAY": self.display},
+                             capture_output=True, text=True, timeout=WAIT).stdout
+        values = dict(re.findall(r"^\s*(Absolute upper-left [XY]|Width|Height):\s+(-?\d+)",
+                                 out, re.MULTILINE))
         # A window that went away meanwhile has no geometry.
-        return tuple(values.get(key, 0) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+        return tuple(int(values.get(key, 0)) for key in
+                     ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
 
     def click(self, window, x, y):
         """A click at a point of the window; a negative y counts from its bottom edge."""
@@ -287,6 +360,119 @@ def answer_load(s, w, kg):
     s.click(w, *NEXT)
 
 
+# The bits of the window manager hints (_MOTIF_WM_HINTS: flags, functions, decorations).
+MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE = 0x8, 0x10
+MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 0x20, 0x40
+
+
+def motif_hints(s, window):
+    values = s.property(window, "_MOTIF_WM_HINTS").partition("=")[2].split(",")
+    check(len(values) >= 3, "no window manager hints on the window")
+    return [int(v, 16) for v in values[:3]]
+
+
+def check_dialog_frame(s, w):
+    """A screen asks for a dialog's frame: a fixed size, a close box, no Minimize or Maximize.
+    A window manager that offers Minimize anyway (openbox does on every window) cannot hide
+    the screen with it: the screen comes back."""
+    _, functions, decorations = motif_hints(s, w)
+    check(not functions & (MWM_FUNC_MINIMIZE | MWM_FUNC_MAXIMIZE) and
+          not decorations & (MWM_DECOR_MINIMIZE | MWM_DECOR_MAXIMIZE),
+          "the screen asks for Minimize or Maximize")
+    sizes = s.property(w, "WM_NORMAL_HINTS")
+    smallest = re.search(r"minimum size: (\d+) by (\d+)", sizes)
+    largest = re.search(r"maximum size: (\d+) by (\d+)", sizes)
+    check(smallest and largest and smallest.groups() == largest.groups(),
+          "the screen can be resized")
+    if not s.wm:
+        return
+    events = s.events(w)
+    click_frame_button(s, w, "Minimize")
+    # Minimized, the window is unmapped; shown again, mapped.
+    def minimized_and_back():
+        seen = events()
+        return "UnmapNotify" in seen and "MapNotify" in seen[seen.index("UnmapNotify"):]
+    wait_for("the screen to be minimized and come back", minimized_and_back)
+    check(s.visible("Установка"), "the screen did not come back")
+    s.shot("installation-after-minimize")
+
+
+# openbox's title bar: icon, caption, then Minimize, Maximize and Close at its right end; the
+# middle of each button, in pixels left of the frame's right edge.
+FRAME_BUTTONS = {"Minimize": 42, "Maximize": 26}
+
+
+def click_frame_button(s, w, name):
+    """Clicks a button of the window manager's title bar over the window, once the program
+    has placed the window in its frame: when it learns the frame, it centres the window,
+    frame included, between the top and the bottom of the screen."""
+    def place():
+        extents = s.property(w, "_NET_FRAME_EXTENTS").partition("=")[2].split(",")
+        return s.geometry(w), tuple(int(v) for v in extents if v.strip())
+    last = [None]
+
+    def placed():
+        now = place()
+        (_, top, _, height), frame = now
+        centred = len(frame) == 4 and top - frame[2] == (768 - height - frame[2] - frame[3]) // 2
+        same, last[0] = centred and now == last[0], now
+        if not same:
+            time.sleep(0.2)
+        return same
+    wait_for("the window to stand in its frame", placed)
+    (left, top, width, _), (_, right, title, _) = last[0]
+    x, y = left + width + right - FRAME_BUTTONS[name], top - title // 2
+    s.x("mousemove", str(x), str(y), "click", "1")
+
+
+def check_preview_maximizes(s, w):
+    """The preview is a window of its own size: it offers Maximize, which fills the screen,
+    and a second click brings back the size and place it had."""
+    _, functions, decorations = motif_hints(s, w)
+    check(functions & MWM_FUNC_MAXIMIZE and decorations & MWM_DECOR_MAXIMIZE,
+          "the preview does not offer Maximize")
+    if not s.wm:
+        return
+    normal = s.geometry(w)
+    click_frame_button(s, w, "Maximize")
+    wait_for("the preview to fill the screen",
+             lambda: s.geometry(w)[2] >= 1000 and s.geometry(w)[3] >= 700)
+    s.shot("preview-maximized")
+    click_frame_button(s, w, "Maximize")
+    wait_for("the preview to come back to its size", lambda: s.geometry(w) == normal)
+    s.shot("preview-restored")
+
+
+def file_dialog(s, screen, button, title, typed, completes=False, leaves_screen=False,
+                shot=None):
+    """Opens a file dialog with a button of the screen and either cancels it (typed None) or
+    types a name into its file name field, which has the focus with its text selected, and
+    presses Return. With completes the dialog's completion list is waited for before Return;
+    with shot the dialog is shot as it opens and before Return.
+    Checks that the dialog goes with every window it opened, its completion list included,
+    and, unless the dialog ends the screen, that the keyboard focus is back on the screen."""
+    before = s.shown()
+    s.click(screen, *button)
+    dialog = s.window(title)
+    wait_for("the dialog to take the keyboard", lambda: s.focused() == dialog)
+    if shot:
+        s.shot(shot)
+    if typed is None:
+        s.keys("Escape")
+    else:
+        s.type(typed)
+        if completes:
+            wait_for("the completion list", lambda: s.shown() - before - {dialog})
+        if shot:
+            s.shot(shot + "-completing")
+        s.keys("Return")
+    s.gone(title)
+    if leaves_screen:
+        return
+    wait_for("every window of the dialog to close", lambda: s.shown() <= before)
+    wait_for("the keyboard focus back on the screen", lambda: s.focused() == screen)
+
+
 def run(session, measure):
     s = session
     s.start_display()
@@ -309,6 +495,7 @@ def run(session, measure):
     w = s.window("Установка")
     first_screen = (maps.mapped(w) if maps else time.monotonic()) - s.started
     check(first_screen >= 4.0, "the first screen came before the splash's four seconds")
+    check_dialog_frame(s, w)
     s.click(w, 110, 211)
     s.type("Acme & Co")
     about = (259, 271)  # the information's first link
@@ -327,33 +514,41 @@ def run(session, measure):
     s.window("Displaying Resource")
     s.click(w, *NEXT)
 
-    # Size: 47 units, 800 wide, 1000 deep (each list opened and moved one down).
+    # Size: 47 units chosen with the keys alone (the focus starts on the chosen 42 units and
+    # Down moves the choice), 800 wide, 1000 deep (each list opened and moved one down).
     w = s.window("Размер")
-    s.click(w, 17, 131)
+    wait_for("the screen to take the keyboard", lambda: s.focused() == w)
+    s.keys("Down")
+    shot = s.shot("size-47-by-keys")
+    check(s.dark(shot, w, 17, 131) and not s.dark(shot, w, 17, 115),
+          "Down on the chosen 42 units did not choose 47")
     for y in (204, 278):
         s.pick_next(w, 110, y)
     s.shot("size-47")
-    s.click(w, *NEXT)
+    # A cancelled Save leaves the keyboard with the screen: Return is Next.
+    file_dialog(s, w, SAVE, "Save...", None)
+    s.keys("Return")
 
-    # Load, then Back: Size shows the 47 units chosen; 42 now.
+    # Load, then Back: Size shows the 47 units chosen, with the focus on them; Up chooses 42.
     w = s.window("Нагрузка")
     s.click(w, *BACK)
     w = s.window("Размер")
     shot = s.shot("size-after-back")
     check(s.dark(shot, w, 17, 131) and not s.dark(shot, w, 17, 115),
           "Back did not show the 47 units chosen")
-    s.click(w, 17, 115)
+    wait_for("the screen to take the keyboard", lambda: s.focused() == w)
+    s.keys("Up")
+    shot = s.shot("size-42-by-keys")
+    check(s.dark(shot, w, 17, 115) and not s.dark(shot, w, 17, 131),
+          "Up on the chosen 47 units did not choose 42")
     s.click(w, *NEXT)
 
-    # Load: saved as shown, then 5 kg refused with its message, then 900 kg.
+    # Load: saved as shown, then 5 kg refused with its message, then 900 kg. The dialogs open
+    # in the session's folder, where the program was started and the state is saved, so the
+    # names typed later need no folder.
     w = s.window("Нагрузка")
     saved = os.path.join(s.scratch, "cabinet.qvs")
-    s.click(w, *SAVE)
-    dialog = s.window("Save...")
-    s.click(dialog, 310, -54)  # its file name field
-    s.type(saved)
-    s.keys("Return")
-    s.gone("Save...")
+    file_dialog(s, w, SAVE, "Save...", saved)
     wait_for("the saved file", lambda: os.path.exists(saved))
     answer_load(s, w, "5")
     box = s.window("Мастер")
@@ -362,33 +557,42 @@ def run(session, measure):
     s.keys("Return")
     s.gone("Мастер")
     check(s.visible("Нагрузка"), "the refused answer left the screen")
+    wait_for("the keyboard focus back on the screen after the message",
+             lambda: s.focused() == w)
     s.retype(w, 60, 118, "900")
     s.click(w, *NEXT)
 
-    # Equipment, then Load of the state saved on the screen before: that screen again.
+    # Equipment: a Load of "cab", the beginning of the saved file's name, is refused (no such
+    # file) and the screen stays; then Load of the state saved on the screen before: that
+    # screen again.
     w = s.window("Комплектация")
     s.click(w, 17, 91)
-    s.click(w, *LOAD)
-    dialog = s.window("Open...")
-    s.click(dialog, 310, -54)  # its file name field
-    s.type(saved)
-    s.keys("Return")
-    s.gone("Open...")
+    file_dialog(s, w, LOAD, "Open...", "cab", completes=True, shot="open-dialog")
+    check(s.visible("Комплектация"), "the refused Load left the screen")
+    file_dialog(s, w, LOAD, "Open...", "cabinet.qvs", completes=True, leaves_screen=True)
     w = s.window("Нагрузка")
     s.shot("load-loaded")
+    # Saved again over the same file, which the dialog does not ask about.
+    file_dialog(s, w, SAVE, "Save...", "cabinet.qvs", completes=True)
     answer_load(s, w, "900")
 
-    # Equipment: perforated door, 400 V, cables from below.
+    # Equipment: perforated door, 400 V, cables from below; a Load of a state of another
+    # scheme is refused, and one click on Next goes on.
     w = s.window("Комплектация")
     s.click(w, 17, 91)
     for y in (163, 237):
         s.pick_next(w, 110, y)
     s.shot("equipment")
+    foreign = os.path.join(s.scratch, "another-scheme.qvs")
+    with open(foreign, "wb") as out:
+        out.write(b"\x01\x00\x00\x00")
+    file_dialog(s, w, LOAD, "Open...", os.path.basename(foreign), completes=True)
     s.click(w, *NEXT)
 
     # The preview, then Export of the offer (the first entry of the menu).
     w = s.window("Просмотр")
     s.shot("preview")
+    check_preview_maximizes(s, w)
     books = os.path.join(s.documents, "*.xlsx")
     before = set(glob.glob(books))
     s.open_popup(w, *NEXT)
@@ -446,17 +650,20 @@ def check_workbook(path):
 def main():
     args = [a for a in sys.argv[1:] if not a.startswith("--")]
     measure = "--measure" in sys.argv[1:]
+    managers = [a.partition("=")[2] for a in sys.argv[1:] if a.startswith("--window-manager=")]
+    window_manager = managers[-1] if managers else None
     if len(args) != 2:
         print(__doc__, file=sys.stderr)
         return 2
-    for tool in ("Xvfb", "xdotool", "import", "convert") + (("xev",) if measure else ()):
+    tools = ("Xvfb", "xdotool", "xprop", "xwininfo", "xev", "import", "convert")
+    for tool in tools + tuple(managers[-1:]):
         if not shutil.which(tool):
             print("skipped: %s is not installed" % tool)
             return 77
     program, artifacts = os.path.abspath(args[0]), args[1]
     shutil.rmtree(artifacts, ignore_errors=True)
     os.makedirs(artifacts)
-    session = Session(program, artifacts)
+    session = Session(program, artifacts, window_manager)
     # A test runner that gives up sends SIGTERM: the display and the program go with us.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     try:
