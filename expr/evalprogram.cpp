@@ -198,7 +198,8 @@ long double TEvalProgram::NumberOf(std::size_t Index) {
 long double TEvalProgram::NumberOfOther(std::size_t Index) {
   Value& value = Stack[Index];
   if (value.Text) return eval_operands::Arithmetic(*value.Text);
-  value.Read = ValueTextRoundTrip(value.Result);
+  // Store found that the result is no short decimal.
+  value.Read = value_text::RoundTripOther(value.Result);
   value.Number = &value.Read;
   return value.Read;
 }
@@ -439,8 +440,8 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
             break;
           }
           // A chain of standard arithmetic in which each result is the left operand of the
-          // next step stays in the registers: the round trip of a short decimal result is the
-          // next left operand, the next right one stands below it.
+          // next step stays in the registers: the round trip of the result is the next left
+          // operand, the next right one stands below it.
           long double x = *a, y = *b;
           for (;;) {
             const long double r = Computed(Steps[at].Standard, x, y);
@@ -450,16 +451,15 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
               break;
             }
             const Step& next = Steps[at + 1];
-            long double read;
             const long double* below = nullptr;
-            if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide &&
-                value_text::ShortRoundTrip(r, read))
+            if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide)
               below = stack[top - 2].Number;
             if (!below) {
               Store(r, top - 1, false);
               break;
             }
-            x = read;
+            // Computed raised for every value that has no text.
+            x = ValueTextRoundTrip(r);
             y = *below;
             ++at;
           }
