@@ -122,7 +122,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent), Scheme(std::make_unique
 TMainForm::~TMainForm() = default;
 
 void TMainForm::FormShow(QObject*) {
-  auto stream = std::make_unique<TSpecDataStream>();
+  // The scheme is read where the resource lies, without a copy.
+  auto stream = std::make_unique<TSpecDataView>();
   if (!stream->LoadFromResource(kSchemeResourceName)) {
     stream.reset();
     CloseMainWindow();
@@ -152,7 +153,7 @@ void TMainForm::FormShow(QObject*) {
   CloseMainWindow();
 }
 
-void TMainForm::ReadScheme(TSpecDataStream& stream) {
+void TMainForm::ReadScheme(TSpecDataReader& stream) {
   TSpecTemplate* schemeTemplate = DM->Template.get();
   schemeTemplate->LoadFromStream(stream);
   // The graph is emptied only once the template sections were read.

@@ -11,7 +11,7 @@
 #include "engine/runtime.h"
 
 class TScheme;
-class TSpecDataStream;
+class TSpecDataReader;
 
 // The name of the data resource that holds the scheme.
 inline constexpr const char* kSchemeResourceName = "QZSCHEME";
@@ -41,7 +41,7 @@ class TMainForm : public QWidget {
 
  private:
   // The sections of the scheme after the languages: raises on the first failure.
-  void ReadScheme(TSpecDataStream& stream);
+  void ReadScheme(TSpecDataReader& stream);
   // Closing the main window ends the program once the current event handler returns.
   void CloseMainWindow();
 };

@@ -210,13 +210,49 @@ void TSpecLinkMap::Build(const TScheme* Scheme) {
   Links.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
   const IndexedLookUp indexes(*Template);
   for (std::int32_t i = 0; i < count; ++i) FillFromSchemeLink(*Add(), Scheme->Links(i), indexes);
+  Built = true;
 }
 
 TSpecLink* TSpecLinkMap::FindLinkFrom(const TSpecObject* Element) const {
+  if (!Built) return ScanLinkFrom(Element);
+  if (!Indexed || IndexedCount != Links.size()) IndexLinks();
+  const auto found = LastLinkFrom.find(Element);
+  const int position = found == LastLinkFrom.end() ? -1 : found->second;
+  if (LastUnresolved > position) {
+    // The scan reaches this link first and stops with the error its source raises.
+    Links[static_cast<std::size_t>(LastUnresolved)]->GetSource();
+    // It resolves now: the template changed since the index was made.
+    Indexed = false;
+    return ScanLinkFrom(Element);
+  }
+  return position < 0 ? nullptr : Links[static_cast<std::size_t>(position)].get();
+}
+
+TSpecLink* TSpecLinkMap::ScanLinkFrom(const TSpecObject* Element) const {
   for (std::size_t i = Links.size(); i-- > 0;) {
     if (SameElement(Links[i]->GetSource(), Element)) return Links[i].get();
   }
   return nullptr;
+}
+
+void TSpecLinkMap::IndexLinks() const {
+  LastLinkFrom.clear();
+  LastLinkFrom.reserve(Links.size());
+  LastUnresolved = -1;
+  for (std::size_t i = 0; i < Links.size(); ++i) {
+    const TSpecObject* source = nullptr;
+    try {
+      source = Links[i]->GetSource();
+    } catch (...) {
+      // Raised again by the searches that reach this link.
+      LastUnresolved = static_cast<int>(i);
+      continue;
+    }
+    // A later link of the same source takes its place, as the scan from the end finds it first.
+    LastLinkFrom.insert_or_assign(source, static_cast<int>(i));
+  }
+  IndexedCount = Links.size();
+  Indexed = true;
 }
 
 TSpecLink* TSpecLinkMap::Items(int Index) const {
@@ -225,6 +261,8 @@ TSpecLink* TSpecLinkMap::Items(int Index) const {
 }
 
 TSpecLink* TSpecLinkMap::Add() {
+  // The record is filled by the caller: until the next Build, searches scan.
+  Built = false;
   Links.push_back(std::make_unique<TSpecLink>(Template));
   return Links.back().get();
 }
@@ -232,10 +270,12 @@ TSpecLink* TSpecLinkMap::Add() {
 void TSpecLinkMap::Delete(int Index) {
   if (Index < 0 || Index >= Count()) RaiseListIndexError(Index);
   Links.erase(Links.begin() + Index);
+  Indexed = false;
 }
 
 void TSpecLinkMap::Clear() {
   // Deleting from the front, one at a time, as every owned list of the model clears.
   for (auto& link : Links) link.reset();
   Links.clear();
+  Indexed = false;
 }

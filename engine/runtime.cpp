@@ -376,7 +376,11 @@ void TSpecRunTime::Stat(std::int32_t Kind, std::string& Result) {
 }
 
 void TSpecRunTime::ItemInfo(const std::string& Code, std::int32_t N, std::string& Result) {
-  StandardItemInfo(*Template->PriceList(), Code, Transition->GetQuantity(Code), N, Result);
+  const long double quantity = Transition->GetQuantity(Code);
+  Result.clear();
+  // The first product of the code, found through the store's index of the codes.
+  const int index = Transition->ProductIndex(Code);
+  if (index >= 0) ProductItemInfo(*Template->PriceList()->Products(index), quantity, N, Result);
 }
 
 void TSpecRunTime::FirstItem(std::string& Result) {

@@ -118,6 +118,11 @@ class TSpecLink {
 
 // The link records of the flow graph, in the graph's link order. Built once after the scheme
 // has been loaded; nothing reads the graph afterwards.
+//
+// A map filled by Build answers FindLinkFrom from an index of the sources, made at its first
+// search (and made again after a Delete or Clear): the records it built and the template's
+// lists stand unchanged through a run. A map that has had a record added by Add since its last
+// Build is searched by the scan, so that records filled or changed in place are always seen.
 class TSpecLinkMap {
  public:
   explicit TSpecLinkMap(TSpecTemplate* Template) : Template(Template) {}
@@ -127,9 +132,9 @@ class TSpecLinkMap {
 
   // Replaces the contents by one record per link of the graph.
   void Build(const TScheme* Scheme);
-  // The last link (in graph order) whose resolved source is Element, or nullptr. Every call
-  // resolves the sources anew from the end down to the match, so an unresolvable link after
-  // the wanted one raises EListError.
+  // The last link (in graph order) whose resolved source is Element, or nullptr. The search
+  // goes as a scan from the end that resolves every source down to the match, so an
+  // unresolvable link after the wanted one raises EListError.
   TSpecLink* FindLinkFrom(const TSpecObject* Element) const;
   // Object identity.
   static bool SameElement(const TSpecObject* A, const TSpecObject* B) { return A == B; }
@@ -144,6 +149,21 @@ class TSpecLinkMap {
 
   TSpecTemplate* Template;
   std::vector<std::unique_ptr<TSpecLink>> Links;
+
+ private:
+  // The scan from the end.
+  TSpecLink* ScanLinkFrom(const TSpecObject* Element) const;
+  // Resolves every source once, for the index.
+  void IndexLinks() const;
+
+  // Filled by Build, and no record added by hand since.
+  bool Built = false;
+  // The index: the position of the last link of each resolved source, and the position of the
+  // last link whose source does not resolve (-1 for none), over IndexedCount links.
+  mutable bool Indexed = false;
+  mutable std::size_t IndexedCount = 0;
+  mutable std::unordered_map<const TSpecObject*, int> LastLinkFrom;
+  mutable int LastUnresolved = -1;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -152,6 +172,10 @@ class TSpecLinkMap {
 // The state of one run that answers and actions change: a value text per scheme variable (at
 // the variable's index) and a quantity text per product (at the product's index, "." as the
 // separator). The template's own objects are never changed by a run.
+//
+// Products are found by their code in constant time: the store indexes the codes of the price
+// list when it is made (the first product of each code), as the catalogue stands unchanged
+// through a run, and indexes them again when the number of products has changed since.
 class TSpecTransition {
  public:
   // Every variable's initial value text, and "0" for every product.
@@ -173,6 +197,8 @@ class TSpecTransition {
   void SetQuantity(const std::string& Code, long double Quantity);
   // Products whose quantity is above 0.
   std::int32_t ItemCount() const;
+  // The price-list index of the first product of that code; -1 without one.
+  int ProductIndex(const std::string& Code) const;
 
   // The lists are positional; after a saved state of fewer entries was loaded, an access
   // beyond their end raises EListError.
@@ -183,7 +209,12 @@ class TSpecTransition {
   TSpecTransition* Parent;
 
  private:
-  int ProductIndex(const std::string& Code) const;
+  // Indexes the codes of the price list as it stands now.
+  void IndexProducts() const;
+
+  // The price-list index of the first product of each code, over ProductsIndexed products.
+  mutable std::unordered_map<std::string, int> ProductIndexes;
+  mutable int ProductsIndexed = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -20,11 +20,24 @@ TSpecTransition::TSpecTransition(TSpecTemplate* Template, TSpecTransition* Paren
   Values.reserve(static_cast<std::size_t>(variables));
   for (int i = 0; i < variables; ++i) Values.push_back(Template->Variables(i)->Value());
   Quantities.assign(static_cast<std::size_t>(Template->PriceList()->ProductCount()), "0");
+  IndexProducts();
 }
 
 TSpecTransition::TSpecTransition(TSpecTemplate* Template, TSpecTransition* Parent,
                                  const TSpecTransition& Source)
-    : Template(Template), Values(Source.Values), Quantities(Source.Quantities), Parent(Parent) {}
+    : Template(Template), Values(Source.Values), Quantities(Source.Quantities), Parent(Parent) {
+  IndexProducts();
+}
+
+void TSpecTransition::IndexProducts() const {
+  const TSpecPriceList* priceList = Template->PriceList();
+  const int products = priceList->ProductCount();
+  ProductIndexes.clear();
+  ProductIndexes.reserve(static_cast<std::size_t>(products));
+  // The first product of a code keeps its entry: look-ups by code find the first match.
+  for (int i = 0; i < products; ++i) ProductIndexes.try_emplace(priceList->Products(i)->Code, i);
+  ProductsIndexed = products;
+}
 
 std::string TSpecTransition::GetValue(std::string_view Name) const {
   const int index = Template->IndexOfVariable(Name);
@@ -38,8 +51,9 @@ void TSpecTransition::SetValue(std::string_view Name, const std::string& Text) {
 }
 
 int TSpecTransition::ProductIndex(const std::string& Code) const {
-  const TSpecPriceList* priceList = Template->PriceList();
-  return priceList->IndexOfProduct(priceList->FindProductByCode(Code));
+  if (Template->PriceList()->ProductCount() != ProductsIndexed) IndexProducts();
+  const auto found = ProductIndexes.find(Code);
+  return found == ProductIndexes.end() ? -1 : found->second;
 }
 
 long double TSpecTransition::GetQuantity(const std::string& Code) const {

@@ -4,8 +4,13 @@
 // known) and every save writes a file. Formulas come in R1C1 notation (the seeds hold
 // references of every form) and must be translated or refused.
 //
+// A value entered as the client enters one (in double quotes, every inner quote doubled)
+// reaches its cell character for character: a text as it is, a text after an apostrophe
+// without the apostrophe, a formula, once translated, with its string constants unchanged.
+//
 // Input: the first byte picks the decimal separator; the rest is lines. A line "?item"
-// requests the item, "@topic" moves to that topic, any other line is executed.
+// requests the item, "@topic" moves to that topic, ">value" enters the value into the active
+// cell of the active workbook as the client does, any other line is executed.
 
 #include <unistd.h>
 
@@ -14,6 +19,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "fuzz/fuzz_input.h"
 #include "platform/spreadsheet.h"
@@ -73,6 +80,79 @@ std::string ScratchSaveNew(const TWorkbook& book, const std::string& folder,
   return ScratchSave(book, folder) ? folder + "/" + stem + ".xlsx" : std::string();
 }
 
+// The string constants of a formula in order, as written (doubled quotes kept). Quoted sheet
+// names and bracketed parts (offsets, book names) are passed over: they may hold quotes that
+// begin no string.
+std::vector<std::string_view> StringConstants(std::string_view formula) {
+  std::vector<std::string_view> constants;
+  std::size_t i = 0;
+  const auto skipTo = [&formula, &i](char close) {
+    for (++i; i < formula.size(); ++i) {
+      if (formula[i] != close) continue;
+      if (close != '\'' || i + 1 >= formula.size() || formula[i + 1] != '\'') break;
+      ++i;  // a doubled apostrophe
+    }
+  };
+  for (; i < formula.size(); ++i) {
+    const char c = formula[i];
+    if (c == '\'') {
+      skipTo('\'');
+    } else if (c == '[') {
+      skipTo(']');
+    } else if (c == '"') {
+      const std::size_t start = i;
+      for (++i; i < formula.size(); ++i) {
+        if (formula[i] != '"') continue;
+        if (i + 1 >= formula.size() || formula[i + 1] != '"') break;
+        ++i;
+      }
+      constants.push_back(formula.substr(start, i + 1 - start));
+    }
+  }
+  return constants;
+}
+
+// Enters Value into the active cell as the client's FORMULA does and checks what the cell holds.
+void EnterAsTheClient(TSpreadsheetService& service, const std::string& value) {
+  std::string command = "[FORMULA(\"";
+  for (char c : value) {
+    if (c == '"') command += '"';
+    command += c;
+  }
+  command += "\")]";
+  TWorkbook* book = service.ActiveWorkbook();
+  const bool accepted = service.Execute("System", command) == TDdeExecuteResult::Accepted;
+  if (!book) {
+    Require(!accepted);
+    return;
+  }
+  const TSheetCell* cell = book->Cell(book->ActiveRow, book->ActiveColumn);
+  const TSheetCellKind kind = cell ? cell->Kind : TSheetCellKind::Empty;
+  // The spreadsheet keeps at most 32767 characters of a text.
+  constexpr std::size_t kMaxCellText = 32767;
+  if (!value.empty() && value.front() == '=') {
+    // A formula is translated or refused; translated, its strings are those it was given.
+    if (!accepted) return;
+    Require(kind == TSheetCellKind::Formula);
+    Require(StringConstants(std::string_view(value).substr(1)) == StringConstants(cell->Text));
+  } else if (!value.empty() && value.front() == '\'') {
+    Require(accepted == (value.size() - 1 <= kMaxCellText));
+    if (!accepted) return;
+    if (value.size() == 1)
+      Require(kind == TSheetCellKind::Empty);
+    else
+      Require(kind == TSheetCellKind::Text && cell->Text == value.substr(1));
+  } else if (value.empty()) {
+    Require(accepted && kind == TSheetCellKind::Empty);
+  } else {
+    // A number, or else the text itself.
+    Require(accepted || value.size() > kMaxCellText);
+    if (accepted)
+      Require(kind == TSheetCellKind::Number ||
+              (kind == TSheetCellKind::Text && cell->Text == value));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -94,6 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       service.Request(topic, line.substr(1));
     } else if (!line.empty() && line[0] == '@') {
       topic = line.substr(1);
+    } else if (!line.empty() && line[0] == '>') {
+      EnterAsTheClient(service, line.substr(1));
     } else {
       const TDdeExecuteResult result = service.Execute(topic, line);
       Require(result == TDdeExecuteResult::Accepted || result == TDdeExecuteResult::Rejected);

@@ -302,7 +302,7 @@ TSpecObject* ElementModel(const TSchemeElement* Element) {
   return nullptr;
 }
 
-void TSpecSchemeManager::LoadFromStream(TSpecDataStream& Stream) {
+void TSpecSchemeManager::LoadFromStream(TSpecDataReader& Stream) {
   FScheme->ClearLinks();
   FScheme->ClearElements();
 

@@ -17,7 +17,7 @@
 
 #include "graph/visual.h"
 
-class TSpecDataStream;
+class TSpecDataReader;
 class TSpecTemplate;
 class TSpecObject;
 class TSpecStart;
@@ -197,7 +197,7 @@ class TSpecSchemeManager {
   // position. Any failure raises ("Read beyond the end.", "List index out of bounds (%d)",
   // EAbort for a second link from one output point); what was read before it stays in the
   // scheme.
-  void LoadFromStream(TSpecDataStream& Stream);
+  void LoadFromStream(TSpecDataReader& Stream);
 
  private:
   TScheme* FScheme;

@@ -63,7 +63,7 @@ constexpr std::uint32_t kDecisionPointMinSize = 4;  // Str, Word
 constexpr std::uint32_t kActionMinSize = 9;         // Byte, 4 Str
 
 // The count that precedes a section: an Int, where 0 or less means no records.
-int ReadSectionCount(TSpecDataStream& stream, std::uint32_t minRecordSize) {
+int ReadSectionCount(TSpecDataReader& stream, std::uint32_t minRecordSize) {
   std::int32_t count = stream.ReadInteger();
   if (count <= 0) return 0;
   CheckRecordCount(stream, count, minRecordSize);
@@ -141,7 +141,7 @@ void TSpecTemplate::ChargeReportCells(std::int64_t cells) {
   FReportCellBudget -= cells;
 }
 
-void TSpecTemplate::LoadFromStream(TSpecDataStream& stream) {
+void TSpecTemplate::LoadFromStream(TSpecDataReader& stream) {
   ClearLists();
   FReportCellBudget = stream.Remaining();
   FMuiManager->LoadFromStream(stream);
@@ -179,7 +179,7 @@ void TSpecTemplate::LoadFromStream(TSpecDataStream& stream) {
   for (int i = 0; i < count; ++i) AddAction()->LoadFromStream(stream);
 }
 
-void TSpecTemplate::LoadResources(TSpecDataStream& stream) {
+void TSpecTemplate::LoadResources(TSpecDataReader& stream) {
   int count = ReadSectionCount(stream, kResourceMinSize);
   FResources.reserve(static_cast<std::size_t>(count));
   // The names are filed while the section is read, so that the name checks of a large scheme

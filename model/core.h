@@ -25,7 +25,7 @@
 #include "expr/typecvt.h"
 #include "model/mui.h"
 
-class TSpecDataStream;
+class TSpecDataReader;
 class TSpecTemplate;
 class TSpecResource;
 class TSpecReport;
@@ -44,7 +44,7 @@ inline constexpr const char* kVariableAlreadyDefined = "Variable with such name 
 // Raises "Read beyond the end." when count records of at least minRecordSize bytes each
 // cannot fit in the bytes left in the stream. Readers call it before they allocate for a
 // count they read. Negative counts pass (they mean "no records" where a count is an Int).
-void CheckRecordCount(const TSpecDataStream& stream, std::int64_t count,
+void CheckRecordCount(const TSpecDataReader& stream, std::int64_t count,
                       std::uint32_t minRecordSize);
 
 // ASCII-only case folding of names: Latin letters compare without case, every other byte
@@ -105,7 +105,7 @@ class TSpecVariable {
   void SetValue(const std::string& text);
 
   // Record A3: Str name (SetName), Byte type (as read), Str value (SetValue).
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   // Declared type as stored: 0 string, 1 integer, 2 float, 3 logical; other codes kept as read.
   TValueType Type = vtString;
@@ -128,7 +128,7 @@ class TSpecCondition {
   explicit TSpecCondition(TSpecTemplate* templ = nullptr);
 
   // Condition record: one Str.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   std::string Expression;
 };
@@ -147,7 +147,7 @@ class TSpecAnswer {
   const std::string& GetHint() const { return Description.GetCurrentText(); }
 
   // Mui title, Mui description, Str value, condition record.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecQuestion* FQuestion;
@@ -203,7 +203,7 @@ class TSpecQuestion {
   TSpecAnswer* FindAnswerByText(const std::string& text) const;
 
   // Record A4 with its answers.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecTemplate* FTemplate;
@@ -253,7 +253,7 @@ class TSpecScreen : public TSpecObject {
 
   // Record A7: Mui title, Mui description, Word m, m Word question indexes (appended; an
   // index outside the template's questions raises EListError).
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecTemplate* FTemplate;
@@ -278,7 +278,7 @@ class TSpecOption : public TSpecObject {
   TSpecDecisionPoint* DecisionPoint() const { return FDecisionPoint; }
 
   // Reads one condition record and makes the option conditional.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecDecisionPoint* FDecisionPoint;
@@ -316,7 +316,7 @@ class TSpecDecisionPoint : public TSpecObject {
 
   // Record A8: Str name, Word m, m condition records. The options come out in the reverse of
   // their file order, then one default option.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecTemplate* FTemplate;
@@ -343,7 +343,7 @@ class TSpecAction : public TSpecObject {
   TSpecTemplate* Template() const { return FTemplate; }
 
   // Record A9: Byte kind, Str variable, Str new value, Str product code, Str quantity.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecTemplate* FTemplate;
@@ -402,7 +402,7 @@ class TSpecTemplate {
 
   // Sections A1 to A9; replaces everything except the price list. Raises on the first error
   // and then holds what was read so far.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   // Report bands create a default cell for every column of every row before their row records
   // are read. While a scheme is read, all bands together may create at most one cell per byte
@@ -503,7 +503,7 @@ class TSpecTemplate {
   void ReleaseVariableNumber(std::string_view name);
   void ReleaseResourceNumber(std::string_view name);
   void ClearLists();
-  void LoadResources(TSpecDataStream& stream);
+  void LoadResources(TSpecDataReader& stream);
 
   std::vector<std::unique_ptr<TSpecScreen>> FScreens;
   std::vector<std::unique_ptr<TSpecVariable>> FVariables;

@@ -28,7 +28,7 @@ void RaiseListIndexError(std::int64_t index) {
   throw EListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
-void CheckRecordCount(const TSpecDataStream& stream, std::int64_t count,
+void CheckRecordCount(const TSpecDataReader& stream, std::int64_t count,
                       std::uint32_t minRecordSize) {
   if (count <= 0) return;
   if (static_cast<std::uint64_t>(count) * std::max<std::uint32_t>(minRecordSize, 1) >
@@ -76,7 +76,7 @@ void TSpecVariable::SetValue(const std::string& text) {
   FValue = text;
 }
 
-void TSpecVariable::LoadFromStream(TSpecDataStream& stream) {
+void TSpecVariable::LoadFromStream(TSpecDataReader& stream) {
   SetName(stream.ReadString());
   Type = static_cast<TValueType>(stream.ReadByte());
   SetValue(stream.ReadString());
@@ -86,7 +86,7 @@ void TSpecVariable::LoadFromStream(TSpecDataStream& stream) {
 
 TSpecCondition::TSpecCondition(TSpecTemplate* /*templ*/) {}
 
-void TSpecCondition::LoadFromStream(TSpecDataStream& stream) {
+void TSpecCondition::LoadFromStream(TSpecDataReader& stream) {
   Expression = stream.ReadString();
 }
 
@@ -102,7 +102,7 @@ TSpecTemplate* TSpecAnswer::GetTemplate() const {
   return FQuestion->Template();
 }
 
-void TSpecAnswer::LoadFromStream(TSpecDataStream& stream) {
+void TSpecAnswer::LoadFromStream(TSpecDataReader& stream) {
   Title.LoadFromStream(stream);
   Description.LoadFromStream(stream);
   Value = stream.ReadString();
@@ -147,7 +147,7 @@ TSpecAnswer* TSpecQuestion::FindAnswerByText(const std::string& text) const {
   return nullptr;
 }
 
-void TSpecQuestion::LoadFromStream(TSpecDataStream& stream) {
+void TSpecQuestion::LoadFromStream(TSpecDataReader& stream) {
   Title.LoadFromStream(stream);
   std::string variable = stream.ReadString();
   Variable = variable.empty() ? nullptr : FTemplate->FindVariable(variable);
@@ -197,7 +197,7 @@ TSpecQuestion* TSpecScreen::Questions(int index) const {
   return FQuestions[static_cast<std::size_t>(index)];
 }
 
-void TSpecScreen::LoadFromStream(TSpecDataStream& stream) {
+void TSpecScreen::LoadFromStream(TSpecDataReader& stream) {
   Title.LoadFromStream(stream);
   Description.LoadFromStream(stream);
   std::uint16_t count = stream.ReadWord();
@@ -215,7 +215,7 @@ TSpecTemplate* TSpecOption::GetTemplate() const {
   return FDecisionPoint->Template();
 }
 
-void TSpecOption::LoadFromStream(TSpecDataStream& stream) {
+void TSpecOption::LoadFromStream(TSpecDataReader& stream) {
   Condition.LoadFromStream(stream);
   IsDefault = false;
 }
@@ -256,7 +256,7 @@ TSpecOption* TSpecDecisionPoint::Options(int index) const {
   return ElementAt(FOptions, index);
 }
 
-void TSpecDecisionPoint::LoadFromStream(TSpecDataStream& stream) {
+void TSpecDecisionPoint::LoadFromStream(TSpecDataReader& stream) {
   ClearOptions();
   Name = stream.ReadString();
   std::uint16_t count = stream.ReadWord();
@@ -276,7 +276,7 @@ void TSpecDecisionPoint::LoadFromStream(TSpecDataStream& stream) {
 
 TSpecAction::TSpecAction(TSpecTemplate* templ) : FTemplate(templ) {}
 
-void TSpecAction::LoadFromStream(TSpecDataStream& stream) {
+void TSpecAction::LoadFromStream(TSpecDataReader& stream) {
   Kind = stream.ReadByte();
   Variable = stream.ReadString();
   NewValue = stream.ReadString();

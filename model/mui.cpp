@@ -117,7 +117,7 @@ void TSpecMuiString::RemoveLanguage(std::int32_t languageId) {
   FTexts.Delete(index);
 }
 
-void TSpecMuiString::LoadFromStream(TSpecDataStream& stream) {
+void TSpecMuiString::LoadFromStream(TSpecDataReader& stream) {
   FKeys.Clear();
   FTexts.Clear();
   std::uint8_t count = stream.ReadByte();
@@ -144,7 +144,7 @@ TSpecMuiLanguage::TSpecMuiLanguage(TSpecMuiManager* manager) : FManager(manager)
   Id = id;
 }
 
-void TSpecMuiLanguage::LoadFromStream(TSpecDataStream& stream) {
+void TSpecMuiLanguage::LoadFromStream(TSpecDataReader& stream) {
   Id = stream.ReadInteger();
   Name = stream.ReadString();
 }
@@ -276,7 +276,7 @@ int TSpecMuiManager::StringCount() const {
   return static_cast<int>(Strings.size() - Holes);
 }
 
-void TSpecMuiManager::LoadFromStream(TSpecDataStream& stream) {
+void TSpecMuiManager::LoadFromStream(TSpecDataReader& stream) {
   std::uint8_t count = stream.ReadByte();
   CheckRecordCount(stream, count, kLanguageRecordMinSize);
   for (int i = 0; i < count; ++i) {
@@ -330,7 +330,7 @@ void TSpecMuiStringList::SetText(int index, const std::string& text) {
   if (TSpecMuiString* string = GetString(index)) string->SetCurrentText(text);
 }
 
-void TSpecMuiStringList::LoadFromStream(TSpecDataStream& stream) {
+void TSpecMuiStringList::LoadFromStream(TSpecDataReader& stream) {
   std::uint16_t count = stream.ReadWord();
   CheckRecordCount(stream, count, kMuiRecordMinSize);
   if (count > Count()) {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-class TSpecDataStream;
+class TSpecDataReader;
 class TSpecMuiManager;
 class TSpecTemplate;
 
@@ -81,7 +81,7 @@ class TSpecMuiString {
 
   // One multilingual record: Byte n, then n pairs of Str key and Str text. Replaces all keys
   // and texts; keys are taken as they stand.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   friend class TSpecMuiManager;
@@ -103,7 +103,7 @@ class TSpecMuiLanguage {
 
   TSpecMuiManager* Manager() const { return FManager; }
   // Int id, Str name.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   std::int32_t Id = 0;
   std::string Name;
@@ -151,7 +151,7 @@ class TSpecMuiManager {
   // Section A1: Byte n, n records (Int id, Str name) loaded into the existing languages 0..n-1
   // (records beyond the third are read and discarded), then Byte current and Byte default
   // language, stored without checks.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   std::int32_t DefaultLanguage = 0;
   std::int32_t CurrentLanguage = 0;
@@ -193,7 +193,7 @@ class TSpecMuiStringList {
   // Section A2: Word n, then n multilingual records. With more records than strings the list
   // is rebuilt with n strings; otherwise strings 0..n-1 are reloaded in place and the rest keep
   // their texts.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   std::vector<std::unique_ptr<TSpecMuiString>> Strings;

@@ -21,7 +21,7 @@ T* FindByCode(const std::vector<std::unique_ptr<T>>& list, const std::string& co
 TSpecCategory::TSpecCategory(TSpecPriceList* priceList)
     : FPriceList(priceList), Name(priceList->MuiManager()) {}
 
-void TSpecCategory::LoadFromStream(TSpecDataStream& stream) {
+void TSpecCategory::LoadFromStream(TSpecDataReader& stream) {
   Code = stream.ReadString();
   Name.LoadFromStream(stream);
 }
@@ -43,7 +43,7 @@ void TSpecProduct::SetDimension(int index, std::int32_t value) {
   if (index >= 0 && index < 4) Dimensions[index] = value;
 }
 
-void TSpecProduct::LoadFromStream(TSpecDataStream& stream) {
+void TSpecProduct::LoadFromStream(TSpecDataReader& stream) {
   Code = stream.ReadString();
   Name.LoadFromStream(stream);
   CategoryCode = stream.ReadString();
@@ -123,7 +123,7 @@ TSpecProduct* TSpecPriceList::FindProductByCode(const std::string& code) const {
   return FindByCode(FProducts, code);
 }
 
-void TSpecPriceList::LoadFromStream(TSpecDataStream& stream) {
+void TSpecPriceList::LoadFromStream(TSpecDataReader& stream) {
   ClearProducts();
   ClearCategories();
   std::int32_t count = stream.ReadInteger();

@@ -13,7 +13,7 @@
 
 #include "model/mui.h"
 
-class TSpecDataStream;
+class TSpecDataReader;
 class TSpecTemplate;
 class TSpecPriceList;
 
@@ -35,7 +35,7 @@ class TSpecCategory {
   void SetName(const std::string& text) { Name.SetCurrentText(text); }
 
   // Category record: Str code, Mui name.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecPriceList* FPriceList;
@@ -84,7 +84,7 @@ class TSpecProduct {
   // Product record of section D (fields in file order): Str code, Mui name, Str category
   // code, Mui measure unit, Byte available, Int width, height, length, rack units, Int
   // weight, Ext package volume, price, price with taxes, Int ordering index, Str prefix.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecPriceList* FPriceList;
@@ -151,7 +151,7 @@ class TSpecPriceList {
   // category records (a count of 0 or less reads none; a count the bytes left cannot hold
   // raises "Read beyond the end." before anything is added). A failing record raises and
   // leaves what was read so far in the lists.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecTemplate* FTemplate;

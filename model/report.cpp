@@ -8,7 +8,7 @@
 namespace {
 
 // Reads one side as the file holds it: the width first, then the visible flag.
-TSpecBorderSide ReadSide(TSpecDataStream& stream) {
+TSpecBorderSide ReadSide(TSpecDataReader& stream) {
   TSpecBorderSide side;
   side.Width = stream.ReadByte();
   side.Visible = stream.ReadByte();
@@ -30,14 +30,14 @@ int PositionWithHint(const std::vector<std::unique_ptr<T>>& list, const T* eleme
 
 // --- Cell properties ---------------------------------------------------------------------------
 
-void TSpecFontProps::LoadFromStream(TSpecDataStream& stream) {
+void TSpecFontProps::LoadFromStream(TSpecDataReader& stream) {
   Name = stream.ReadString();
   Size = stream.ReadWord();
   Color = static_cast<std::uint32_t>(stream.ReadInteger());
   Style = stream.ReadByte();
 }
 
-void TSpecParagraphProps::LoadFromStream(TSpecDataStream& stream) {
+void TSpecParagraphProps::LoadFromStream(TSpecDataReader& stream) {
   HAlign = stream.ReadByte();
   VAlign = stream.ReadByte();
   WordWrap = stream.ReadByte();
@@ -80,7 +80,7 @@ void TSpecBorderProps::SetBottom(TSpecBorderSide side) {
   if (neighbour) neighbour->Borders.FTop = side;
 }
 
-void TSpecBorderProps::LoadFromStream(TSpecDataStream& stream) {
+void TSpecBorderProps::LoadFromStream(TSpecDataReader& stream) {
   SetLeft(ReadSide(stream));
   SetTop(ReadSide(stream));
   SetRight(ReadSide(stream));
@@ -89,7 +89,7 @@ void TSpecBorderProps::LoadFromStream(TSpecDataStream& stream) {
 
 // --- Cells and rows ----------------------------------------------------------------------------
 
-void TSpecReportCell::LoadFromStream(TSpecDataStream& stream) {
+void TSpecReportCell::LoadFromStream(TSpecDataReader& stream) {
   BackgroundColor = static_cast<std::uint32_t>(stream.ReadInteger());
   Borders.LoadFromStream(stream);
   Font.LoadFromStream(stream);
@@ -129,7 +129,7 @@ TSpecReportCell* TSpecReportRow::Cells(int index) const {
   return ElementOrNull(FCells, index);
 }
 
-void TSpecReportRow::LoadFromStream(TSpecDataStream& stream) {
+void TSpecReportRow::LoadFromStream(TSpecDataReader& stream) {
   Height = stream.ReadInteger();
   int count = stream.ReadWord();
   if (count > CellCount()) throw Exception(kReportRowTooManyCells);
@@ -177,7 +177,7 @@ int TSpecReportBand::FirstGlobalRow() const {
   return first;
 }
 
-void TSpecReportBand::LoadFromStream(TSpecDataStream& stream) {
+void TSpecReportBand::LoadFromStream(TSpecDataReader& stream) {
   int count = stream.ReadWord();
   CheckRecordCount(stream, count, TSpecReportRow::MinRecordSize);
   // Every row gets its default cells before any row record is read: at least one byte left
@@ -192,7 +192,7 @@ void TSpecReportBand::LoadFromStream(TSpecDataStream& stream) {
   for (int i = count - 1; i >= 0; --i) FRows[static_cast<std::size_t>(i)]->LoadFromStream(stream);
 }
 
-void TSpecReportColumn::LoadFromStream(TSpecDataStream& stream) {
+void TSpecReportColumn::LoadFromStream(TSpecDataReader& stream) {
   Width = stream.ReadInteger();
 }
 
@@ -268,7 +268,7 @@ TSpecReportCell* TSpecReport::CellAt(int column, int globalRow) const {
   return row ? row->Cells(column) : nullptr;
 }
 
-void TSpecReport::LoadFromStream(TSpecDataStream& stream) {
+void TSpecReport::LoadFromStream(TSpecDataReader& stream) {
   SetName(stream.ReadString());
   ClearColumns();
   int count = stream.ReadWord();

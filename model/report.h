@@ -18,7 +18,7 @@
 
 #include "model/mui.h"
 
-class TSpecDataStream;
+class TSpecDataReader;
 class TSpecTemplate;
 class TSpecReport;
 class TSpecReportBand;
@@ -39,7 +39,7 @@ enum TSpecFontStyle : std::uint8_t {
 class TSpecFontProps {
  public:
   // Str name, Word size, Int colour, Byte style: fields 10 to 13 of the cell record.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
   // The style as the set of the three TSpecFontStyle flags.
   std::uint8_t GetStyle() const { return Style & (fsBold | fsItalic | fsUnderline); }
 
@@ -54,7 +54,7 @@ class TSpecFontProps {
 class TSpecParagraphProps {
  public:
   // Byte horizontal, Byte vertical alignment, Byte word wrap: fields 14 to 16.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   // 1 left, 2 centre, 3 right.
   std::uint8_t HAlign = 1;
@@ -93,7 +93,7 @@ class TSpecBorderProps {
 
   // Fields 2 to 9 of the cell record: for Left, Top, Right and Bottom in this order, Byte
   // width then Byte visible, each side applied through its setter as soon as it is read.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   // The cell at this cell's column + dc and global row + dr; nullptr outside the grid.
@@ -133,7 +133,7 @@ class TSpecReportCell {
 
   // Cell record: Int background, the borders, the font, the paragraph, Byte content, Str
   // image resource, Str formula, Byte data type, Str data format.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   TSpecFontProps Font;
   TSpecParagraphProps Paragraph;
@@ -186,7 +186,7 @@ class TSpecReportRow {
   // Row record: Int height, Word k, then k cell records filling cells k-1 down to 0 (stored
   // right to left); cells from k on keep their defaults. A k beyond the row's cells raises
   // kReportRowTooManyCells.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   std::int32_t Height = 18;
 
@@ -236,7 +236,7 @@ class TSpecReportBand {
   // Band record: Word m; the band gets m rows of default cells, then m row records fill rows
   // m-1 down to 0 (stored bottom to top). m rows, and m x columns default cells, are checked
   // against the bytes left before anything is created.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   // TSpecBandKind.
   std::uint8_t Kind;
@@ -257,7 +257,7 @@ class TSpecReportColumn {
 
   TSpecReport* Report() const { return FReport; }
   // One Int: the width.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
   // Pixels; the exporter divides by 8 for the sheet.
   std::int32_t Width = 100;
@@ -304,7 +304,7 @@ class TSpecReport {
 
   // Report record of A6: Str name (the current-language text), Word n columns and their n Int
   // widths, then the band records of bands 4, 3, 2, 1, 0.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
 
  private:
   TSpecTemplate* FTemplate;

@@ -126,7 +126,7 @@ void TSpecResource::ExtractToTempFile() const {
   WritePrivateFile(path, FData.data(), FData.size());
 }
 
-void TSpecResource::LoadFromStream(TSpecDataStream& stream) {
+void TSpecResource::LoadFromStream(TSpecDataReader& stream) {
   SetName(stream.ReadString());
   Extension = stream.ReadString();
   Kind = stream.ReadByte();
@@ -140,7 +140,7 @@ void TSpecResource::LoadFromStream(TSpecDataStream& stream) {
   FData = std::move(data);
 }
 
-void TSpecResource::LoadLinks(TSpecDataStream& stream) {
+void TSpecResource::LoadLinks(TSpecDataReader& stream) {
   std::int32_t count = stream.ReadInteger();
   CheckRecordCount(stream, count, 2);
   for (std::int32_t i = 0; i < count; ++i) {

@@ -12,7 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-class TSpecDataStream;
+class TSpecDataReader;
 class TSpecTemplate;
 
 // Messages of the resource name checks (byte-exact).
@@ -110,10 +110,10 @@ class TSpecResource {
   // Resource record of A5: Str name (SetName), Str extension, Byte kind (as read), Int size
   // (negative or beyond the bytes left raises "Read beyond the end." before anything is
   // allocated), then size bytes of content.
-  void LoadFromStream(TSpecDataStream& stream);
+  void LoadFromStream(TSpecDataReader& stream);
   // Dependency record of A5: Int m, then m Str names; each name the template's resources have
   // is appended as a dependency, the others are skipped.
-  void LoadLinks(TSpecDataStream& stream);
+  void LoadLinks(TSpecDataReader& stream);
 
   // File extension without the dot (txt, htm, gif, jpg); may be empty.
   std::string Extension;

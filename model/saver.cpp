@@ -118,6 +118,7 @@ TSpecDataChunk* TSpecDataStream::AddChunk() {
 
 void TSpecDataStream::ClearChunks() {
   Rewind();
+  DropBlock();
   Chunks.clear();
   FSize = 0;
 }
@@ -162,44 +163,65 @@ void TSpecDataStream::WriteString(const std::string& text) {
   Write(text.data(), static_cast<std::uint32_t>(text.size()));
 }
 
-std::uint32_t TSpecDataStream::Read(void* destination, std::uint32_t count) {
+TSpecDataReader::TBlock TSpecDataStream::BlockAt(std::uint32_t Position) const {
+  const std::size_t index = Position / TSpecDataChunk::Capacity;
+  const TSpecDataChunk& chunk = *Chunks[index];
+  return {static_cast<std::uint32_t>(index * TSpecDataChunk::Capacity), chunk.Data, chunk.Used};
+}
+
+// --- The view ----------------------------------------------------------------------------------
+
+bool TSpecDataView::LoadFromResource(const std::string& resourceName) {
+  std::optional<std::span<const unsigned char>> resource = FindModuleResource(resourceName);
+  if (!resource) return false;
+  if (resource->size() > TSpecDataStream::MaxSize) return false;
+  DropBlock();
+  FBytes = resource->data();
+  FSize = static_cast<std::uint32_t>(resource->size());
+  FPosition = 0;
+  return true;
+}
+
+TSpecDataReader::TBlock TSpecDataView::BlockAt(std::uint32_t) const {
+  return {0, FBytes, FSize};
+}
+
+// --- The readers -------------------------------------------------------------------------------
+
+std::uint32_t TSpecDataReader::Read(void* destination, std::uint32_t count) {
   if (count > Remaining()) throw Exception(kReadBeyondEnd);
-  if (count == 0) return 0;
-  // Every chunk but the last is full, so the chunk of a position is found by division.
   auto* out = static_cast<unsigned char*>(destination);
-  {
-    // Most reads are a few bytes inside one chunk.
-    const std::uint32_t offset = FPosition % TSpecDataChunk::Capacity;
-    const TSpecDataChunk& chunk = *Chunks[FPosition / TSpecDataChunk::Capacity];
-    if (count <= chunk.Used - offset) {
-      std::memcpy(out, chunk.Data + offset, count);
-      FPosition += count;
-      return count;
-    }
-  }
   std::uint32_t copied = 0;
   while (copied < count) {
-    std::size_t index = FPosition / TSpecDataChunk::Capacity;
-    std::uint32_t offset = FPosition % TSpecDataChunk::Capacity;
-    const TSpecDataChunk& chunk = *Chunks[index];
-    std::uint32_t n = std::min(count - copied, chunk.Used - offset);
-    std::memcpy(out + copied, chunk.Data + offset, n);
+    std::uint32_t offset = FPosition - FBlock.Start;
+    if (offset >= FBlock.Size) {
+      FBlock = BlockAt(FPosition);
+      offset = FPosition - FBlock.Start;
+      // A source whose blocks do not cover its size has no more to give.
+      if (offset >= FBlock.Size) throw Exception(kReadBeyondEnd);
+    }
+    const std::uint32_t n = std::min(count - copied, FBlock.Size - offset);
+    std::memcpy(out + copied, FBlock.Data + offset, n);
     copied += n;
     FPosition += n;
   }
   return copied;
 }
 
-long double TSpecDataStream::ReadExtended() {
+long double TSpecDataReader::ReadExtended() {
   unsigned char b[10];
-  Read(b, 10);
+  if (const unsigned char* inBlock = TakeInBlock(10)) {
+    std::memcpy(b, inBlock, 10);
+  } else {
+    Read(b, 10);
+  }
   // On x86-64 a long double holds the x87 layout in its first ten bytes.
   long double value = 0;
   std::memcpy(&value, b, 10);
   return value;
 }
 
-std::string TSpecDataStream::ReadString() {
+std::string TSpecDataReader::ReadString() {
   std::uint16_t n = ReadWord();
   std::string text;
   if (n == 0) return text;
@@ -207,12 +229,9 @@ std::string TSpecDataStream::ReadString() {
     // Leave the position at the length word's end, as a failed block read would.
     throw Exception(kReadBeyondEnd);
   }
-  const std::uint32_t offset = FPosition % TSpecDataChunk::Capacity;
-  const TSpecDataChunk& chunk = *Chunks[FPosition / TSpecDataChunk::Capacity];
-  if (n <= chunk.Used - offset) {
-    // Inside one chunk, as nearly every text is: made straight from its bytes.
-    text.assign(reinterpret_cast<const char*>(chunk.Data + offset), n);
-    FPosition += n;
+  if (const unsigned char* inBlock = TakeInBlock(n)) {
+    // Inside one block, as nearly every text is: made straight from its bytes.
+    text.assign(reinterpret_cast<const char*>(inBlock), n);
     return text;
   }
   text.resize(n);

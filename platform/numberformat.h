@@ -24,3 +24,19 @@ void ForEachFormatCode(std::string& format, Visit visit) {
     }
   }
 }
+
+// The format with "." and the separator trading places in its format codes: a format written
+// with "." as decimal point (and "," for thousands) in the convention of a locale whose decimal
+// separator is Separator, and back again. Applied twice it gives the format it started from, so
+// a format that the client writes this way and the spreadsheet reads this way arrives as it
+// was written.
+inline std::string SwapDecimalSeparator(std::string format, char separator) {
+  if (separator == '.') return format;
+  ForEachFormatCode(format, [separator](char& c) {
+    if (c == separator)
+      c = '.';
+    else if (c == '.')
+      c = separator;
+  });
+  return format;
+}

@@ -13,7 +13,6 @@ using Spreadsheet::kMaxRow;
 // Functions nest at most this deep, as in the spreadsheet program; the bound also keeps the
 // reader's recursion small whatever the input.
 constexpr int kMaxNesting = 64;
-constexpr std::size_t kMaxSheetName = 31;
 
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
@@ -171,7 +170,7 @@ class TFormulaReader {
     const std::string_view name = Text.substr(start, Pos - start);
     if (Peek() == '!') {
       ++Pos;
-      if (!SheetName(name)) return false;
+      if (!OwnSheet(name)) return false;
       Out.append(name);
       Out += '!';
       operand = TOperand::Reference;
@@ -230,13 +229,11 @@ class TFormulaReader {
     return true;
   }
 
-  // A sheet name as the spreadsheet program allows one: 1 to 31 characters, none of []:*?/\.
-  static bool SheetName(std::string_view name) {
-    if (name.empty() || name.size() > kMaxSheetName) return false;
-    for (char c : name)
-      if (c == '[' || c == ']' || c == ':' || c == '*' || c == '?' || c == '/' || c == '\\')
-        return false;
-    return true;
+  // A sheet of the formula's workbook, named without regard to case as the spreadsheet
+  // program names sheets. The service's workbooks have one sheet: a reference to any other
+  // would only show #NAME? in the file, so it is refused as an unknown name is.
+  static bool OwnSheet(std::string_view name) {
+    return SameTextAscii(name, Spreadsheet::kSheetName);
   }
 
   // "[book]" names a workbook: only the formula's own, which the file writes without it.
@@ -257,7 +254,7 @@ class TFormulaReader {
     Pos = close + 1;
     while (IsNameChar(Peek())) ++Pos;
     std::string_view sheet = Text.substr(start, Pos - start);
-    if (Peek() != '!' || !OwnBook(sheet) || !SheetName(sheet)) return false;
+    if (Peek() != '!' || !OwnBook(sheet) || !OwnSheet(sheet)) return false;
     ++Pos;
     Out.append(sheet);
     Out += '!';
@@ -280,7 +277,7 @@ class TFormulaReader {
     if (Peek() != '!') return false;
     ++Pos;
     std::string_view sheet = name;
-    if (!OwnBook(sheet) || !SheetName(sheet)) return false;
+    if (!OwnBook(sheet) || !OwnSheet(sheet)) return false;
     Out += '\'';
     for (char c : sheet) {
       if (c == '\'') Out += '\'';

@@ -5,9 +5,10 @@
 // and columns); the .xlsx file holds it in A1 notation ($E$4, C1, $2:$2, $C:$C). The reader
 // translates one into the other as the spreadsheet program does when a formula is typed, and
 // refuses what that program would not accept: a syntax error, a reference outside the sheet,
-// a name (the service's workbooks define none), a reference to another workbook.
+// a name (the service's workbooks define none), a reference to another workbook or to a sheet
+// other than the workbook's one sheet, Sheet1.
 //
-// Texts are Windows-1251 bytes; a sheet name may hold any of them.
+// Texts are Windows-1251 bytes.
 
 #include <cstdint>
 #include <optional>

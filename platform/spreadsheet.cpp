@@ -413,20 +413,6 @@ bool ReadReference(std::string_view text, std::uint32_t row, std::uint32_t colum
   return text.empty();
 }
 
-// A number format in the locale's convention made into the file's: the locale separator and
-// "." trade places outside quoted runs and escaped characters.
-std::string FileNumberFormat(const std::string& format, char separator) {
-  if (separator == '.') return format;
-  std::string result = format;
-  ForEachFormatCode(result, [separator](char& c) {
-    if (c == separator)
-      c = '.';
-    else if (c == '.')
-      c = separator;
-  });
-  return result;
-}
-
 // The bytes of a regular file; a device, a pipe or a file beyond the bound is refused (so a
 // named pipe cannot block the spreadsheet).
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
@@ -889,7 +875,8 @@ bool TSpreadsheetService::RunFormat(TWorkbook& book, const TCommand& command) {
       if (args.Count() != 1 || !args.Given(0) || !args.Text(0, format) ||
           format.size() > kMaxNumberFormat)
         return false;
-      look.NumberFormat = FileNumberFormat(std::string(format), DecimalSeparator);
+      // In the locale's convention: the locale separator and "." trade places.
+      look.NumberFormat = SwapDecimalSeparator(std::string(format), DecimalSeparator);
       if (SameTextAscii(look.NumberFormat, "General")) look.NumberFormat.clear();
       break;
     }

@@ -475,12 +475,9 @@ void TCustomExcel::PutFormula(const std::string& Formula) {
 }
 
 void TCustomExcel::PutStr(std::int32_t Row, std::int32_t Column, const std::string& Text) {
-  std::string text;
-  text.reserve(Text.size() + 2);
-  text += '"';
-  for (char c : Text) text += c == '"' ? '\'' : c;
-  text += '"';
-  PutFormulaAt(Row, Column, text);
+  // The text's own quotes are doubled like those of every other text argument, so that the
+  // cell receives them as they are: a customer's name in quotes, a formula's string constants.
+  PutFormulaAt(Row, Column, Quoted(Text));
 }
 
 void TCustomExcel::FormatFont(const std::string& Name, std::int32_t Size, bool Bold, bool Italic,

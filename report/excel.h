@@ -154,6 +154,7 @@ class TCustomExcel {
   void StepActiveCell();
   void PutFormulaAt(std::int32_t Row, std::int32_t Column, const std::string& Formula);
   void PutFormula(const std::string& Formula);
+  // The text as a FORMULA argument in double quotes, every inner quote doubled.
   void PutStr(std::int32_t Row, std::int32_t Column, const std::string& Text);
   void FormatFont(const std::string& Name, std::int32_t Size, bool Bold, bool Italic,
                   bool Underline, bool Strike, std::int32_t Color, bool Outline, bool Shadow);

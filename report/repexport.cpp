@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "expr/evalimpl.h"
@@ -21,9 +23,26 @@ namespace {
 constexpr int kStartWaits = 30;
 constexpr std::uint32_t kStartWaitMilliseconds = 200;
 
-// A number in the general format with the locale's decimal separator.
-std::string LocaleGeneral(long double value) {
-  return ReplaceAll(FloatToValueText(value), ".", LocaleDecimalSeparator());
+// The largest number the general format's 15 digits write within the double range.
+constexpr const char* kLargestNumberText = "1.79769313486231E308";
+
+// The text of a numeric cell: its value in the general format with the locale's decimal
+// separator, read by the spreadsheet as a number. The 15 digits may round a value near the
+// largest double past it (1.7976931348623157E308 is written 1.79769313486232E308), and a value
+// below the smallest double has no double at all (1E-400): the cell takes the largest number
+// of 15 digits, or 0, rather than the text of a number it cannot hold. A value beyond the
+// double range raises, as the general format does.
+std::string NumberCellText(long double value) {
+  std::string text = FloatToValueText(value);
+  double number = 0;
+  if (std::from_chars(text.data(), text.data() + text.size(), number).ec ==
+      std::errc::result_out_of_range) {
+    if (std::fabs(value) < 1)
+      text = "0";
+    else
+      text = value < 0 ? std::string("-") + kLargestNumberText : kLargestNumberText;
+  }
+  return ReplaceAll(text, ".", LocaleDecimalSeparator());
 }
 
 // A decimal number as a user types one into a cell: an optional sign, digits with an optional
@@ -52,31 +71,13 @@ bool IsDecimalNumber(const std::string& text) {
   return i == text.size();
 }
 
-// The number format of a numeric cell in the locale's convention. Under a comma locale a
-// format with a thousands separator ("#,##0.00") trades its two separators ("#.##0,00"), as
-// the spreadsheet reads formats in that convention; any other format only has its "." made
-// the locale's separator.
-std::string LocaleNumberFormat(std::string format) {
-  const std::string separator = LocaleDecimalSeparator();
-  if (separator == ",") {
-    bool grouped = false;
-    ForEachFormatCode(format, [&grouped](char c) { grouped = grouped || c == ','; });
-    if (grouped) {
-      ForEachFormatCode(format, [](char& c) {
-        if (c == ',')
-          c = '.';
-        else if (c == '.')
-          c = ',';
-      });
-      return format;
-    }
-  }
-  // Literal text in quotes or after a backslash keeps its points.
-  if (separator.size() != 1) return ReplaceAll(format, ".", separator);
-  ForEachFormatCode(format, [&separator](char& c) {
-    if (c == '.') c = separator[0];
-  });
-  return format;
+// A cell's number format in the locale's convention, in which the spreadsheet reads every
+// format: "." and the locale's separator trade places in the format codes ("#,##0.00" goes as
+// "#.##0,00" under a comma locale), literal text in quotes or after a backslash keeps its
+// characters. The spreadsheet trades them back, so the workbook holds the format as the
+// template wrote it, whatever the cell's value.
+std::string LocaleNumberFormat(const std::string& format) {
+  return SwapDecimalSeparator(format, LocaleDecimalSeparator()[0]);
 }
 
 }  // namespace
@@ -303,7 +304,6 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
     text += piece;
   }
 
-  bool numeric = false;
   if (Cell->DataType == cdAuto || Cell->DataType == cdText) {
     // A text that is one string constant shows its content; every other text goes as the
     // template produced it. Integer and float texts are not cast here: the value-text reader
@@ -314,23 +314,22 @@ void TSpecReportExporter::ExportCell(std::int32_t Column, std::int32_t Row, TSpe
     long double x = 0;
     if (Cell->DataType == cdAuto && IsDecimalNumber(text) && TryTextToFloat(text, x)) {
       try {
-        text = LocaleGeneral(x);
-        numeric = true;
+        text = NumberCellText(x);
       } catch (const Exception&) {
       }
     }
     // A text cell keeps its text as it is: the leading apostrophe tells the spreadsheet to
-    // take what follows as a text, not as a number, a date or a formula.
-    if (Cell->DataType == cdText && !text.empty()) text.insert(0, 1, '\'');
+    // take what follows as a text, not as a number, a date or a formula. An automatic cell
+    // whose text itself begins with an apostrophe goes the same way, or the spreadsheet would
+    // take its apostrophe for that mark and drop it.
+    if (!text.empty() && (Cell->DataType == cdText || text.front() == '\''))
+      text.insert(0, 1, '\'');
   } else {
     text = TypeCast(text, vtFloat);
-    text = LocaleGeneral(TextToFloat(text));
-    numeric = true;
+    text = NumberCellText(TextToFloat(text));
   }
 
-  if (!Cell->DataFormat.empty()) {
-    Excel->FormatNumber(numeric ? LocaleNumberFormat(Cell->DataFormat) : Cell->DataFormat);
-  }
+  if (!Cell->DataFormat.empty()) Excel->FormatNumber(LocaleNumberFormat(Cell->DataFormat));
   Excel->PutStr(Row, Column, text);
   const std::uint8_t style = Cell->Font.GetStyle();
   Excel->FormatFont(Cell->Font.Name, Cell->Font.Size, (style & fsBold) != 0,

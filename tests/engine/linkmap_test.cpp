@@ -115,24 +115,27 @@ TEST(LinkMap, BuildResolvesEveryLinkAsTheTemplatesLookUpsDo) {
   }
 }
 
+// A graph element of that class showing the model object, added to the graph.
+template <typename Element, typename Model>
+TSchemeElement* AddElementOf(TScheme& graph, Model* model) {
+  auto element = Element::Create(&graph);
+  element->SetModel(model);
+  element->Refresh();
+  return graph.AddElement(std::move(element));
+}
+
 TEST(LinkMap, ModelObjectsTheTemplateDoesNotHoldGiveIndexMinusOneOnBothSides) {
   // Elements of another template's screen, action and decision point (that template outlives
   // the graph), linked in a row and into the first template's action 0.
   LoadedScheme other(EveryKind());
   LoadedScheme scheme(EveryKind());
   TScheme& graph = *scheme.Graph;
-  auto screen = TSpecScreenElement::Create(&graph);
-  screen->SetModel(other.Template->Screens(0));
-  screen->Refresh();
-  auto action = TSpecActionElement::Create(&graph);
-  action->SetModel(other.Template->Actions(0));
-  action->Refresh();
-  auto decision = TSpecDecisionElement::Create(&graph);
-  decision->SetModel(other.Template->DecisionPoints(0));
-  decision->Refresh();
-  TSchemeElement* foreignScreen = graph.AddElement(std::move(screen));
-  TSchemeElement* foreignAction = graph.AddElement(std::move(action));
-  TSchemeElement* foreignDecision = graph.AddElement(std::move(decision));
+  TSchemeElement* foreignScreen =
+      AddElementOf<TSpecScreenElement>(graph, other.Template->Screens(0));
+  TSchemeElement* foreignAction =
+      AddElementOf<TSpecActionElement>(graph, other.Template->Actions(0));
+  TSchemeElement* foreignDecision =
+      AddElementOf<TSpecDecisionElement>(graph, other.Template->DecisionPoints(0));
   TSchemeElement* ownAction = graph.Elements(4);
   graph.AddLink(foreignScreen->OutputPoints(0), foreignAction->InputPoints(0));
   graph.AddLink(foreignAction->OutputPoints(0), foreignDecision->InputPoints(0));
@@ -161,6 +164,78 @@ TEST(LinkMap, FindLinkFromTakesTheLastLinkOfTheElementAndNeverADecisionPoint) {
   EXPECT_EQ(map.FindLinkFrom(t.DecisionPoints(0)->Options(1)), map.Items(4));
   EXPECT_EQ(map.FindLinkFrom(t.Finish()), nullptr);
   EXPECT_EQ(map.FindLinkFrom(nullptr), nullptr);
+}
+
+// What FindLinkFrom answers: the link's position in the map, nothing, or the error raised.
+std::string Found(const TSpecLinkMap& map, const TSpecObject* element) {
+  try {
+    const TSpecLink* link = map.FindLinkFrom(element);
+    for (int i = 0; i < map.Count(); ++i) {
+      if (map.Items(i) == link) return std::to_string(i);
+    }
+    return link ? "not in the map" : "none";
+  } catch (const std::exception& e) {
+    return std::string("error: ") + e.what();
+  }
+}
+
+TEST(LinkMap, ABuiltMapFindsTheLinkTheScanFinds) {
+  // After the eight links of EveryKind: a link from a screen of another template, whose source
+  // does not resolve, then a second link from action 0 and one from screen 0.
+  LoadedScheme other(EveryKind());
+  LoadedScheme scheme(EveryKind());
+  TScheme& graph = *scheme.Graph;
+  TSpecTemplate& t = *scheme.Template;
+  TSchemeElement* finish = graph.Elements(1);
+  for (TSchemeElement* element :
+       {AddElementOf<TSpecScreenElement>(graph, other.Template->Screens(0)),
+        AddElementOf<TSpecActionElement>(graph, t.Actions(0)),
+        AddElementOf<TSpecScreenElement>(graph, t.Screens(0))}) {
+    graph.AddLink(element->OutputPoints(0), finish->InputPoints(0));
+  }
+
+  TSpecLinkMap& built = *scheme.LinkMap;
+  built.Build(&graph);
+  // The same records added one by one, which the map searches by its scan.
+  TSpecLinkMap scanned(&t);
+  for (std::int32_t i = 0; i < graph.LinkCount(); ++i) {
+    scanned.Add()->LoadFromSchemeLink(graph.Links(i));
+  }
+  TSpecDecisionPoint* decision = t.DecisionPoints(0);
+  const std::vector<const TSpecObject*> elements = {t.Start(),
+                                                    t.Finish(),
+                                                    t.Screens(0),
+                                                    t.Screens(1),
+                                                    t.Actions(0),
+                                                    decision,
+                                                    decision->Options(0),
+                                                    decision->Options(1),
+                                                    decision->Options(2),
+                                                    other.Template->Screens(0),
+                                                    nullptr};
+
+  struct Row {
+    std::string name;
+    std::vector<std::string> expected;  // for the elements above, in order
+  };
+  const std::string stopped = "error: List index out of bounds (-1)";
+  const std::vector<Row> rows = {
+      {"the unresolvable link stops the searches it comes before",
+       {stopped, stopped, "10", stopped, "9", stopped, stopped, stopped, stopped, stopped,
+        stopped}},
+      {"without it", {"0", "none", "9", "7", "8", "none", "3", "4", "2", "none", "none"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_EQ(Found(built, elements[i]), row.expected[i]);
+      EXPECT_EQ(Found(scanned, elements[i]), row.expected[i]);
+    }
+    // Deleting the unresolvable link moves the two after it down by one.
+    built.Delete(8);
+    scanned.Delete(8);
+  }
 }
 
 TEST(LinkMap, OptionTwoOfDecisionFiveToScreenSevenIsStoredAsItsIndexes) {

@@ -402,6 +402,46 @@ TEST(RunLoop, LongLoopsThatEndRunToTheReport) {
   EXPECT_EQ(run.ReportForm.ShowCount, 1);
 }
 
+TEST(RunLoop, ALoopOverTheChosenProductsTakesEachOnceInPriceListOrder) {
+  // A, B, a second A and C; A and C are added before the loop, B never.
+  SchemeParts parts;
+  parts.Products = {Product("A", "first"), Product("B", "bolt"), Product("A", "second"),
+                    Product("C", "cable")};
+  parts.Template.Variables = {{"Item", vtString, ""}, {"Seen", vtString, ""}};
+  parts.Template.Actions = {
+      AddProduct("A", "2"),
+      AddProduct("C", "0.5"),
+      SetValue("Item", "firstitem()"),
+      SetValue("Seen", "concat(Seen,concat(iteminfo(Item,1),quantity(Item)))"),
+      SetValue("Item", "nextitem()"),
+  };
+  parts.Template.DecisionPoints = {{"more", {"Item=\"\""}}};
+  GraphSection& g = parts.Graph;
+  const int start = g.Add({.Kind = gkStart});
+  const int finish = g.Add({.Kind = gkFinish});
+  std::vector<int> actions;
+  for (std::uint16_t i = 0; i < 5; ++i) actions.push_back(g.Add({.Kind = gkAction, .Index = i}));
+  const int more = g.Add({.Kind = gkDecision, .Index = 0});
+  g.Link(start, 0, actions[0]);
+  g.Link(actions[0], 0, actions[1]);
+  g.Link(actions[1], 0, actions[2]);
+  g.Link(actions[2], 0, more);
+  g.Link(more, 0, finish);      // no item left
+  g.Link(more, 1, actions[3]);  // the default option: the loop's body
+  g.Link(actions[3], 0, actions[4]);
+  g.Link(actions[4], 0, more);
+  EngineRun run(parts);
+  run.ReportForm.Script = {TScriptButton::Close};
+
+  run.StartAndRun();
+
+  // The second A is listed by its code, so it counts with the first one's quantity and name.
+  EXPECT_EQ(run.RunTime.Transition->GetValue("Seen"), "\"first2first2cable0.5\"");
+  EXPECT_EQ(run.RunTime.Transition->Quantities, (Names{"2", "0", "0", "0.5"}));
+  EXPECT_TRUE(run.Messages.Shown.empty());
+  EXPECT_EQ(run.ReportForm.ShowCount, 1);
+}
+
 TEST(RunLoop, CloseOnAScreenEndsTheRunWithoutTheReport) {
   for (TScriptButton button : {TScriptButton::Close, TScriptButton::CloseBox}) {
     SchemeParts parts;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "model/core.h"
+#include "model/pricelist.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/model_support.h"
 
@@ -89,6 +90,17 @@ TEST(ValueStore, ListsShorterThanTheTemplateRaiseTheListErrorBeyondTheirEnd) {
   EXPECT_RAISES_WHAT(store.SetValue("Ratio", "1"), "List index out of bounds (1)");
   EXPECT_RAISES_WHAT(store.GetQuantity("B"), "List index out of bounds (1)");
   EXPECT_RAISES_WHAT(store.ItemCount(), "List index out of bounds (1)");
+}
+
+TEST(ValueStore, ProductsAddedAfterTheStoreWasMadeAreFoundByTheirCode) {
+  LoadedScheme scheme(StoreScheme());
+  TSpecTransition store(scheme.Template.get(), nullptr);
+  scheme.Template->PriceList()->AddProduct()->Code = "C";
+  EXPECT_RAISES_WHAT(store.GetQuantity("C"), "List index out of bounds (3)");
+  store.Quantities.push_back("4");
+  EXPECT_EQ(store.GetQuantity("C"), 4.0L);
+  EXPECT_EQ(store.ProductIndex("A"), 0);
+  EXPECT_EQ(store.ProductIndex("Z"), -1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/errors.h"
@@ -32,7 +33,8 @@ std::vector<unsigned char> Pattern(std::size_t n) {
   return bytes;
 }
 
-void ExpectReadBeyondEnd(TSpecDataStream& stream, void (*read)(TSpecDataStream&)) {
+template <typename Reader>
+void ExpectReadBeyondEnd(Reader& stream, void (*read)(std::type_identity_t<Reader>&)) {
   std::uint32_t before = stream.Position();
   try {
     read(stream);
@@ -351,6 +353,101 @@ TEST_F(ModuleResources, PresentAbsentAndEmptyResources) {
   ASSERT_TRUE(stream.LoadFromResource("EMPTY"));
   EXPECT_EQ(stream.Size(), 0u);
   EXPECT_EQ(stream.ChunkCount(), 0);
+}
+
+// A sequence whose values lie before, across and after the border of the first 8192 bytes,
+// and a string at the end whose length promises more bytes than follow.
+std::vector<unsigned char> BorderSequence() {
+  SchemeWriter w;
+  w.Raw(std::vector<std::uint8_t>(8187, 0x5A))
+      .Word(0xBEEF)
+      .Int(-123456789)
+      .Str("abcdefghij")
+      .Ext(-2.5L)
+      .Byte(0xC3)
+      .Str(std::string(9000, 'x'))
+      .Word(5)
+      .Raw("abc", 3);
+  return {w.Bytes().begin(), w.Bytes().end()};
+}
+
+// Reads BorderSequence through any reader and checks every value and the errors at its end.
+void ReadBorderSequence(TSpecDataReader& reader) {
+  std::vector<unsigned char> skip(8187);
+  EXPECT_EQ(reader.Read(skip.data(), 8187), 8187u);
+  EXPECT_EQ(reader.ReadWord(), 0xBEEF);
+  EXPECT_EQ(reader.ReadInteger(), -123456789);
+  EXPECT_EQ(reader.ReadString(), "abcdefghij");
+  EXPECT_EQ(reader.ReadExtended(), -2.5L);
+  EXPECT_EQ(reader.ReadByte(), 0xC3);
+  EXPECT_EQ(reader.ReadString(), std::string(9000, 'x'));
+  const std::uint32_t tail = reader.Position();
+  EXPECT_THROW(reader.ReadString(), Exception);
+  EXPECT_EQ(reader.Position(), tail + 2);  // the length word was consumed, its text not
+  for (std::uint32_t count : {4u, 10u}) {
+    unsigned char buffer[10];
+    try {
+      reader.Read(buffer, count);
+      ADD_FAILURE() << "no error raised";
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), "Read beyond the end.");
+    }
+    EXPECT_EQ(reader.Position(), tail + 2);
+  }
+  reader.Rewind();
+  EXPECT_EQ(reader.Read(skip.data(), 8187), 8187u);
+  EXPECT_EQ(reader.ReadWord(), 0xBEEF);
+}
+
+TEST_F(ModuleResources, AViewReadsAResourceWhereItLiesAsTheStreamReadsItsCopy) {
+  static std::vector<unsigned char> bytes = BorderSequence();
+  static const TModuleResource table[] = {{"QZSCHEME", bytes.data(), bytes.size()}};
+  Install(table);
+
+  TSpecDataStream stream;
+  ASSERT_TRUE(stream.LoadFromResource("QZSCHEME"));
+  TSpecDataView view;
+  ASSERT_TRUE(view.LoadFromResource("qzscheme"));
+  EXPECT_EQ(view.Size(), bytes.size());
+  EXPECT_EQ(view.Position(), 0u);
+  {
+    SCOPED_TRACE("stream");
+    ReadBorderSequence(stream);
+  }
+  {
+    SCOPED_TRACE("view");
+    ReadBorderSequence(view);
+  }
+
+  // The view borrows the bytes; the stream read a copy of them.
+  bytes[0] = 0x01;
+  view.Rewind();
+  stream.Rewind();
+  EXPECT_EQ(view.ReadByte(), 0x01);
+  EXPECT_EQ(stream.ReadByte(), 0x5A);
+  bytes[0] = 0x5A;
+}
+
+TEST_F(ModuleResources, AViewOfAMissingResourceStaysAsItWasAndAnEmptyOneIsEmpty) {
+  static const std::vector<unsigned char> scheme = Pattern(12);
+  static const unsigned char nothing[1] = {0};
+  static const TModuleResource table[] = {{"QZSCHEME", scheme.data(), scheme.size()},
+                                          {"EMPTY", nothing, 0}};
+  Install(table);
+
+  TSpecDataView view;
+  EXPECT_EQ(view.Size(), 0u);
+  ExpectReadBeyondEnd(view, [](TSpecDataView& v) { v.ReadByte(); });
+  ASSERT_TRUE(view.LoadFromResource("QZSCHEME"));
+  view.ReadInteger();
+  EXPECT_FALSE(view.LoadFromResource("MISSING"));
+  EXPECT_EQ(view.Size(), 12u);
+  EXPECT_EQ(view.Position(), 4u);
+
+  ASSERT_TRUE(view.LoadFromResource("EMPTY"));
+  EXPECT_EQ(view.Size(), 0u);
+  EXPECT_EQ(view.Position(), 0u);
+  ExpectReadBeyondEnd(view, [](TSpecDataView& v) { v.ReadString(); });
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 //
 //   export_workbooks sample SCHEME SEPARATOR OUTPUT
 //       the first report template of the scheme file (the sample's offer) for a fixed offer
-//   export_workbooks formula OUTPUT
+//   export_workbooks formula SEPARATOR OUTPUT
 //       a table of products whose footer sums the detail rows with an R1C1 formula, beside a
-//       cell with {total}
+//       cell with {total} and a formula with string constants
 //   export_workbooks cells SEPARATOR CELLS OUTPUT
 //       one report-header row per line of the file CELLS: "<data type>\t<format>\t<formula>",
 //       the data type as its number (0 Auto, 1 Text, 2 Numeric, 3 Date and Time)
@@ -30,24 +30,11 @@
 
 namespace {
 
-// Installs a locale of that decimal separator while it lives.
-class SeparatorLocale : public TUserLocale {
- public:
-  explicit SeparatorLocale(const std::string& separator) {
-    if (separator != "." && separator != ",")
-      throw std::runtime_error("the separator is \".\" or \",\"");
-    Separator = separator[0];
-    Previous = SetUserLocale(this);
-  }
-  ~SeparatorLocale() override { SetUserLocale(Previous); }
-  SeparatorLocale(const SeparatorLocale&) = delete;
-  SeparatorLocale& operator=(const SeparatorLocale&) = delete;
-  char DecimalSeparator() const override { return Separator; }
-
- private:
-  char Separator = '.';
-  TUserLocale* Previous = nullptr;
-};
+// The separator of the command line, "." or ",".
+char Separator(const std::string& text) {
+  if (text != "." && text != ",") throw std::runtime_error("the separator is \".\" or \",\"");
+  return text[0];
+}
 
 void Export(TSpecTemplate& templ, TSpecReport* report, const std::vector<std::string>& values,
             const std::string& output) {
@@ -85,8 +72,9 @@ void ExportSample(const std::string& scheme, const std::string& output) {
   Export(templ, templ.Reports(0), values, output);
 }
 
-// Header "Code", "Sum", "Total"; a detail row per product; the footer sums the sums of the
-// detail rows above it (rows 2 to the one above, whatever their number) and shows {total}.
+// Header "Code", "Sum", "Total", "Size"; a detail row per product; the footer sums the sums of
+// the detail rows above it (rows 2 to the one above, whatever their number), shows {total} and
+// tells the size of the offer by a formula with string constants.
 void ExportFormula(const std::string& output) {
   const std::unique_ptr<TSpecTemplate> templ =
       OfferTemplate({{.Code = "A1", .Price = 10.5, .PriceWithTaxes = 12.6, .OrderingIndex = 1},
@@ -95,15 +83,17 @@ void ExportFormula(const std::string& output) {
   const long double quantities[] = {2, 3, 1};
   for (int i = 0; i < 3; ++i) templ->PriceList()->Products(i)->Quantity = quantities[i];
   TSpecReport* report = templ->AddReport();
-  for (int i = 0; i < 3; ++i) report->AddColumn();
+  for (int i = 0; i < 4; ++i) report->AddColumn();
   for (int band : {bkReportHeader, bkReportDetail, bkReportFooter}) report->BandAt(band)->AddRow();
   SetText(CellOf(report, bkReportHeader, 0, 0), "Code", cdText);
   SetText(CellOf(report, bkReportHeader, 0, 1), "Sum", cdText);
   SetText(CellOf(report, bkReportHeader, 0, 2), "Total", cdText);
+  SetText(CellOf(report, bkReportHeader, 0, 3), "Size", cdText);
   SetText(CellOf(report, bkReportDetail, 0, 0), "{code}", cdText);
   SetText(CellOf(report, bkReportDetail, 0, 1), "{sum}", cdNumeric, "0.00");
-  SetText(CellOf(report, bkReportFooter, 0, 1), "=SUM(R2C:R[-1]C)", cdAuto, "0.00");
-  SetText(CellOf(report, bkReportFooter, 0, 2), "{total}", cdNumeric, "0.00");
+  SetText(CellOf(report, bkReportFooter, 0, 1), "=SUM(R2C:R[-1]C)", cdAuto, "#,##0.00");
+  SetText(CellOf(report, bkReportFooter, 0, 2), "{total}", cdNumeric, "#,##0.00");
+  SetText(CellOf(report, bkReportFooter, 0, 3), "=IF(RC[-2]>1000,\"big \"\"offer\"\"\",\"small\")");
   Export(*templ, report, {}, output);
 }
 
@@ -132,17 +122,18 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   try {
     if (args.size() == 4 && args[0] == "sample") {
-      SeparatorLocale locale(args[2]);
+      SeparatorLocale locale(Separator(args[2]));
       ExportSample(args[1], args[3]);
-    } else if (args.size() == 2 && args[0] == "formula") {
-      ExportFormula(args[1]);
+    } else if (args.size() == 3 && args[0] == "formula") {
+      SeparatorLocale locale(Separator(args[1]));
+      ExportFormula(args[2]);
     } else if (args.size() == 4 && args[0] == "cells") {
-      SeparatorLocale locale(args[1]);
+      SeparatorLocale locale(Separator(args[1]));
       ExportCells(args[2], args[3]);
     } else {
       std::fprintf(stderr,
                    "usage: export_workbooks sample SCHEME SEPARATOR OUTPUT\n"
-                   "       export_workbooks formula OUTPUT\n"
+                   "       export_workbooks formula SEPARATOR OUTPUT\n"
                    "       export_workbooks cells SEPARATOR CELLS OUTPUT\n");
       return 2;
     }

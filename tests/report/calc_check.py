@@ -47,6 +47,23 @@ CELL_TEXTS = [
     ('"0x1F"', text("0x1F"), text("0x1F"), number(0)),
     ("", EMPTY, EMPTY, number(0)),
     ("-3.25", number(-3.25), text("-3.25"), number(-3.25)),
+    # A number cell holds a number, also where the general format's 15 digits would round past
+    # the largest double or below the smallest.
+    ("1.7976931348623157E308", number(1.79769313486231E308), text("1.7976931348623157E308"),
+     number(1.79769313486231E308)),
+    ("1E-400", number(0), text("1E-400"), number(0)),
+]
+
+# Texts that only Auto and Text cells take: quotes and apostrophes stay as the template wrote
+# them, a text that is one string constant shows its content, and an Auto cell's formula with
+# string constants is computed.
+QUOTED_TEXTS = [
+    ('ООО "Ромашка"', text('ООО "Ромашка"'), text('ООО "Ромашка"')),
+    ('"quoted"', text("quoted"), text("quoted")),
+    ('say ""twice""', text('say ""twice""'), text('say ""twice""')),
+    ("'abc", text("'abc"), text("'abc")),
+    ("'", text("'"), text("'")),
+    ('=IF(1>0,"yes ""sir""","no")', text('yes "sir"'), text('=IF(1>0,"yes ""sir""","no")')),
 ]
 
 # Number formats: (data type, format, formula, what the spreadsheet shows).
@@ -55,6 +72,9 @@ FORMATS = [
     (AUTO, "#,##0.00", "1234.5", "1,234.50"),
     (NUMERIC, "#,##0", "1234567", "1,234,567"),
     (NUMERIC, "0.00", "12.5", "12.50"),
+    # Formulas: the format reaches the workbook as written under either separator.
+    (AUTO, "0.00", "=R[-1]C/4", "3.13"),
+    (AUTO, "#,##0.00", "=R[-5]C+R[-4]C", "2,469.00"),
 ]
 
 SEPARATORS = {"point": ".", "comma": ","}
@@ -67,6 +87,9 @@ def cell_rows():
         for data_type, expected in ((AUTO, auto), (TEXT, as_text), (NUMERIC, numeric),
                                     (DATE, numeric)):
             rows.append((data_type, "", formula, expected))
+    for formula, auto, as_text in QUOTED_TEXTS:
+        rows.append((AUTO, "", formula, auto))
+        rows.append((TEXT, "", formula, as_text))
     return rows
 
 
@@ -153,7 +176,7 @@ class Workbooks:
                     for data_type, number_format, formula, _ in rows:
                         stream.write("%d\t%s\t%s\n" % (data_type, number_format, formula))
                 export("%s-%s" % (name, suffix), "cells", separator, lines)
-        export("formula", "formula")
+            export("formula-" + suffix, "formula", separator)
 
         env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8")
         profile = os.path.join(cls.artifacts, "profile")
@@ -212,14 +235,18 @@ class ExportedWorkbooks(unittest.TestCase):
                 self.assertRegex(sheet, r'<pageSetup [^>]*fitToHeight="0"')
 
     def test_a_footer_formula_sums_the_detail_rows(self):
-        formulas = stored_formulas(Workbooks.files["formula"])
-        self.assertEqual(len(formulas), 1, formulas)
-        self.assertNotRegex(formulas[0], r"R(\[-?\d+\]|\d+)?C", "stored in A1 notation")
-        rows = Workbooks.csv["formula"]
-        self.assertEqual(rows[0], [text("Code"), text("Sum"), text("Total")])
-        footer = rows[4]
-        self.assertEqual(shown_number(footer[2]), 2 * 10.5 + 3 * 4 + 1250)
-        self.assertEqual(footer[1], footer[2])
+        for suffix in SEPARATORS:
+            with self.subTest(separator=suffix):
+                formulas = stored_formulas(Workbooks.files["formula-" + suffix])
+                self.assertEqual(formulas, ["SUM(B$2:B4)",
+                                            'IF(B5&gt;1000,"big ""offer""","small")'])
+                rows = Workbooks.csv["formula-" + suffix]
+                self.assertEqual(rows[0], [text("Code"), text("Sum"), text("Total"), text("Size")])
+                self.assertEqual(rows[1][1], number("21.00"))
+                footer = rows[4]
+                # 2 x 10.5 + 3 x 4 + 1250, in the footer's format.
+                self.assertEqual(footer[1:], [number("1,283.00"), number("1,283.00"),
+                                              text('big "offer"')])
 
     def check_cells(self, keep):
         for suffix in SEPARATORS:

@@ -87,9 +87,12 @@ TEST(ExcelClient, EveryPrimitiveSendsItsExactCommand) {
          x.PutFormula("1");
        },
        {"[FORMULA(1)]"}},
-      {"text with quotes becomes apostrophes",
+      {"quotes in a text are doubled, not made apostrophes",
        [](TAdvExcel& x) { x.PutStr(2, 3, "say \"hi\""); },
-       {"[FORMULA(\"say 'hi'\", \"R2C3\")]"}},
+       {"[FORMULA(\"say \"\"hi\"\"\", \"R2C3\")]"}},
+      {"a formula's string constants keep their quotes",
+       [](TAdvExcel& x) { x.PutStr(2, 3, "=IF(R[-1]C>0,\"yes\",\"\")"); },
+       {"[FORMULA(\"=IF(R[-1]C>0,\"\"yes\"\",\"\"\"\")\", \"R2C3\")]"}},
       {"text without address",
        [](TAdvExcel& x) { x.PutStr(0, 0, "x"); },
        {"[FORMULA(\"x\")]", "[SELECT(\"R[1]C\")]"}},
@@ -598,7 +601,7 @@ TEST(ExcelClient, TheProgramsSpreadsheetCountsAsRunningAndTakesTheCommands) {
   const TWorkbook& book = *ProgramSpreadsheet().ActiveWorkbook();
   EXPECT_EQ("[" + book.Name + "]Sheet1", topic);
   ASSERT_NE(book.Cell(2, 2), nullptr);
-  EXPECT_EQ(book.Cell(2, 2)->Text, "He said 'yes'");
+  EXPECT_EQ(book.Cell(2, 2)->Text, "He said \"yes\"");
   ASSERT_NE(book.Cell(1, 2), nullptr);
   EXPECT_EQ(book.Cell(1, 2)->Kind, TSheetCellKind::Number);
   EXPECT_TRUE(book.FormatOf(*book.Cell(1, 2)).Bold);
@@ -621,8 +624,14 @@ TEST(ExcelClient, FormulasTheProgramsSpreadsheetCannotReadEndInAnError) {
   const Row rows[] = {
       {"=R[-1]C*2", "B1*2"},
       {"=SUM(R1C1:R1C[-1])", "SUM($A$1:A$1)"},
+      // String constants reach the formula with their quotes, doubled ones included.
+      {"=IF(R[-1]C>0,\"yes\",\"no\")", "IF(B1>0,\"yes\",\"no\")"},
+      {"=R1C1&\" \"\"x\"\"\"", "$A$1&\" \"\"x\"\"\""},
+      {"=Sheet1!R1C1", "Sheet1!$A$1"},
       {"== Offer ==", nullptr},
       {"=Total", nullptr},
+      // The workbook has no other sheet.
+      {"=Other!R1C1", nullptr},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/locale.h"
@@ -12,6 +16,7 @@
 #include "model/report.h"
 #include "model/resource.h"
 #include "platform/cp1251.h"
+#include "platform/spreadsheet.h"
 #include "platform/tempdir.h"
 #include "tests/report/report_support.h"
 #include "tests/support/expr_support.h"
@@ -298,12 +303,25 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "0.00",
        {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"12.5\", \"R1C1\")]"},
        {"[FORMAT.NUMBER(\"0,00\")]", "[FORMULA(\"12,5\", \"R1C1\")]"}},
-      {"a text number keeps its point and format",
+      {"a text number keeps its point",
        "{12.5}",
        cdText,
        "0.00",
        {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"'12.5\", \"R1C1\")]"},
-       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"'12.5\", \"R1C1\")]"}},
+       {"[FORMAT.NUMBER(\"0,00\")]", "[FORMULA(\"'12.5\", \"R1C1\")]"}},
+      // The spreadsheet reads every format in the locale's convention, whatever the value.
+      {"a formula's format goes in the locale's convention",
+       "=R1C1/4",
+       cdAuto,
+       "0.00",
+       {"[FORMAT.NUMBER(\"0.00\")]", "[FORMULA(\"=R1C1/4\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"0,00\")]", "[FORMULA(\"=R1C1/4\", \"R1C1\")]"}},
+      {"a formula's grouped format goes in the locale's convention",
+       "=R1C1+R2C1",
+       cdAuto,
+       "#,##0.00",
+       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"=R1C1+R2C1\", \"R1C1\")]"},
+       {"[FORMAT.NUMBER(\"#.##0,00\")]", "[FORMULA(\"=R1C1+R2C1\", \"R1C1\")]"}},
       {"a numeric expression",
        "{1/4}",
        cdNumeric,
@@ -322,12 +340,12 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "",
        {"[FORMULA(\"quoted\", \"R1C1\")]"},
        {"[FORMULA(\"quoted\", \"R1C1\")]"}},
-      {"inner quotes become apostrophes",
+      {"inner quotes are kept, doubled in the command",
        "a \"b\"",
        cdAuto,
        "",
-       {"[FORMULA(\"a 'b'\", \"R1C1\")]"},
-       {"[FORMULA(\"a 'b'\", \"R1C1\")]"}},
+       {"[FORMULA(\"a \"\"b\"\"\", \"R1C1\")]"},
+       {"[FORMULA(\"a \"\"b\"\"\", \"R1C1\")]"}},
       {"an empty formula",
        "",
        cdAuto,
@@ -352,12 +370,12 @@ TEST_F(ReportExporterTest, CellValuesFollowTheirDataTypeAndTheLocaleSeparator) {
        "0.0 \"p.\"",
        {"[FORMAT.NUMBER(\"0.0 \"\"p.\"\"\")]", "[FORMULA(\"2.5\", \"R1C1\")]"},
        {"[FORMAT.NUMBER(\"0,0 \"\"p.\"\"\")]", "[FORMULA(\"2,5\", \"R1C1\")]"}},
-      {"a text cell sends a grouped format unchanged",
+      {"a text cell's grouped format goes in the locale's convention",
        "1234.5",
        cdText,
        "#,##0.00",
        {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"'1234.5\", \"R1C1\")]"},
-       {"[FORMAT.NUMBER(\"#,##0.00\")]", "[FORMULA(\"'1234.5\", \"R1C1\")]"}},
+       {"[FORMAT.NUMBER(\"#.##0,00\")]", "[FORMULA(\"'1234.5\", \"R1C1\")]"}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
@@ -416,6 +434,33 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
       {" 12 ", {" 12 "}, {"' 12 "}, {"12"}},
       {"+.5e-1", {"0.05", "0,05"}, {"'+.5e-1"}, {"0.05", "0,05"}},
       {"=1+1", {"=1+1"}, {"'=1+1"}, {"Invalid typecast."}},
+      // Quotes stay, doubled in the command; a formula's string constants with them.
+      {"a \"b\"", {"a \"\"b\"\""}, {"'a \"\"b\"\""}, {"Invalid typecast."}},
+      {R"("a \\\"b\\\"")", {"a \"\"b\"\""}, {"'a \"\"b\"\""}, {"0"}},
+      {"=IF(R[-1]C>0,\"yes\",\"no\")",
+       {"=IF(R[-1]C>0,\"\"yes\"\",\"\"no\"\")"},
+       {"'=IF(R[-1]C>0,\"\"yes\"\",\"\"no\"\")"},
+       {"Invalid typecast."}},
+      // An apostrophe of the text itself is kept: the spreadsheet drops only a second one.
+      {"'abc", {"''abc"}, {"''abc"}, {"Invalid typecast."}},
+      {"'", {"''"}, {"''"}, {"Invalid typecast."}},
+      // A number cell holds a number: the largest of 15 digits, or 0, where the general
+      // format's rounding would leave the double range.
+      {"1.7976931348623157E308",
+       {"1.79769313486231E308", "1,79769313486231E308"},
+       {"'1.7976931348623157E308"},
+       {"1.79769313486231E308", "1,79769313486231E308"}},
+      {"-1.7976931348623157E308",
+       {"-1.79769313486231E308", "-1,79769313486231E308"},
+       {"'-1.7976931348623157E308"},
+       {"-1.79769313486231E308", "-1,79769313486231E308"}},
+      {"1.7976931348623E308",
+       {"1.7976931348623E308", "1,7976931348623E308"},
+       {"'1.7976931348623E308"},
+       {"1.7976931348623E308", "1,7976931348623E308"}},
+      {"1E-400", {"0"}, {"'1E-400"}, {"0"}},
+      {"-1E-400", {"0"}, {"'-1E-400"}, {"0"}},
+      {"1E-310", {"1E-310", "1E-310"}, {"'1E-310"}, {"1E-310"}},
   };
   Host.Processes = {"EXCEL.EXE"};
   for (const Case& c : cases) {
@@ -441,6 +486,85 @@ TEST_F(ReportExporterTest, CellTextsLookingLikeNumbersReachTheSheetByTheirDataTy
         EXPECT_EQ(CellValues(),
                   (std::vector<std::string>{"[FORMULA(\"" + expected + "\", \"R1C1\")]"}));
       }
+    }
+  }
+}
+
+// The exporter against the program's own spreadsheet, whose workbook is caught as it is
+// saved: each cell holds what its template wrote, with its format, under either separator.
+TEST(ReportExporterSheetTest, CellsReachTheProgramsSpreadsheetAsTheTemplateWroteThem) {
+  using Kind = TSheetCellKind;
+  struct Row {
+    std::uint8_t Type;
+    std::string Formula;
+    std::string Format;
+    Kind Stored;
+    std::string Text = {};  // of a text or a formula
+    double Number = 0;
+  };
+  const Row rows[] = {
+      {cdNumeric, "{1/4}", "0.00", Kind::Number, "", 0.25},
+      {cdAuto, "1234.5", "#,##0.00", Kind::Number, "", 1234.5},
+      {cdText, "1234.5", "#,##0.00", Kind::Text, "1234.5"},
+      // Formulas keep their formats, whose separators the spreadsheet reads in the locale's
+      // convention, and their string constants.
+      {cdAuto, "=R1C1/4", "0.00", Kind::Formula, "$A$1/4"},
+      {cdAuto, "=R1C1+R2C1", "#,##0.00 \"p.,\"", Kind::Formula, "$A$1+$A$2"},
+      {cdAuto, "=IF(R1C1>0,\"yes\",\"no \"\"x\"\"\")", "", Kind::Formula,
+       "IF($A$1>0,\"yes\",\"no \"\"x\"\"\")"},
+      // Quotes and apostrophes of a text stay; a text that is one string constant shows its
+      // content.
+      {cdText, "Acme \"Best\"", "", Kind::Text, "Acme \"Best\""},
+      {cdAuto, "Acme \"Best\"", "", Kind::Text, "Acme \"Best\""},
+      {cdAuto, "\"Acme\"", "", Kind::Text, "Acme"},
+      {cdAuto, "'abc", "", Kind::Text, "'abc"},
+      {cdAuto, "'", "", Kind::Text, "'"},
+      {cdText, "'", "", Kind::Text, "'"},
+      // Number cells hold numbers at the ends of the double range.
+      {cdNumeric, "1.7976931348623157E308", "", Kind::Number, "", 1.79769313486231E308},
+      {cdAuto, "-1.7976931348623157E308", "", Kind::Number, "", -1.79769313486231E308},
+      {cdNumeric, "1E-400", "", Kind::Number, "", 0},
+      {cdAuto, "1E-400", "", Kind::Number, "", 0},
+  };
+  ScratchFolder scratch;
+  std::optional<TWorkbook> saved;
+  struct CatchSaves {
+    explicit CatchSaves(std::optional<TWorkbook>& saved)
+        : Previous(std::exchange(ProgramSpreadsheet().SaveFile,
+                                 [&saved](const TWorkbook& book, const std::string&) {
+                                   saved.emplace(book);
+                                   return true;
+                                 })) {}
+    ~CatchSaves() { ProgramSpreadsheet().SaveFile = Previous; }
+    std::function<bool(const TWorkbook&, const std::string&)> Previous;
+  } catchSaves(saved);
+  for (const char separator : {'.', ','}) {
+    SCOPED_TRACE(separator);
+    SeparatorLocale locale(separator);
+    const std::unique_ptr<TSpecTemplate> templ = OfferTemplate({});
+    TSpecReport* report = templ->AddReport();
+    report->AddColumn();
+    TSpecReportBand* header = report->BandAt(bkReportHeader);
+    for (const Row& row : rows) {
+      header->AddRow();
+      SetText(header->Rows(header->RowCount() - 1)->Cells(0), row.Formula, row.Type, row.Format);
+    }
+    saved.reset();
+    const std::vector<std::string> values;
+    TSpecReportExporter exporter(templ->PriceList(), report);
+    exporter.VariableValues = &values;
+    exporter.OutputFileName = scratch.File("offer.xlsx");
+    exporter.Export();
+    ASSERT_TRUE(saved.has_value());
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+      const Row& row = rows[i];
+      SCOPED_TRACE(row.Formula);
+      const TSheetCell* cell = saved->Cell(static_cast<std::uint32_t>(i + 1), 1);
+      ASSERT_NE(cell, nullptr);
+      EXPECT_EQ(cell->Kind, row.Stored);
+      EXPECT_EQ(cell->Text, row.Text);
+      EXPECT_EQ(cell->Number, row.Number);
+      EXPECT_EQ(saved->FormatOf(*cell).NumberFormat, row.Format);
     }
   }
 }

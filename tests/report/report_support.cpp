@@ -35,3 +35,10 @@ void SetText(TSpecReportCell* cell, const std::string& formula, std::uint8_t typ
   cell->DataType = type;
   cell->DataFormat = format;
 }
+
+SeparatorLocale::SeparatorLocale(char separator)
+    : Separator(separator), Previous(SetUserLocale(this)) {}
+
+SeparatorLocale::~SeparatorLocale() {
+  SetUserLocale(Previous);
+}

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/locale.h"
 #include "expr/typecvt.h"
 #include "model/core.h"
 #include "model/report.h"
@@ -42,3 +43,18 @@ void SetText(TSpecReportCell* cell, const std::string& formula, std::uint8_t typ
 
 // Registers the program "C:\Office\EXCEL.EXE" for ".xls" with the hooks and lets it exist.
 void RegisterExcelProgram(ScopedExcelHooks& hooks);
+
+// Installs a user locale of that decimal separator while it lives: the client, the program's
+// spreadsheet and the value texts all follow it.
+class SeparatorLocale : public TUserLocale {
+ public:
+  explicit SeparatorLocale(char separator);
+  ~SeparatorLocale() override;
+  SeparatorLocale(const SeparatorLocale&) = delete;
+  SeparatorLocale& operator=(const SeparatorLocale&) = delete;
+  char DecimalSeparator() const override { return Separator; }
+
+ private:
+  char Separator;
+  TUserLocale* Previous;
+};
