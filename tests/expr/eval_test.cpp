@@ -420,8 +420,15 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
       {"D+1", "!Invalid typecast."},
       {"(A*2)>D", "!Invalid type cast."},
       {"X*2", "!Invalid variable name: \"X\"\r\n1"},
+      // Values of ten digits: every result in a chain takes all fifteen digits of its text.
+      {"G*H+C", "3.35590346353758"},
+      {"(G+H)/2", "1.9764248595"},
+      {"(2.2*G+1.1)*3.3*H", "34.2312221809229"},
+      {"G*H*G*H-1", "10.2620880565836"},
+      {"-(G*H)/3", "-1.11863448784586"},
   };
-  Provider.Variables = {{"A", "1.5"}, {"B", "2.5"}, {"C", "0"}, {"D", "abc"}, {"E", "1E300"}};
+  Provider.Variables = {{"A", "1.5"},   {"B", "2.5"},         {"C", "0"},          {"D", "abc"},
+                        {"E", "1E300"}, {"G", "1.234567891"}, {"H", "2.718281828"}};
   Provider.Functions["F"] = [](const std::vector<std::string>& p) { return p[0]; };
   for (const bool replaced : {false, true}) {
     if (replaced) Expression->AddOperator(std::make_unique<Truncating>(Expression.get()));
