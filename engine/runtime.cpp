@@ -53,18 +53,6 @@ bool IsScreen(const TSpecObject* element) {
   return element && element->ObjectKind() == TSpecObjectKind::Screen;
 }
 
-// Counts one more for the lifetime of the scope.
-class CountedScope {
- public:
-  explicit CountedScope(int& count) : Count(count) { ++Count; }
-  ~CountedScope() { --Count; }
-  CountedScope(const CountedScope&) = delete;
-  CountedScope& operator=(const CountedScope&) = delete;
-
- private:
-  int& Count;
-};
-
 }  // namespace
 
 std::array<std::string, kServiceStringCount> UIText = kInitialUIText;
@@ -88,7 +76,7 @@ TSpecRunTime::TSpecRunTime(TSpecTemplate* Template, TSpecLinkMap* LinkMap)
 }
 
 TSpecRunTime::~TSpecRunTime() {
-  CompiledExpressions.clear();
+  CompiledExpressions.Clear();
   Evaluator.reset();
   EvalProvider.reset();
   // The store goes with the engine: nothing of it needs restoring on the way.
@@ -320,21 +308,7 @@ bool TSpecRunTime::EvaluateCondition(const std::string& Expression) {
 }
 
 std::string TSpecRunTime::EvaluateExpression(const std::string& Expression) {
-  auto found = CompiledExpressions.find(Expression);
-  if (found == CompiledExpressions.end()) {
-    if (CompiledExpressions.size() >= kMaxCompiledExpressions && ExpressionsEvaluating == 0) {
-      CompiledExpressions.clear();
-    }
-    std::unique_ptr<TEvalExpression> compiled = CreateStandardExpression();
-    compiled->Provider = EvalProvider.get();
-    compiled->SetText(Expression);
-    found = CompiledExpressions.emplace(Expression, std::move(compiled)).first;
-  }
-  // The first evaluation compiles the text; a failed compile stays with the copy, which
-  // raises its error again on every later evaluation.
-  TEvalExpression& compiled = *found->second;
-  const CountedScope evaluating(ExpressionsEvaluating);
-  return compiled.Evaluate();
+  return CompiledExpressions.Evaluate(Expression, Evaluator->Provider);
 }
 
 // ---------------------------------------------------------------------------------------------

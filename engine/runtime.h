@@ -23,6 +23,7 @@
 #include "engine/forms.h"
 #include "engine/functions.h"
 #include "expr/eval.h"
+#include "expr/evalcache.h"
 #include "model/core.h"
 
 class TScheme;
@@ -271,8 +272,6 @@ class TSpecRunTime {
   void Step();
   static constexpr int kMaxStepsWithoutShowing = 100000;
   static constexpr const char* kEndlessRunMessage = "The run goes round without showing a screen.";
-  // The message of a save that did not happen: the file's name and the reason.
-  static constexpr const char* kSaveFailedMessage = "Unable to save \"%s\": %s";
   // Back (GoingBack set): removes entries down to the previous screen, undoing their added
   // quantities. Forward: pushes the target of the link leaving Current, or finishes the run
   // when none leaves it. Nothing when finished.
@@ -310,15 +309,11 @@ class TSpecRunTime {
 
   // --- Compiled expressions ---------------------------------------------------------------
   // The value text of Expression, or the error it raises, exactly as SetText and Evaluate on
-  // Evaluator give them, from the engine's own compiled copy of that text: a text is parsed and
-  // compiled on its first evaluation and its tree serves every later one, which asks the
+  // Evaluator give them (with its provider), from the engine's compiled texts: a text is
+  // compiled on its first evaluation and its program serves every later one, which asks the
   // provider for the current values again. A text that fails to compile raises the same error
   // (message and position) at every evaluation.
   std::string EvaluateExpression(const std::string& Expression);
-  // The compiled copies are dropped all together before one more would exceed this many, so
-  // that a scheme of very many texts cannot keep a tree of every one; a dropped text is
-  // compiled again when it next comes.
-  static constexpr std::size_t kMaxCompiledExpressions = 4096;
 
   // --- The functions of the engine behind the provider ------------------------------------
   // "stat": 0 package volume (m3), 1 the same in litres, 2 rack units, 3 weight in grams, over
@@ -357,9 +352,10 @@ class TSpecRunTime {
   void WriteElementRef(const TSpecObject* Element, TSpecDataStream& Stream);
   TSpecObject* ReadElementRef(TSpecDataStream& Stream);
   // Handlers of the screen form's SaveBtn and LoadBtn. A save that fails keeps the file saved
-  // before and raises kSaveFailedMessage with the file's name and the reason, which the form
-  // shows in its error box; a cancelled dialog does nothing. A load reads the file's stamp
-  // first and ignores a file of another scheme, or one that does not fit, without a message.
+  // before and raises the file layer's "Unable to save" message (SaveFailedMessage) with the
+  // file's name and the reason, which the form shows in its error box; a cancelled dialog does
+  // nothing. A load reads the file's stamp first and ignores a file of another scheme, or one that
+  // does not fit, without a message.
   void SaveBtnClick();
   void LoadBtnClick();
 
@@ -367,11 +363,11 @@ class TSpecRunTime {
   // The run's value store; replaced by a fresh one at every start.
   std::unique_ptr<TSpecTransition> Transition;
   std::unique_ptr<TSpecEvalProvider> EvalProvider;
-  // The standard evaluator on EvalProvider, one text at a time.
+  // The standard evaluator on EvalProvider. Its provider is the provider of every evaluation
+  // of the run (EvaluateExpression).
   std::unique_ptr<TEvalExpression> Evaluator;
-  // The compiled expressions of EvaluateExpression by their text, each made by
-  // CreateStandardExpression with EvalProvider as its provider.
-  std::unordered_map<std::string, std::unique_ptr<TEvalExpression>> CompiledExpressions;
+  // The compiled texts of EvaluateExpression.
+  TEvalCompiledTexts CompiledExpressions;
   // Not owned; set by the start-up before the first start.
   IExecScreenForm* ScreenForm = nullptr;
   IExecReportForm* ReportForm = nullptr;
@@ -402,9 +398,6 @@ class TSpecRunTime {
   bool BackPressed = false;
   // Steps since the last one that showed a screen or the report (or since the start).
   int StepsWithoutShowing = 0;
-  // Evaluations of EvaluateExpression under way; the compiled copies are dropped only when
-  // none is.
-  int ExpressionsEvaluating = 0;
 
  protected:
   // The builders of ShowScreen, one per family of question kinds; each works on its panel.

@@ -26,12 +26,12 @@
 #include <vector>
 
 #include "engine/runtime.h"
-#include "expr/format.h"
 #include "expr/typecvt.h"
 #include "model/pricelist.h"
 #include "model/saver.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -411,24 +411,24 @@ void TSpecRunTime::SaveBtnClick() {
   std::string fileName;
   if (!ScreenForm || !ScreenForm->ExecuteSaveDialog(fileName)) return;
   // A state that cannot be written is not saved, and the file saved before under that name
-  // stays as it was; the user is told why, in the error box of the handler.
-  // The file name is a path of the file system and the file system's reasons come from the
-  // C library in the user's language: both are UTF-8 and become Windows-1251 here, like every
-  // text the message box shows. A failure of the program's own keeps its Windows-1251 text.
+  // stays as it was; the user is told why, in the error box of the handler. The file system's
+  // reasons come in the file layer's English words; one that a replaced file system gives is
+  // taken as UTF-8, like the file name. A failure of the program's own keeps its
+  // Windows-1251 text.
   std::string reason;
-  bool systemReason = true;
   try {
     TSpecDataStream stream;
     SaveState(stream);
     if (stream.SaveToFileReplacing(fileName, reason)) return;
+    reason = Utf8ToCp1251(reason);
+  } catch (const ESaveError& e) {
+    reason = e.Reason();
   } catch (const EInOutError& e) {
-    reason = e.what();
+    reason = Utf8ToCp1251(e.what());
   } catch (const std::exception& e) {
     reason = e.what();
-    systemReason = false;
   }
-  throw Exception(FormatText(
-      kSaveFailedMessage, {Utf8ToCp1251(fileName), systemReason ? Utf8ToCp1251(reason) : reason}));
+  throw Exception(SaveFailedMessage(fileName, reason));
 }
 
 void TSpecRunTime::LoadBtnClick() {

@@ -2,6 +2,7 @@
 
 #include "expr/eval.h"
 
+#include <array>
 #include <string>
 #include <utility>
 
@@ -9,6 +10,21 @@
 #include "platform/errors.h"
 
 namespace {
+
+// What normalising writes for a character outside string constants (ASCII letters upper-cased),
+// and whether it is kept: blanks are dropped.
+constexpr auto kNormalized = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c)
+    table[static_cast<std::size_t>(c)] =
+        static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return table;
+}();
+constexpr auto kKept = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) table[static_cast<std::size_t>(c)] = c != ' ' && c != '\t';
+  return table;
+}();
 
 // Marks an expression as evaluating for the lifetime of the guard.
 class EvaluatingScope {
@@ -117,9 +133,9 @@ void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result
   result.resize(n);
   char* const first = result.data();
   char* out = first;
+  const char* const text = Text.data();
   for (std::size_t i = 0; i < n; ++i) {
-    const char c = Text[i];
-    if (c == ' ' || c == '\t') continue;
+    const char c = text[i];
     if (c == '"') {
       // A string constant is copied as written; an unterminated one takes the rest.
       std::size_t j = i + 1;
@@ -139,7 +155,10 @@ void TEvalExpression::NormalizeInto(const std::string& Text, std::string& result
       i = j;
       continue;
     }
-    *out++ = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    // Every other character is written; a blank is written over by the next one.
+    const unsigned char u = static_cast<unsigned char>(c);
+    *out = static_cast<char>(kNormalized[u]);
+    out += kKept[u];
   }
   result.resize(static_cast<std::size_t>(out - first));
 }
@@ -168,6 +187,13 @@ void TEvalExpression::Reset() {
 
 bool TEvalExpression::Compile() {
   CheckNotEvaluating();
+  if (!ParseText()) return false;
+  // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
+  BuildProgram();
+  return true;
+}
+
+bool TEvalExpression::ParseText() {
   if (RootToken) Reset();
   // The one-pass parser builds the tree of a text that parses; any other text, and any text
   // it leaves, is parsed level by level, which also gives every error its message and position.
@@ -177,13 +203,8 @@ bool TEvalExpression::Compile() {
   }
   const bool ok = RootToken || ParseByLevels();
   CompileFailed = !ok;
-  if (!ok) {
-    CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
-    return false;
-  }
-  // The evaluation order is laid out with the tree, so that a compiled text is ready to run.
-  BuildProgram();
-  return true;
+  if (!ok) CompileError = ErrorMessage + "\r\n" + std::to_string(ErrorPosition);
+  return ok;
 }
 
 bool TEvalExpression::ParseByLevels() {

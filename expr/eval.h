@@ -114,7 +114,11 @@ class TEvalExpression {
  private:
   friend class TEvalProgram;
   friend class TEvalTextParser;
+  friend class TEvalCompiledTexts;
   void CheckNotEvaluating() const;
+  // Compile without laying out the evaluation order: the tree of the current text, or the
+  // error fields and CompileError of its first parse error.
+  bool ParseText();
   void DropProgram();
   void BuildProgram();
   // The tree of Text parsed level by level from a root token over the whole text.

@@ -114,48 +114,64 @@ TEvalTokenKind PlainOperandKind(const std::string& text) {
 
 namespace {
 
-// The store of freed tokens: a list threaded through the freed blocks themselves, so that it
-// needs no destructor (a token freed after the thread's other objects still finds it). Under
-// the address sanitizer every token is a block of its own, so that a use after free is seen.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr std::size_t kTokenStoreLimit = 0;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr std::size_t kTokenStoreLimit = 0;
-#else
-constexpr std::size_t kTokenStoreLimit = 1024;
-#endif
-#else
-constexpr std::size_t kTokenStoreLimit = 1024;
-#endif
-struct FreeToken {
-  FreeToken* Next;
+// The stores of freed tokens and child lists: each a list threaded through the freed blocks
+// themselves, so that it needs no destructor (a block freed after the thread's other objects
+// still finds it). Under the address sanitizer they keep nothing.
+constexpr std::size_t kStoreLimit = kAddressSanitizer ? 0 : 1024;
+struct FreeBlock {
+  FreeBlock* Next;
 };
-thread_local FreeToken* free_tokens = nullptr;
-thread_local std::size_t free_token_count = 0;
+struct BlockStore {
+  FreeBlock* First;
+  std::size_t Count;
+};
+thread_local BlockStore token_store{};
+thread_local BlockStore child_store{};
+
+void* TakeBlock(BlockStore& store, std::size_t size) {
+  if (FreeBlock* block = store.First) {
+    store.First = block->Next;
+    --store.Count;
+    return block;
+  }
+  return ::operator new(size);
+}
+
+void GiveBlock(BlockStore& store, void* block) {
+  if (store.Count < kStoreLimit) {
+    FreeBlock* freed = static_cast<FreeBlock*>(block);
+    freed->Next = store.First;
+    store.First = freed;
+    ++store.Count;
+    return;
+  }
+  ::operator delete(block);
+}
+
+constexpr std::size_t kChildBlock = kPooledChildren * sizeof(std::unique_ptr<TEvalToken>);
 
 }  // namespace
 
 void* TEvalToken::operator new(std::size_t Size) {
-  if (Size == sizeof(TEvalToken) && free_tokens) {
-    FreeToken* block = free_tokens;
-    free_tokens = block->Next;
-    --free_token_count;
-    return block;
-  }
+  if (Size == sizeof(TEvalToken)) return TakeBlock(token_store, Size);
   return ::operator new(Size);
 }
 
 void TEvalToken::operator delete(void* Block, std::size_t Size) noexcept {
   if (!Block) return;
-  if (Size == sizeof(TEvalToken) && free_token_count < kTokenStoreLimit) {
-    FreeToken* block = static_cast<FreeToken*>(Block);
-    block->Next = free_tokens;
-    free_tokens = block;
-    ++free_token_count;
+  if (Size == sizeof(TEvalToken)) {
+    GiveBlock(token_store, Block);
     return;
   }
   ::operator delete(Block);
+}
+
+void* TakeChildBlock() {
+  return TakeBlock(child_store, kChildBlock);
+}
+
+void GiveChildBlock(void* Block) noexcept {
+  GiveBlock(child_store, Block);
 }
 
 TEvalToken::TEvalToken(TEvalExpression* Expression, TEvalToken* Parent, std::string Text,

@@ -11,9 +11,11 @@
 // sequence that Evaluate walks without recursion, so neither a long operator chain nor a deep
 // tree can exhaust the stack; brackets and unary chains are bounded at kMaxNesting levels.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -137,6 +139,46 @@ struct TEvalPart {
 
 class TEvalTextParser;
 
+// Under the address sanitizer the expression's own stores of storage keep nothing and every
+// block is an allocation of its own, so that a use after free or beyond a block is seen.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
+// The child lists of tokens: a list of up to kPooledChildren children (every operator's, most
+// calls') takes its storage from a per-thread store of freed ones, as the tokens themselves do.
+inline constexpr std::size_t kPooledChildren = 4;
+void* TakeChildBlock();
+void GiveChildBlock(void* Block) noexcept;
+template <class T>
+struct TChildAllocator {
+  using value_type = T;
+  TChildAllocator() noexcept = default;
+  template <class U>
+  TChildAllocator(const TChildAllocator<U>&) noexcept {}
+  T* allocate(std::size_t Count) {
+    if (Count <= kPooledChildren && sizeof(T) == sizeof(void*))
+      return static_cast<T*>(TakeChildBlock());
+    return std::allocator<T>().allocate(Count);
+  }
+  void deallocate(T* Block, std::size_t Count) noexcept {
+    if (Count <= kPooledChildren && sizeof(T) == sizeof(void*)) {
+      GiveChildBlock(Block);
+    } else {
+      std::allocator<T>().deallocate(Block, Count);
+    }
+  }
+  friend bool operator==(const TChildAllocator&, const TChildAllocator&) { return true; }
+};
+
 // One node of the tree. Text by kind: the text still to parse (tkUnparsed), the operator's name,
 // the constant as written, the variable name, the function name without brackets.
 class TEvalToken {
@@ -183,7 +225,7 @@ class TEvalToken {
  private:
   friend class TEvalParser;
   friend class TEvalTextParser;
-  std::vector<std::unique_ptr<TEvalToken>> ChildList;
+  std::vector<std::unique_ptr<TEvalToken>, TChildAllocator<std::unique_ptr<TEvalToken>>> ChildList;
 };
 
 // The parser of one token's text. A working object: a token creates one for each parse and
@@ -286,6 +328,8 @@ class TEvalTextParser {
   std::vector<std::size_t> Operators;
 };
 
+class TEvalFrozenProgram;
+
 // The evaluation order of a parsed tree laid out as a postfix sequence: right operands before
 // left ones, a function's name check before its arguments, each argument left to right. Built
 // once per tree (and again when the operator list changes) and run without recursion.
@@ -293,21 +337,41 @@ class TEvalTextParser {
 // Run carries the results of the standard operators as numbers beside their texts: a result
 // is written as a text only where one is needed (a function argument, an operator of another
 // class, a comparison of texts, the final value), and the number carried is exactly what
-// reading that text would give. Numeric constants are read once, here. RunTexts writes every
-// result as a text and reads it again, as the operators do on their own: the reference that
-// Run must match text for text and error for error.
+// reading that text would give. Numeric constants are read once, here; a variable remembers
+// the last short text it read and its number, with the decimal separator that reading used.
+// RunTexts writes every result as a text and reads it again, as the operators do on their
+// own: the reference that Run must match text for text and error for error.
+//
+// A program refers to the tree's texts and to the expression's operators by index; a frozen
+// copy of it (TEvalFrozenProgram) keeps its own texts and runs on any program's working
+// storage.
 class TEvalProgram {
  public:
   // Root must be fully parsed.
   TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expression);
   // An empty program, for Build.
-  TEvalProgram() = default;
+  TEvalProgram();
+  // Its view of itself would point into the copy's source.
+  TEvalProgram(const TEvalProgram&) = delete;
+  TEvalProgram& operator=(const TEvalProgram&) = delete;
+  ~TEvalProgram();
   // Lays out the order of Root anew, reusing the storage of the last one.
   void Build(const TEvalToken& Root, const TEvalExpression& Expression);
   std::string Run(TEvalExpression& Expression);
+  // Runs Frozen, which was built with an operator list like Expression's, on this program's
+  // working storage; this program's own order stays as it is.
+  std::string Run(TEvalExpression& Expression, TEvalFrozenProgram& Frozen);
   std::string RunTexts(TEvalExpression& Expression);
 
+  // Variable texts up to this long are remembered with their number, which covers every number
+  // text the system writes; a longer text is read anew at every run.
+  static constexpr std::size_t kRememberedText = 25;
+  // Working strings that grew beyond this are given back after a run, so that no copy of a
+  // large value stays behind.
+  static constexpr std::size_t kKeptWorkingText = 4096;
+
  private:
+  friend class TEvalFrozenProgram;
   enum StepKind : std::uint8_t {
     skConstant,
     skVariable,
@@ -335,39 +399,76 @@ class TEvalProgram {
   };
   struct Step {
     StepKind Kind;
-    Op Standard = opOther;   // skBinary, skUnary
-    bool HasNumber = false;  // skConstant: a float text, read into Number
-    const TEvalToken* Token;
-    TEvalOperator* Operator;  // skBinary, skUnary
-    const char* Message;      // skFail: the message before the quoted name
-    int ArgCount;             // skCall
-    // skVariable: the index of its entry in LastTexts; with HasNumber and Number the reading of
-    // that text as a float text (a variable usually keeps its value between evaluations).
-    std::size_t LastText = 0;
-    long double Number = 0;
+    Op Standard;            // skBinary, skUnary
+    bool HasNumber;         // skConstant: a float text, its reading in Numbers[Index]
+    bool Undefined;         // skFail: no operator of that name (otherwise none of that form)
+    std::int32_t Position;  // the token's, for the errors
+    // skConstant, skVariable, skEnter, skCall, skFail: the step's text (the constant as
+    // written, the name) in Texts; skBinary, skUnary: the operator's index in the list.
+    std::uint32_t Ref;
+    // skConstant with HasNumber: Numbers; skVariable: Memories; skCall: the argument count.
+    std::uint32_t Index;
+  };
+  // What a variable remembers of the last text it read: up to kRememberedText characters, the
+  // separator in effect (0: nothing remembered) and the text's reading as a float text. Stamp
+  // is the run that last used it: within a run a memory serves one text only.
+  struct Memory {
+    long double Number;
+    char Text[kRememberedText];
+    std::uint8_t Length;
+    char Separator;
+    bool HasNumber;
+    std::uint32_t Stamp;
+  };
+  // A laid-out order, the program's own or a frozen one's: what Run walks.
+  struct Code {
+    const Step* Steps = nullptr;
+    std::size_t StepCount = 0;
+    const std::string* const* Texts = nullptr;
+    const long double* Numbers = nullptr;
+    Memory* Memories = nullptr;
+    // The operand stack's depth.
+    std::size_t StackSize = 0;
+    // Runs so far: each run's stamp on the memories it uses.
+    std::uint32_t Runs = 0;
   };
   // One value on the number path's stack. Text is its text, nullptr for an operator's result
   // not written yet (Result holds it; its text is FloatToValueText(Result)). Number points at
-  // what reading the text as an arithmetic operand gives, where that is known: a number step's
-  // own reading (the step outlives the run), a truth's 1 or 0, or Read, the round trip of a
-  // result; nullptr until an operator asks. The numbers are read where they were stored long
-  // before: an extended value stored and read again at once waits for the store.
+  // what reading the text as an arithmetic operand gives, where that is known: a constant's or
+  // a variable's reading, a truth's 1 or 0, or Read, the round trip of a result; nullptr until
+  // an operator asks. The numbers are read where they were stored long before: an extended
+  // value stored and read again at once waits for the store.
   struct Value {
     const std::string* Text;
     const long double* Number;
     long double Result;
     long double Read;
   };
+  std::string RunCode(TEvalExpression& Expression, Code& Program);
+  class RunScope;
+  // Working storage for a stack of Size values; working strings kept to a bounded size.
+  void Prepare(std::size_t Size);
+  void GiveBackLargeTexts(std::size_t Size);
+  // Marks a working string that may have grown beyond kKeptWorkingText.
+  void NoteSize(const std::string& Text) {
+    if (Text.size() > kKeptWorkingText) LargeTexts = true;
+  }
   [[noreturn]] static void Raise(TEvalExpression& Expression, const std::string& Message,
                                  std::int32_t Position);
   static Op StandardOf(const TEvalOperator& Operator, bool Binary);
+  // The number a variable's text reads as, through its memory (a copy in Value where the memory
+  // serves another text of this run); nullptr for a text that is no float text.
+  static const long double* VariableNumber(Memory& Memory, const std::string& Text,
+                                           std::uint32_t Run, Value& Value);
   // The error of a name step (an unknown variable or function, a failing operator check).
-  [[noreturn, gnu::noinline]] static void RaiseNamed(TEvalExpression& Expression, const Step& Step);
+  [[noreturn, gnu::noinline]] static void RaiseNamed(TEvalExpression& Expression, const Step& Step,
+                                                     const std::string& Name);
   // A call step over the Top stack values and an operator of another class than the standard
   // ones: each answers the new top.
   [[gnu::noinline]] std::size_t Call(TEvalExpression& Expression, const Step& Step,
-                                     std::size_t Top);
-  [[gnu::noinline]] std::size_t ApplyOther(const Step& Step, std::size_t Top, std::string*& Spare);
+                                     const std::string& Name, std::size_t Top);
+  [[gnu::noinline]] std::size_t ApplyOther(TEvalExpression& Expression, const Step& Step,
+                                           std::size_t Top, std::string*& Spare);
   // The text of stack position Index, written into its slot string when it is not there yet.
   const std::string& TextOf(std::size_t Index);
   // The operand at Index as an arithmetic number (NumberOfOther where it carries none: its text
@@ -390,13 +491,17 @@ class TEvalProgram {
   static bool Compared(Op Standard, const T& a, const T& b);
   void ApplyComparison(Op Standard, std::size_t Left, std::size_t Right, std::size_t Result);
 
+  // The order Build laid out: the steps, the texts they refer to (in the tree), the readings
+  // of the numeric constants, one memory per variable step; Own is the view of them.
   std::vector<Step> Steps;
-  // The text each variable step had when it was last evaluated.
-  std::vector<std::string> LastTexts;
-  std::size_t VariableCount = 0;
-  // Result and variable strings, reused between runs: one per stack position and a spare one
-  // that takes each operator's result. Slots maps a stack position to its string (an operator's
-  // result trades places with the spare instead of being copied).
+  std::vector<const std::string*> Texts;
+  std::vector<long double> Numbers;
+  std::vector<Memory> Memories;
+  Code Own;
+  // Working storage of the runs. Result and variable strings, reused between runs: one per
+  // stack position and a spare one that takes each operator's result. Slots maps a stack
+  // position to its string (an operator's result trades places with the spare instead of being
+  // copied).
   std::vector<std::string> Values;
   std::vector<std::string*> Slots;
   // The operand stack of RunTexts: a constant's own text in the tree, otherwise the string of
@@ -404,15 +509,93 @@ class TEvalProgram {
   std::vector<const std::string*> Operands;
   // The operand stack of Run.
   std::vector<Value> Stack;
+  // A working string of this run may have grown beyond kKeptWorkingText.
+  bool LargeTexts = false;
   // Build's working list.
   struct Pending {
-    Pending(const TEvalToken* Token, TEvalOperator* Operator, bool Expanded)
+    Pending(const TEvalToken* Token, int Operator, bool Expanded)
         : Token(Token), Operator(Operator), Expanded(Expanded) {}
     const TEvalToken* Token;
-    TEvalOperator* Operator;
+    int Operator;  // an expanded operator token's operator, by its index in the list
     bool Expanded;
   };
   std::vector<Pending> Work;
+  // TEvalFrozenProgram::Make's working lists for a large program.
+  struct FreezeLists;
+  std::unique_ptr<FreezeLists> Freezing;
+};
+
+// The storage that frozen programs are made in: blocks that are given back all together. Small
+// blocks are cut from chunks (of 4 KB at first, growing with what is held up to 64 KB); a large
+// one, and under the address sanitizer every one, is an allocation of its own.
+class TEvalBlockStore {
+ public:
+  TEvalBlockStore() = default;
+  ~TEvalBlockStore() { Clear(); }
+  TEvalBlockStore(const TEvalBlockStore&) = delete;
+  TEvalBlockStore& operator=(const TEvalBlockStore&) = delete;
+
+  // A block of Size bytes aligned for any object.
+  void* Take(std::size_t Size);
+  // What Take(Size) would add to Bytes().
+  std::size_t BytesFor(std::size_t Size) const;
+  // The heap held.
+  std::size_t Bytes() const { return Held; }
+  void Clear();
+
+ private:
+  std::vector<void*> Allocations;
+  char* Next = nullptr;
+  std::size_t Left = 0;
+  std::size_t Held = 0;
+};
+
+// A built program laid out in one block together with the text it was compiled from, or the
+// error that text failed to compile with: what the cache of compiled texts keeps of a text. Its
+// texts are its own copies (one of each distinct text), its numbers one of each value, and it
+// has one memory per variable name. It runs on another program's working storage
+// (TEvalProgram::Run), with the operators of an expression like the one it was built with.
+class TEvalFrozenProgram {
+ public:
+  // The frozen copy of Built under Key (whose hash is Hash), or of a failed compile's error
+  // (message and position), in a block of Store. Built keeps the working lists of the freezing.
+  static TEvalFrozenProgram* Make(TEvalProgram& Built, std::string_view Key, std::size_t Hash,
+                                  TEvalBlockStore& Store);
+  static TEvalFrozenProgram* MakeFailed(const std::string& Error, std::string_view Key,
+                                        std::size_t Hash, TEvalBlockStore& Store);
+  // At least the size of the block that Make(Built, Key) takes, and at least the TextBytes()
+  // of the frozen program, without making it.
+  static std::size_t MostBlockBytes(const TEvalProgram& Built, std::string_view Key,
+                                    std::size_t& MostTextBytes);
+  static std::size_t FailedBlockBytes(const std::string& Error, std::string_view Key);
+  // Ends its life; its block goes with its store.
+  static void Destroy(TEvalFrozenProgram* Frozen);
+  TEvalFrozenProgram(const TEvalFrozenProgram&) = delete;
+  TEvalFrozenProgram& operator=(const TEvalFrozenProgram&) = delete;
+
+  std::string_view Key() const { return {KeyText, KeyLength}; }
+  std::size_t KeyHash() const { return Hash; }
+  bool Failed() const { return ErrorLength > 0; }
+  // The failed compile's error.
+  std::string_view Error() const { return {KeyText + KeyLength, ErrorLength}; }
+  // The heap its long texts hold beside its block.
+  std::size_t TextBytes() const { return TextHeap; }
+
+  // A run of it is under way.
+  bool Running = false;
+
+ private:
+  friend class TEvalProgram;
+  TEvalFrozenProgram() = default;
+  ~TEvalFrozenProgram() = default;
+  TEvalProgram::Code View;
+  std::string* OwnTexts = nullptr;
+  std::size_t TextCount = 0;
+  std::size_t TextHeap = 0;
+  const char* KeyText = nullptr;
+  std::size_t KeyLength = 0;
+  std::size_t ErrorLength = 0;
+  std::size_t Hash = 0;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -267,9 +267,10 @@ bool TEvalTextParser::ScanParts(int Begin, int End) {
 
 std::unique_ptr<TEvalToken> TEvalTextParser::NewToken(int Begin, int End, TEvalTokenKind Kind,
                                                       int Depth) {
-  // The text is written once, into the token's own string.
-  auto token = std::make_unique<TEvalToken>(Expression, nullptr, std::string(), Begin + 1);
-  token->Text.assign(Text + Begin, static_cast<std::size_t>(End - Begin));
+  // The text is written once and moved into the token's own string.
+  auto token = std::make_unique<TEvalToken>(
+      Expression, nullptr, std::string(Text + Begin, static_cast<std::size_t>(End - Begin)),
+      Begin + 1);
   token->Kind = Kind;
   token->Depth = Depth;
   return token;

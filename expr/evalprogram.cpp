@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <new>
 #include <string>
+#include <string_view>
 #include <typeinfo>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,16 +34,6 @@ const std::string kFalseText = "0";
 // and 2^1024, where the tie goes to the even 2^1024.
 constexpr long double kDoubleOverflow = 0x1.fffffffffffff8p1023L;
 
-// Equal texts; short ones, the usual variable values, compared in place.
-bool SameText(const std::string& a, const std::string& b) {
-  const std::size_t n = a.size();
-  if (n != b.size()) return false;
-  if (n > 16) return a == b;
-  for (std::size_t i = 0; i < n; ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
-
 // The standard operator class of Op exactly (a descendant may change what it computes).
 template <class T>
 bool IsClass(const TEvalOperator& op) {
@@ -53,41 +48,50 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
 
 void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expression) {
   Steps.clear();
-  VariableCount = 0;
+  Texts.clear();
+  Numbers.clear();
+  std::size_t variables = 0;
   std::vector<Pending>& pending = Work;
   pending.clear();
-  pending.emplace_back(&Root, nullptr, false);
+  pending.emplace_back(&Root, -1, false);
   std::size_t depth = 0, max_depth = 0;
   auto push_value = [&] { max_depth = std::max(max_depth, ++depth); };
-  auto add = [this](StepKind kind, const TEvalToken& token, TEvalOperator* op = nullptr,
-                    const char* message = nullptr, int count = 0) -> Step& {
+  auto add = [this](StepKind kind, const TEvalToken& token) -> Step& {
     Step& step = Steps.emplace_back();
+    step.Kind = kind;
     step.Standard = opOther;
     step.HasNumber = false;
-    step.Number = 0;
-    step.Kind = kind;
-    step.Token = &token;
-    step.Operator = op;
-    step.Message = message;
-    step.ArgCount = count;
+    step.Undefined = false;
+    step.Position = token.Position;
+    step.Ref = 0;
+    step.Index = 0;
+    return step;
+  };
+  // The step's text is the token's own; it is not copied.
+  auto add_text = [this, &add](StepKind kind, const TEvalToken& token) -> Step& {
+    Step& step = add(kind, token);
+    step.Ref = static_cast<std::uint32_t>(Texts.size());
+    Texts.push_back(&token.Text);
     return step;
   };
   while (!pending.empty()) {
     // Field by field: a copy of the whole entry just written would wait for the write.
     const TEvalToken& token = *pending.back().Token;
-    TEvalOperator* const item_operator = pending.back().Operator;
+    const int item_operator = pending.back().Operator;
     const bool expanded = pending.back().Expanded;
     pending.pop_back();
     if (expanded) {
       if (token.Kind == tkFunction) {
         const int count = token.ChildCount();
-        add(skCall, token, nullptr, nullptr, count);
+        add_text(skCall, token).Index = static_cast<std::uint32_t>(count);
         depth -= static_cast<std::size_t>(count);
         push_value();
       } else {
         const bool binary = token.ChildCount() == 2;
-        Step& step = add(binary ? skBinary : skUnary, token, item_operator);
-        step.Standard = StandardOf(*item_operator, binary);
+        Step& step = add(binary ? skBinary : skUnary, token);
+        step.Standard =
+            StandardOf(*Expression.OperatorList[static_cast<std::size_t>(item_operator)], binary);
+        step.Ref = static_cast<std::uint32_t>(item_operator);
         if (binary) --depth;
       }
       continue;
@@ -95,46 +99,75 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
     switch (token.Kind) {
       case tkConstant:
       case tkUnparsed: {
-        Step& step = add(skConstant, token);
+        Step& step = add_text(skConstant, token);
         // A number constant is read once; any other constant is read where it is used.
-        if (!token.Text.empty()) step.Number = FloatTextValue(token.Text, step.HasNumber);
+        if (!token.Text.empty()) {
+          bool valid = false;
+          const long double number = FloatTextValue(token.Text, valid);
+          if (valid) {
+            step.HasNumber = true;
+            step.Index = static_cast<std::uint32_t>(Numbers.size());
+            Numbers.push_back(number);
+          }
+        }
         push_value();
         break;
       }
-      case tkVariable: {
-        Step& step = add(skVariable, token);
-        step.LastText = VariableCount++;
-        if (LastTexts.size() < VariableCount) LastTexts.resize(VariableCount);
-        LastTexts[step.LastText].clear();
+      case tkVariable:
+        add_text(skVariable, token).Index = static_cast<std::uint32_t>(variables++);
         push_value();
         break;
-      }
       case tkFunction:
-        add(skEnter, token);
-        pending.emplace_back(&token, nullptr, true);
+        add_text(skEnter, token);
+        pending.emplace_back(&token, -1, true);
         for (int i = token.ChildCount() - 1; i >= 0; --i)
-          pending.emplace_back(token.Children(i), nullptr, false);
+          pending.emplace_back(token.Children(i), -1, false);
         break;
       case tkOperator: {
         // The operator is checked before its operands are evaluated; a failing check stands in
         // for the whole subtree.
-        TEvalOperator* op = Expression.FindOperator(token.Text);
+        const int index = Expression.IndexOfOperatorName(token.Text);
+        const TEvalOperator* op =
+            index < 0 ? nullptr : Expression.OperatorList[static_cast<std::size_t>(index)].get();
         const int count = token.ChildCount();
         if (!op || !((count == 2 && op->Binary) || (count == 1 && op->Unary))) {
-          add(skFail, token, nullptr, op ? kInvalidOperatorCall : kUndefinedOperator);
+          add_text(skFail, token).Undefined = !op;
           push_value();
           break;
         }
-        pending.emplace_back(&token, op, true);
-        for (int i = 0; i < count; ++i) pending.emplace_back(token.Children(i), nullptr, false);
+        pending.emplace_back(&token, index, true);
+        for (int i = 0; i < count; ++i) pending.emplace_back(token.Children(i), -1, false);
         break;
       }
     }
   }
-  Values.resize(max_depth + 2);  // one per stack position and the spare result
-  Slots.resize(max_depth + 1);
-  Operands.resize(max_depth + 1);
-  Stack.resize(max_depth + 1);
+  Memories.resize(variables);
+  for (Memory& memory : Memories) {
+    memory.Separator = 0;
+    memory.Stamp = 0;
+  }
+  Own.Steps = Steps.data();
+  Own.StepCount = Steps.size();
+  Own.Texts = Texts.data();
+  Own.Numbers = Numbers.data();
+  Own.Memories = Memories.data();
+  Own.StackSize = max_depth;
+  Own.Runs = 0;
+}
+
+void TEvalProgram::Prepare(std::size_t Size) {
+  // One string per stack position and the spare result; never fewer than a run needs.
+  if (Stack.size() > Size) return;
+  Values.resize(Size + 2);
+  Slots.resize(Size + 1);
+  Operands.resize(Size + 1);
+  Stack.resize(Size + 1);
+}
+
+void TEvalProgram::GiveBackLargeTexts(std::size_t Size) {
+  LargeTexts = false;
+  for (std::size_t i = 0; i < Size + 2; ++i)
+    if (Values[i].capacity() > kKeptWorkingText) std::string().swap(Values[i]);
 }
 
 TEvalProgram::Op TEvalProgram::StandardOf(const TEvalOperator& Operator, bool Binary) {
@@ -315,16 +348,50 @@ void TEvalProgram::ApplyComparison(Op Standard, std::size_t Left, std::size_t Ri
   SetTruth(Result, truth);
 }
 
-void TEvalProgram::RaiseNamed(TEvalExpression& Expression, const Step& Step) {
+void TEvalProgram::RaiseNamed(TEvalExpression& Expression, const Step& Step,
+                              const std::string& Name) {
   const char* message = Step.Kind == skVariable ? kInvalidVariableNamePrefix
                         : Step.Kind == skEnter  ? kInvalidFunctionNamePrefix
-                                                : Step.Message;
-  Raise(Expression, message + Quoted(Step.Token->Text), Step.Token->Position);
+                        : Step.Undefined        ? kUndefinedOperator
+                                                : kInvalidOperatorCall;
+  Raise(Expression, message + Quoted(Name), Step.Position);
 }
 
-std::size_t TEvalProgram::Call(TEvalExpression& Expression, const Step& Step, std::size_t Top) {
-  const TEvalToken& token = *Step.Token;
-  const std::size_t count = static_cast<std::size_t>(Step.ArgCount);
+[[gnu::always_inline]] inline const long double* TEvalProgram::VariableNumber(
+    Memory& Memory, const std::string& Text, std::uint32_t Run, Value& Value) {
+  const char separator = LocaleDecimalSeparatorChar();
+  // A remembered text is short: compared in place.
+  const std::size_t length = Text.size();
+  bool same = Memory.Separator == separator && Memory.Length == length;
+  for (std::size_t i = 0; same && i < length; ++i) same = Memory.Text[i] == Text[i];
+  if (same) {
+    // The same text read under the same separator reads as the same number.
+    Memory.Stamp = Run;
+    return Memory.HasNumber ? &Memory.Number : nullptr;
+  }
+  bool valid = false;
+  if (Memory.Stamp == Run) {
+    // The memory serves another text of this run (a variable read twice, its value changed in
+    // between): this text is read on its own.
+    Value.Read = Text.empty() ? 0 : FloatTextValue(Text, valid);
+    return valid ? &Value.Read : nullptr;
+  }
+  Memory.Stamp = Run;
+  Memory.Number = Text.empty() ? 0 : FloatTextValue(Text, valid);
+  Memory.HasNumber = valid;
+  // A long text is not kept: the next run reads it again.
+  Memory.Separator = 0;
+  if (Text.size() <= kRememberedText) {
+    Text.copy(Memory.Text, Text.size());
+    Memory.Length = static_cast<std::uint8_t>(Text.size());
+    Memory.Separator = separator;
+  }
+  return valid ? &Memory.Number : nullptr;
+}
+
+std::size_t TEvalProgram::Call(TEvalExpression& Expression, const Step& Step,
+                               const std::string& Name, std::size_t Top) {
+  const std::size_t count = Step.Index;
   std::vector<std::string> params;
   params.reserve(count);
   for (std::size_t i = Top - count; i < Top; ++i) {
@@ -337,28 +404,32 @@ std::size_t TEvalProgram::Call(TEvalExpression& Expression, const Step& Step, st
   }
   Top -= count;
   TEvalProvider* provider = Expression.Provider;
-  if (!provider) Raise(Expression, kNoProvider, token.Position);
+  if (!provider) Raise(Expression, kNoProvider, Step.Position);
   std::string& text = *Slots[Top];
   text.clear();
-  provider->CallFunction(token.Text, params, text);
+  provider->CallFunction(Name, params, text);
+  NoteSize(text);
   Value& value = Stack[Top++];
   value.Text = &text;
   value.Number = nullptr;
   return Top;
 }
 
-std::size_t TEvalProgram::ApplyOther(const Step& Step, std::size_t Top, std::string*& Spare) {
+std::size_t TEvalProgram::ApplyOther(TEvalExpression& Expression, const Step& Step, std::size_t Top,
+                                     std::string*& Spare) {
   // Any other operator gets texts; its result goes to the spare string, which then takes the
   // slot's place.
+  TEvalOperator& op = *Expression.OperatorList[Step.Ref];
   const std::size_t result = Step.Kind == skBinary ? Top - 2 : Top - 1;
   Spare->clear();
   if (Step.Kind == skBinary) {
     const std::string& a = TextOf(Top - 1);
     const std::string& b = TextOf(result);
-    Step.Operator->EvaluateBinary(a, b, *Spare);
+    op.EvaluateBinary(a, b, *Spare);
   } else {
-    Step.Operator->EvaluateUnary(TextOf(result), *Spare);
+    op.EvaluateUnary(TextOf(result), *Spare);
   }
+  NoteSize(*Spare);
   std::swap(Slots[result], Spare);
   Stack[result].Text = Slots[result];
   Stack[result].Number = nullptr;
@@ -374,55 +445,89 @@ constexpr unsigned Dispatch(unsigned kind, unsigned standard) {
 
 }  // namespace
 
+// The working storage of one run: room for the stack, each slot on its own string and the
+// spare one; the strings that grew large go back when the run ends, however it ends.
+class TEvalProgram::RunScope {
+ public:
+  RunScope(TEvalProgram& program, std::size_t size) : Program(program), Size(size) {
+    Program.Prepare(Size);
+    for (std::size_t i = 0; i <= Size; ++i) Program.Slots[i] = &Program.Values[i];
+    Spare = &Program.Values[Size + 1];
+  }
+  ~RunScope() {
+    if (Program.LargeTexts) Program.GiveBackLargeTexts(Size);
+  }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+  std::string* Spare;
+
+ private:
+  TEvalProgram& Program;
+  std::size_t Size;
+};
+
 std::string TEvalProgram::Run(TEvalExpression& Expression) {
+  return RunCode(Expression, Own);
+}
+
+std::string TEvalProgram::Run(TEvalExpression& Expression, TEvalFrozenProgram& Frozen) {
+  if (Frozen.Running) throw Exception(kExpressionInUse);
+  Frozen.Running = true;
+  struct Done {
+    bool& Running;
+    ~Done() { Running = false; }
+  } done{Frozen.Running};
+  return RunCode(Expression, Frozen.View);
+}
+
+std::string TEvalProgram::RunCode(TEvalExpression& Expression, Code& Program) {
   static_assert(opLessOrEqual < 16, "a dispatch code holds the operator in four bits");
-  for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
-  std::string* spare = &Values.back();
+  RunScope scope(*this, Program.StackSize);
+  std::string* spare = scope.Spare;
   Value* const stack = Stack.data();
+  const Step* const steps = Program.Steps;
+  const std::string* const* const texts = Program.Texts;
+  const std::uint32_t run = ++Program.Runs;
   std::size_t top = 0;
   int open_calls = 0;
-  const std::size_t step_count = Steps.size();
+  const std::size_t step_count = Program.StepCount;
   try {
     for (std::size_t at = 0; at < step_count; ++at) {
-      Step& step = Steps[at];
+      const Step& step = steps[at];
       switch (Dispatch(step.Kind, step.Standard)) {
         case Dispatch(skConstant, opOther): {
-          // Read in place: the tree outlives the run.
+          // Read in place: the texts outlive the run.
           Value& value = stack[top++];
-          value.Text = &step.Token->Text;
-          value.Number = step.HasNumber ? &step.Number : nullptr;
+          value.Text = texts[step.Ref];
+          value.Number = step.HasNumber ? &Program.Numbers[step.Index] : nullptr;
           break;
         }
         case Dispatch(skVariable, opOther): {
-          const TEvalToken& token = *step.Token;
+          const std::string& name = *texts[step.Ref];
           TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          if (!provider) Raise(Expression, kNoProvider, step.Position);
           std::string& text = *Slots[top];
           text.clear();
-          if (!provider->ReadVariable(token.Text, text)) RaiseNamed(Expression, step);
+          if (!provider->ReadVariable(name, text)) RaiseNamed(Expression, step, name);
+          NoteSize(text);
           // A float text is read as a number at once (reading never fails); the same text as
           // the last time has the same number.
-          std::string& last_text = LastTexts[step.LastText];
-          if (!SameText(text, last_text)) {
-            last_text = text;
-            step.HasNumber = false;
-            if (!text.empty()) step.Number = FloatTextValue(text, step.HasNumber);
-          }
           Value& value = stack[top++];
           value.Text = &text;
-          value.Number = step.HasNumber ? &step.Number : nullptr;
+          value.Number = VariableNumber(Program.Memories[step.Index], text, run, value);
           break;
         }
         case Dispatch(skEnter, opOther): {
-          const TEvalToken& token = *step.Token;
+          const std::string& name = *texts[step.Ref];
           TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
-          if (!provider->IsFunction(token.Text)) RaiseNamed(Expression, step);
+          if (!provider) Raise(Expression, kNoProvider, step.Position);
+          if (!provider->IsFunction(name)) RaiseNamed(Expression, step, name);
           ++open_calls;
           break;
         }
         case Dispatch(skCall, opOther):
-          top = Call(Expression, step, top);
+          top = Call(Expression, step, *texts[step.Ref], top);
           --open_calls;
           break;
         // The left operand of a binary step stands above the right one, which was evaluated
@@ -444,13 +549,13 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           // operand, the next right one stands below it.
           long double x = *a, y = *b;
           for (;;) {
-            const long double r = Computed(Steps[at].Standard, x, y);
+            const long double r = Computed(steps[at].Standard, x, y);
             --top;
             if (at + 1 == step_count) {
               Store(r, top - 1, true);
               break;
             }
-            const Step& next = Steps[at + 1];
+            const Step& next = steps[at + 1];
             const long double* below = nullptr;
             if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide)
               below = stack[top - 2].Number;
@@ -493,9 +598,9 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
           SetTruth(top - 1, !TruthOf(top - 1));
           break;
         case Dispatch(skFail, opOther):
-          RaiseNamed(Expression, step);
+          RaiseNamed(Expression, step, *texts[step.Ref]);
         default:
-          top = ApplyOther(step, top, spare);
+          top = ApplyOther(Expression, step, top, spare);
           break;
       }
     }
@@ -511,38 +616,40 @@ std::string TEvalProgram::Run(TEvalExpression& Expression) {
 }
 
 std::string TEvalProgram::RunTexts(TEvalExpression& Expression) {
-  for (std::size_t i = 0; i < Slots.size(); ++i) Slots[i] = &Values[i];
-  std::string* spare = &Values.back();
+  RunScope scope(*this, Own.StackSize);
+  std::string* spare = scope.Spare;
   std::size_t top = 0;
   int open_calls = 0;
   try {
     for (const Step& step : Steps) {
-      const TEvalToken& token = *step.Token;
       switch (step.Kind) {
         case skConstant:
-          Operands[top++] = &token.Text;  // read in place: the tree outlives the run
+          Operands[top++] = Texts[step.Ref];  // read in place: the tree outlives the run
           break;
         case skVariable: {
+          const std::string& name = *Texts[step.Ref];
           TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
-          if (!provider->IsVariable(token.Text))
-            Raise(Expression, kInvalidVariableNamePrefix + Quoted(token.Text), token.Position);
+          if (!provider) Raise(Expression, kNoProvider, step.Position);
+          if (!provider->IsVariable(name))
+            Raise(Expression, kInvalidVariableNamePrefix + Quoted(name), step.Position);
           std::string& value = *Slots[top];
           value.clear();
-          provider->GetVariable(token.Text, value);
+          provider->GetVariable(name, value);
+          NoteSize(value);
           Operands[top++] = &value;
           break;
         }
         case skEnter: {
+          const std::string& name = *Texts[step.Ref];
           TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
-          if (!provider->IsFunction(token.Text))
-            Raise(Expression, kInvalidFunctionNamePrefix + Quoted(token.Text), token.Position);
+          if (!provider) Raise(Expression, kNoProvider, step.Position);
+          if (!provider->IsFunction(name))
+            Raise(Expression, kInvalidFunctionNamePrefix + Quoted(name), step.Position);
           ++open_calls;
           break;
         }
         case skCall: {
-          const std::size_t count = static_cast<std::size_t>(step.ArgCount);
+          const std::size_t count = step.Index;
           std::vector<std::string> params;
           params.reserve(count);
           for (std::size_t i = top - count; i < top; ++i) {
@@ -554,10 +661,11 @@ std::string TEvalProgram::RunTexts(TEvalExpression& Expression) {
           }
           top -= count;
           TEvalProvider* provider = Expression.Provider;
-          if (!provider) Raise(Expression, kNoProvider, token.Position);
+          if (!provider) Raise(Expression, kNoProvider, step.Position);
           std::string& value = *Slots[top];
           value.clear();
-          provider->CallFunction(token.Text, params, value);
+          provider->CallFunction(*Texts[step.Ref], params, value);
+          NoteSize(value);
           Operands[top++] = &value;
           --open_calls;
           break;
@@ -565,19 +673,22 @@ std::string TEvalProgram::RunTexts(TEvalExpression& Expression) {
         case skBinary:
           // The result goes to the spare string, which then takes the slot's place.
           spare->clear();
-          step.Operator->EvaluateBinary(*Operands[top - 1], *Operands[top - 2], *spare);
+          Expression.OperatorList[step.Ref]->EvaluateBinary(*Operands[top - 1], *Operands[top - 2],
+                                                            *spare);
+          NoteSize(*spare);
           std::swap(Slots[top - 2], spare);
           Operands[top - 2] = Slots[top - 2];
           --top;
           break;
         case skUnary:
           spare->clear();
-          step.Operator->EvaluateUnary(*Operands[top - 1], *spare);
+          Expression.OperatorList[step.Ref]->EvaluateUnary(*Operands[top - 1], *spare);
+          NoteSize(*spare);
           std::swap(Slots[top - 1], spare);
           Operands[top - 1] = Slots[top - 1];
           break;
         case skFail:
-          Raise(Expression, step.Message + Quoted(token.Text), token.Position);
+          RaiseNamed(Expression, step, *Texts[step.Ref]);
       }
     }
   } catch (const Exception& e) {
@@ -587,4 +698,291 @@ std::string TEvalProgram::RunTexts(TEvalExpression& Expression) {
   }
   if (Operands[0] != nullptr && Operands[0] != Slots[0]) return *Operands[0];
   return std::move(*Slots[0]);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TEvalFrozenProgram
+
+namespace {
+
+constexpr std::size_t AlignUp(std::size_t size, std::size_t alignment) {
+  return (size + alignment - 1) / alignment * alignment;
+}
+
+// Distinct values by content, each answered by the index of its first occurrence: a short list
+// is searched in place, a longer one through a table. Kept per thread between uses, so that
+// freezing a program allocates little besides its block.
+template <class Key>
+class Distinct {
+ public:
+  void Clear() {
+    Keys.clear();
+    Table.clear();
+  }
+  std::uint32_t IndexOf(const Key& key) {
+    if (Table.empty()) {
+      for (std::size_t i = 0; i < Keys.size(); ++i)
+        if (Keys[i] == key) return static_cast<std::uint32_t>(i);
+      if (Keys.size() < kSearchedInPlace) return Add(key);
+      for (std::size_t i = 0; i < Keys.size(); ++i)
+        Table.emplace(Keys[i], static_cast<std::uint32_t>(i));
+    }
+    const auto [entry, added] = Table.try_emplace(key, static_cast<std::uint32_t>(Keys.size()));
+    if (added) Keys.push_back(key);
+    return entry->second;
+  }
+  std::size_t Count() const { return Keys.size(); }
+  const Key* Data() const { return Keys.data(); }
+
+ private:
+  static constexpr std::size_t kSearchedInPlace = 16;
+  std::uint32_t Add(const Key& key) {
+    Keys.push_back(key);
+    return static_cast<std::uint32_t>(Keys.size() - 1);
+  }
+  std::vector<Key> Keys;
+  std::unordered_map<Key, std::uint32_t> Table;
+};
+
+// The heap a string holds beside itself.
+std::size_t HeapOf(const std::string& text) {
+  static const std::size_t kInPlace = std::string().capacity();
+  return text.capacity() > kInPlace ? text.capacity() + 1 : 0;
+}
+
+// Programs of up to this many texts are frozen without looking for equal texts, numbers and
+// variables (but for a call's name, which its two steps share).
+constexpr std::size_t kSmallProgram = 16;
+
+}  // namespace
+
+// Where each text, number and variable memory of a large program goes in its frozen copy.
+struct TEvalProgram::FreezeLists {
+  Distinct<std::string_view> Texts;
+  Distinct<std::string_view> Names;
+  Distinct<long double> Numbers;
+  std::vector<std::uint32_t> TextMap, NumberMap, MemoryMap;
+};
+
+TEvalProgram::TEvalProgram() = default;
+TEvalProgram::~TEvalProgram() = default;
+
+std::size_t TEvalFrozenProgram::MostBlockBytes(const TEvalProgram& Built, std::string_view Key,
+                                               std::size_t& MostTextBytes) {
+  MostTextBytes = 0;
+  for (const std::string* text : Built.Texts) MostTextBytes += HeapOf(*text);
+  return sizeof(TEvalFrozenProgram) + alignof(long double) * 3 +
+         Built.Steps.size() * sizeof(TEvalProgram::Step) +
+         Built.Numbers.size() * sizeof(long double) +
+         Built.Memories.size() * sizeof(TEvalProgram::Memory) +
+         Built.Texts.size() * (sizeof(std::string*) + sizeof(std::string)) + Key.size();
+}
+
+std::size_t TEvalFrozenProgram::FailedBlockBytes(const std::string& Error, std::string_view Key) {
+  return sizeof(TEvalFrozenProgram) + Key.size() + Error.size();
+}
+
+TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_view Key,
+                                             std::size_t Hash, TEvalBlockStore& Store) {
+  using Step = TEvalProgram::Step;
+  using Memory = TEvalProgram::Memory;
+  // The texts the copy keeps, and where each of the program's texts, numbers and memories
+  // goes; a null map keeps every entry where it is.
+  std::string_view smallTexts[kSmallProgram];
+  std::uint32_t smallMap[kSmallProgram];
+  const std::string_view* texts = smallTexts;
+  const std::uint32_t* textMap = smallMap;
+  const std::uint32_t* numberMap = nullptr;
+  const std::uint32_t* memoryMap = nullptr;
+  const long double* numbers = Built.Numbers.data();
+  std::size_t textCount = 0;
+  std::size_t numberCount = Built.Numbers.size();
+  std::size_t memoryCount = Built.Memories.size();
+  if (Built.Texts.size() <= kSmallProgram) {
+    for (std::size_t i = 0; i < Built.Texts.size(); ++i) {
+      std::size_t k = 0;
+      while (k < textCount && smallTexts[k].data() != Built.Texts[i]->data()) ++k;
+      if (k == textCount) smallTexts[textCount++] = *Built.Texts[i];
+      smallMap[i] = static_cast<std::uint32_t>(k);
+    }
+  } else {
+    if (!Built.Freezing) Built.Freezing = std::make_unique<TEvalProgram::FreezeLists>();
+    TEvalProgram::FreezeLists& lists = *Built.Freezing;
+    lists.Texts.Clear();
+    lists.Names.Clear();
+    lists.Numbers.Clear();
+    lists.TextMap.resize(Built.Texts.size());
+    for (std::size_t i = 0; i < Built.Texts.size(); ++i)
+      lists.TextMap[i] = lists.Texts.IndexOf(*Built.Texts[i]);
+    lists.NumberMap.resize(Built.Numbers.size());
+    for (std::size_t i = 0; i < Built.Numbers.size(); ++i)
+      lists.NumberMap[i] = lists.Numbers.IndexOf(Built.Numbers[i]);
+    lists.MemoryMap.resize(Built.Memories.size());
+    for (const Step& step : Built.Steps)
+      if (step.Kind == TEvalProgram::skVariable)
+        lists.MemoryMap[step.Index] = lists.Names.IndexOf(*Built.Texts[step.Ref]);
+    texts = lists.Texts.Data();
+    textCount = lists.Texts.Count();
+    textMap = lists.TextMap.data();
+    numbers = lists.Numbers.Data();
+    numberCount = lists.Numbers.Count();
+    numberMap = lists.NumberMap.data();
+    memoryCount = lists.Names.Count();
+    memoryMap = lists.MemoryMap.data();
+  }
+
+  const std::size_t stepsAt = AlignUp(sizeof(TEvalFrozenProgram), alignof(Step));
+  const std::size_t numbersAt =
+      AlignUp(stepsAt + Built.Steps.size() * sizeof(Step), alignof(long double));
+  const std::size_t memoriesAt =
+      AlignUp(numbersAt + numberCount * sizeof(long double), alignof(Memory));
+  const std::size_t pointersAt =
+      AlignUp(memoriesAt + memoryCount * sizeof(Memory), alignof(std::string*));
+  const std::size_t stringsAt =
+      AlignUp(pointersAt + textCount * sizeof(std::string*), alignof(std::string));
+  const std::size_t charsAt = stringsAt + textCount * sizeof(std::string);
+  const std::size_t total = charsAt + Key.size();
+  char* const block = static_cast<char*>(Store.Take(total));
+  TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram();
+  frozen->Hash = Hash;
+  Key.copy(block + charsAt, Key.size());
+  frozen->KeyText = block + charsAt;
+  frozen->KeyLength = Key.size();
+
+  auto* const strings = reinterpret_cast<std::string*>(block + stringsAt);
+  auto* const pointers = reinterpret_cast<const std::string**>(block + pointersAt);
+  frozen->OwnTexts = strings;
+  try {
+    for (; frozen->TextCount < textCount; ++frozen->TextCount) {
+      std::string* text = new (strings + frozen->TextCount) std::string(texts[frozen->TextCount]);
+      pointers[frozen->TextCount] = text;
+      frozen->TextHeap += HeapOf(*text);
+    }
+  } catch (...) {
+    Destroy(frozen);
+    throw;
+  }
+
+  auto* const steps = reinterpret_cast<Step*>(block + stepsAt);
+  // Most small programs keep every text, number and memory where it is: their steps are copied
+  // as they stand.
+  bool moved = numberMap || memoryMap;
+  for (std::size_t i = 0; !moved && i < Built.Texts.size(); ++i) moved = textMap[i] != i;
+  if (!moved && !Built.Steps.empty())
+    std::memcpy(static_cast<void*>(steps), Built.Steps.data(), Built.Steps.size() * sizeof(Step));
+  for (std::size_t i = 0; moved && i < Built.Steps.size(); ++i) {
+    Step step = Built.Steps[i];
+    switch (step.Kind) {
+      case TEvalProgram::skBinary:
+      case TEvalProgram::skUnary:
+        break;  // the operator's index stays
+      case TEvalProgram::skConstant:
+        if (step.HasNumber && numberMap) step.Index = numberMap[step.Index];
+        step.Ref = textMap[step.Ref];
+        break;
+      case TEvalProgram::skVariable:
+        if (memoryMap) step.Index = memoryMap[step.Index];
+        step.Ref = textMap[step.Ref];
+        break;
+      default:
+        step.Ref = textMap[step.Ref];
+        break;
+    }
+    new (steps + i) Step(step);
+  }
+  auto* const frozenNumbers = reinterpret_cast<long double*>(block + numbersAt);
+  for (std::size_t i = 0; i < numberCount; ++i) new (frozenNumbers + i) long double(numbers[i]);
+  auto* const memories = reinterpret_cast<Memory*>(block + memoriesAt);
+  for (std::size_t i = 0; i < memoryCount; ++i) {
+    Memory* memory = new (memories + i) Memory;
+    memory->Separator = 0;
+    memory->Stamp = 0;
+  }
+
+  TEvalProgram::Code& view = frozen->View;
+  view.Steps = steps;
+  view.StepCount = Built.Steps.size();
+  view.Texts = pointers;
+  view.Numbers = frozenNumbers;
+  view.Memories = memories;
+  view.StackSize = Built.Own.StackSize;
+  view.Runs = 0;
+  return frozen;
+}
+
+TEvalFrozenProgram* TEvalFrozenProgram::MakeFailed(const std::string& Error, std::string_view Key,
+                                                   std::size_t Hash, TEvalBlockStore& Store) {
+  const std::size_t charsAt = sizeof(TEvalFrozenProgram);
+  char* const block = static_cast<char*>(Store.Take(FailedBlockBytes(Error, Key)));
+  TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram();
+  frozen->Hash = Hash;
+  Key.copy(block + charsAt, Key.size());
+  Error.copy(block + charsAt + Key.size(), Error.size());
+  frozen->KeyText = block + charsAt;
+  frozen->KeyLength = Key.size();
+  frozen->ErrorLength = Error.size();
+  return frozen;
+}
+
+void TEvalFrozenProgram::Destroy(TEvalFrozenProgram* Frozen) {
+  if (!Frozen) return;
+  for (std::size_t i = 0; i < Frozen->TextCount; ++i) Frozen->OwnTexts[i].~basic_string();
+  Frozen->~TEvalFrozenProgram();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TEvalBlockStore
+
+namespace {
+
+// Chunks of small blocks, and the largest block cut from one.
+constexpr std::size_t kFirstChunk = 4 * 1024;
+constexpr std::size_t kLastChunk = 64 * 1024;
+constexpr std::size_t kLargestCut = kAddressSanitizer ? 0 : kLastChunk / 4;
+constexpr std::size_t kBlockAlignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+static_assert(kBlockAlignment >= alignof(long double));
+
+// The next chunk: as large as what is held, within the bounds, and never smaller than the block
+// it is taken for.
+std::size_t ChunkFor(std::size_t size, std::size_t held) {
+  return std::max(size, std::clamp(held, kFirstChunk, kLastChunk));
+}
+
+}  // namespace
+
+std::size_t TEvalBlockStore::BytesFor(std::size_t Size) const {
+  const std::size_t size = AlignUp(Size, kBlockAlignment);
+  if (size > kLargestCut) return size;
+  if (size <= Left) return 0;
+  return ChunkFor(size, Held);
+}
+
+void* TEvalBlockStore::Take(std::size_t Size) {
+  const std::size_t size = AlignUp(Size, kBlockAlignment);
+  Allocations.reserve(Allocations.size() + 1);
+  if (size > kLargestCut) {
+    void* block = ::operator new(size);
+    Allocations.push_back(block);
+    Held += size;
+    return block;
+  }
+  if (size > Left) {
+    const std::size_t chunk = ChunkFor(size, Held);
+    Next = static_cast<char*>(::operator new(chunk));
+    Allocations.push_back(Next);
+    Left = chunk;
+    Held += chunk;
+  }
+  void* block = Next;
+  Next += size;
+  Left -= size;
+  return block;
+}
+
+void TEvalBlockStore::Clear() {
+  for (void* allocation : Allocations) ::operator delete(allocation);
+  Allocations.clear();
+  Next = nullptr;
+  Left = 0;
+  Held = 0;
 }

@@ -13,9 +13,9 @@
 
 #include "platform/errors.h"
 
-namespace {
+std::atomic<char> value_text::LocaleSeparator{'.'};
 
-std::atomic<char> locale_separator{'.'};
+namespace {
 
 bool IsDigit(unsigned char c) {
   return c >= '0' && c <= '9';
@@ -468,7 +468,7 @@ namespace {
 // FloatTextValue's result never passes through memory (an 80-bit value stored and at once read
 // back stalls the load).
 [[gnu::always_inline]] inline bool ReadFloatText(std::string_view text, long double& value) {
-  const char separator = locale_separator.load(std::memory_order_relaxed);
+  const char separator = LocaleDecimalSeparatorChar();
   const std::size_t n = text.size();
 
   // Plain texts, the form of nearly every operand: up to 19 characters of digits with at most
@@ -824,14 +824,14 @@ std::string ExprDecimalSeparator() {
 }
 
 std::string LocaleDecimalSeparator() {
-  return std::string(1, locale_separator.load(std::memory_order_relaxed));
+  return std::string(1, LocaleDecimalSeparatorChar());
 }
 
 void SetLocaleDecimalSeparator(char separator) {
   const unsigned char c = static_cast<unsigned char>(separator);
   const bool ambiguous =
       c == 0 || c == ' ' || c == '+' || c == '-' || c == 'E' || c == 'e' || IsDigit(c);
-  locale_separator.store(ambiguous ? '.' : separator, std::memory_order_relaxed);
+  value_text::LocaleSeparator.store(ambiguous ? '.' : separator, std::memory_order_relaxed);
 }
 
 bool IsIdentifierStart(unsigned char c) {

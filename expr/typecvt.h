@@ -15,6 +15,7 @@
 //
 // All routines are stateless; the raising ones raise before producing any result.
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -96,6 +97,8 @@ std::string BoolToText(bool value);
 std::string ExprDecimalSeparator();
 // The user locale's decimal separator, "." until the application sets another.
 std::string LocaleDecimalSeparator();
+// The same as one character, for what remembers how a text read (the reading depends on it).
+inline char LocaleDecimalSeparatorChar();
 // Sets the process-wide locale separator. A character that would make number texts ambiguous
 // (a digit, a sign, "E"/"e", a blank or NUL) is refused and "." used instead.
 void SetLocaleDecimalSeparator(char separator);
@@ -147,6 +150,9 @@ bool IsStringConstant(std::string_view text);
 // decimals; for those the value stays in the floating-point registers and only integers leave.
 
 namespace value_text {
+
+// The process-wide locale separator behind LocaleDecimalSeparator.
+extern std::atomic<char> LocaleSeparator;
 
 // Value rounded to the nearest whole number, in the registers: the sum with 1.5 * 2^63 has a
 // unit in its last place of 1. |Value| must be below 2^62.
@@ -208,6 +214,10 @@ void WriteValueText(const long double& value, std::string& text);
 long double RoundTripOther(const long double& value);
 
 }  // namespace value_text
+
+inline char LocaleDecimalSeparatorChar() {
+  return value_text::LocaleSeparator.load(std::memory_order_relaxed);
+}
 
 inline std::string FloatToValueText(long double value) {
   std::string text;

@@ -3,9 +3,12 @@
 // with Evaluate, which carries operator results as numbers, and with the same compiled tree run
 // the text way, where every result is written and read again. Both must give the same text or
 // the same error message, leave the same error fields and ask the provider the same questions
-// in the same order. The number that stands for a written text is checked on its own too:
-// ValueTextRoundTrip of any extended value must equal reading FloatToValueText of it, or raise
-// the same error, and the writer's short-decimal path must write what its general path writes.
+// in the same order. The compiled texts, kept from one input to the next (with what their
+// variables remember of other values and separators), must answer and ask as a new standard
+// expression does, under either separator. The number that stands for a written text is checked on
+// its own too: ValueTextRoundTrip of any extended value must equal reading FloatToValueText of it,
+// or raise the same error, and the writer's short-decimal path must write what its general path
+// writes.
 
 #include <cmath>
 #include <cstddef>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "expr/eval.h"
+#include "expr/evalcache.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
 #include "fuzz/eval_outcome.h"
@@ -253,6 +257,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     e->AddOperator(std::make_unique<TruncatingPlus>(e.get()));
     return e;
   }();
+  static std::unique_ptr<TEvalExpression> standard = CreateStandardExpression();
+  static TEvalCompiledTexts compiled;
   static PathProvider provider;
 
   Bytes in(data, size);
@@ -282,6 +288,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(numbers == texts);
     // Again on the kept tree: the number path's reused state must not leak between runs.
     Require(Evaluated(*e, provider, [e] { return e->Evaluate(); }) == numbers);
+  }
+
+  standard->Provider = &provider;
+  for (const char separator : {mode & 0x40 ? ',' : '.', mode & 0x40 ? '.' : ','}) {
+    SetLocaleDecimalSeparator(separator);
+    standard->SetText(text);
+    const Outcome fresh = Evaluated(*standard, provider, [] { return standard->Evaluate(); });
+    // The first evaluation of a text, then one of its kept program.
+    for (int visit = 0; visit < 2; ++visit) {
+      provider.Log.clear();
+      std::string kept;
+      try {
+        kept = compiled.Evaluate(text, &provider);
+      } catch (const Exception& e) {
+        kept = std::string("!") + e.what();
+      }
+      Require(kept == fresh.Text && provider.Log == fresh.ProviderLog);
+    }
   }
   SetLocaleDecimalSeparator('.');
   return 0;

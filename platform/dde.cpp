@@ -120,11 +120,22 @@ void TDdeClientConv::ServerGone() {
 }
 
 bool TDdeClientConv::ExecuteMacro(const std::string& command, bool waitFlag) {
+  FRefused = false;
+  FRefusalMessage.clear();
   if (!IsOpen() || WaitStat()) return false;
   // The in-process server completes the command before it answers, so a transaction sent
   // with the wait flag is never left pending.
   (void)waitFlag;
-  return Server->Execute(FDdeTopic, command) == TDdeExecuteResult::Accepted;
+  // The server stays: a command that quits it only ends the conversation.
+  TDdeServer* server = Server;
+  server->FRejectionMessage.clear();
+  const TDdeExecuteResult result = server->Execute(FDdeTopic, command);
+  if (result == TDdeExecuteResult::Rejected) {
+    FRefused = true;
+    FRefusalMessage = std::move(server->FRejectionMessage);
+  }
+  server->FRejectionMessage.clear();
+  return result == TDdeExecuteResult::Accepted;
 }
 
 std::optional<std::string> TDdeClientConv::RequestData(const std::string& item) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // How a server answered an execute transaction.
@@ -36,6 +37,13 @@ class TDdeServer {
   // Ends every open conversation with this server (each gets its close notification), as a
   // server program does when it quits.
   void DisconnectClients();
+  // Says why the execute that is running will be answered Rejected: a message for the user
+  // (Windows-1251) that the conversation hands to its client with the refusal.
+  void SetRejectionMessage(std::string message) { FRejectionMessage = std::move(message); }
+
+ private:
+  friend class TDdeClientConv;
+  std::string FRejectionMessage;
 };
 
 // Registers a server (not owned) under a name; false when the name is taken or empty.
@@ -84,6 +92,13 @@ class TDdeClientConv {
   // Executes a command; false without a conversation, while a transaction is pending, or
   // when the server refuses it (busy or rejected).
   virtual bool ExecuteMacro(const std::string& command, bool waitFlag);
+  // After an ExecuteMacro that answered false: true when the server itself rejected the
+  // command, having read it and carried it out as far as it went (sending it again would
+  // repeat that); false when the command did not reach it (no conversation, a pending
+  // transaction, a busy server).
+  bool Refused() const { return FRefused; }
+  // The server's message with that rejection; empty when it gave none.
+  const std::string& RefusalMessage() const { return FRefusalMessage; }
   // The item's text; nothing without a conversation, while a transaction is pending, or when
   // the server has no data. The time-out of 10000 ms bounds a remote server; the in-process
   // one answers at once.
@@ -101,6 +116,8 @@ class TDdeClientConv {
   std::string FDdeService;
   std::string FDdeTopic;
   TDdeServer* Server = nullptr;
+  bool FRefused = false;
+  std::string FRefusalMessage;
 };
 
 // Texts equal without regard to the case of Latin letters.

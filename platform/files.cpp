@@ -7,13 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
-#include "platform/errors.h"
+#include "platform/cp1251.h"
 
 namespace {
 
@@ -21,32 +22,29 @@ int SystemOpen(const char* path, int flags, mode_t mode) {
   return ::open(path, flags, mode);
 }
 
-const TPosixFileCalls kSystemCalls = {&SystemOpen, &::write,  &::fsync,
-                                      &::close,    &::rename, &::access};
+const TPosixFileCalls kSystemCalls = {&SystemOpen, &::write,  &::fsync, &::close,
+                                      &::rename,   &::access, &::link};
 TPosixFileCalls calls = kSystemCalls;
 
-std::string ErrnoText(int error) {
-  return std::strerror(error);
-}
-
 [[noreturn]] void RaiseIoError(const char* what) {
-  throw EInOutError(std::string(what) + ": " + ErrnoText(errno));
+  throw EInOutError(std::string(what) + ": " + FileErrorReason(errno));
 }
 
-// Writes all count bytes to the descriptor or raises EInOutError.
-void WriteAll(int fd, const void* source, std::size_t count) {
+// Writes all count bytes to the descriptor; false with errno set when the disk refuses them.
+bool WriteAll(int fd, const void* source, std::size_t count) {
   const auto* in = static_cast<const char*>(source);
   while (count > 0) {
     ssize_t n = calls.Write(fd, in, count);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) RaiseIoError("I/O error");
+    if (n < 0) return false;
     if (n == 0) {
       errno = EIO;
-      RaiseIoError("I/O error");
+      return false;
     }
     in += n;
     count -= static_cast<std::size_t>(n);
   }
+  return true;
 }
 
 class PosixReadFile : public IReadFile {
@@ -83,7 +81,9 @@ class PosixWriteFile : public IWriteFile {
     if (Fd >= 0) ::close(Fd);
   }
 
-  void WriteBlock(const void* source, std::size_t count) override { WriteAll(Fd, source, count); }
+  void WriteBlock(const void* source, std::size_t count) override {
+    if (!WriteAll(Fd, source, count)) RaiseIoError("I/O error");
+  }
 
   void Close() override {
     int fd = Fd;
@@ -103,63 +103,36 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-// A new file beside the target that takes the target's place when it is closed: flushed to
-// the disk, then renamed over the target, so that a reader sees the old file or the whole new
-// one, never a part. Any failure, or dropping the object unclosed, removes the new file.
-// Lock, a second descriptor of the same open file, holds the exclusive lock that tells the
-// cleanup of other processes the file is in use: it stays open after the written descriptor
-// is closed, until the rename or the removal.
-class PosixReplacingFile : public IWriteFile {
- public:
-  PosixReplacingFile(int fd, int lock, std::string target, std::string temporary)
-      : Fd(fd), Lock(lock), Target(std::move(target)), Temporary(std::move(temporary)) {}
-  ~PosixReplacingFile() override { Discard(); }
+std::string LeafOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
-  void WriteBlock(const void* source, std::size_t count) override {
-    if (Fd < 0) throw EInOutError("I/O error: file closed");
-    WriteAll(Fd, source, count);
+// The file a path names: the path itself, or for a symbolic link the end of its chain of
+// links (a relative link read against the link's own folder), whether or not a file is
+// there. False with errno set when a link cannot be read or the chain does not end.
+bool FollowLinks(const std::string& path, std::string& target) {
+  constexpr int kMaxLinks = 40;  // the kernel's own bound
+  std::string current = path;
+  for (int links = 0; links <= kMaxLinks; ++links) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      target = current;
+      return true;
+    }
+    char text[PATH_MAX];
+    const ssize_t n = ::readlink(current.c_str(), text, sizeof text);
+    if (n < 0) return false;
+    if (n == static_cast<ssize_t>(sizeof text)) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    const std::string named(text, static_cast<std::size_t>(n));
+    current = named.front() == '/' ? named : FolderOf(current) + "/" + named;
   }
-
-  void Close() override {
-    if (Fd < 0) throw EInOutError("I/O error: file closed");
-    if (calls.Fsync(Fd) != 0) RaiseIoError("I/O error");
-    int fd = Fd;
-    Fd = -1;
-    if (calls.Close(fd) != 0) RaiseIoError("I/O error");
-    if (calls.Rename(Temporary.c_str(), Target.c_str()) != 0) RaiseIoError("I/O error");
-    Temporary.clear();
-    ReleaseLock();
-    SyncFolder();
-  }
-
- private:
-  // The temporary file goes while its lock is still held.
-  void Discard() {
-    if (Fd >= 0) ::close(Fd);
-    Fd = -1;
-    if (!Temporary.empty()) ::unlink(Temporary.c_str());
-    Temporary.clear();
-    ReleaseLock();
-  }
-
-  void ReleaseLock() {
-    if (Lock >= 0) ::close(Lock);
-    Lock = -1;
-  }
-
-  // The rename itself reaches the disk with the folder's entry; a failure here loses nothing.
-  void SyncFolder() const {
-    int dir = ::open(FolderOf(Target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    ::fsync(dir);
-    ::close(dir);
-  }
-
-  int Fd;
-  int Lock;
-  std::string Target;
-  std::string Temporary;
-};
+  errno = ELOOP;
+  return false;
+}
 
 // Takes the exclusive lock of a temporary file just created under the name. False when
 // another process's cleanup holds the lock or has removed the name in the meantime: that
@@ -172,6 +145,35 @@ bool LockNewTemporary(int fd, const std::string& name) {
   return ::fstat(fd, &held) == 0 && ::lstat(name.c_str(), &named) == 0 &&
          held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
+
+// The rename or link itself reaches the disk with the folder's entry; a failure here loses
+// nothing.
+void SyncFolder(const std::string& folder) {
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  ::fsync(dir);
+  ::close(dir);
+}
+
+// A TFileSave behind the IWriteFile of a replacing write.
+class PosixReplacingFile : public IWriteFile {
+ public:
+  explicit PosixReplacingFile(std::unique_ptr<TFileSave> save) : Save(std::move(save)) {}
+
+  void WriteBlock(const void* source, std::size_t count) override {
+    if (!Save) throw EInOutError("I/O error: file closed");
+    Save->Write(source, count);
+  }
+
+  void Close() override {
+    if (!Save) throw EInOutError("I/O error: file closed");
+    std::unique_ptr<TFileSave> save = std::move(Save);
+    save->Replace();
+  }
+
+ private:
+  std::unique_ptr<TFileSave> Save;
+};
 
 class PosixFileSystem : public IFileSystem {
  public:
@@ -204,55 +206,13 @@ class PosixFileSystem : public IFileSystem {
 
   std::unique_ptr<IWriteFile> CreateReplacing(const std::string& path,
                                               std::string& reason) override {
-    // A link is followed, so that the file it names is replaced and the link stays.
-    std::string target = path;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-      char resolved[PATH_MAX];
-      if (::realpath(path.c_str(), resolved) != nullptr) target = resolved;
-    }
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) {
-      reason = S_ISDIR(st.st_mode) ? ErrnoText(EISDIR) : "Not a regular file";
+    try {
+      return std::make_unique<PosixReplacingFile>(
+          std::make_unique<TFileSave>(path, TFileSave::fsReplace));
+    } catch (const ESaveError& e) {
+      reason = e.Reason();
       return nullptr;
     }
-    // A rename would replace a file the user may not write (it needs only the folder's write
-    // permission): such a file is kept, as writing it in place would keep it.
-    if (exists && calls.Access(target.c_str(), W_OK) != 0) {
-      reason = ErrnoText(errno);
-      return nullptr;
-    }
-    const std::string folder = FolderOf(target);
-    RemoveStaleTemporaries(folder);
-    // A short name in the target's folder (the rename cannot cross file systems), unique to
-    // this process and call.
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string temporary =
-          folder + "/.~qv" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-      int fd = calls.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd < 0 && errno == EEXIST) continue;
-      if (fd < 0) {
-        reason = ErrnoText(errno);
-        return nullptr;
-      }
-      if (!LockNewTemporary(fd, temporary)) {
-        ::close(fd);
-        continue;
-      }
-      const int lock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-      if (lock < 0) {
-        reason = ErrnoText(errno);
-        ::unlink(temporary.c_str());
-        ::close(fd);
-        return nullptr;
-      }
-      // The replacement keeps the permissions of the file it replaces.
-      if (exists) ::fchmod(fd, st.st_mode & 07777);
-      return std::make_unique<PosixReplacingFile>(fd, lock, target, std::move(temporary));
-    }
-    reason = ErrnoText(EEXIST);
-    return nullptr;
   }
 };
 
@@ -277,6 +237,141 @@ TPosixFileCalls& PosixFileCalls() {
 
 void RestorePosixFileCalls() {
   calls = kSystemCalls;
+}
+
+std::string FileErrorReason(int error) {
+  // The C library's own description, untranslated; a number it does not know is named.
+  const char* text = ::strerrordesc_np(error);
+  return text ? std::string(text) : "Error " + std::to_string(error);
+}
+
+std::string SaveFailedMessage(const std::string& path, const std::string& reason) {
+  const std::string file = Utf8ToCp1251(path);
+  std::string message = FilesText::kUnableToSave;
+  std::size_t at = message.find("%s");
+  message.replace(at, 2, file);
+  at = message.find("%s", at + file.size());
+  message.replace(at, 2, reason);
+  return message;
+}
+
+ESaveError::ESaveError(std::string path, std::string reason)
+    : EInOutError(SaveFailedMessage(path, reason)),
+      FPath(std::move(path)),
+      FReason(std::move(reason)) {}
+
+TFileSave::TFileSave(std::string path, TKind kind) : FPath(std::move(path)) {
+  mode_t mode = 0666;
+  bool keepsMode = false;
+  if (kind == fsReplace) {
+    if (!FollowLinks(FPath, Target)) Fail(errno);
+    struct stat st {};
+    if (::stat(Target.c_str(), &st) == 0) {
+      if (!S_ISREG(st.st_mode))
+        Fail(S_ISDIR(st.st_mode) ? FileErrorReason(EISDIR) : FilesText::kNotARegularFile);
+      // A rename would replace a file the user may not write (it needs only the folder's
+      // write permission): such a file is kept, as writing it in place would keep it.
+      if (calls.Access(Target.c_str(), W_OK) != 0) Fail(errno);
+      mode = st.st_mode & 07777;
+      keepsMode = true;
+    }
+    Folder = FolderOf(Target);
+  } else {
+    Folder = FolderOf(FPath);
+  }
+  RemoveStaleTemporaries(Folder, LeafOf(kind == fsReplace ? Target : FPath));
+  // A short name (it fits wherever the final name fits), unique to this process and save.
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temporary =
+        Folder + "/.~qv" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    // Created with its final permissions, so that nobody the final file shuts out can open it
+    // while it is written. The umask may take bits away: a file that keeps the mode of the
+    // file it replaces gets them back before anything is written.
+    const int fd =
+        calls.Open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) Fail(errno);
+    if (!LockNewTemporary(fd, temporary)) {
+      ::close(fd);
+      continue;
+    }
+    Fd = fd;
+    Temporary = std::move(temporary);
+    Lock = ::fcntl(Fd, F_DUPFD_CLOEXEC, 0);
+    if (Lock < 0) Fail(errno);
+    struct stat made {};
+    if (keepsMode && ::fstat(Fd, &made) == 0 && (made.st_mode & 07777) != mode) ::fchmod(Fd, mode);
+    return;
+  }
+  Fail(EEXIST);
+}
+
+TFileSave::~TFileSave() {
+  Discard();
+}
+
+void TFileSave::Write(const void* source, std::size_t count) {
+  if (Fd < 0) Fail(EBADF);
+  if (!WriteAll(Fd, source, count)) Fail(errno);
+}
+
+void TFileSave::Sync() {
+  if (Temporary.empty()) Fail(EBADF);
+  if (Fd < 0) return;  // synced already, for a name that was taken
+  if (calls.Fsync(Fd) != 0) Fail(errno);
+  // Closed before it is named: a file system may report a failed write only here.
+  const int fd = Fd;
+  Fd = -1;
+  if (calls.Close(fd) != 0) Fail(errno);
+}
+
+void TFileSave::Replace() {
+  Sync();
+  if (calls.Rename(Temporary.c_str(), Target.c_str()) != 0) Fail(errno);
+  Temporary.clear();
+  Discard();
+  SyncFolder(Folder);
+}
+
+bool TFileSave::TakeName(const std::string& path) {
+  FPath = path;
+  Sync();
+  // A new hard link fails on a name that exists, so no file is ever replaced, also when
+  // another program writes the same name at the same moment.
+  if (calls.Link(Temporary.c_str(), path.c_str()) != 0) {
+    if (errno == EEXIST) return false;
+    const int linkError = errno;
+    // A file system without hard links may still rename without replacing.
+    if (::renameat2(AT_FDCWD, Temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+      if (errno == EEXIST) return false;
+      Fail(errno == EINVAL || errno == ENOSYS ? linkError : errno);
+    }
+    Temporary.clear();
+  }
+  // The temporary name beside the new one goes while the lock is held.
+  Discard();
+  SyncFolder(Folder);
+  return true;
+}
+
+void TFileSave::Fail(int error) {
+  Fail(FileErrorReason(error));
+}
+
+void TFileSave::Fail(const std::string& reason) {
+  Discard();
+  throw ESaveError(FPath, reason);
+}
+
+void TFileSave::Discard() {
+  if (Fd >= 0) ::close(Fd);
+  Fd = -1;
+  // The temporary goes while its lock is still held.
+  if (!Temporary.empty()) ::unlink(Temporary.c_str());
+  Temporary.clear();
+  if (Lock >= 0) ::close(Lock);
+  Lock = -1;
 }
 
 bool IsReplacingTemporaryName(const std::string& name, long& pid) {
@@ -330,7 +425,7 @@ bool RemoveUnlockedTemporary(int dirFd, const std::string& name, uid_t user) {
 
 }  // namespace
 
-int RemoveStaleTemporaries(const std::string& folder) {
+int RemoveStaleTemporaries(const std::string& folder, const std::string& keep) {
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return 0;
   const int dirFd = ::dirfd(dir);
@@ -340,7 +435,7 @@ int RemoveStaleTemporaries(const std::string& folder) {
   while (const dirent* entry = ::readdir(dir)) {
     long pid = 0;
     const std::string name = entry->d_name;
-    if (!IsReplacingTemporaryName(name, pid) || pid == self) continue;
+    if (name == keep || !IsReplacingTemporaryName(name, pid) || pid == self) continue;
     struct stat st {};
     if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISREG(st.st_mode) || st.st_uid != user) continue;

@@ -19,6 +19,8 @@ class IShell {
   virtual bool OpenDocument(const std::string& path) { return OpenFile(path); }
   // The folder in which the user keeps documents (UTF-8 path, existing); empty when unknown.
   virtual std::string DocumentsFolder() { return {}; }
+  // The user's home folder (UTF-8 path); empty when unknown.
+  virtual std::string HomeFolder() { return {}; }
 };
 
 // The installed shell; a process without one gets a shell that opens nothing (false).

@@ -2,11 +2,13 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
+#include <QTimer>
 #include <QUrl>
 
 bool TQtShell::OpenFile(const std::string& path) {
@@ -25,11 +27,23 @@ bool TQtShell::OpenDocument(const std::string& path) {
   if (!helper.isEmpty()) {
     const QString type = QMimeDatabase().mimeTypeForFile(file).name();
     QProcess query;
-    query.start(helper, {"query", "default", type});
     // The query reads a few small files; a helper that hangs is given up on, and the desktop's
-    // opener is tried as without it.
-    if (query.waitForFinished(5000) && query.exitStatus() == QProcess::NormalExit &&
-        query.exitCode() == 0 && query.readAllStandardOutput().trimmed().isEmpty())
+    // opener is tried as without it. Meanwhile the window thread runs every event but the
+    // user's input.
+    QEventLoop wait;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&query, &QProcess::finished, &wait, &QEventLoop::quit);
+    QObject::connect(&query, &QProcess::errorOccurred, &wait, &QEventLoop::quit);
+    QObject::connect(&deadline, &QTimer::timeout, &wait, &QEventLoop::quit);
+    query.start(helper, {"query", "default", type});
+    if (query.state() != QProcess::NotRunning) {
+      deadline.start(5000);
+      wait.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (query.state() == QProcess::NotRunning && query.exitStatus() == QProcess::NormalExit &&
+        query.error() == QProcess::UnknownError && query.exitCode() == 0 &&
+        query.readAllStandardOutput().trimmed().isEmpty())
       return false;
     if (query.state() != QProcess::NotRunning) {
       query.kill();
@@ -43,5 +57,9 @@ std::string TQtShell::DocumentsFolder() {
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (!documents.isEmpty() && QFileInfo(documents).isDir())
     return QDir::cleanPath(documents).toStdString();
+  return HomeFolder();
+}
+
+std::string TQtShell::HomeFolder() {
   return QDir::homePath().toStdString();
 }

@@ -11,8 +11,11 @@ class TQtShell : public IShell {
   bool OpenFile(const std::string& path) override;
   bool OpenUrl(const std::string& url) override;
   // Asks the desktop's registry of applications (xdg-mime) first: the desktop's opener
-  // starts even for a type that nothing opens, and fails only later, unseen.
+  // starts even for a type that nothing opens, and fails only later, unseen. The window keeps
+  // painting while the query runs (it takes about a second on some desktops), but takes no
+  // input, so that nothing else starts in the middle of the caller's work.
   bool OpenDocument(const std::string& path) override;
   // Qt's documents location when that folder exists, else the home folder.
   std::string DocumentsFolder() override;
+  std::string HomeFolder() override;
 };

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "platform/cp1251.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/numberformat.h"
 #include "platform/picturesize.h"
@@ -641,8 +642,10 @@ bool TSpreadsheetService::Run(const TCommand& command) {
       if (!args.AtMost(2)) return false;
       if (!book) return true;
       // The user goes on in the desktop's application: the workbook is written where the
-      // user keeps documents, opened there, and closed here.
+      // user keeps documents, closed here, and opened there. Nothing here shows a workbook,
+      // so one that cannot be written is closed as well, and the refusal says why.
       const std::string path = SaveForUser(*book);
+      CloseActive();
       if (path.empty()) return false;
       FShownFile = path;
       if (!Shell().OpenDocument(path)) {
@@ -650,7 +653,6 @@ bool TSpreadsheetService::Run(const TCommand& command) {
         message.replace(message.find("%s"), 2, Utf8ToCp1251(path));
         ShowMessage(message);
       }
-      CloseActive();
       return true;
     }
     case TMacroName::Open: {
@@ -715,7 +717,12 @@ bool TSpreadsheetService::Run(const TCommand& command) {
       if (!args.AtMost(6) || !args.Given(0) || !args.Text(0, fileName) || fileName.empty())
         return false;
       const std::string path = Cp1251ToUtf8(fileName);
-      if (!SaveFile(*book, path)) return false;
+      try {
+        if (!SaveFile(*book, path)) return false;
+      } catch (const ESaveError& e) {
+        SetRejectionMessage(e.what());
+        return false;
+      }
       book->Path = path;
       book->Name = BaseName(std::string(fileName));
       return true;
@@ -779,10 +786,31 @@ std::string TSpreadsheetService::NewFileStem(const TWorkbook& book) const {
 }
 
 std::string TSpreadsheetService::SaveForUser(TWorkbook& book) {
-  if (!book.Path.empty()) return SaveFile(book, book.Path) ? book.Path : std::string();
-  const std::string folder = DocumentsFolder.empty() ? Shell().DocumentsFolder() : DocumentsFolder;
-  if (folder.empty()) return {};
-  return SaveNewFile(book, folder, NewFileStem(book));
+  try {
+    if (!book.Path.empty()) return SaveFile(book, book.Path) ? book.Path : std::string();
+    // A documents folder that cannot take the file leaves it to the home folder; when neither
+    // can, what the documents folder met is said, that being where the file belongs.
+    std::vector<std::string> folders;
+    const std::string documents =
+        DocumentsFolder.empty() ? Shell().DocumentsFolder() : DocumentsFolder;
+    if (!documents.empty()) folders.push_back(documents);
+    const std::string home = HomeFolder.empty() ? Shell().HomeFolder() : HomeFolder;
+    if (!home.empty() && home != documents) folders.push_back(home);
+    const std::string stem = NewFileStem(book);
+    std::optional<ESaveError> failure;
+    for (const std::string& folder : folders) {
+      try {
+        std::string path = SaveNewFile(book, folder, stem);
+        if (!path.empty()) return path;
+      } catch (const ESaveError& e) {
+        if (!failure) failure = e;
+      }
+    }
+    if (failure) throw *failure;
+  } catch (const ESaveError& e) {
+    SetRejectionMessage(e.what());
+  }
+  return {};
 }
 
 bool TSpreadsheetService::RunFormula(TWorkbook& book, const TCommand& command) {

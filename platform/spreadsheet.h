@@ -33,7 +33,8 @@
 //   FILE.CLOSE[(save)]  closes the active workbook; with save TRUE it is written first (to
 //       the file of its last save, else as a new file in the documents folder, see
 //       APP.ACTIVATE), and stays open when that fails
-//   SAVE.AS("file")  writes the active workbook, which then takes the file's name
+//   SAVE.AS("file")  writes the active workbook, replacing the file (a link is followed to
+//       the file it names), which then takes the file's name
 //   SUMMARY.INFO(title, subject, author, keywords, comments)  the workbook's properties; the
 //       title also names the file that APP.ACTIVATE writes
 //   OPEN("file"[, links])  activates the open workbook saved under that file (the service
@@ -41,10 +42,16 @@
 //   ERROR(flag), APP.MAXIMIZE  stored; QUIT  closes every workbook and ends the conversations
 //   APP.ACTIVATE  hands the active workbook to the user: a workbook saved before is written
 //       to its file again; any other is written as a new file "<title> <yyyy-mm-dd>.xlsx" in
-//       the user's documents folder (the book's name when it has no title), never replacing a
-//       file there (" (2)", " (3)", ... are added). The file is opened with the desktop's
-//       application for .xlsx; when there is none, a message names the file. The workbook is
-//       then closed: the user goes on in that application.
+//       the user's documents folder (the book's name when it has no title), or in the home
+//       folder when the documents folder cannot take it, never replacing a file there
+//       (" (2)", " (3)", ... are added). The workbook is closed, written or not: the user
+//       goes on in the desktop's application for .xlsx, which opens the file; when there is
+//       none, a message names the file.
+//
+// A command that cannot write its file (SAVE.AS, FILE.CLOSE(TRUE), APP.ACTIVATE) is rejected
+// with the message "Unable to save "<file>": <reason>" (platform/files.h), which the
+// conversation hands to the client. New files get the mode 0666 less the umask; a replaced
+// file keeps its mode.
 //
 // Texts, font names, formats and file names arrive in Windows-1251; file names are converted
 // to file-system paths (UTF-8) and cell texts to UTF-8 only when a file is written.
@@ -147,14 +154,16 @@ class TWorkbook {
   std::unordered_map<TSheetFormat, std::uint32_t, TSheetFormatHash> FormatIndex;
 };
 
-// Writes the workbook as an .xlsx file at a file-system path, through a temporary file in
-// the same folder that replaces the old file only when complete. False on any failure.
+// Writes the workbook as an .xlsx file at a file-system path, replacing the file there only
+// once complete (TFileSave). ESaveError with the path and the reason when it cannot; false
+// only for an empty path.
 bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path);
 
 // Writes the workbook as a new .xlsx file "<stem>.xlsx" in a folder, or "<stem> (2).xlsx",
 // "<stem> (3).xlsx", ... when that name is taken: written completely under a temporary name
-// first, then given the first free name without ever replacing a file. The path written, or
-// empty on failure. Folder and stem are file-system texts (UTF-8).
+// first, then given the first free name without ever replacing a file (TFileSave). The path
+// written; ESaveError naming "<stem>.xlsx" and the reason when it cannot be written; empty
+// for an empty folder or stem. Folder and stem are file-system texts (UTF-8).
 std::string SaveWorkbookAsNewXlsx(const TWorkbook& book, const std::string& folder,
                                   const std::string& stem);
 
@@ -180,15 +189,18 @@ class TSpreadsheetService : public TDdeServer {
   // The decimal separator of typed numbers and of number formats (the client's locale).
   char DecimalSeparator = '.';
   // Writes a workbook to a file-system path for SAVE.AS and APP.ACTIVATE (SaveWorkbookAsXlsx
-  // unless replaced); false when the file could not be written.
+  // unless replaced); false, or ESaveError saying why, when the file could not be written.
   std::function<bool(const TWorkbook& book, const std::string& path)> SaveFile = SaveWorkbookAsXlsx;
   // Writes a workbook as a new file for APP.ACTIVATE and FILE.CLOSE (SaveWorkbookAsNewXlsx
-  // unless replaced); the path written or empty.
+  // unless replaced); the path written, or empty or ESaveError.
   std::function<std::string(const TWorkbook& book, const std::string& folder,
                             const std::string& stem)>
       SaveNewFile = SaveWorkbookAsNewXlsx;
   // The folder that new files go to; empty: the shell's documents folder.
   std::string DocumentsFolder;
+  // The folder that new files go to when the documents folder cannot take them; empty: the
+  // shell's home folder.
+  std::string HomeFolder;
   // Today's date in the local time zone, for the names of new files.
   std::function<std::chrono::year_month_day()> Today = LocalToday;
 
@@ -214,7 +226,8 @@ class TSpreadsheetService : public TDdeServer {
   bool RunFormula(TWorkbook& book, const TCommand& command);
   bool RunFormat(TWorkbook& book, const TCommand& command);
   // Writes the workbook to the file of its last save, else as a new file in the documents
-  // folder; the path written, or empty.
+  // folder or the home folder; the path written, or empty, with the message of a failure that
+  // says why given to the refusal.
   std::string SaveForUser(TWorkbook& book);
   void CloseActive();
   void Reset();

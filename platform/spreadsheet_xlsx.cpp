@@ -1,5 +1,5 @@
-// The .xlsx files of the spreadsheet service: a workbook written with libxlsxwriter, saved
-// through a temporary file in the same folder.
+// The .xlsx files of the spreadsheet service: a workbook written with libxlsxwriter to a
+// scratch file, then saved from there as a whole file (TFileSave).
 
 #include "platform/spreadsheet.h"
 
@@ -8,12 +8,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-
 #include "platform/cp1251.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -71,15 +71,19 @@ lxw_format* MakeFormat(lxw_workbook* workbook, const TSheetFormat& look) {
   return format;
 }
 
-bool WriteXlsx(const TWorkbook& book, const char* fileName) {
+// Writes the workbook as an .xlsx file at a path of the program's own; empty when it was
+// written, else why not.
+std::string WriteXlsx(const TWorkbook& book, const char* fileName) {
   lxw_workbook_options options = {LXW_FALSE, nullptr, LXW_FALSE};
   lxw_workbook* workbook = workbook_new_opt(fileName, &options);
-  if (!workbook) return false;
+  if (!workbook) return lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED);
   lxw_worksheet* sheet = workbook_add_worksheet(workbook, Spreadsheet::kSheetName);
-  bool ok = sheet != nullptr;
+  // The first failure, which ends the writing.
+  lxw_error failure = sheet ? LXW_NO_ERROR : LXW_ERROR_MEMORY_MALLOC_FAILED;
+  const auto ok = [&failure] { return failure == LXW_NO_ERROR; };
   // Printed, the sheet fits one page wide (as many pages tall as it needs), so that an offer's
   // price and sum columns stay beside its names.
-  if (ok) worksheet_fit_to_pages(sheet, 1, 0);
+  if (ok()) worksheet_fit_to_pages(sheet, 1, 0);
   // The summary goes into the file's document properties.
   std::string summary[5];
   bool hasSummary = false;
@@ -95,7 +99,7 @@ bool WriteXlsx(const TWorkbook& book, const char* fileName) {
     properties.author = text(summary[2]);
     properties.keywords = text(summary[3]);
     properties.comments = text(summary[4]);
-    ok = ok && workbook_set_properties(workbook, &properties) == LXW_NO_ERROR;
+    if (ok()) failure = workbook_set_properties(workbook, &properties);
   }
   std::vector<lxw_format*> formats(book.AllFormats().size(), nullptr);
   auto formatOf = [&](std::uint32_t index) -> lxw_format* {
@@ -103,7 +107,7 @@ bool WriteXlsx(const TWorkbook& book, const char* fileName) {
     if (!formats[index]) formats[index] = MakeFormat(workbook, book.AllFormats()[index]);
     return formats[index];
   };
-  for (auto it = book.Cells.begin(); ok && it != book.Cells.end(); ++it) {
+  for (auto it = book.Cells.begin(); ok() && it != book.Cells.end(); ++it) {
     const auto row = static_cast<lxw_row_t>((it->first >> 32) - 1);
     const auto column = static_cast<lxw_col_t>((it->first & 0xFFFFFFFFu) - 1);
     const TSheetCell& cell = it->second;
@@ -129,72 +133,80 @@ bool WriteXlsx(const TWorkbook& book, const char* fileName) {
                                             "");
         break;
     }
-    ok = error == LXW_NO_ERROR;
+    failure = error;
   }
   for (const auto& [column, width] : book.ColumnWidths)
-    if (ok)
-      ok = worksheet_set_column(sheet, column - 1, column - 1, width, nullptr) == LXW_NO_ERROR;
+    if (ok()) failure = worksheet_set_column(sheet, column - 1, column - 1, width, nullptr);
   for (const auto& [row, height] : book.RowHeights)
-    if (ok) ok = worksheet_set_row(sheet, row - 1, height, nullptr) == LXW_NO_ERROR;
+    if (ok()) failure = worksheet_set_row(sheet, row - 1, height, nullptr);
   for (const TSheetPicture& picture : book.Pictures) {
     // A picture the file format cannot carry is left out rather than losing the sheet.
-    if (ok)
+    if (ok())
       worksheet_insert_image_buffer(sheet, picture.Row - 1, picture.Column - 1,
                                     reinterpret_cast<const unsigned char*>(picture.Bytes.data()),
                                     picture.Bytes.size());
   }
+  errno = 0;
   const lxw_error closed = workbook_close(workbook);
-  return ok && closed == LXW_NO_ERROR;
+  if (closed == LXW_NO_ERROR) return ok() ? std::string() : lxw_strerror(failure);
+  // The file errors of the library come with the system's reason.
+  const bool fileError = closed == LXW_ERROR_CREATING_XLSX_FILE ||
+                         closed == LXW_ERROR_CREATING_TMPFILE ||
+                         closed == LXW_ERROR_ZIP_FILE_OPERATION;
+  return fileError && errno != 0 ? FileErrorReason(errno) : lxw_strerror(closed);
+}
+
+// The workbook's bytes go through the save: libxlsxwriter writes only to a file name, so it
+// writes a private scratch file (mkstemp, mode 0600, in the temporary folder), which is then
+// copied into the save and removed.
+void WriteWorkbook(const TWorkbook& book, TFileSave& save) {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string scratch = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/quorvane-book-XXXXXX";
+  const int fd = ::mkstemp(scratch.data());
+  if (fd < 0) throw ESaveError(save.Path(), FileErrorReason(errno));
+  struct ScratchOnExit {
+    int Fd;
+    const std::string& Name;
+    ~ScratchOnExit() {
+      ::close(Fd);
+      ::unlink(Name.c_str());
+    }
+  } remove{fd, scratch};
+  const std::string failure = WriteXlsx(book, scratch.c_str());
+  if (!failure.empty()) throw ESaveError(save.Path(), failure);
+  // Read through the descriptor mkstemp opened: the same file whatever the name meets.
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw ESaveError(save.Path(), FileErrorReason(errno));
+    if (n == 0) break;
+    save.Write(buffer, static_cast<std::size_t>(n));
+  }
 }
 
 }  // namespace
 
 bool SaveWorkbookAsXlsx(const TWorkbook& book, const std::string& path) {
   if (path.empty()) return false;
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-  const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (leaf.empty()) return false;
-  std::string temporary = folder + "/." + leaf + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
-  ::close(fd);
-  bool ok = WriteXlsx(book, temporary.c_str());
-  if (ok) ok = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temporary.c_str());
-  return ok;
+  TFileSave save(path, TFileSave::fsReplace);
+  WriteWorkbook(book, save);
+  save.Replace();
+  return true;
 }
 
 std::string SaveWorkbookAsNewXlsx(const TWorkbook& book, const std::string& folder,
                                   const std::string& stem) {
   if (folder.empty() || stem.empty() || stem.find('/') != std::string::npos) return {};
-  std::string temporary = folder + "/." + stem + ".xlsx.XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return {};
-  ::close(fd);
-  if (!WriteXlsx(book, temporary.c_str())) {
-    std::remove(temporary.c_str());
-    return {};
-  }
-  // The complete file takes the first free name: a new hard link fails on a name that
-  // exists, so no file is ever replaced, also when another program writes the same name.
+  const auto nameOf = [&](int n) {
+    return folder + "/" + stem + (n == 1 ? std::string() : " (" + std::to_string(n) + ")") +
+           ".xlsx";
+  };
+  TFileSave save(nameOf(1), TFileSave::fsNew);
+  WriteWorkbook(book, save);
+  // The complete file takes the first free name.
   constexpr int kMaxTries = 10000;
-  std::string result;
-  for (int n = 1; n <= kMaxTries && result.empty(); ++n) {
-    const std::string path =
-        folder + "/" + stem + (n == 1 ? std::string() : " (" + std::to_string(n) + ")") + ".xlsx";
-    if (::link(temporary.c_str(), path.c_str()) == 0) {
-      result = path;
-    } else if (errno == EEXIST) {
-      continue;
-    } else if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) ==
-               0) {
-      // A file system without hard links may still rename without replacing.
-      result = path;
-    } else if (errno != EEXIST) {
-      break;
-    }
-  }
-  std::remove(temporary.c_str());
-  return result;
+  for (int n = 1; n <= kMaxTries; ++n)
+    if (save.TakeName(nameOf(n))) return nameOf(n);
+  throw ESaveError(nameOf(1), FileErrorReason(EEXIST));
 }

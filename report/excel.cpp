@@ -388,11 +388,17 @@ void TCustomExcel::ExecMacro(const std::string& Command) {
     WaitUntilReady();
     FCommandCount = 0;
   }
-  if (!FDdeConv->ExecuteMacro(Command, false)) {
+  if (FDdeConv->ExecuteMacro(Command, false)) return;
+  // A command the spreadsheet rejected was carried out as far as it went (a file written, a
+  // workbook closed): only one that did not reach it is sent again, once it is ready.
+  if (!FDdeConv->Refused()) {
     WaitUntilReady();
-    if (!FDdeConv->ExecuteMacro(Command, true))
-      throw ExcelError(Substitute(ExcelText::kNotAccepted, {Command}));
+    if (FDdeConv->ExecuteMacro(Command, true)) return;
   }
+  // The spreadsheet's own message says why, where it gives one (a file it cannot write).
+  if (FDdeConv->Refused() && !FDdeConv->RefusalMessage().empty())
+    throw ExcelError(FDdeConv->RefusalMessage());
+  throw ExcelError(Substitute(ExcelText::kNotAccepted, {Command}));
 }
 
 void TCustomExcel::WaitUntilReady() {

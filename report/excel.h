@@ -139,9 +139,10 @@ class TCustomExcel {
   // The selection's sheet: the reply up to its last "!"; empty without a reply.
   std::string GetSelectionSheet();
 
-  // Sends one macro command on "System", waiting for readiness after every burst and once
-  // more when the command is refused; ExcelError "\"<command>\" not accepted by Excel" when it
-  // is refused twice.
+  // Sends one macro command on "System", waiting for readiness after every burst. A command
+  // that did not reach the spreadsheet (busy, or a transaction pending) is sent once more when
+  // it is ready; one it rejected is not sent again. ExcelError with the spreadsheet's message
+  // when it gave one with its rejection, else "\"<command>\" not accepted by Excel".
   void ExecMacro(const std::string& Command);
   // Waits until nothing is pending and the spreadsheet answers "Ready", processing events and
   // then sleeping briefly between two polls; ExcelNotReadyError once the hooks' ReadyTimeout

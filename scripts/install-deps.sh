@@ -6,14 +6,15 @@ set -euo pipefail
 # xdg-utils gives the desktop's opener (xdg-open, xdg-mime) that Qt and the export call;
 # file is what xdg-mime asks for a file's type. openbox is the light window manager some
 # real-window tests run under; x11-utils gives xev, which times the session benchmark's first
-# screen from its map event.
+# screen from its map event; libc-l10n the C library's translations, so that the tests can
+# show the program's file errors stay English under another language.
 packages=(
   cmake ninja-build g++ clang
   qt6-base-dev libjpeg62-turbo-dev libgif-dev libpng-dev libxlsxwriter-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmuparserx-dev python3 python3-openpyxl
   libreoffice-calc-nogui
   fonts-dejavu-core fonts-liberation xvfb xauth x11-apps imagemagick xdotool locales
-  xdg-utils file openbox x11-utils
+  xdg-utils file openbox x11-utils libc-l10n
 )
 
 missing=()

@@ -249,10 +249,14 @@ TEST(ScreenAnswers, AnswerValuesAndBoundsCatchWhatConditionsCatch) {
       Inner->CallFunction(Name, Params, Result);
     }
     void GetVariable(const std::string& Name, std::string& Result) override {
-      if (Name == "BAD") throw std::length_error("basic_string::_M_create");
+      if (Name == "BAD") {
+        ++Raised;
+        throw std::length_error("basic_string::_M_create");
+      }
       Inner->GetVariable(Name, Result);
     }
     TEvalProvider* Inner;
+    int Raised = 0;
   };
   struct Row {
     const char* Name;
@@ -310,6 +314,8 @@ TEST(ScreenAnswers, AnswerValuesAndBoundsCatchWhatConditionsCatch) {
     if (!row.Typed.empty()) f.Form.Script.push_front(TypeStep(0, row.Typed));
     f.Run();
     EXPECT_TRUE(f.Form.Errors.empty());
+    // The message stands for the provider's own error, not for an unknown name.
+    EXPECT_EQ(provider.Raised, 1);
     EXPECT_EQ(f.Messages.Shown, Lines{"Error during calculation"});
     EXPECT_EQ(f.Value("V"), row.Stored);
   }

@@ -18,6 +18,10 @@ class ScriptedServer : public TDdeServer {
   TDdeExecuteResult Execute(const std::string& topic, const std::string& command) override {
     Executed.push_back(topic + ":" + command);
     if (command == "[QUIT]") DisconnectClients();
+    if (auto said = Messages.find(command); said != Messages.end()) {
+      SetRejectionMessage(said->second);
+      return TDdeExecuteResult::Rejected;
+    }
     auto it = Answers.find(command);
     return it == Answers.end() ? TDdeExecuteResult::Accepted : it->second;
   }
@@ -29,6 +33,8 @@ class ScriptedServer : public TDdeServer {
 
   std::vector<std::string> Executed;
   std::map<std::string, TDdeExecuteResult> Answers;
+  // Commands rejected with a message.
+  std::map<std::string, std::string> Messages;
   std::map<std::string, std::string> Items;
 };
 
@@ -102,6 +108,41 @@ TEST(DdeConversation, ExecutesAndRequestsOnItsTopicWithTheServersAnswers) {
   EXPECT_EQ(events.Opened, 1);
   conv.CloseLink();
   EXPECT_EQ(events.Closed, 1) << "closing a closed conversation notifies nobody";
+}
+
+// A command the server rejected has reached it, unlike one it was too busy for or one sent
+// without a conversation; the rejection carries the server's message, and only until the next
+// command.
+TEST(DdeConversation, ARejectionIsToldApartAndCarriesTheServersMessage) {
+  ScriptedServer server;
+  ASSERT_TRUE(RegisterDdeService("Excel", &server));
+  server.Answers["[BUSY]"] = TDdeExecuteResult::Busy;
+  server.Answers["[BAD]"] = TDdeExecuteResult::Rejected;
+  server.Messages["[SAVE]"] = "Unable to save \"/book.xlsx\": Permission denied";
+  TDdeClientConv conv;
+  EXPECT_FALSE(conv.ExecuteMacro("[SAVE]", false));
+  EXPECT_FALSE(conv.Refused()) << "no conversation yet";
+  conv.SetLink("Excel", "System");
+  ASSERT_TRUE(conv.OpenLink());
+  struct Row {
+    const char* Command;
+    bool Accepted;
+    bool Refused;
+    std::string Message;
+  };
+  const Row rows[] = {
+      {"[SAVE]", false, true, "Unable to save \"/book.xlsx\": Permission denied"},
+      {"[BUSY]", false, false, ""},
+      {"[SAVE]", false, true, "Unable to save \"/book.xlsx\": Permission denied"},
+      {"[BAD]", false, true, ""},
+      {"[NEW(1)]", true, false, ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Command);
+    EXPECT_EQ(conv.ExecuteMacro(row.Command, false), row.Accepted);
+    EXPECT_EQ(conv.Refused(), row.Refused);
+    EXPECT_EQ(conv.RefusalMessage(), row.Message);
+  }
 }
 
 TEST(DdeConversation, AServerThatQuitsEndsTheConversationDuringTheCommand) {

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <clocale>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -83,18 +83,6 @@ TEST(ReplacingFile, CreatesAMissingFileAndRefusesAMissingFolder) {
   EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"fresh.qvs"});
 }
 
-TEST(ReplacingFile, ALinkStaysALinkAndItsFileIsReplaced) {
-  ScratchFolder folder;
-  const std::string real = folder.WriteFile("real.qvs", "old state");
-  const std::string link = folder.File("link.qvs");
-  std::filesystem::create_symlink(real, link);
-  TSpecDataStream stream;
-  stream.WriteInteger(7);
-  ASSERT_TRUE(stream.SaveToFileReplacing(link));
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadWholeFile(real), std::string("\x07\0\0\0", 4));
-}
-
 TEST(ReplacingFile, TheScriptedFileSystemKeepsTheOldBytesWhenTheCloseFails) {
   FakeFileSystem files;
   files.Files["/state.qvs"] = "old state";
@@ -122,10 +110,6 @@ namespace {
 struct RestoredCallsOnExit {
   ~RestoredCallsOnExit() { RestorePosixFileCalls(); }
 };
-
-std::string Reason(int error) {
-  return std::strerror(error);
-}
 
 TEST(ReadingFiles, OnlyARegularFileIsOpenedAndNothingBlocks) {
   ScratchFolder folder;
@@ -166,14 +150,15 @@ TEST(ReadingFiles, OnlyARegularFileIsOpenedAndNothingBlocks) {
 }
 
 // Each failure a disk can give on the way of a replacing save: the old file stays whole, no
-// temporary is left, and the failure says why.
+// temporary is left, and the failure says why, in the same English words whether the creation
+// is refused or a later step fails.
 TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
   struct Row {
     const char* Name;
     std::function<void(TPosixFileCalls&)> Fail;
-    // The reason a refused creation gives, or the message of the error raised later.
-    std::string Reason{};
-    std::string Raises{};
+    std::string Reason;
+    // The creation is refused (CreateReplacing answers nullptr); otherwise a later step raises.
+    bool AtCreation = false;
   };
   const std::vector<Row> rows = {
       {"no space left while writing",
@@ -183,7 +168,15 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       "", "I/O error: " + Reason(ENOSPC)},
+       "No space left on device"},
+      {"no space left at the creation",
+       [](TPosixFileCalls& calls) {
+         calls.Open = [](const char*, int, mode_t) {
+           errno = ENOSPC;
+           return -1;
+         };
+       },
+       "No space left on device", true},
       {"an I/O error while writing",
        [](TPosixFileCalls& calls) {
          calls.Write = [](int, const void*, std::size_t) -> ssize_t {
@@ -191,7 +184,7 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       "", "I/O error: " + Reason(EIO)},
+       "Input/output error"},
       {"an I/O error while flushing",
        [](TPosixFileCalls& calls) {
          calls.Fsync = [](int) {
@@ -199,7 +192,7 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       "", "I/O error: " + Reason(EIO)},
+       "Input/output error"},
       {"no space left when closing",
        [](TPosixFileCalls& calls) {
          calls.Close = [](int fd) {
@@ -208,7 +201,7 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       "", "I/O error: " + Reason(ENOSPC)},
+       "No space left on device"},
       {"a read-only file system at the rename",
        [](TPosixFileCalls& calls) {
          calls.Rename = [](const char*, const char*) {
@@ -216,7 +209,7 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       "", "I/O error: " + Reason(EROFS)},
+       "Read-only file system"},
       {"a read-only file system at the creation",
        [](TPosixFileCalls& calls) {
          calls.Open = [](const char*, int, mode_t) {
@@ -224,7 +217,7 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       Reason(EROFS)},
+       "Read-only file system", true},
       {"no permission on the folder",
        [](TPosixFileCalls& calls) {
          calls.Open = [](const char*, int, mode_t) {
@@ -232,7 +225,7 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       Reason(EACCES)},
+       "Permission denied", true},
       {"a target the user may not write",
        [](TPosixFileCalls& calls) {
          calls.Access = [](const char*, int) {
@@ -240,7 +233,7 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
            return -1;
          };
        },
-       Reason(EACCES)},
+       "Permission denied", true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -251,11 +244,12 @@ TEST(ReplacingFile, EveryFailureOfTheDiskKeepsTheOldFileAndSaysWhy) {
     TSpecDataStream stream;
     stream.WriteInteger(5);
     std::string reason;
-    if (row.Raises.empty()) {
+    if (row.AtCreation) {
       EXPECT_FALSE(stream.SaveToFileReplacing(path, reason));
       EXPECT_EQ(reason, row.Reason);
     } else {
-      EXPECT_RAISES_WHAT(stream.SaveToFileReplacing(path, reason), row.Raises);
+      EXPECT_RAISES_WHAT(stream.SaveToFileReplacing(path, reason),
+                         "Unable to save \"" + path + "\": " + row.Reason);
     }
     RestorePosixFileCalls();
     EXPECT_EQ(ReadWholeFile(path), "old state");
@@ -285,20 +279,11 @@ TEST(ReplacingFile, AReadOnlyTargetOrFolderIsKeptAndTheReasonGiven) {
     stream.WriteInteger(5);
     std::string reason;
     EXPECT_FALSE(stream.SaveToFileReplacing(path, reason));
-    EXPECT_EQ(reason, Reason(EACCES));
+    EXPECT_EQ(reason, "Permission denied");
     ::chmod(folder.Path().c_str(), 0755);
     EXPECT_EQ(ReadWholeFile(path), "old state");
     EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"state.qvs"});
   }
-}
-
-// The id of a process that has ended.
-pid_t DeadProcessId() {
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return child;
 }
 
 // True when another open file holds the exclusive lock of the file at path.
@@ -396,6 +381,220 @@ TEST(ReplacingFile, TheNextSaveRemovesTheTemporariesOfDeadProcessesOnly) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Names(folder.Path()), expected);
   EXPECT_EQ(ReadWholeFile(path), std::string("\x05\0\0\0", 4));
+}
+
+}  // namespace
+
+// --- One save of a whole file: modes, the sync, links, names and the words of a failure ------
+
+namespace {
+
+// What the file calls saw, for the calls replaced below (plain functions: no captures).
+struct TSeenCalls {
+  mode_t OpenMode = 0;
+  mode_t ModeAtFirstWrite = 0;
+  bool Written = false;
+  bool Synced = false;
+  bool SyncedBeforeNaming = false;
+};
+TSeenCalls seen;
+
+void WatchCalls() {
+  seen = {};
+  TPosixFileCalls& calls = PosixFileCalls();
+  calls.Open = [](const char* path, int flags, mode_t mode) {
+    seen.OpenMode = mode;
+    return ::open(path, flags, mode);
+  };
+  calls.Write = [](int fd, const void* source, std::size_t count) {
+    struct stat st {};
+    if (!seen.Written && ::fstat(fd, &st) == 0) seen.ModeAtFirstWrite = st.st_mode & 07777;
+    seen.Written = true;
+    return ::write(fd, source, count);
+  };
+  calls.Fsync = [](int fd) {
+    seen.Synced = true;
+    return ::fsync(fd);
+  };
+  calls.Rename = [](const char* from, const char* to) {
+    seen.SyncedBeforeNaming = seen.Synced;
+    return ::rename(from, to);
+  };
+  calls.Link = [](const char* from, const char* to) {
+    seen.SyncedBeforeNaming = seen.Synced;
+    return ::link(from, to);
+  };
+}
+
+// The process's umask for one scope.
+struct ScopedUmask {
+  explicit ScopedUmask(mode_t mask) : Previous(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(Previous); }
+  mode_t Previous;
+};
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// A new file gets what any new document gets (0666 less the umask); a replaced one keeps its
+// mode. Either way the temporary is opened with that mode and has it before a byte is
+// written, so nobody the final file shuts out can read the file while it is written.
+TEST(FileSave, TheFileHasItsFinalModeFromTheOpenOnAndAReplacedFileKeepsIt) {
+  struct Row {
+    const char* Name;
+    mode_t Umask;
+    mode_t Existing;  // 0: no file there before
+    TFileSave::TKind Kind;
+    mode_t Final;
+  };
+  const Row rows[] = {
+      {"a new file under umask 022", 022, 0, TFileSave::fsNew, 0644},
+      {"a new file under umask 002", 002, 0, TFileSave::fsNew, 0664},
+      {"a missing target under umask 077", 077, 0, TFileSave::fsReplace, 0600},
+      {"a private file under umask 022", 022, 0600, TFileSave::fsReplace, 0600},
+      {"a shared file under umask 077", 077, 0640, TFileSave::fsReplace, 0640},
+      {"a file writable by all under umask 022", 022, 0666, TFileSave::fsReplace, 0666},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    RestoredCallsOnExit restore;
+    ScratchFolder folder;
+    const std::string path = folder.File("offer.xlsx");
+    if (row.Existing != 0) {
+      folder.WriteFile("offer.xlsx", "old");
+      ASSERT_EQ(::chmod(path.c_str(), row.Existing), 0);
+    }
+    ScopedUmask mask(row.Umask);
+    WatchCalls();
+    TFileSave save(path, row.Kind);
+    save.Write("new", 3);
+    if (row.Kind == TFileSave::fsNew) {
+      ASSERT_TRUE(save.TakeName(path));
+    } else {
+      save.Replace();
+    }
+    // The open asks for the mode itself (the umask applies to a new file only through it).
+    EXPECT_EQ(seen.OpenMode, row.Existing != 0 ? row.Existing : 0666);
+    EXPECT_EQ(seen.ModeAtFirstWrite, row.Final);
+    EXPECT_EQ(ModeOf(path), row.Final);
+    EXPECT_TRUE(seen.SyncedBeforeNaming) << "the file reaches the disk before its name";
+    EXPECT_EQ(ReadWholeFile(path), "new");
+    EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{"offer.xlsx"});
+  }
+}
+
+// A save to a symbolic link writes the file the link names, also one that does not exist yet,
+// and the link stays as it was.
+TEST(FileSave, ASaveThroughALinkWritesTheFileItNamesAndKeepsTheLink) {
+  struct Row {
+    const char* Name;
+    std::vector<std::pair<std::string, std::string>> Links;  // link name, what it names
+    bool TargetExists;
+  };
+  const Row rows[] = {
+      {"a link to a file", {{"link.qvs", "@/real.qvs"}}, true},
+      {"a relative link", {{"link.qvs", "real.qvs"}}, true},
+      {"a dangling link", {{"link.qvs", "real.qvs"}}, false},
+      {"a chain of two links", {{"link.qvs", "middle.qvs"}, {"middle.qvs", "real.qvs"}}, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    ScratchFolder folder;
+    if (row.TargetExists) folder.WriteFile("real.qvs", "old state");
+    for (const auto& [link, named] : row.Links) {
+      const std::string to =
+          named.front() == '@' ? folder.Path().string() + named.substr(1) : named;
+      std::filesystem::create_symlink(to, folder.File(link));
+    }
+    TSpecDataStream stream;
+    stream.WriteInteger(7);
+    ASSERT_TRUE(stream.SaveToFileReplacing(folder.File("link.qvs")));
+    for (const auto& [link, named] : row.Links) {
+      EXPECT_TRUE(std::filesystem::is_symlink(folder.File(link))) << link;
+    }
+    EXPECT_EQ(ReadWholeFile(folder.File("real.qvs")), std::string("\x07\0\0\0", 4));
+    EXPECT_EQ(Names(folder.Path()).size(), row.Links.size() + 1) << "no temporary is left";
+  }
+}
+
+// The target of a save is never taken for a dead save's temporary, whatever its name: a save
+// that fails leaves it as it was.
+TEST(FileSave, TheCleanupNeverRemovesTheTargetThatLooksLikeATemporary) {
+  RestoredCallsOnExit restore;
+  ScratchFolder folder;
+  const std::string name = ".~qv" + std::to_string(DeadProcessId()) + "-3.tmp";
+  const std::string path = folder.WriteFile(name, "old state");
+  PosixFileCalls().Write = [](int, const void*, std::size_t) -> ssize_t {
+    errno = ENOSPC;
+    return -1;
+  };
+  TSpecDataStream stream;
+  stream.WriteInteger(5);
+  EXPECT_THROW(stream.SaveToFileReplacing(path), ESaveError);
+  EXPECT_EQ(ReadWholeFile(path), "old state");
+  RestorePosixFileCalls();
+  ASSERT_TRUE(stream.SaveToFileReplacing(path));
+  EXPECT_EQ(ReadWholeFile(path), std::string("\x05\0\0\0", 4));
+  EXPECT_EQ(Names(folder.Path()), std::vector<std::string>{name});
+}
+
+// The temporary's name is short, so that any name the folder can hold can be saved.
+TEST(FileSave, ANameOfTheLongestLengthIsSaved) {
+  ScratchFolder folder;
+  const std::string longest = folder.File(std::string(250, 'a') + ".xlsx");  // 255 bytes
+  TFileSave replacing(longest, TFileSave::fsReplace);
+  replacing.Write("one", 3);
+  replacing.Replace();
+  EXPECT_EQ(ReadWholeFile(longest), "one");
+  const std::string other = folder.File(std::string(250, 'b') + ".xlsx");
+  TFileSave fresh(other, TFileSave::fsNew);
+  fresh.Write("two", 3);
+  ASSERT_TRUE(fresh.TakeName(other));
+  EXPECT_EQ(ReadWholeFile(other), "two");
+}
+
+// A new file takes only a name that nothing has: a file or a link there, even a dangling one,
+// is passed over and stays as it was.
+TEST(FileSave, ANewFileNeverTakesANameThatIsThere) {
+  for (bool withoutHardLinks : {false, true}) {
+    SCOPED_TRACE(withoutHardLinks ? "a file system without hard links" : "hard links");
+    RestoredCallsOnExit restore;
+    ScratchFolder folder;
+    folder.WriteFile("taken.xlsx", "the user's own");
+    std::filesystem::create_symlink(folder.File("elsewhere.xlsx"), folder.File("link.xlsx"));
+    if (withoutHardLinks) {
+      PosixFileCalls().Link = [](const char*, const char*) {
+        errno = EPERM;
+        return -1;
+      };
+    }
+    TFileSave save(folder.File("taken.xlsx"), TFileSave::fsNew);
+    save.Write("offer", 5);
+    EXPECT_FALSE(save.TakeName(folder.File("taken.xlsx")));
+    EXPECT_FALSE(save.TakeName(folder.File("link.xlsx")));
+    EXPECT_TRUE(save.TakeName(folder.File("free.xlsx")));
+    EXPECT_EQ(ReadWholeFile(folder.File("taken.xlsx")), "the user's own");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("elsewhere.xlsx")));
+    EXPECT_EQ(ReadWholeFile(folder.File("free.xlsx")), "offer");
+    EXPECT_EQ(Names(folder.Path()),
+              (std::vector<std::string>{"free.xlsx", "link.xlsx", "taken.xlsx"}));
+  }
+}
+
+// Under a user language of its own the C library translates its texts; the reason of a failed
+// save stays in the English of the rest of the message.
+TEST(FileErrorReason, IsEnglishWhateverTheUsersLanguage) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "no German locale";
+  EXPECT_NE(std::string(std::strerror(ENOSPC)), "No space left on device")
+      << "the C library translates its texts (libc-l10n)";
+  EXPECT_EQ(FileErrorReason(ENOSPC), "No space left on device");
+  EXPECT_EQ(FileErrorReason(EACCES), "Permission denied");
+  EXPECT_EQ(SaveFailedMessage("/home/user/offer.qvs", FileErrorReason(EROFS)),
+            "Unable to save \"/home/user/offer.qvs\": Read-only file system");
+  std::setlocale(LC_ALL, previous.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/spreadsheet.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -9,9 +12,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/cp1251.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
@@ -540,30 +546,6 @@ TEST(SpreadsheetService, AWorkbookSavedByNameIsShownFromItsOwnFile) {
   EXPECT_TRUE(FileNames(scratch.File("documents")).empty());
 }
 
-TEST(SpreadsheetService, AWorkbookThatCannotBeWrittenStaysOpen) {
-  struct Row {
-    const char* name;
-    std::string documents;
-    std::string command;
-  };
-  const Row rows[] = {
-      {"no documents folder", "", "[APP.ACTIVATE]"},
-      {"folder gone", "/nonexistent/documents", "[APP.ACTIVATE]"},
-      {"close with saving, folder gone", "/nonexistent/documents", "[FILE.CLOSE(TRUE)]"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    RecordingDesktop desktop;
-    desktop.Documents = row.documents;
-    TSpreadsheetService service;
-    ASSERT_TRUE(Exec(service, "[NEW(1)][FORMULA(\"kept\")]"));
-    EXPECT_FALSE(Exec(service, row.command));
-    ASSERT_EQ(service.Workbooks().size(), 2u);
-    EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), "t:kept");
-    EXPECT_TRUE(desktop.Opened.empty());
-  }
-}
-
 TEST(SpreadsheetService, FileCloseSavesFirstWhenAsked) {
   ScratchFolder scratch;
   RecordingDesktop desktop;
@@ -691,6 +673,212 @@ TEST(SpreadsheetService, FormulasAreCalculatedByTheProgramThatOpensTheFile) {
                               " --headless --convert-to csv formulas.xlsx > log.txt 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0) << ReadWholeFile(scratch.File("log.txt"));
   EXPECT_EQ(ReadWholeFile(scratch.File("formulas.csv")), "3,,28\n4,,\n14,,\n,31,\n");
+}
+
+// --- Files the spreadsheet writes: where, with which mode, and what a failure says ---------
+
+namespace {
+
+// The service reached through a conversation, as the client reaches it, so that a rejected
+// text's message shows.
+class Conversation {
+ public:
+  explicit Conversation(TSpreadsheetService& service) : Service(service) {
+    RegisterDdeService(kName, &service);
+    Conv.SetLink(kName, "System");
+    Conv.OpenLink();
+  }
+  ~Conversation() { UnregisterDdeService(&Service); }
+
+  // "accepted", or "rejected" and the message that came with the rejection.
+  std::string Execute(const std::string& command) {
+    if (Conv.ExecuteMacro(command, false)) return "accepted";
+    return Conv.Refused() ? "rejected: " + Conv.RefusalMessage() : "not sent";
+  }
+
+ private:
+  static constexpr const char* kName = "SpreadsheetFiles";
+  TSpreadsheetService& Service;
+  TDdeClientConv Conv;
+};
+
+// Opens fail with EACCES in the folder named here, as in a documents folder that may not be
+// written (which does not bind the superuser).
+std::string refusedFolder;
+
+void RefuseOpensIn(const std::string& folder) {
+  refusedFolder = folder + "/";
+  PosixFileCalls().Open = [](const char* path, int flags, mode_t mode) {
+    if (std::string_view(path).substr(0, refusedFolder.size()) == refusedFolder) {
+      errno = EACCES;
+      return -1;
+    }
+    return ::open(path, flags, mode);
+  };
+}
+
+struct RestoredFileCalls {
+  ~RestoredFileCalls() { RestorePosixFileCalls(); }
+};
+
+std::chrono::year_month_day TenthOfDecember() {
+  return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 10);
+}
+
+// A spreadsheet whose documents folder is a scratch folder, on the 10th of December 2026.
+struct ScratchDocuments {
+  ScratchDocuments() {
+    Desktop.Documents = Folder.Path().string();
+    Service.Today = TenthOfDecember;
+  }
+  ScratchFolder Folder;
+  RecordingDesktop Desktop;
+  TSpreadsheetService Service;
+};
+
+}  // namespace
+
+// A workbook that cannot be written: the user reads its full path and the reason in the one
+// message the command is rejected with, nothing is left behind, and a documents folder that
+// cannot take the file leaves it to the home folder. APP.ACTIVATE closes the workbook either
+// way (nothing here shows it); a FILE.CLOSE that cannot save keeps it.
+TEST(SpreadsheetFiles, AWorkbookThatCannotBeWrittenSaysWhereAndWhy) {
+  enum TFault { None, DocumentsRefused, EveryFolderRefused, DiskFull };
+  struct Row {
+    const char* Name;
+    std::string Command;
+    bool DocumentsExist = true;
+    bool HomeExists = true;
+    TFault Fault = None;
+    std::string Answer;   // "%d" stands for the documents folder, "%s" for the scratch folder
+    std::string Written;  // the file written, "" none
+    std::size_t BooksAfter = 1;
+  };
+  const Row rows[] = {
+      {"documents folder missing, home there", "[APP.ACTIVATE]", false, true, None, "accepted",
+       "home/Book2 2026-12-10.xlsx"},
+      {"documents folder refused, home there", "[APP.ACTIVATE]", true, true, DocumentsRefused,
+       "accepted", "home/Book2 2026-12-10.xlsx"},
+      {"documents and home folders missing", "[APP.ACTIVATE]", false, false, None,
+       "rejected: Unable to save \"%d/Book2 2026-12-10.xlsx\": No such file or directory", ""},
+      {"every folder refused", "[APP.ACTIVATE]", true, true, EveryFolderRefused,
+       "rejected: Unable to save \"%d/Book2 2026-12-10.xlsx\": Permission denied", ""},
+      {"a full disk", "[APP.ACTIVATE]", true, true, DiskFull,
+       "rejected: Unable to save \"%d/Book2 2026-12-10.xlsx\": No space left on device", ""},
+      {"close with saving, no folder", "[FILE.CLOSE(TRUE)]", false, false, None,
+       "rejected: Unable to save \"%d/Book2 2026-12-10.xlsx\": No such file or directory", "", 2},
+      {"save as into a missing folder", "[SAVE.AS(\"%s/gone/offer.xlsx\")]", true, true, None,
+       "rejected: Unable to save \"%s/gone/offer.xlsx\": No such file or directory", "", 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    RestoredFileCalls restore;
+    ScratchFolder scratch;
+    const std::string documents = scratch.File("documents");
+    const std::string home = scratch.File("home");
+    if (row.DocumentsExist) std::filesystem::create_directory(documents);
+    if (row.HomeExists) std::filesystem::create_directory(home);
+    RecordingDesktop desktop;
+    TSpreadsheetService service;
+    service.DocumentsFolder = documents;
+    service.HomeFolder = home;
+    service.Today = TenthOfDecember;
+    Conversation conv(service);
+    ASSERT_EQ(conv.Execute("[NEW(1)][FORMULA(\"kept\")]"), "accepted");
+    if (row.Fault == DocumentsRefused) RefuseOpensIn(documents);
+    if (row.Fault == EveryFolderRefused) RefuseOpensIn(scratch.Path().string());
+    if (row.Fault == DiskFull) {
+      PosixFileCalls().Write = [](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+      };
+    }
+    const auto fill = [&](std::string text) {
+      for (const auto& [mark, folder] :
+           {std::pair{"%d", documents}, {"%s", scratch.Path().string()}})
+        for (std::size_t at; (at = text.find(mark)) != std::string::npos;)
+          text.replace(at, 2, folder);
+      return text;
+    };
+    EXPECT_EQ(conv.Execute(fill(row.Command)), fill(row.Answer));
+    RestorePosixFileCalls();
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.Path())) {
+      if (!entry.is_directory())
+        files.push_back(std::filesystem::relative(entry.path(), scratch.Path()).string());
+    }
+    EXPECT_EQ(files, row.Written.empty() ? std::vector<std::string>{}
+                                         : std::vector<std::string>{row.Written});
+    EXPECT_EQ(desktop.Opened.size(), row.Written.empty() ? 0u : 1u);
+    EXPECT_EQ(service.Workbooks().size(), row.BooksAfter);
+    if (row.BooksAfter == 2) {
+      EXPECT_EQ(ValueOf(*service.ActiveWorkbook(), 1, 1), "t:kept");
+    }
+  }
+}
+
+// A workbook left for the user gets the mode of any new document (0666 less the umask); one
+// saved over an existing file keeps that file's mode.
+TEST(SpreadsheetFiles, WorkbooksHaveTheModesOfTheUsersDocuments) {
+  struct Row {
+    const char* Name;
+    mode_t Umask;
+    mode_t Existing;  // SAVE.AS over a file of this mode; 0: APP.ACTIVATE of a new file
+    mode_t Mode;
+  };
+  const Row rows[] = {
+      {"a new workbook under umask 022", 022, 0, 0644},
+      {"a new workbook under umask 002", 002, 0, 0664},
+      {"saved over a private file", 022, 0600, 0600},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    ScratchDocuments documents;
+    const mode_t previous = ::umask(row.Umask);
+    std::string path = documents.Folder.File("Offer 2026-12-10.xlsx");
+    if (row.Existing != 0) {
+      documents.Folder.WriteFile("Offer 2026-12-10.xlsx", "old");
+      ::chmod(path.c_str(), row.Existing);
+      EXPECT_TRUE(Exec(documents.Service, "[NEW(1)][SAVE.AS(\"" + path + "\")]"));
+    } else {
+      EXPECT_TRUE(Exec(documents.Service, "[NEW(1)][SUMMARY.INFO(\"Offer\")][APP.ACTIVATE]"));
+    }
+    ::umask(previous);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, row.Mode);
+    EXPECT_EQ(FileNames(documents.Folder.Path()),
+              std::vector<std::string>{"Offer 2026-12-10.xlsx"});
+  }
+}
+
+// An export killed while it wrote leaves its temporary file; the next export into that folder
+// removes it, but not the temporary of a save that is still running.
+TEST(SpreadsheetFiles, TheNextExportRemovesTheTemporaryOfAKilledOne) {
+  ScratchDocuments documents;
+  const std::string dead = ".~qv" + std::to_string(DeadProcessId()) + "-0.tmp";
+  const std::string alive = ".~qv" + std::to_string(::getppid()) + "-0.tmp";
+  documents.Folder.WriteFile(dead, "half a workbook");
+  documents.Folder.WriteFile(alive, "a workbook being written");
+  ASSERT_TRUE(Exec(documents.Service, "[NEW(1)][SUMMARY.INFO(\"Offer\")][APP.ACTIVATE]"));
+  EXPECT_EQ(FileNames(documents.Folder.Path()),
+            (std::vector<std::string>{alive, "Offer 2026-12-10.xlsx"}));
+}
+
+// SAVE.AS takes every name the folder can hold, and a name that is a link (also a dangling
+// one) writes the file the link names and keeps the link.
+TEST(SpreadsheetFiles, SaveAsTakesTheLongestNameAndWritesThroughALink) {
+  ScratchFolder scratch;
+  TSpreadsheetService service;
+  const std::string longest = scratch.File(std::string(250, 'o') + ".xlsx");
+  EXPECT_TRUE(Exec(service, "[NEW(1)][SAVE.AS(\"" + Utf8ToCp1251(longest) + "\")]"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(longest));
+  const std::string link = scratch.File("link.xlsx");
+  std::filesystem::create_symlink("named.xlsx", link);
+  EXPECT_TRUE(Exec(service, "[NEW(1)][SAVE.AS(\"" + link + "\")]"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(std::filesystem::is_regular_file(scratch.File("named.xlsx")));
+  EXPECT_EQ(FileNames(scratch.Path()).size(), 3u) << "no temporary is left";
 }
 
 TEST(ProgramSpreadsheet, TakesTheServiceNameBackOnceAnotherServerLeavesIt) {

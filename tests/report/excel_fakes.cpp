@@ -22,6 +22,10 @@ TDdeExecuteResult ScriptedExcelServer::Execute(const std::string& topic,
     return TDdeExecuteResult::Busy;
   }
   if (Rejected.count(command)) return TDdeExecuteResult::Rejected;
+  if (auto it = RejectedSaying.find(command); it != RejectedSaying.end()) {
+    SetRejectionMessage(it->second);
+    return TDdeExecuteResult::Rejected;
+  }
   Commands.push_back(command);
   Topics.push_back(topic);
   return TDdeExecuteResult::Accepted;

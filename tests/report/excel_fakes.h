@@ -38,6 +38,8 @@ class ScriptedExcelServer : public TDdeServer {
   int BusyNext = 0;
   // Commands that are always rejected.
   std::set<std::string> Rejected;
+  // Commands that are always rejected with a message, which the conversation hands on.
+  std::map<std::string, std::string> RejectedSaying;
   // The next this many "Status" requests answer "Busy" before StatusReply is given.
   int NotReadyReplies = 0;
   std::optional<std::string> StatusReply = std::string("Ready");

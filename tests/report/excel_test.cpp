@@ -360,6 +360,36 @@ TEST(ExcelClient, ARefusedCommandIsSentAgainOnceTheSpreadsheetIsReady) {
             "\"[FILE.CLOSE]\" not accepted by Excel");
 }
 
+// A command the spreadsheet rejected was carried out as far as it went (a workbook written,
+// or closed): it is sent once, and the spreadsheet's message, where it gives one, is the error.
+TEST(ExcelClient, ARejectedCommandIsSentOnceAndEndsWithTheSpreadsheetsMessage) {
+  struct Row {
+    const char* Command;
+    std::string Message;  // given with the rejection; empty: none
+    std::string Error;
+  };
+  const Row rows[] = {
+      {"[FILE.CLOSE]", "", "\"[FILE.CLOSE]\" not accepted by Excel"},
+      {"[APP.ACTIVATE]", "Unable to save \"/home/user/Offer.xlsx\": Permission denied",
+       "Unable to save \"/home/user/Offer.xlsx\": Permission denied"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Command);
+    Connected c;
+    if (row.Message.empty()) {
+      c.server.Rejected.insert(row.Command);
+    } else {
+      c.server.RejectedSaying[row.Command] = row.Message;
+    }
+    c.server.Events.clear();
+    EXPECT_EQ(ErrorOf([&] { c.excel->ExecMacro(row.Command); }), row.Error);
+    EXPECT_EQ(c.server.Events, Strings{"exec " + std::string(row.Command)});
+    // The next command goes as any other.
+    c.excel->NewWorkbook();
+    EXPECT_EQ(c.server.Commands.back(), "[NEW(1)]");
+  }
+}
+
 TEST(ExcelClient, ASpreadsheetThatNeverBecomesReadyEndsTheWaitAtTheDeadline) {
   ScopedExcelHooks hooks;
   hooks.SetReadyTimeout(std::chrono::seconds(5));

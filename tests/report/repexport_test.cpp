@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -20,6 +22,8 @@
 #include "platform/tempdir.h"
 #include "tests/report/report_support.h"
 #include "tests/support/expr_support.h"
+#include "tests/support/model_support.h"
+#include "tests/support/platform_fakes.h"
 #include "tests/support/test_paths.h"
 
 namespace {
@@ -680,6 +684,37 @@ TEST_F(ReportExporterTest, NextTemplatePieceSplitsLiteralsAndExpressions) {
     exporter.NextTemplatePiece(c.Formula, position, piece);
     EXPECT_EQ(piece, "");  // past the end
   }
+}
+
+// Through the real client and the program's own spreadsheet: an offer whose workbook cannot
+// be written ends the export by its error path with the one message that names the file and
+// the reason. Nothing is left in the folder, and the spreadsheet keeps no workbook of it.
+TEST(ReportExport, AWorkbookThatCannotBeWrittenEndsTheExportSayingWhereAndWhy) {
+  ScratchFolder scratch;
+  RecordingShell shell;
+  shell.Documents = scratch.File("Documents");  // the user's documents folder has gone
+  TSpreadsheetService& spreadsheet = ProgramSpreadsheet();
+  const auto today = spreadsheet.Today;
+  spreadsheet.Today = [] { return std::chrono::year_month_day(std::chrono::year(2026) / 12 / 10); };
+  const std::size_t booksBefore = spreadsheet.Workbooks().size();
+  const auto templ = OfferTemplate({{.Code = "A1", .Name = "Bolt", .Price = 4}});
+  templ->PriceList()->Products(0)->Quantity = 2;
+  TSpecReport* report = templ->AddReport();
+  report->SetName("Offer");
+  report->AddColumn()->Width = 80;
+  SetText(report->BandAt(bkReportDetail)->AddRow()->Cells(0), "{name}");
+  std::vector<std::string> values;
+  TSpecReportExporter exporter(templ->PriceList(), report);
+  exporter.VariableValues = &values;
+  EXPECT_RAISES_WHAT(exporter.Export(), "Unable to save \"" +
+                                            Utf8ToCp1251(scratch.Path().string()) +
+                                            "/Documents/Offer 2026-12-10.xlsx\": No such file or "
+                                            "directory");
+  spreadsheet.Today = today;
+  EXPECT_EQ(exporter.Excel, nullptr);
+  EXPECT_EQ(spreadsheet.Workbooks().size(), booksBefore);
+  EXPECT_TRUE(std::filesystem::is_empty(scratch.Path()));
+  EXPECT_TRUE(shell.Opened.empty());
 }
 
 TEST(SpecTreeNodeTest, ChildrenAreFoundByTheirDataAndKeptOnce) {

@@ -24,3 +24,6 @@ class ScratchFolder {
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadWholeFile(const std::string& path);
+
+// The id of a process that has ended, as a dead save's temporary file carries it.
+int DeadProcessId();
