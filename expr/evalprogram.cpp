@@ -34,6 +34,33 @@ const std::string kFalseText = "0";
 // and 2^1024, where the tie goes to the even 2^1024.
 constexpr long double kDoubleOverflow = 0x1.fffffffffffff8p1023L;
 
+// Equal bytes of two texts of Length characters, at most a remembered text's, compared a word
+// at a time (a number text of ten digits took as many dependent byte compares): every load lies
+// within both texts, the last one of a size overlapping the one before.
+[[gnu::always_inline]] inline bool SameShortBytes(const char* a, const char* b,
+                                                  std::size_t length) {
+  const auto word = [](const char* at) {
+    std::uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+  };
+  const auto half = [](const char* at) {
+    std::uint32_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+  };
+  if (length >= 8) {
+    std::uint64_t differ = word(a + length - 8) ^ word(b + length - 8);
+    for (std::size_t i = 0; i + 8 < length; i += 8) differ |= word(a + i) ^ word(b + i);
+    return differ == 0;
+  }
+  if (length >= 4)
+    return ((half(a) ^ half(b)) | (half(a + length - 4) ^ half(b + length - 4))) == 0;
+  // Up to three characters: the first, the middle and the last are all of them.
+  return length == 0 ||
+         (a[0] == b[0] && a[length / 2] == b[length / 2] && a[length - 1] == b[length - 1]);
+}
+
 // The standard operator class of Op exactly (a descendant may change what it computes).
 template <class T>
 bool IsClass(const TEvalOperator& op) {
@@ -362,9 +389,8 @@ void TEvalProgram::RaiseNamed(TEvalExpression& Expression, const Step& Step,
   const char separator = LocaleDecimalSeparatorChar();
   // A remembered text is short: compared in place.
   const std::size_t length = Text.size();
-  bool same = Memory.Separator == separator && Memory.Length == length;
-  for (std::size_t i = 0; same && i < length; ++i) same = Memory.Text[i] == Text[i];
-  if (same) {
+  if (Memory.Separator == separator && Memory.Length == length &&
+      SameShortBytes(Memory.Text, Text.data(), length)) {
     // The same text read under the same separator reads as the same number.
     Memory.Stamp = Run;
     return Memory.HasNumber ? &Memory.Number : nullptr;

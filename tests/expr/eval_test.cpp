@@ -456,6 +456,25 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
   }
 }
 
+// A variable remembers the number of the last text it read; a text of any remembered length
+// that differs from it in one character only is read again.
+TEST_F(ExpressionTest, AVariableTextChangedInOneCharacterIsReadAgain) {
+  Expression->SetText("A+0");
+  for (std::size_t length = 1; length <= TEvalProgram::kRememberedText + 1; ++length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('1' + i % 9);
+    for (std::size_t changed = 0; changed < length; ++changed) {
+      SCOPED_TRACE(text + " then digit " + std::to_string(changed) + " changed");
+      Provider.Variables["A"] = text;
+      ASSERT_EQ(Expression->Evaluate(), FloatToValueText(TextToFloat(text)));
+      std::string other = text;
+      other[changed] = '0';
+      Provider.Variables["A"] = other;
+      ASSERT_EQ(Expression->Evaluate(), FloatToValueText(TextToFloat(other)));
+    }
+  }
+}
+
 // Compile lays out the evaluation order with the tree; an operator list changed after it still
 // reaches the evaluation.
 TEST_F(ExpressionTest, OperatorListChangesAfterACompileReachTheEvaluation) {
