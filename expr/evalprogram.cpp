@@ -275,6 +275,14 @@ bool TEvalProgram::TruthOf(std::size_t Index) {
   const Value& value = Stack[Index];
   if (value.Text == &kTrueText) return true;
   if (value.Text == &kFalseText) return false;
+  // A text that carries its number is a float text: an integer text is true above 0, any other
+  // from a magnitude of 1 on, as its conversion to a Boolean truncates it. A magnitude that the
+  // truncation refuses fails the way the text does.
+  if (value.Text && value.Number && std::fabs(*value.Number) < 0x1p63L) {
+    std::int32_t integer;
+    if (TryTextToInt(*value.Text, integer)) return integer > 0;
+    return std::fabs(*value.Number) >= 1;
+  }
   return eval_operands::Logic(TextOf(Index));
 }
 
