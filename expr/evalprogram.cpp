@@ -597,8 +597,16 @@ std::string TEvalProgram::RunCode(TEvalExpression& Expression, Code& Program) {
               Store(r, top - 1, false);
               break;
             }
-            // Computed raised for every value that has no text.
-            x = ValueTextRoundTrip(r);
+            long double read;
+            if (!value_text::ShortRoundTrip(r, read)) [[unlikely]] {
+              // The round trip of any other result reads its bytes: it goes through the stack
+              // slot the result would take, so that the short path keeps it in the registers
+              // (Computed raised for every value that has no text).
+              long double& stored = stack[top - 1].Result;
+              stored = r;
+              read = value_text::RoundTripOther(stored);
+            }
+            x = read;
             y = *below;
             ++at;
           }
