@@ -34,6 +34,33 @@ const std::string kFalseText = "0";
 // and 2^1024, where the tie goes to the even 2^1024.
 constexpr long double kDoubleOverflow = 0x1.fffffffffffff8p1023L;
 
+// Equal bytes of two texts of Length characters, at most a remembered text's, compared a word
+// at a time (a number text of ten digits took as many dependent byte compares): every load lies
+// within both texts, the last one of a size overlapping the one before.
+[[gnu::always_inline]] inline bool SameShortBytes(const char* a, const char* b,
+                                                  std::size_t length) {
+  const auto word = [](const char* at) {
+    std::uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+  };
+  const auto half = [](const char* at) {
+    std::uint32_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+  };
+  if (length >= 8) {
+    std::uint64_t differ = word(a + length - 8) ^ word(b + length - 8);
+    for (std::size_t i = 0; i + 8 < length; i += 8) differ |= word(a + i) ^ word(b + i);
+    return differ == 0;
+  }
+  if (length >= 4)
+    return ((half(a) ^ half(b)) | (half(a + length - 4) ^ half(b + length - 4))) == 0;
+  // Up to three characters: the first, the middle and the last are all of them.
+  return length == 0 ||
+         (a[0] == b[0] && a[length / 2] == b[length / 2] && a[length - 1] == b[length - 1]);
+}
+
 // The standard operator class of Op exactly (a descendant may change what it computes).
 template <class T>
 bool IsClass(const TEvalOperator& op) {
@@ -231,7 +258,8 @@ long double TEvalProgram::NumberOf(std::size_t Index) {
 long double TEvalProgram::NumberOfOther(std::size_t Index) {
   Value& value = Stack[Index];
   if (value.Text) return eval_operands::Arithmetic(*value.Text);
-  value.Read = ValueTextRoundTrip(value.Result);
+  // Store found that the result is no short decimal.
+  value.Read = value_text::RoundTripOther(value.Result);
   value.Number = &value.Read;
   return value.Read;
 }
@@ -247,6 +275,14 @@ bool TEvalProgram::TruthOf(std::size_t Index) {
   const Value& value = Stack[Index];
   if (value.Text == &kTrueText) return true;
   if (value.Text == &kFalseText) return false;
+  // A text that carries its number is a float text: an integer text is true above 0, any other
+  // from a magnitude of 1 on, as its conversion to a Boolean truncates it. A magnitude that the
+  // truncation refuses fails the way the text does.
+  if (value.Text && value.Number && std::fabs(*value.Number) < 0x1p63L) {
+    std::int32_t integer;
+    if (TryTextToInt(*value.Text, integer)) return integer > 0;
+    return std::fabs(*value.Number) >= 1;
+  }
   return eval_operands::Logic(TextOf(Index));
 }
 
@@ -361,9 +397,8 @@ void TEvalProgram::RaiseNamed(TEvalExpression& Expression, const Step& Step,
   const char separator = LocaleDecimalSeparatorChar();
   // A remembered text is short: compared in place.
   const std::size_t length = Text.size();
-  bool same = Memory.Separator == separator && Memory.Length == length;
-  for (std::size_t i = 0; same && i < length; ++i) same = Memory.Text[i] == Text[i];
-  if (same) {
+  if (Memory.Separator == separator && Memory.Length == length &&
+      SameShortBytes(Memory.Text, Text.data(), length)) {
     // The same text read under the same separator reads as the same number.
     Memory.Stamp = Run;
     return Memory.HasNumber ? &Memory.Number : nullptr;
@@ -544,8 +579,8 @@ std::string TEvalProgram::RunCode(TEvalExpression& Expression, Code& Program) {
             break;
           }
           // A chain of standard arithmetic in which each result is the left operand of the
-          // next step stays in the registers: the round trip of a short decimal result is the
-          // next left operand, the next right one stands below it.
+          // next step stays in the registers: the round trip of the result is the next left
+          // operand, the next right one stands below it.
           long double x = *a, y = *b;
           for (;;) {
             const long double r = Computed(steps[at].Standard, x, y);
@@ -555,14 +590,21 @@ std::string TEvalProgram::RunCode(TEvalExpression& Expression, Code& Program) {
               break;
             }
             const Step& next = steps[at + 1];
-            long double read;
             const long double* below = nullptr;
-            if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide &&
-                value_text::ShortRoundTrip(r, read))
+            if (next.Kind == skBinary && next.Standard >= opAdd && next.Standard <= opDivide)
               below = stack[top - 2].Number;
             if (!below) {
               Store(r, top - 1, false);
               break;
+            }
+            long double read;
+            if (!value_text::ShortRoundTrip(r, read)) [[unlikely]] {
+              // The round trip of any other result reads its bytes: it goes through the stack
+              // slot the result would take, so that the short path keeps it in the registers
+              // (Computed raised for every value that has no text).
+              long double& stored = stack[top - 1].Result;
+              stored = r;
+              read = value_text::RoundTripOther(stored);
             }
             x = read;
             y = *below;

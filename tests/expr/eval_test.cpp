@@ -420,8 +420,24 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
       {"D+1", "!Invalid typecast."},
       {"(A*2)>D", "!Invalid type cast."},
       {"X*2", "!Invalid variable name: \"X\"\r\n1"},
+      // Values of ten digits: every result in a chain takes all fifteen digits of its text.
+      {"G*H+C", "3.35590346353758"},
+      {"(G+H)/2", "1.9764248595"},
+      {"(2.2*G+1.1)*3.3*H", "34.2312221809229"},
+      {"G*H*G*H-1", "10.2620880565836"},
+      {"-(G*H)/3", "-1.11863448784586"},
+      // The truth of a variable's float text: an integer text is true above 0, any other from
+      // a magnitude of 1 on, up to the magnitude its truncation refuses.
+      {"~G", "0"},
+      {"~(G-1)", "1"},
+      {"~K", "1"},
+      {"~L", "0"},
+      {"L&G|~C", "1"},
+      {"~M", "!Invalid type cast."},
   };
-  Provider.Variables = {{"A", "1.5"}, {"B", "2.5"}, {"C", "0"}, {"D", "abc"}, {"E", "1E300"}};
+  Provider.Variables = {{"A", "1.5"},   {"B", "2.5"},         {"C", "0"},           {"D", "abc"},
+                        {"E", "1E300"}, {"G", "1.234567891"}, {"H", "2.718281828"}, {"K", "-1"},
+                        {"L", "-1.5"},  {"M", "1E19"}};
   Provider.Functions["F"] = [](const std::vector<std::string>& p) { return p[0]; };
   for (const bool replaced : {false, true}) {
     if (replaced) Expression->AddOperator(std::make_unique<Truncating>(Expression.get()));
@@ -445,6 +461,25 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
       if (!replaced) {
         EXPECT_EQ(carried, c.Result);
       }
+    }
+  }
+}
+
+// A variable remembers the number of the last text it read; a text of any remembered length
+// that differs from it in one character only is read again.
+TEST_F(ExpressionTest, AVariableTextChangedInOneCharacterIsReadAgain) {
+  Expression->SetText("A+0");
+  for (std::size_t length = 1; length <= TEvalProgram::kRememberedText + 1; ++length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('1' + i % 9);
+    for (std::size_t changed = 0; changed < length; ++changed) {
+      SCOPED_TRACE(text + " then digit " + std::to_string(changed) + " changed");
+      Provider.Variables["A"] = text;
+      ASSERT_EQ(Expression->Evaluate(), FloatToValueText(TextToFloat(text)));
+      std::string other = text;
+      other[changed] = '0';
+      Provider.Variables["A"] = other;
+      ASSERT_EQ(Expression->Evaluate(), FloatToValueText(TextToFloat(other)));
     }
   }
 }
