@@ -66,6 +66,16 @@ def wait_for(what, probe, timeout=WAIT):
         time.sleep(POLL)
 
 
+def first_line(path):
+    """The first whole line of a file, without its line end; empty while there is none."""
+    try:
+        with open(path) as lines:
+            line = lines.readline()
+    except FileNotFoundError:
+        return ""
+    return line[:-1] if line.endswith("\n") else ""
+
+
 class MapWatch:
     """Notes when each window that is a child of the display's root window was first mapped,
     as the X server reports it to xev, so that a window is timed from its map event and not
@@ -603,9 +613,9 @@ def run(session, measure):
     # Named from the template and the day; opened with the desktop's application for .xlsx.
     check(re.fullmatch(r".+ %s\.xlsx" % re.escape(time.strftime("%Y-%m-%d")),
                        os.path.basename(book)), "workbook name: %s" % book)
-    wait_for("the workbook to be opened", lambda: os.path.exists(s.opened))
-    with open(s.opened) as opened:
-        check(opened.read().split("\n")[0] == book, "the desktop opened another file")
+    # The recorder creates its file before it writes the line: wait for the whole line.
+    opened = wait_for("the workbook to be opened", lambda: first_line(s.opened))
+    check(opened == book, "the desktop opened another file: %s" % opened)
     check_workbook(book)
     shutil.copy(book, os.path.join(s.artifacts, "offer.xlsx"))
 
