@@ -184,8 +184,21 @@ extern std::atomic<char> LocaleSeparator;
   return Rounded(eighths) == eighths;
 }
 
+// The same for a value of up to ten decimals below 10^5 in magnitude (measured values, prices
+// and their sums and differences): the whole number T nearest to its ten-billionfold, when T
+// is not zero and the value lies within 2^-62 (relative) of T / 10^10, whose text it then is.
+[[gnu::always_inline]] inline bool WholeTenBillionths(long double value, long double& units) {
+  if (!(std::fabs(value) < 1E5L)) return false;  // also a NaN or an invalid pattern
+  const long double scaled = value * 1E10L;
+  const long double whole = Rounded(scaled);
+  if (whole == 0 || !(std::fabs(scaled - whole) <= std::fabs(whole) * 0x1p-62L)) return false;
+  units = whole;
+  return true;
+}
+
 // ValueTextRoundTrip of Value into Read where Value is zero, a whole number below 10^15 in
-// magnitude or a short decimal (see WholeThousandths); false for any other value.
+// magnitude, a short decimal (see WholeThousandths) or a decimal of up to ten decimals (see
+// WholeTenBillionths); false for any other value.
 [[gnu::always_inline]] inline bool ShortRoundTrip(long double value, long double& read) {
   // The text shows T / 1000, and reading it gives T / 1000 correctly rounded: Value itself when
   // it is exactly T / 1000 (every whole number among them), otherwise the one division of two
@@ -202,6 +215,12 @@ extern std::atomic<char> LocaleSeparator;
   // A larger whole number below 10^15 in magnitude is written with all its digits.
   if (std::fabs(value) < 1E15L && Rounded(value) == value) {
     read = value;
+    return true;
+  }
+  // The text shows T / 10^10, read as the one division of two exact operands.
+  long double units;
+  if (WholeTenBillionths(value, units)) {
+    read = units / 1E10L;
     return true;
   }
   return false;
