@@ -178,7 +178,9 @@ extern std::atomic<char> LocaleSeparator;
 }
 
 // A value that WholeThousandths accepts is exactly T / 1000 when it is a whole number of
-// eighths: T / 1000 is a binary fraction only when 125 divides T. |Value| is below 10^12.
+// eighths: T / 1000 is a binary fraction only when 125 divides T. |Value| is below 10^12. The
+// same holds for T / 10^10 below 10^5: a whole number of eighths that is not T / 10^10 differs
+// from it by at least 1 / (8 * 10^10), far beyond the 2^-62 (relative) that the test allows.
 [[gnu::always_inline]] inline bool WholeEighths(long double value) {
   const long double eighths = value * 8.0L;
   return Rounded(eighths) == eighths;
@@ -200,12 +202,18 @@ extern std::atomic<char> LocaleSeparator;
 // magnitude, a short decimal (see WholeThousandths) or a decimal of up to ten decimals (see
 // WholeTenBillionths); false for any other value.
 [[gnu::always_inline]] inline bool ShortRoundTrip(long double value, long double& read) {
-  // The text shows T / 1000, and reading it gives T / 1000 correctly rounded: Value itself when
-  // it is exactly T / 1000 (every whole number among them), otherwise the one division of two
-  // exact operands.
-  long double thousandths;
-  if (WholeThousandths(value, thousandths)) {
-    read = WholeEighths(value) ? value : thousandths / 1000.0L;
+  // The text shows T / 10^10 or T / 1000, and reading it gives that decimal number correctly
+  // rounded: Value itself when it is exactly that number (every whole number among them),
+  // otherwise the one division of two exact operands. Below 10^5 a short decimal has ten
+  // decimals as well, so that one test serves both.
+  long double units;
+  if (std::fabs(value) < 1E5L) {
+    if (WholeTenBillionths(value, units)) {
+      read = WholeEighths(value) ? value : units / 1E10L;
+      return true;
+    }
+  } else if (WholeThousandths(value, units)) {
+    read = WholeEighths(value) ? value : units / 1000.0L;
     return true;
   }
   if (value == 0) {
@@ -215,12 +223,6 @@ extern std::atomic<char> LocaleSeparator;
   // A larger whole number below 10^15 in magnitude is written with all its digits.
   if (std::fabs(value) < 1E15L && Rounded(value) == value) {
     read = value;
-    return true;
-  }
-  // The text shows T / 10^10, read as the one division of two exact operands.
-  long double units;
-  if (WholeTenBillionths(value, units)) {
-    read = units / 1E10L;
     return true;
   }
   return false;
