@@ -426,6 +426,12 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
       {"(2.2*G+1.1)*3.3*H", "34.2312221809229"},
       {"G*H*G*H-1", "10.2620880565836"},
       {"-(G*H)/3", "-1.11863448784586"},
+      {"(G-H)/4", "-0.37092848425"},
+      {"(N-G)*3", "299993.666666667"},
+      {"(N+G)*3", "300001.074074013"},
+      {"(G-G+0.00012)*2", "0.00024"},
+      {"(G-1.234567)*8", "7.12800000000034E-6"},
+      {"(H+0.5)*8", "25.746254624"},
       // The truth of a variable's float text: an integer text is true above 0, any other from
       // a magnitude of 1 on, up to the magnitude its truncation refuses.
       {"~G", "0"},
@@ -435,9 +441,10 @@ TEST_F(ExpressionTest, NumbersCarriedBetweenOperatorsMatchTheTextRun) {
       {"L&G|~C", "1"},
       {"~M", "!Invalid type cast."},
   };
-  Provider.Variables = {{"A", "1.5"},   {"B", "2.5"},         {"C", "0"},           {"D", "abc"},
-                        {"E", "1E300"}, {"G", "1.234567891"}, {"H", "2.718281828"}, {"K", "-1"},
-                        {"L", "-1.5"},  {"M", "1E19"}};
+  Provider.Variables = {
+      {"A", "1.5"},           {"B", "2.5"},         {"C", "0"},  {"D", "abc"},  {"E", "1E300"},
+      {"G", "1.234567891"},   {"H", "2.718281828"}, {"K", "-1"}, {"L", "-1.5"}, {"M", "1E19"},
+      {"N", "99999.12345678"}};
   Provider.Functions["F"] = [](const std::vector<std::string>& p) { return p[0]; };
   for (const bool replaced : {false, true}) {
     if (replaced) Expression->AddOperator(std::make_unique<Truncating>(Expression.get()));

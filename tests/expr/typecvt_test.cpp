@@ -462,6 +462,20 @@ TEST(ValueTextRoundTrip, IsTheValueThatReadingTheWrittenTextGives) {
     SCOPED_TRACE(FloatToValueText(value));
     EXPECT_EQ(ValueTextRoundTrip(value), TextToFloat(FloatToValueText(value)));
   }
+  // Values of up to twelve decimals as the reader gives them and their sums, differences and
+  // halves, on both sides of 10^5 and of 10^-4: those of ten decimals below 10^5 are carried
+  // as their nearest multiple of 10^-10.
+  std::mt19937_64 decimals(7);
+  for (int i = 0; i < 20000; ++i) {
+    const int places = static_cast<int>(decimals() % 13);
+    const std::uint64_t digits = decimals() % 1000000000000000ull >> (decimals() % 50);
+    const long double read = TextToFloat(std::to_string(digits) + "E-" + std::to_string(places));
+    const long double other = TextToFloat("0.00" + std::to_string(decimals() % 100000000));
+    for (const long double value : {read, -read, read + other, read - other, (read + other) / 2}) {
+      SCOPED_TRACE(FloatToValueText(value));
+      EXPECT_EQ(ValueTextRoundTrip(value), TextToFloat(FloatToValueText(value)));
+    }
+  }
   // Random values around every decade, near ties of the 15th digit too.
   std::mt19937_64 random(19);
   for (int i = 0; i < 20000; ++i) {
