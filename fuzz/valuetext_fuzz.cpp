@@ -2,7 +2,8 @@
 // conversion result must itself be a valid text of its target type. The number writer is held
 // to the reference that writes from the standard library's printed digits, on the value a text
 // reads as, on that value times a ten-digit factor (products of measured values take all the
-// digits a text shows) and on the first ten bytes of the text taken as an extended value.
+// digits a text shows) and on the first ten bytes of the text taken as an extended value; the
+// number carried for a written text must be the one reading it gives.
 
 #include <cmath>
 #include <cstddef>
@@ -32,6 +33,8 @@ void CheckWriter(long double value) {
     return;  // the values that round to the double limit's neighbour
   }
   Require(written == ReferenceValueText(value));
+  // The number the evaluator carries for the written text is the one reading it gives.
+  Require(ValueTextRoundTrip(value) == TextToFloat(written));
 }
 
 }  // namespace
