@@ -161,41 +161,37 @@ extern std::atomic<char> LocaleSeparator;
   return (value + kShift) - kShift;
 }
 
-// The whole number T nearest to the thousandfold of Value when T is not zero, |T| is at most
-// 10^15 (Value below 10^12) and Value lies within 2^-62 (relative) of T / 1000, the product's
-// own rounding (2^-64) included: far closer than half a unit of its 18th digit (at least 5 *
-// 10^-19 relative), so the 18-digit expansion of Value is exactly that of T / 1000, which has
-// at most 15 significant digits: the text is that decimal number. A product of short decimals
-// usually lands an ulp or two beside the nearest extended value of its decimal result.
-[[gnu::always_inline]] inline bool WholeThousandths(long double value, long double& thousandths) {
-  if (!(std::fabs(value) < 1E12L)) return false;  // also a NaN or an invalid pattern
-  const long double scaled = value * 1000.0L;
+// The whole number T nearest to Value * Scale, for a Scale of 10^3 (short decimals) or 10^10
+// (up to ten decimals: measured values, prices and their sums and differences), when T is not
+// zero, |T| is below 10^15 (Value below Bound = 10^15 / Scale) and Value lies within 2^-62
+// (relative) of T / Scale, the product's own rounding (2^-64) included: far closer than half a
+// unit of its 18th digit (at least 5 * 10^-19 relative), so the 18-digit expansion of Value is
+// exactly that of T / Scale, which has at most 15 significant digits: the text is that decimal
+// number. A product of short decimals usually lands an ulp or two beside the nearest extended
+// value of its decimal result.
+[[gnu::always_inline]] inline bool WholeUnits(long double value, long double bound,
+                                              long double scale, long double& units) {
+  if (!(std::fabs(value) < bound)) return false;  // also a NaN or an invalid pattern
+  const long double scaled = value * scale;
   const long double whole = Rounded(scaled);
   // The difference of two so close values is exact.
   if (whole == 0 || !(std::fabs(scaled - whole) <= std::fabs(whole) * 0x1p-62L)) return false;
-  thousandths = whole;
+  units = whole;
   return true;
 }
+[[gnu::always_inline]] inline bool WholeThousandths(long double value, long double& thousandths) {
+  return WholeUnits(value, 1E12L, 1000.0L, thousandths);
+}
+[[gnu::always_inline]] inline bool WholeTenBillionths(long double value, long double& units) {
+  return WholeUnits(value, 1E5L, 1E10L, units);
+}
 
-// A value that WholeThousandths accepts is exactly T / 1000 when it is a whole number of
-// eighths: T / 1000 is a binary fraction only when 125 divides T. |Value| is below 10^12. The
-// same holds for T / 10^10 below 10^5: a whole number of eighths that is not T / 10^10 differs
-// from it by at least 1 / (8 * 10^10), far beyond the 2^-62 (relative) that the test allows.
+// A value that WholeUnits accepts is exactly T / Scale when it is a whole number of eighths:
+// otherwise the two differ by at least 1 / (8 * Scale), far beyond the 2^-62 (relative) that
+// the test allows below its Bound.
 [[gnu::always_inline]] inline bool WholeEighths(long double value) {
   const long double eighths = value * 8.0L;
   return Rounded(eighths) == eighths;
-}
-
-// The same for a value of up to ten decimals below 10^5 in magnitude (measured values, prices
-// and their sums and differences): the whole number T nearest to its ten-billionfold, when T
-// is not zero and the value lies within 2^-62 (relative) of T / 10^10, whose text it then is.
-[[gnu::always_inline]] inline bool WholeTenBillionths(long double value, long double& units) {
-  if (!(std::fabs(value) < 1E5L)) return false;  // also a NaN or an invalid pattern
-  const long double scaled = value * 1E10L;
-  const long double whole = Rounded(scaled);
-  if (whole == 0 || !(std::fabs(scaled - whole) <= std::fabs(whole) * 0x1p-62L)) return false;
-  units = whole;
-  return true;
 }
 
 // ValueTextRoundTrip of Value into Read where Value is zero, a whole number below 10^15 in
