@@ -992,37 +992,27 @@ std::size_t ChunkFor(std::size_t size, std::size_t held) {
 
 // Chunks of the largest size that a cleared store gave back, for the next stores of the thread
 // (a new engine, the next export): memory the process has touched already, where a chunk given
-// back to the allocator would go back to the system and every page be faulted in anew. A list
-// threaded through the chunks themselves, so that it needs no destructor; at most 2 MB.
-constexpr std::size_t kKeptChunks = kAddressSanitizer ? 0 : 32;
-struct FreeChunk {
-  FreeChunk* Next;
-};
-struct ChunkList {
-  FreeChunk* First;
+// back to the allocator would go back to the system and every page be faulted in anew. At most
+// 2 MB; a plain array, so that it needs no destructor.
+constexpr std::size_t kKeptChunkRoom = 32;
+constexpr std::size_t kKeptChunks = kAddressSanitizer ? 0 : kKeptChunkRoom;
+struct KeptChunks {
+  void* Chunks[kKeptChunkRoom];
   std::size_t Count;
 };
-thread_local ChunkList kept_chunks{};
+thread_local KeptChunks kept_chunks{};
 
 void* NewChunk(std::size_t size) {
-  if (size == kLastChunk && kept_chunks.First) {
-    FreeChunk* chunk = kept_chunks.First;
-    kept_chunks.First = chunk->Next;
-    --kept_chunks.Count;
-    return chunk;
-  }
+  if (size == kLastChunk && kept_chunks.Count > 0) return kept_chunks.Chunks[--kept_chunks.Count];
   return ::operator new(size);
 }
 
 void FreeChunkOf(void* chunk, std::size_t size) {
   if (size == kLastChunk && kept_chunks.Count < kKeptChunks) {
-    FreeChunk* freed = static_cast<FreeChunk*>(chunk);
-    freed->Next = kept_chunks.First;
-    kept_chunks.First = freed;
-    ++kept_chunks.Count;
-    return;
+    kept_chunks.Chunks[kept_chunks.Count++] = chunk;
+  } else {
+    ::operator delete(chunk);
   }
-  ::operator delete(chunk);
 }
 
 }  // namespace
