@@ -24,6 +24,10 @@ function(qv_test name dir)
   endif()
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} qv_testsupport GTest::gtest GTest::gmock GTest::gtest_main)
+  # The tests keep whatever Qt and the program write under the configuration folder (the
+  # file dialogs' QtProject.conf, the settings) in the build folder, never the user's own.
+  # One variable per property: the discovery writes a list's items as separate arguments.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUORVANE_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    ENVIRONMENT_MODIFICATION "XDG_CONFIG_HOME=set:${CMAKE_BINARY_DIR}/test-config")
 endfunction()
