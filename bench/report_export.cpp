@@ -11,6 +11,7 @@
 // direct rate.
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <xlsxwriter.h>
 
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "expr/evalimpl.h"
 #include "graph/elements.h"
 #include "graph/visual.h"
 #include "model/core.h"
@@ -235,6 +237,107 @@ void BM_ExportBesideDirectWrite(benchmark::State& state) {
   state.counters["rate_ratio"] = directSeconds / exportSeconds;
 }
 
+// The braced pieces of a template evaluated as the exporter evaluates them, on an exporter
+// standing at an item of a price list of a given size.
+struct PieceBench {
+  explicit PieceBench(int products) : Category(Template.PriceList()), Group(nullptr, &Category) {
+    TSpecPriceList* priceList = Template.PriceList();
+    for (int i = 0; i < products; ++i) {
+      TSpecProduct* product = priceList->AddProduct();
+      product->Code = "P" + std::to_string(i);
+      product->Price = 1 + i % 7;
+      product->Quantity = 1 + i % 5;
+      Items.push_back(std::make_unique<TSpecTreeNode>(&Group, product));
+    }
+    Exporter = std::make_unique<TSpecReportExporter>(priceList, Template.AddReport());
+    Provider = std::make_unique<TReportEvalProvider>(Exporter.get());
+    Exporter->Expression = CreateStandardExpression();
+    Exporter->Expression->Provider = Provider.get();
+    Exporter->VariableValues = &Values;
+    Exporter->GroupNode = &Group;
+    Exporter->ItemNode = Items.empty() ? nullptr : Items.front().get();
+  }
+  const std::string& Piece(const std::string& formula) {
+    std::int32_t position = 1;
+    Exporter->NextTemplatePiece(formula, position, Result);
+    return Result;
+  }
+
+  TSpecTemplate Template;
+  TSpecCategory Category;
+  TSpecTreeNode Group;
+  std::vector<std::unique_ptr<TSpecTreeNode>> Items;
+  std::vector<std::string> Values;
+  std::unique_ptr<TSpecReportExporter> Exporter;
+  std::unique_ptr<TReportEvalProvider> Provider;
+  std::string Result;
+};
+
+// A template's distinct pieces, each a short formula over the item's fields.
+std::vector<std::string> DistinctPieces(std::size_t count) {
+  std::vector<std::string> pieces;
+  for (std::size_t i = 0; i < count; ++i)
+    pieces.push_back("{price*quantity+" + std::to_string(i) + "}");
+  return pieces;
+}
+
+// A template of that many distinct pieces, each evaluated in turn, over and over (once around
+// before the timing starts, as the rows of an export repeat them).
+void BM_DistinctPieces(benchmark::State& state) {
+  PieceBench bench(1);
+  const std::vector<std::string> pieces = DistinctPieces(static_cast<std::size_t>(state.range(0)));
+  for (int round = 0; round < 2; ++round)
+    for (const std::string& piece : pieces) bench.Piece(piece);
+  std::size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(bench.Piece(pieces[i]));
+    if (++i == pieces.size()) i = 0;
+  }
+}
+
+std::size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// The heap an exporter holds for its pieces once each of that many distinct pieces was
+// evaluated twice (an export's second product row), per piece and per byte of piece.
+void BM_PieceMemory(benchmark::State& state) {
+  const std::vector<std::string> pieces = DistinctPieces(static_cast<std::size_t>(state.range(0)));
+  std::size_t pieceBytes = 0;
+  for (const std::string& piece : pieces) pieceBytes += piece.size();
+  double held = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto bench = std::make_unique<PieceBench>(1);
+    bench->Piece("{0}");
+    const std::size_t before = HeapInUse();
+    state.ResumeTiming();
+    for (int round = 0; round < 2; ++round)
+      for (const std::string& piece : pieces) bench->Piece(piece);
+    state.PauseTiming();
+    held = static_cast<double>(HeapInUse()) - static_cast<double>(before);
+    bench.reset();
+    state.ResumeTiming();
+  }
+  state.counters["bytes"] = held;
+  state.counters["bytes_per_piece"] = held / static_cast<double>(pieces.size());
+  state.counters["bytes_per_piece_byte"] = held / static_cast<double>(pieceBytes);
+}
+
+// A detail row's quantity() of its own product, for every product of a price list of that
+// size: the time per product stays flat when a product is found by its code without a scan.
+void BM_QuantityOfEveryProduct(benchmark::State& state) {
+  PieceBench bench(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    for (const auto& item : bench.Items) {
+      bench.Exporter->ItemNode = item.get();
+      benchmark::DoNotOptimize(bench.Piece("{quantity(code)}"));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -261,6 +364,20 @@ int main(int argc, char** argv) {
   }
   benchmark::RegisterBenchmark("BM_ExportBesideDirectWrite", BM_ExportBesideDirectWrite)
       ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_DistinctPieces", BM_DistinctPieces)
+      ->Arg(64)
+      ->Arg(4096)
+      ->Arg(4097)
+      ->Arg(16384);
+  benchmark::RegisterBenchmark("BM_PieceMemory", BM_PieceMemory)
+      ->Arg(4000)
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_QuantityOfEveryProduct", BM_QuantityOfEveryProduct)
+      ->Arg(100)
+      ->Arg(1000)
+      ->Arg(10000)
+      ->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

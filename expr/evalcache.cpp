@@ -3,14 +3,20 @@
 #include "expr/evalcache.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "expr/evalimpl.h"
 #include "platform/errors.h"
 
 struct TEvalCompiledTexts::Level {
-  Level() : Expression(CreateStandardExpression()) {}
+  Level() : Expression(CreateStandardExpression()) {
+    // Nothing changes the operators of the levels' own expressions: the parser takes its table
+    // of them once.
+    Expression->TextParser = std::make_unique<TEvalTextParser>();
+    Expression->TextParser->FixedOperators = true;
+  }
   std::unique_ptr<TEvalExpression> Expression;
   TEvalProgram Runner;
   // The text this level evaluates without keeping it, while it does.
@@ -33,6 +39,33 @@ class NestedScope {
 
 constexpr std::size_t kFirstTableSize = 64;
 
+// The hash of a text, a word at a time, mixed so that its low bits, which choose the slot, depend
+// on every byte.
+std::size_t TextHash(std::string_view text) {
+  constexpr std::uint64_t kMultiplier = 0xbf58476d1ce4e5b9u;
+  const char* at = text.data();
+  std::size_t left = text.size();
+  std::uint64_t hash = 0x9e3779b97f4a7c15u ^ left;
+  const auto mix = [&hash](std::uint64_t word) {
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 31;
+  };
+  for (; left >= 8; left -= 8, at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    mix(word);
+  }
+  if (left > 0) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, left);
+    mix(word);
+  }
+  hash *= 0x94d049bb133111ebu;
+  hash ^= hash >> 29;
+  // 0 marks a free slot.
+  return static_cast<std::size_t>(hash | (hash == 0));
+}
+
 }  // namespace
 
 TEvalCompiledTexts::TEvalCompiledTexts(std::size_t MaxBytes) : ByteBound(MaxBytes) {}
@@ -47,6 +80,7 @@ void TEvalCompiledTexts::Clear() {
   std::vector<Slot>().swap(Table);
   Store.Clear();
   KeptCount = 0;
+  UsedSlots = 0;
   KeptTextBytes = 0;
 }
 
@@ -54,12 +88,13 @@ std::size_t TEvalCompiledTexts::Bytes() const {
   return Store.Bytes() + KeptTextBytes + Table.capacity() * sizeof(Slot);
 }
 
-TEvalFrozenProgram* TEvalCompiledTexts::Find(std::string_view Key, std::size_t Hash) const {
+TEvalCompiledTexts::Slot* TEvalCompiledTexts::Find(std::string_view Key, std::size_t Hash) {
   if (Table.empty()) return nullptr;
   const std::size_t mask = Table.size() - 1;
   for (std::size_t i = Hash & mask;; i = (i + 1) & mask) {
-    const Slot& slot = Table[i];
-    if (!slot.Frozen || (slot.Hash == Hash && slot.Frozen->Key() == Key)) return slot.Frozen;
+    Slot& slot = Table[i];
+    if (slot.Hash == 0) return &slot;
+    if (slot.Hash == Hash && (!slot.Frozen || slot.Frozen->Key() == Key)) return &slot;
   }
 }
 
@@ -69,34 +104,35 @@ std::size_t TEvalCompiledTexts::TableSizeFor(std::size_t Count) const {
   return size;
 }
 
-bool TEvalCompiledTexts::Fits(std::size_t BlockBytes, std::size_t TextBytes) const {
-  const std::size_t table = TableSizeFor(KeptCount + 1) * sizeof(Slot);
+bool TEvalCompiledTexts::Fits(std::size_t BlockBytes, std::size_t TextBytes,
+                              std::size_t NewSlots) const {
+  const std::size_t table = TableSizeFor(UsedSlots + NewSlots) * sizeof(Slot);
   return Store.Bytes() + Store.BytesFor(BlockBytes) + KeptTextBytes + TextBytes + table <=
          ByteBound;
 }
 
-void TEvalCompiledTexts::Keep(TEvalFrozenProgram* Frozen) {
-  const std::size_t size = TableSizeFor(KeptCount + 1);
+void TEvalCompiledTexts::Mark(std::size_t Hash) {
+  if (!Fits(0, 0, 1)) return;
+  const std::size_t size = TableSizeFor(UsedSlots + 1);
   if (size != Table.size()) {
-    std::vector<Slot> grown;
-    try {
-      grown.assign(size, Slot{0, nullptr});
-    } catch (...) {
-      TEvalFrozenProgram::Destroy(Frozen);
-      throw;
-    }
+    std::vector<Slot> grown(size, Slot{0, nullptr});
     for (const Slot& slot : Table) {
-      if (!slot.Frozen) continue;
+      if (slot.Hash == 0) continue;
       std::size_t i = slot.Hash & (size - 1);
-      while (grown[i].Frozen) i = (i + 1) & (size - 1);
+      while (grown[i].Hash != 0) i = (i + 1) & (size - 1);
       grown[i] = slot;
     }
     Table.swap(grown);
   }
   const std::size_t mask = Table.size() - 1;
-  std::size_t i = Frozen->KeyHash() & mask;
-  while (Table[i].Frozen) i = (i + 1) & mask;
-  Table[i] = Slot{Frozen->KeyHash(), Frozen};
+  std::size_t i = Hash & mask;
+  while (Table[i].Hash != 0) i = (i + 1) & mask;
+  Table[i] = Slot{Hash, nullptr};
+  ++UsedSlots;
+}
+
+void TEvalCompiledTexts::Keep(Slot& Marked, TEvalFrozenProgram* Frozen) {
+  Marked.Frozen = Frozen;
   ++KeptCount;
   KeptTextBytes += Frozen->TextBytes();
 }
@@ -109,10 +145,12 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
   expression.Provider = Provider;
 
   const std::string_view key(Text);
-  const std::size_t hash = std::hash<std::string_view>()(key);
-  if (TEvalFrozenProgram* frozen = Find(key, hash)) {
-    if (frozen->Failed()) throw Exception(std::string(frozen->Error()));
-    return level.Runner.Run(expression, *frozen);
+  const std::size_t hash = TextHash(key);
+  Slot* const slot = Find(key, hash);
+  if (slot && slot->Frozen) {
+    TEvalFrozenProgram& frozen = *slot->Frozen;
+    if (frozen.Failed()) throw Exception(std::string(frozen.Error()));
+    return level.Runner.Run(expression, frozen);
   }
 
   // A text that an outer level evaluates without keeping it is in use, as a kept one would be.
@@ -120,24 +158,35 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
     const std::string* unkept = Levels[i]->Unkept;
     if (unkept && *unkept == Text) throw Exception(kExpressionInUse);
   }
+  // The first evaluation of a text is the one expression's own: its tree is compiled and run,
+  // and only a mark of the text stays. The second keeps the compiled program.
+  Slot* const marked = slot && slot->Hash != 0 ? slot : nullptr;
   expression.SetText(Text);
   if (!expression.ParseText()) {
     const std::string error = expression.CompileError;
-    if (Fits(TEvalFrozenProgram::FailedBlockBytes(error, Text), 0))
-      Keep(TEvalFrozenProgram::MakeFailed(error, Text, hash, Store));
+    if (!marked) {
+      Mark(hash);
+    } else if (Fits(TEvalFrozenProgram::FailedBlockBytes(error, Text), 0, 0)) {
+      Keep(*marked, TEvalFrozenProgram::MakeFailed(error, Text, hash, Store));
+    }
     throw Exception(error);
   }
   level.Runner.Build(*expression.Root(), expression);
-  std::size_t textBytes = 0;
-  const std::size_t blockBytes = TEvalFrozenProgram::MostBlockBytes(level.Runner, Text, textBytes);
-  if (Fits(blockBytes, textBytes)) {
-    TEvalFrozenProgram* frozen = TEvalFrozenProgram::Make(level.Runner, Text, hash, Store);
-    Keep(frozen);
-    // The frozen program has its own texts: the tree goes at once.
-    expression.Reset();
-    return level.Runner.Run(expression, *frozen);
+  if (marked) {
+    std::size_t textBytes = 0;
+    const std::size_t blockBytes =
+        TEvalFrozenProgram::MostBlockBytes(level.Runner, Text, textBytes);
+    if (Fits(blockBytes, textBytes, 0)) {
+      TEvalFrozenProgram* frozen = TEvalFrozenProgram::Make(level.Runner, Text, hash, Store);
+      Keep(*marked, frozen);
+      // The frozen program has its own texts: the tree goes at once.
+      expression.Reset();
+      return level.Runner.Run(expression, *frozen);
+    }
+  } else {
+    Mark(hash);
   }
-  // Beyond the bound: compiled for this evaluation only, on the tree.
+  // Compiled for this evaluation only, on the tree.
   struct Unkept {
     const std::string*& Text;
     ~Unkept() { Text = nullptr; }

@@ -3,9 +3,12 @@
 // The compiled texts of an owner that evaluates many expression texts again and again (the
 // engine's conditions, actions, answer values and bounds).
 //
-// Each text is compiled once, on its first evaluation, and kept as a frozen program: its steps,
-// its own copies of the texts they name, and a memory per variable of the last short text read.
-// Every later evaluation runs that program and asks the provider for the current values again.
+// A text's first evaluation is what SetText and Evaluate on one expression do: its tree is
+// compiled and run, and only a mark of the text stays (a text evaluated once costs no more than
+// that and keeps nothing of its own). Its second compiles it again and keeps it as a frozen
+// program: its steps, its own copies of the texts they name, and a memory per variable of the
+// last short text read. Every later evaluation runs that program and asks the provider for the
+// current values again.
 // All texts share one standard expression: the twelve operators, the parser with its tables and
 // the working storage of the runs. What a text keeps grows with the text, not with the values it
 // reads, and all kept texts together stay within a bound of bytes: a text that comes once they
@@ -52,23 +55,32 @@ class TEvalCompiledTexts {
   // One nesting level of evaluations: the expression that compiles and runs there, and the
   // program whose storage the runs use.
   struct Level;
-  TEvalFrozenProgram* Find(std::string_view Key, std::size_t Hash) const;
-  // Room for one more kept program of at most BlockBytes in its block and TextBytes beside it.
-  bool Fits(std::size_t BlockBytes, std::size_t TextBytes) const;
-  void Keep(TEvalFrozenProgram* Frozen);
-  // The table's size once it holds Count programs.
-  std::size_t TableSizeFor(std::size_t Count) const;
-
-  // The kept programs by the hash of their text: open addressing over a power-of-two table at
-  // most half full, with each program's hash beside it (nullptr in a free slot), so that
-  // neither a probe nor a growing table reads the programs it passes. Their blocks are in
-  // Store; KeptTextBytes is the heap their long texts hold beside.
+  // The kept programs and the marks of texts evaluated once, by the hash of their text: open
+  // addressing over a power-of-two table at most half full. A slot holds the hash (never 0; 0
+  // in a free slot) and the program, nullptr for a mark, so that neither a probe nor a growing
+  // table reads the programs it passes. A mark answers for any text of its hash: another text
+  // of that hash is kept at its first evaluation. The programs' blocks are in Store;
+  // KeptTextBytes is the heap their long texts hold beside.
   struct Slot {
     std::size_t Hash;
     TEvalFrozenProgram* Frozen;
   };
+  // The slot of Key: its program, its mark, or the free slot that ends the probe; nullptr while
+  // the table is empty.
+  Slot* Find(std::string_view Key, std::size_t Hash);
+  // Room for one more kept program of at most BlockBytes in its block and TextBytes beside it,
+  // with NewSlots more slots in use.
+  bool Fits(std::size_t BlockBytes, std::size_t TextBytes, std::size_t NewSlots) const;
+  // The mark of a first evaluation, when it fits.
+  void Mark(std::size_t Hash);
+  // Frozen in the slot of its text's mark.
+  void Keep(Slot& Marked, TEvalFrozenProgram* Frozen);
+  // The table's size once Count slots are in use.
+  std::size_t TableSizeFor(std::size_t Count) const;
+
   std::vector<Slot> Table;
   std::size_t KeptCount = 0;
+  std::size_t UsedSlots = 0;
   TEvalBlockStore Store;
   std::size_t KeptTextBytes = 0;
   std::size_t ByteBound;

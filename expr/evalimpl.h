@@ -290,6 +290,10 @@ class TEvalTextParser {
   // The parsed tree of Text at position 1 with Expression's operators as they stand, or nullptr.
   std::unique_ptr<TEvalToken> Parse(TEvalExpression& Expression, const std::string& Text);
 
+  // The parser of an expression whose operators never change after its first parse (their
+  // list and names): it takes its table of them once instead of comparing them at every parse.
+  bool FixedOperators = false;
+
  private:
   struct Part {
     Part(int Begin, int End, bool Bracketed, TEvalOperator* Operator)
@@ -544,7 +548,8 @@ class TEvalBlockStore {
   void Clear();
 
  private:
-  std::vector<void*> Allocations;
+  // Each allocation with its size.
+  std::vector<std::pair<void*, std::size_t>> Allocations;
   char* Next = nullptr;
   std::size_t Left = 0;
   std::size_t Held = 0;

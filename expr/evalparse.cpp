@@ -150,7 +150,8 @@ std::unique_ptr<TEvalToken> TEvalTextParser::Parse(TEvalExpression& ForExpressio
   // A parse from a static initializer that runs before the class table is filled is left to
   // the level parse.
   if (!StartsOperand('A')) return nullptr;
-  if (!TakeOperators(ForExpression)) return nullptr;
+  const bool taken = FixedOperators && Expression == &ForExpression;
+  if (!(taken ? Handled : TakeOperators(ForExpression))) return nullptr;
   Expression = &ForExpression;
   Text = ForText.data();
   std::unique_ptr<TEvalToken> root = Tree(0, static_cast<int>(ForText.size()), 0);

@@ -990,6 +990,31 @@ std::size_t ChunkFor(std::size_t size, std::size_t held) {
   return std::max(size, std::clamp(held, kFirstChunk, kLastChunk));
 }
 
+// Chunks of the largest size that a cleared store gave back, for the next stores of the thread
+// (a new engine, the next export): memory the process has touched already, where a chunk given
+// back to the allocator would go back to the system and every page be faulted in anew. At most
+// 2 MB; a plain array, so that it needs no destructor.
+constexpr std::size_t kKeptChunkRoom = 32;
+constexpr std::size_t kKeptChunks = kAddressSanitizer ? 0 : kKeptChunkRoom;
+struct KeptChunks {
+  void* Chunks[kKeptChunkRoom];
+  std::size_t Count;
+};
+thread_local KeptChunks kept_chunks{};
+
+void* NewChunk(std::size_t size) {
+  if (size == kLastChunk && kept_chunks.Count > 0) return kept_chunks.Chunks[--kept_chunks.Count];
+  return ::operator new(size);
+}
+
+void FreeChunkOf(void* chunk, std::size_t size) {
+  if (size == kLastChunk && kept_chunks.Count < kKeptChunks) {
+    kept_chunks.Chunks[kept_chunks.Count++] = chunk;
+  } else {
+    ::operator delete(chunk);
+  }
+}
+
 }  // namespace
 
 std::size_t TEvalBlockStore::BytesFor(std::size_t Size) const {
@@ -1004,14 +1029,14 @@ void* TEvalBlockStore::Take(std::size_t Size) {
   Allocations.reserve(Allocations.size() + 1);
   if (size > kLargestCut) {
     void* block = ::operator new(size);
-    Allocations.push_back(block);
+    Allocations.emplace_back(block, size);
     Held += size;
     return block;
   }
   if (size > Left) {
     const std::size_t chunk = ChunkFor(size, Held);
-    Next = static_cast<char*>(::operator new(chunk));
-    Allocations.push_back(Next);
+    Next = static_cast<char*>(NewChunk(chunk));
+    Allocations.emplace_back(Next, chunk);
     Left = chunk;
     Held += chunk;
   }
@@ -1022,7 +1047,7 @@ void* TEvalBlockStore::Take(std::size_t Size) {
 }
 
 void TEvalBlockStore::Clear() {
-  for (void* allocation : Allocations) ::operator delete(allocation);
+  for (const auto& [allocation, size] : Allocations) FreeChunkOf(allocation, size);
   Allocations.clear();
   Next = nullptr;
   Left = 0;

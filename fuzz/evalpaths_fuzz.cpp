@@ -295,8 +295,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetLocaleDecimalSeparator(separator);
     standard->SetText(text);
     const Outcome fresh = Evaluated(*standard, provider, [] { return standard->Evaluate(); });
-    // The first evaluation of a text, then one of its kept program.
-    for (int visit = 0; visit < 2; ++visit) {
+    // The first evaluation of a text, the second that keeps its program, then one of the kept
+    // program.
+    for (int visit = 0; visit < 3; ++visit) {
       provider.Log.clear();
       std::string kept;
       try {

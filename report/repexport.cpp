@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "expr/evalcache.h"
 #include "expr/evalimpl.h"
 #include "expr/typecvt.h"
 #include "model/core.h"
@@ -150,7 +151,7 @@ void TSpecReportExporter::ReleaseExport() {
   // Releasing the client closes its conversation.
   Excel.reset();
   RootCategory.reset();
-  FParsedPieces.clear();
+  Pieces.reset();
   Expression.reset();
   Provider.reset();
   Tree.reset();
@@ -370,21 +371,13 @@ void TSpecReportExporter::NextTemplatePiece(const std::string& Text, std::int32_
     ++Position;
     const std::string expression = collect('}');
     if (Position <= size) ++Position;  // the closing brace
-    Piece = UnquoteString(TypeCast(PieceExpression(expression)->Evaluate(), vtString));
+    Piece = UnquoteString(TypeCast(EvaluatePiece(expression), vtString));
   } else {
     Piece = collect('{');
   }
 }
 
-TEvalExpression* TSpecReportExporter::PieceExpression(const std::string& text) {
-  const auto found = FParsedPieces.find(text);
-  if (found != FParsedPieces.end()) return found->second.get();
-  if (FParsedPieces.size() >= kMaxParsedPieces) {
-    Expression->SetText(text);
-    return Expression.get();
-  }
-  std::unique_ptr<TEvalExpression> parsed = CreateStandardExpression();
-  parsed->Provider = Expression->Provider;
-  parsed->SetText(text);
-  return FParsedPieces.emplace(text, std::move(parsed)).first->second.get();
+std::string TSpecReportExporter::EvaluatePiece(const std::string& text) {
+  if (!Pieces) Pieces = std::make_unique<TEvalCompiledTexts>();
+  return Pieces->Evaluate(text, Expression->Provider);
 }

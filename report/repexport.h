@@ -24,6 +24,7 @@
 #include "expr/eval.h"
 
 class TAdvExcel;
+class TEvalCompiledTexts;
 class TSpecCategory;
 class TSpecPriceList;
 class TSpecProduct;
@@ -104,6 +105,16 @@ class TReportEvalProvider : public TEvalProvider, private TEvalFunctionHooks {
   void ItemInfo(const std::string& Code, std::int32_t N, std::string& Result) override;
   // The products whose Quantity field is above 0.
   std::int32_t ItemCount() override;
+  // The first product of that code, or nullptr.
+  const TSpecProduct* FindProduct(const std::string& Code);
+  // The price list read once, at the first question that needs it, so that a formula of every
+  // detail row asks in constant time: the first product of each code and the number of
+  // products whose Quantity is above 0. The price list and its quantities stay as they are
+  // while the provider lives (one export).
+  void IndexProducts();
+  bool Indexed = false;
+  std::unordered_map<std::string, const TSpecProduct*> ProductsByCode;
+  std::int32_t OfferedCount = 0;
 };
 
 class TSpecReportExporter {
@@ -158,13 +169,12 @@ class TSpecReportExporter {
  private:
   // Releases what an export created.
   void ReleaseExport();
-  // The expression that evaluates a braced piece: one parsed object per distinct piece text
-  // (on Expression's provider), so the pieces that every detail row repeats are parsed once.
-  // Beyond kMaxParsedPieces texts, Expression itself takes each further text.
-  TEvalExpression* PieceExpression(const std::string& text);
+  // The value text of a braced piece on Expression's provider. Each distinct piece text is
+  // compiled once and kept, within a bound of bytes, so the pieces that every detail row
+  // repeats are parsed once; a piece beyond the bound is compiled where it is evaluated.
+  std::string EvaluatePiece(const std::string& text);
 
   std::unique_ptr<TReportEvalProvider> Provider;
   std::unique_ptr<TSpecTreeNode> Tree;
-  static constexpr std::size_t kMaxParsedPieces = 4096;
-  std::unordered_map<std::string, std::unique_ptr<TEvalExpression>> FParsedPieces;
+  std::unique_ptr<TEvalCompiledTexts> Pieces;
 };

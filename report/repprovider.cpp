@@ -126,19 +126,38 @@ void TReportEvalProvider::FieldValue(int Field, std::string& Result) {
   }
 }
 
+void TReportEvalProvider::IndexProducts() {
+  const TSpecPriceList& priceList = *Exporter->PriceList;
+  const int count = priceList.ProductCount();
+  ProductsByCode.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const TSpecProduct* product = priceList.Products(i);
+    ProductsByCode.try_emplace(product->Code, product);
+    if (product->Quantity > 0) ++OfferedCount;
+  }
+  Indexed = true;
+}
+
+const TSpecProduct* TReportEvalProvider::FindProduct(const std::string& Code) {
+  if (!Indexed) IndexProducts();
+  const auto found = ProductsByCode.find(Code);
+  return found == ProductsByCode.end() ? nullptr : found->second;
+}
+
 long double TReportEvalProvider::ProductQuantity(const std::string& Code) {
-  const TSpecProduct* product = Exporter->PriceList->FindProductByCode(Code);
+  const TSpecProduct* product = FindProduct(Code);
   return product ? product->Quantity : 0;
 }
 
 void TReportEvalProvider::ItemInfo(const std::string& Code, std::int32_t N, std::string& Result) {
-  StandardItemInfo(*Exporter->PriceList, Code, ProductQuantity(Code), N, Result);
+  // The attribute of the product of that code with its own quantity, as the wizard's table
+  // gives it; nothing for a code of no product.
+  Result.clear();
+  if (const TSpecProduct* product = FindProduct(Code))
+    ProductItemInfo(*product, product->Quantity, N, Result);
 }
 
 std::int32_t TReportEvalProvider::ItemCount() {
-  std::int32_t count = 0;
-  for (int i = 0; i < Exporter->PriceList->ProductCount(); ++i) {
-    if (Exporter->PriceList->Products(i)->Quantity > 0) ++count;
-  }
-  return count;
+  if (!Indexed) IndexProducts();
+  return OfferedCount;
 }

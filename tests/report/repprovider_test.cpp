@@ -150,7 +150,9 @@ TEST_F(ReportProviderTest, TheFieldsOfAnItemAreItsOwnWhenAnotherProductHasItsCod
   Exporter.ItemNode = &twinItem;
   EXPECT_EQ(Eval("name"), "\"Twin\"");
   EXPECT_EQ(Eval("sum"), "21");
-  EXPECT_EQ(Eval("quantity(\"A1\")"), "2.5");  // the function finds the first of the code
+  // The functions find the first product of the code.
+  EXPECT_EQ(Eval("quantity(\"A1\")"), "2.5");
+  EXPECT_EQ(Eval("iteminfo(\"A1\", 1)"), "\"Cabinet\"");
 }
 
 TEST_F(ReportProviderTest, VariablesAreReadAsStoredAndFieldsShadowThem) {
