@@ -467,7 +467,7 @@ bool TExecReportForm::SizedByWindowManager() const {
 void TExecReportForm::NoteFrame() {
   // Maximized, the form has the size and the frame the window manager gives it; it is fitted
   // again only to the frame of the form at its own size.
-  if (!isVisible() || Adjusting || SizedByWindowManager()) return;
+  if (!isVisible() || Adjusting || Restoring || SizedByWindowManager()) return;
   const int frame = frameGeometry().height() - height();
   if (frame == FrameHeight) return;
   FrameHeight = frame;
@@ -566,6 +566,7 @@ void TExecReportForm::Guarded(const TNotifyEvent& handler) {
 
 void TExecReportForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
+  if (!SizedByWindowManager()) Restoring = false;
   AlignControls();
   RepaintPreview();
   NoteFrame();
@@ -578,7 +579,17 @@ void TExecReportForm::moveEvent(QMoveEvent* event) {
 
 void TExecReportForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  if (!SizedByWindowManager()) Restoring = false;
   NoteFrame();
+}
+
+void TExecReportForm::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+  const auto wmSized = Qt::WindowMaximized | Qt::WindowFullScreen;
+  // Until the restored size arrives, the size is still the window manager's.
+  if ((change->oldState() & wmSized) && !SizedByWindowManager()) Restoring = true;
 }
 
 bool TExecReportForm::event(QEvent* event) {

@@ -142,6 +142,7 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   // The close box: modal result mrCancel.
@@ -164,6 +165,11 @@ class TExecReportForm : public QDialog, public IExecReportForm {
   bool SizedByWindowManager() const;
   bool HeightAdjusted = false;
   bool Adjusting = false;
+  // Restored from the maximized or full-screen state, until the restored size arrives. A
+  // window manager may report the normal state (and move the form back) before it gives the
+  // form its own size again: the frame is not noted meanwhile, or the height would be fitted
+  // on the maximized width and the form would keep it.
+  bool Restoring = false;
 
   TNotifyEvent FBackBtnClick;
   TNotifyEvent FCloseBtnClick;

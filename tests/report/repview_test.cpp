@@ -351,6 +351,33 @@ TEST_F(ReportFormTest, MaximizedThePreviewKeepsTheScreenAndRestoredItsOwnSize) {
   }
 }
 
+// A window manager that restores the preview may report the normal state and move the form
+// back before it gives the form its own size again: a frame noted meanwhile fitted the height
+// on the maximized width, which the form then kept.
+TEST_F(ReportFormTest, RestoredTheFormWaitsForItsOwnSizeBeforeItFitsItsHeight) {
+  const auto templ = NumberedProducts(3);
+  TExecReportForm form;
+  Build(form, templ.get());
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const QRect own = form.geometry();
+  form.setWindowState(Qt::WindowMaximized);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form.height() > own.height(); }));
+  const QSize given = form.size();
+  // The normal state and the move back arrive first, with another frame than before.
+  form.overrideWindowState(Qt::WindowNoState);
+  QWindowStateChangeEvent change(Qt::WindowMaximized);
+  QApplication::sendEvent(&form, &change);
+  form.FrameHeight += 7;
+  QMoveEvent move(own.topLeft(), form.pos());
+  QApplication::sendEvent(&form, &move);
+  EXPECT_EQ(form.size(), given);
+  // Then the restored size: the height is fitted to it.
+  form.resize(own.size());
+  EXPECT_EQ(form.width(), own.width());
+  form.hide();
+}
+
 TEST_F(ReportFormTest, MaximizedUnderAWindowFrame) {
   RunCaseInChildProcess("ReportFormTest.MaximizedThePreviewKeepsTheScreenAndRestoredItsOwnSize",
                         {{"QUORVANE_TEST_WINDOW_FRAMES", "1"}});
