@@ -97,7 +97,7 @@ TEvalOperator* TEvalExpression::Operators(int Index) const {
   return OperatorList[static_cast<std::size_t>(Index)].get();
 }
 
-int TEvalExpression::IndexOfOperatorName(const std::string& Name) const {
+int TEvalExpression::IndexOfOperatorName(std::string_view Name) const {
   // The first character is compared in place before the whole names; a one-character name,
   // as most are, is then found.
   const std::size_t size = Name.size();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TEvalOperator;
@@ -77,7 +78,7 @@ class TEvalExpression {
   TEvalOperator* Operators(int Index) const;
   int OperatorCount() const { return static_cast<int>(OperatorList.size()); }
   // Index of the last operator whose name equals Name exactly; -1 when none.
-  int IndexOfOperatorName(const std::string& Name) const;
+  int IndexOfOperatorName(std::string_view Name) const;
   // The last operator whose name equals Name exactly, or nullptr.
   TEvalOperator* FindOperator(const std::string& Name) const;
   // An operator of that name exists and is unary.

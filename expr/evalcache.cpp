@@ -18,6 +18,8 @@ struct TEvalCompiledTexts::Level {
     Expression->TextParser->FixedOperators = true;
   }
   std::unique_ptr<TEvalExpression> Expression;
+  // The flat tree of the text being compiled, when the one-pass parser takes it.
+  TEvalFlatTree Tree;
   TEvalProgram Runner;
   // The text this level evaluates without keeping it, while it does.
   const std::string* Unkept = nullptr;
@@ -158,11 +160,16 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
     const std::string* unkept = Levels[i]->Unkept;
     if (unkept && *unkept == Text) throw Exception(kExpressionInUse);
   }
-  // The first evaluation of a text is the one expression's own: its tree is compiled and run,
-  // and only a mark of the text stays. The second keeps the compiled program.
+  // The first evaluation of a text compiles and runs it, and only a mark of the text stays. The
+  // second keeps the compiled program.
   Slot* const marked = slot && slot->Hash != 0 ? slot : nullptr;
   expression.SetText(Text);
-  if (!expression.ParseText()) {
+  // A text that the one-pass parser takes is laid out from its flat tree, without tokens; any
+  // other is parsed as the expression parses it, with its errors.
+  if (expression.ErrorCode == 0 &&
+      expression.TextParser->ParseFlat(expression, expression.Text, level.Tree)) {
+    level.Runner.Build(level.Tree, expression);
+  } else if (!expression.ParseText()) {
     const std::string error = expression.CompileError;
     if (!marked) {
       Mark(hash);
@@ -170,8 +177,9 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
       Keep(*marked, TEvalFrozenProgram::MakeFailed(error, Text, hash, Store));
     }
     throw Exception(error);
+  } else {
+    level.Runner.Build(*expression.Root(), expression);
   }
-  level.Runner.Build(*expression.Root(), expression);
   if (marked) {
     std::size_t textBytes = 0;
     const std::size_t blockBytes =
@@ -179,8 +187,8 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
     if (Fits(blockBytes, textBytes, 0)) {
       TEvalFrozenProgram* frozen = TEvalFrozenProgram::Make(level.Runner, Text, hash, Store);
       Keep(*marked, frozen);
-      // The frozen program has its own texts: the tree goes at once.
-      expression.Reset();
+      // The frozen program has its own texts: a tree goes at once.
+      if (expression.Root()) expression.Reset();
       return level.Runner.Run(expression, *frozen);
     }
   } else {

@@ -273,6 +273,30 @@ class TEvalParser {
   TEvalOperator* PartOperator = nullptr;
 };
 
+// The tree that the one-pass parser lays out for an owner that only compiles it (the compiled
+// texts): the same nodes, kinds, positions and children as the token tree, in one list and with
+// each node's text a range of the parsed text, so that a parse makes no token and no string.
+struct TEvalFlatTree {
+  struct Node {
+    std::int32_t Begin;   // in Text; -1 for the empty string constant of an empty text
+    std::int32_t Length;  // of the text
+    std::int32_t Position;
+    TEvalTokenKind Kind;
+    std::int32_t ChildCount;
+    std::int32_t FirstChild;  // -1 when none
+    std::int32_t LastChild;
+    std::int32_t NextSibling;  // -1 for the last child
+  };
+  // A node's text.
+  std::string_view TextOf(const Node& Item) const {
+    if (Item.Begin < 0) return "\"\"";
+    return {Text + Item.Begin, static_cast<std::size_t>(Item.Length)};
+  }
+  std::vector<Node> Nodes;
+  const char* Text = nullptr;  // the parsed text; not owned
+  std::int32_t Root = -1;
+};
+
 // The parser of a whole expression text in one pass, used by Compile. For a text that parses
 // without error it builds at once the tree that parsing the root token and then its children
 // level by level builds: the same kinds, texts, positions, depths, parents and children in the
@@ -289,6 +313,9 @@ class TEvalTextParser {
 
   // The parsed tree of Text at position 1 with Expression's operators as they stand, or nullptr.
   std::unique_ptr<TEvalToken> Parse(TEvalExpression& Expression, const std::string& Text);
+  // The same parse into Tree, without tokens; false where Parse answers nullptr. Text must
+  // outlive the use of Tree.
+  bool ParseFlat(TEvalExpression& Expression, const std::string& Text, TEvalFlatTree& Tree);
 
   // The parser of an expression whose operators never change after its first parse (their
   // list and names): it takes its table of them once instead of comparing them at every parse.
@@ -304,6 +331,13 @@ class TEvalTextParser {
     bool Bracketed;
     TEvalOperator* Operator;  // operator parts
   };
+  // What the parse makes its nodes with: tokens, or the nodes of a flat tree.
+  struct TokenBuilder;
+  struct FlatBuilder;
+  // Ready to parse Text with Expression's operators; false when the parse is left to the level
+  // parser.
+  bool Start(TEvalExpression& Expression, const std::string& Text);
+  void Finish();
   // The operators by name as the part reader finds them: every one-character name, "<=", ">=".
   bool TakeOperators(const TEvalExpression& Expression);
   TEvalOperator* OperatorAt(int& Pos, int End) const;
@@ -311,12 +345,14 @@ class TEvalTextParser {
   // Moves Pos past one operand; -1 where the part reader would fail, 1 for a bracket whose
   // brackets are not kept, 0 otherwise.
   int ReadOperand(int& Pos, int End, bool KeepBrackets);
-  std::unique_ptr<TEvalToken> Tree(int Begin, int End, int Depth);
-  std::unique_ptr<TEvalToken> Single(const Part& Read, int Depth);
-  std::unique_ptr<TEvalToken> Range(std::size_t First, int Depth);
-  std::unique_ptr<TEvalToken> NewToken(int Begin, int End, TEvalTokenKind Kind, int Depth);
-  void Reduce(int Depth);
-  static void Adopt(TEvalToken& Parent, std::unique_ptr<TEvalToken> Child);
+  template <class Builder>
+  typename Builder::Node Tree(Builder& Make, int Begin, int End, int Depth);
+  template <class Builder>
+  typename Builder::Node Single(Builder& Make, const Part& Read, int Depth);
+  template <class Builder>
+  typename Builder::Node Range(Builder& Make, std::size_t First, int Depth);
+  template <class Builder>
+  void Reduce(Builder& Make, int Depth);
 
   TEvalExpression* Expression = nullptr;
   const char* Text = nullptr;
@@ -329,6 +365,7 @@ class TEvalTextParser {
   // Working stacks shared by the levels of one parse.
   std::vector<Part> Parts;
   std::vector<std::unique_ptr<TEvalToken>> Operands;
+  std::vector<std::int32_t> FlatOperands;
   std::vector<std::size_t> Operators;
 };
 
@@ -361,6 +398,9 @@ class TEvalProgram {
   ~TEvalProgram();
   // Lays out the order of Root anew, reusing the storage of the last one.
   void Build(const TEvalToken& Root, const TEvalExpression& Expression);
+  // The same order of the same tree laid out flat; the program's texts are its own copies of
+  // the nodes' texts, kept until the next Build.
+  void Build(const TEvalFlatTree& Tree, const TEvalExpression& Expression);
   std::string Run(TEvalExpression& Expression);
   // Runs Frozen, which was built with an operator list like Expression's, on this program's
   // working storage; this program's own order stays as it is.
@@ -515,15 +555,25 @@ class TEvalProgram {
   std::vector<Value> Stack;
   // A working string of this run may have grown beyond kKeptWorkingText.
   bool LargeTexts = false;
-  // Build's working list.
+  // Build's working lists, for a tree of tokens and for a flat one.
+  template <class Node>
   struct Pending {
-    Pending(const TEvalToken* Token, int Operator, bool Expanded)
+    Pending(Node Token, int Operator, bool Expanded)
         : Token(Token), Operator(Operator), Expanded(Expanded) {}
-    const TEvalToken* Token;
+    Node Token;
     int Operator;  // an expanded operator token's operator, by its index in the list
     bool Expanded;
   };
-  std::vector<Pending> Work;
+  std::vector<Pending<const TEvalToken*>> Work;
+  std::vector<Pending<std::int32_t>> FlatWork;
+  // The texts of a program laid out from a flat tree, one string per node.
+  std::vector<std::string> FlatTexts;
+  // One of them may have grown beyond kKeptWorkingText.
+  bool LargeFlatTexts = false;
+  template <class View>
+  void BuildFrom(const View& Tree, const TEvalExpression& Expression);
+  struct TokenView;
+  struct FlatView;
   // TEvalFrozenProgram::Make's working lists for a large program.
   struct FreezeLists;
   std::unique_ptr<FreezeLists> Freezing;

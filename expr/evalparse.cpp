@@ -144,21 +144,108 @@ void Trim(std::vector<T>& list) {
 
 }  // namespace
 
-std::unique_ptr<TEvalToken> TEvalTextParser::Parse(TEvalExpression& ForExpression,
-                                                   const std::string& ForText) {
-  if (ForText.size() > static_cast<std::size_t>(INT_MAX / 2)) return nullptr;
+// Tokens: each with its own copy of its text, children in their lists.
+struct TEvalTextParser::TokenBuilder {
+  using Node = std::unique_ptr<TEvalToken>;
+  using Ref = TEvalToken*;
+  TEvalTextParser& Parser;
+  std::vector<Node>& Operands;
+
+  static Node None() { return nullptr; }
+  static bool Valid(const Node& Item) { return Item != nullptr; }
+  static Ref RefOf(const Node& Item) { return Item.get(); }
+  Node New(int Begin, int End, TEvalTokenKind Kind, int Depth) {
+    // The text is written once and moved into the token's own string.
+    auto token = std::make_unique<TEvalToken>(
+        Parser.Expression, nullptr,
+        std::string(Parser.Text + Begin, static_cast<std::size_t>(End - Begin)), Begin + 1);
+    token->Kind = Kind;
+    token->Depth = Depth;
+    return token;
+  }
+  Node EmptyConstant(int Begin, int Depth) {
+    auto token = std::make_unique<TEvalToken>(Parser.Expression, nullptr, "\"\"", Begin + 1);
+    token->Kind = tkConstant;
+    token->Depth = Depth;
+    return token;
+  }
+  static void Reserve(Ref Parent, std::size_t Count) { Parent->ChildList.reserve(Count); }
+  static void Adopt(Ref Parent, Node Child) {
+    Child->Parent = Parent;
+    Parent->ChildList.push_back(std::move(Child));
+  }
+};
+
+// Nodes of a flat tree, by their index in its list.
+struct TEvalTextParser::FlatBuilder {
+  using Node = std::int32_t;
+  using Ref = std::int32_t;
+  TEvalFlatTree& Tree;
+  std::vector<Node>& Operands;
+
+  static Node None() { return -1; }
+  static bool Valid(Node Item) { return Item >= 0; }
+  static Ref RefOf(Node Item) { return Item; }
+  Node Add(int Begin, int Length, int Position, TEvalTokenKind Kind) {
+    Tree.Nodes.push_back(TEvalFlatTree::Node{Begin, Length, Position, Kind, 0, -1, -1, -1});
+    return static_cast<Node>(Tree.Nodes.size() - 1);
+  }
+  Node New(int Begin, int End, TEvalTokenKind Kind, int) {
+    return Add(Begin, End - Begin, Begin + 1, Kind);
+  }
+  Node EmptyConstant(int Begin, int) { return Add(-1, 2, Begin + 1, tkConstant); }
+  static void Reserve(Ref, std::size_t) {}
+  void Adopt(Ref Parent, Node Child) {
+    TEvalFlatTree::Node& parent = Tree.Nodes[static_cast<std::size_t>(Parent)];
+    if (parent.LastChild < 0) {
+      parent.FirstChild = Child;
+    } else {
+      Tree.Nodes[static_cast<std::size_t>(parent.LastChild)].NextSibling = Child;
+    }
+    parent.LastChild = Child;
+    ++parent.ChildCount;
+  }
+};
+
+bool TEvalTextParser::Start(TEvalExpression& ForExpression, const std::string& ForText) {
+  if (ForText.size() > static_cast<std::size_t>(INT_MAX / 2)) return false;
   // A parse from a static initializer that runs before the class table is filled is left to
   // the level parse.
-  if (!StartsOperand('A')) return nullptr;
+  if (!StartsOperand('A')) return false;
   const bool taken = FixedOperators && Expression == &ForExpression;
-  if (!(taken ? Handled : TakeOperators(ForExpression))) return nullptr;
+  if (!(taken ? Handled : TakeOperators(ForExpression))) return false;
   Expression = &ForExpression;
   Text = ForText.data();
-  std::unique_ptr<TEvalToken> root = Tree(0, static_cast<int>(ForText.size()), 0);
+  return true;
+}
+
+void TEvalTextParser::Finish() {
   Trim(Parts);
   Trim(Operands);
+  Trim(FlatOperands);
   Trim(Operators);
+}
+
+std::unique_ptr<TEvalToken> TEvalTextParser::Parse(TEvalExpression& ForExpression,
+                                                   const std::string& ForText) {
+  if (!Start(ForExpression, ForText)) return nullptr;
+  TokenBuilder make{*this, Operands};
+  std::unique_ptr<TEvalToken> root = Tree(make, 0, static_cast<int>(ForText.size()), 0);
+  Finish();
   return root;
+}
+
+bool TEvalTextParser::ParseFlat(TEvalExpression& ForExpression, const std::string& ForText,
+                                TEvalFlatTree& Result) {
+  Result.Nodes.clear();
+  Result.Text = ForText.data();
+  Result.Root = -1;
+  if (!Start(ForExpression, ForText)) return false;
+  FlatBuilder make{Result, FlatOperands};
+  Result.Root = Tree(make, 0, static_cast<int>(ForText.size()), 0);
+  Finish();
+  if (Result.Root < 0) Result.Nodes.clear();
+  return Result.Root >= 0;
 }
 
 bool TEvalTextParser::TakeOperators(const TEvalExpression& From) {
@@ -266,81 +353,62 @@ bool TEvalTextParser::ScanParts(int Begin, int End) {
   return true;
 }
 
-std::unique_ptr<TEvalToken> TEvalTextParser::NewToken(int Begin, int End, TEvalTokenKind Kind,
-                                                      int Depth) {
-  // The text is written once and moved into the token's own string.
-  auto token = std::make_unique<TEvalToken>(
-      Expression, nullptr, std::string(Text + Begin, static_cast<std::size_t>(End - Begin)),
-      Begin + 1);
-  token->Kind = Kind;
-  token->Depth = Depth;
-  return token;
-}
-
-void TEvalTextParser::Adopt(TEvalToken& Parent, std::unique_ptr<TEvalToken> Child) {
-  Child->Parent = &Parent;
-  Parent.ChildList.push_back(std::move(Child));
-}
-
-std::unique_ptr<TEvalToken> TEvalTextParser::Tree(int Begin, int End, int Depth) {
-  if (Depth > kFastNesting) return nullptr;
-  if (Begin == End) {
-    // The empty text is the empty string constant.
-    auto token = std::make_unique<TEvalToken>(Expression, nullptr, "\"\"", Begin + 1);
-    token->Kind = tkConstant;
-    token->Depth = Depth;
-    return token;
-  }
+template <class Builder>
+typename Builder::Node TEvalTextParser::Tree(Builder& Make, int Begin, int End, int Depth) {
+  if (Depth > kFastNesting) return Builder::None();
+  // The empty text is the empty string constant.
+  if (Begin == End) return Make.EmptyConstant(Begin, Depth);
   const std::size_t first = Parts.size();
   for (;;) {
     if (!ScanParts(Begin, End)) {
       Parts.resize(first);
-      return nullptr;
+      return Builder::None();
     }
     // Brackets around the whole text: the content is read again, one level deeper.
     if (Parts.size() - first != 1 || !Parts[first].Bracketed) break;
     Begin = Parts[first].Begin;
     End = Parts[first].End;
     Parts.resize(first);
-    if (++Depth > kFastNesting) return nullptr;
+    if (++Depth > kFastNesting) return Builder::None();
   }
   const std::size_t count = Parts.size() - first;
-  std::unique_ptr<TEvalToken> result;
   if (count == 1) {
     const Part part = Parts[first];
     Parts.resize(first);
-    return Single(part, Depth);
+    return Single(Make, part, Depth);
   }
-  if (count % 2 == 1) result = Range(first, Depth);
+  typename Builder::Node result = Builder::None();
+  if (count % 2 == 1) result = Range(Make, first, Depth);
   Parts.resize(first);
   return result;
 }
 
-std::unique_ptr<TEvalToken> TEvalTextParser::Single(const Part& Read, int Depth) {
+template <class Builder>
+typename Builder::Node TEvalTextParser::Single(Builder& Make, const Part& Read, int Depth) {
   const char first = Text[Read.Begin];
-  if (first == '"' || IsNumberChar(first)) return NewToken(Read.Begin, Read.End, tkConstant, Depth);
+  if (first == '"' || IsNumberChar(first)) return Make.New(Read.Begin, Read.End, tkConstant, Depth);
   if (IsStart(first)) {
     int pos = Read.Begin + 1;
     while (pos < Read.End && IsNameChar(Text[pos])) ++pos;
-    if (pos == Read.End) return NewToken(Read.Begin, Read.End, tkVariable, Depth);
+    if (pos == Read.End) return Make.New(Read.Begin, Read.End, tkVariable, Depth);
     // A call: the name, and each argument up to its "," or the closing ")" parsed as a text of
     // its own; an empty argument before the ")" is none.
-    std::unique_ptr<TEvalToken> call = NewToken(Read.Begin, pos, tkFunction, Depth);
+    typename Builder::Node call = Make.New(Read.Begin, pos, tkFunction, Depth);
     ++pos;
     while (pos < Read.End && Text[pos] != ')') {
       const int start = pos;
-      if (!SkipBalanced(Text, pos, Read.End, true)) return nullptr;
-      std::unique_ptr<TEvalToken> argument = Tree(start, pos, Depth + 1);
-      if (!argument) return nullptr;
-      Adopt(*call, std::move(argument));
+      if (!SkipBalanced(Text, pos, Read.End, true)) return Builder::None();
+      typename Builder::Node argument = Tree(Make, start, pos, Depth + 1);
+      if (!Builder::Valid(argument)) return Builder::None();
+      Make.Adopt(Builder::RefOf(call), std::move(argument));
       if (pos < Read.End && Text[pos] == ',') ++pos;
     }
     return call;
   }
   // A unary chain: one node per operator, each the operand of the one before, down to the
   // operand, which is parsed as a text of its own.
-  std::unique_ptr<TEvalToken> chain = NewToken(Read.Begin, Read.Begin + 1, tkOperator, Depth);
-  TEvalToken* node = chain.get();
+  typename Builder::Node chain = Make.New(Read.Begin, Read.Begin + 1, tkOperator, Depth);
+  typename Builder::Ref node = Builder::RefOf(chain);
   int k = 1;
   for (; Read.Begin + k < Read.End; ++k) {
     const int at = Read.Begin + k;
@@ -348,60 +416,62 @@ std::unique_ptr<TEvalToken> TEvalTextParser::Single(const Part& Read, int Depth)
     if ((c == '<' || c == '>') && at + 1 < Read.End && Text[at + 1] == '=') break;
     const TEvalOperator* op = ByChar[static_cast<unsigned char>(c)];
     if (!op || !op->Unary) break;
-    std::unique_ptr<TEvalToken> link = NewToken(at, at + 1, tkOperator, Depth + k);
-    TEvalToken* next = link.get();
-    Adopt(*node, std::move(link));
+    typename Builder::Node link = Make.New(at, at + 1, tkOperator, Depth + k);
+    const typename Builder::Ref next = Builder::RefOf(link);
+    Make.Adopt(node, std::move(link));
     node = next;
   }
-  std::unique_ptr<TEvalToken> operand = Tree(Read.Begin + k, Read.End, Depth + k);
-  if (!operand) return nullptr;
-  Adopt(*node, std::move(operand));
+  typename Builder::Node operand = Tree(Make, Read.Begin + k, Read.End, Depth + k);
+  if (!Builder::Valid(operand)) return Builder::None();
+  Make.Adopt(node, std::move(operand));
   return chain;
 }
 
-void TEvalTextParser::Reduce(int Depth) {
+template <class Builder>
+void TEvalTextParser::Reduce(Builder& Make, int Depth) {
   const Part& op = Parts[Operators.back()];
   Operators.pop_back();
-  std::unique_ptr<TEvalToken> node = NewToken(op.Begin, op.End, tkOperator, Depth);
-  std::unique_ptr<TEvalToken> right = std::move(Operands.back());
-  Operands.pop_back();
-  std::unique_ptr<TEvalToken> left = std::move(Operands.back());
-  Operands.pop_back();
-  node->ChildList.reserve(2);
-  Adopt(*node, std::move(left));
-  Adopt(*node, std::move(right));
-  Operands.push_back(std::move(node));
+  typename Builder::Node node = Make.New(op.Begin, op.End, tkOperator, Depth);
+  typename Builder::Node right = std::move(Make.Operands.back());
+  Make.Operands.pop_back();
+  typename Builder::Node left = std::move(Make.Operands.back());
+  Make.Operands.pop_back();
+  Builder::Reserve(Builder::RefOf(node), 2);
+  Make.Adopt(Builder::RefOf(node), std::move(left));
+  Make.Adopt(Builder::RefOf(node), std::move(right));
+  Make.Operands.push_back(std::move(node));
 }
 
-std::unique_ptr<TEvalToken> TEvalTextParser::Range(std::size_t First, int Depth) {
+template <class Builder>
+typename Builder::Node TEvalTextParser::Range(Builder& Make, std::size_t First, int Depth) {
   // The root of a range is its rightmost operator of lowest priority: every binary operator
   // associates to the left.
   const std::size_t last = Parts.size();
-  const std::size_t operand_base = Operands.size();
+  const std::size_t operand_base = Make.Operands.size();
   const std::size_t operator_base = Operators.size();
   for (std::size_t i = First; i < last; ++i) {
     if ((i - First) % 2 == 0) {
       // A bracket's content is a text of its own, one level deeper; any other operand part
       // would read as this very part again. (A copy: the operands' own parts go on the list.)
       const Part part{Parts[i].Begin, Parts[i].End, Parts[i].Bracketed, nullptr};
-      std::unique_ptr<TEvalToken> leaf =
-          part.Bracketed ? Tree(part.Begin, part.End, Depth + 1) : Single(part, Depth);
-      if (!leaf) {
-        Operands.resize(operand_base);
+      typename Builder::Node leaf =
+          part.Bracketed ? Tree(Make, part.Begin, part.End, Depth + 1) : Single(Make, part, Depth);
+      if (!Builder::Valid(leaf)) {
+        Make.Operands.resize(operand_base);
         Operators.resize(operator_base);
-        return nullptr;
+        return Builder::None();
       }
-      Operands.push_back(std::move(leaf));
+      Make.Operands.push_back(std::move(leaf));
       continue;
     }
     const std::int32_t priority = Parts[i].Operator->Priority;
     while (Operators.size() > operator_base &&
            Parts[Operators.back()].Operator->Priority >= priority)
-      Reduce(Depth);
+      Reduce(Make, Depth);
     Operators.push_back(i);
   }
-  while (Operators.size() > operator_base) Reduce(Depth);
-  std::unique_ptr<TEvalToken> root = std::move(Operands.back());
-  Operands.pop_back();
+  while (Operators.size() > operator_base) Reduce(Make, Depth);
+  typename Builder::Node root = std::move(Make.Operands.back());
+  Make.Operands.pop_back();
   return root;
 }

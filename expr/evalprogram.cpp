@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 #include <typeinfo>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -73,48 +72,111 @@ TEvalProgram::TEvalProgram(const TEvalToken& Root, const TEvalExpression& Expres
   Build(Root, Expression);
 }
 
+// What Build reads of a tree of tokens: each step's text is the token's own, not copied.
+struct TEvalProgram::TokenView {
+  using Node = const TEvalToken*;
+  Node Root;
+  std::vector<Pending<Node>>& Work;
+  static TEvalTokenKind Kind(Node Token) { return Token->Kind; }
+  static std::int32_t Position(Node Token) { return Token->Position; }
+  static int ChildCount(Node Token) { return Token->ChildCount(); }
+  static std::string_view Name(Node Token) { return Token->Text; }
+  static const std::string* Text(Node Token) { return &Token->Text; }
+  // Children first to last.
+  template <class Visit>
+  static void ForEachChild(Node Token, Visit visit) {
+    for (int i = 0; i < Token->ChildCount(); ++i) visit(Token->Children(i));
+  }
+};
+
+// What Build reads of a flat tree: a node's text is copied once into the node's own string of
+// the program when a step names it.
+struct TEvalProgram::FlatView {
+  using Node = std::int32_t;
+  const TEvalFlatTree& Tree;
+  Node Root;
+  std::vector<Pending<Node>>& Work;
+  std::vector<std::string>& Texts;
+  bool& LargeTexts;
+  [[gnu::always_inline]] const TEvalFlatTree::Node& At(Node Item) const {
+    return Tree.Nodes.data()[Item];
+  }
+  TEvalTokenKind Kind(Node Item) const { return At(Item).Kind; }
+  std::int32_t Position(Node Item) const { return At(Item).Position; }
+  int ChildCount(Node Item) const { return At(Item).ChildCount; }
+  [[gnu::always_inline]] std::string_view Name(Node Item) const { return Tree.TextOf(At(Item)); }
+  [[gnu::always_inline]] const std::string* Text(Node Item) const {
+    std::string& text = Texts.data()[Item];
+    const std::string_view name = Name(Item);
+    text.assign(name.data(), name.size());
+    if (name.size() > kKeptWorkingText) LargeTexts = true;
+    return &text;
+  }
+  template <class Visit>
+  [[gnu::always_inline]] void ForEachChild(Node Item, Visit visit) const {
+    for (Node child = At(Item).FirstChild; child >= 0; child = At(child).NextSibling) visit(child);
+  }
+};
+
 void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expression) {
+  BuildFrom(TokenView{&Root, Work}, Expression);
+}
+
+void TEvalProgram::Build(const TEvalFlatTree& Tree, const TEvalExpression& Expression) {
+  // One string per node, kept between builds; one that a long constant made large goes back.
+  if (FlatTexts.size() < Tree.Nodes.size()) FlatTexts.resize(Tree.Nodes.size());
+  if (LargeFlatTexts) {
+    LargeFlatTexts = false;
+    for (std::string& text : FlatTexts)
+      if (text.capacity() > kKeptWorkingText) std::string().swap(text);
+  }
+  BuildFrom(FlatView{Tree, Tree.Root, FlatWork, FlatTexts, LargeFlatTexts}, Expression);
+}
+
+template <class View>
+void TEvalProgram::BuildFrom(const View& Tree, const TEvalExpression& Expression) {
+  using Node = typename View::Node;
   Steps.clear();
   Texts.clear();
   Numbers.clear();
   std::size_t variables = 0;
-  std::vector<Pending>& pending = Work;
+  auto& pending = Tree.Work;
   pending.clear();
-  pending.emplace_back(&Root, -1, false);
+  pending.emplace_back(Tree.Root, -1, false);
   std::size_t depth = 0, max_depth = 0;
   auto push_value = [&] { max_depth = std::max(max_depth, ++depth); };
-  auto add = [this](StepKind kind, const TEvalToken& token) -> Step& {
+  auto add = [this, &Tree](StepKind kind, Node token) -> Step& {
     Step& step = Steps.emplace_back();
     step.Kind = kind;
     step.Standard = opOther;
     step.HasNumber = false;
     step.Undefined = false;
-    step.Position = token.Position;
+    step.Position = Tree.Position(token);
     step.Ref = 0;
     step.Index = 0;
     return step;
   };
-  // The step's text is the token's own; it is not copied.
-  auto add_text = [this, &add](StepKind kind, const TEvalToken& token) -> Step& {
+  auto add_text = [this, &Tree, &add](StepKind kind, Node token) -> Step& {
     Step& step = add(kind, token);
     step.Ref = static_cast<std::uint32_t>(Texts.size());
-    Texts.push_back(&token.Text);
+    Texts.push_back(Tree.Text(token));
     return step;
   };
   while (!pending.empty()) {
     // Field by field: a copy of the whole entry just written would wait for the write.
-    const TEvalToken& token = *pending.back().Token;
+    const Node token = pending.back().Token;
     const int item_operator = pending.back().Operator;
     const bool expanded = pending.back().Expanded;
     pending.pop_back();
+    const TEvalTokenKind kind = Tree.Kind(token);
     if (expanded) {
-      if (token.Kind == tkFunction) {
-        const int count = token.ChildCount();
+      if (kind == tkFunction) {
+        const int count = Tree.ChildCount(token);
         add_text(skCall, token).Index = static_cast<std::uint32_t>(count);
         depth -= static_cast<std::size_t>(count);
         push_value();
       } else {
-        const bool binary = token.ChildCount() == 2;
+        const bool binary = Tree.ChildCount(token) == 2;
         Step& step = add(binary ? skBinary : skUnary, token);
         step.Standard =
             StandardOf(*Expression.OperatorList[static_cast<std::size_t>(item_operator)], binary);
@@ -123,14 +185,15 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
       }
       continue;
     }
-    switch (token.Kind) {
+    switch (kind) {
       case tkConstant:
       case tkUnparsed: {
         Step& step = add_text(skConstant, token);
         // A number constant is read once; any other constant is read where it is used.
-        if (!token.Text.empty()) {
+        const std::string_view text = Tree.Name(token);
+        if (!text.empty()) {
           bool valid = false;
-          const long double number = FloatTextValue(token.Text, valid);
+          const long double number = FloatTextValue(text, valid);
           if (valid) {
             step.HasNumber = true;
             step.Index = static_cast<std::uint32_t>(Numbers.size());
@@ -144,26 +207,31 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
         add_text(skVariable, token).Index = static_cast<std::uint32_t>(variables++);
         push_value();
         break;
-      case tkFunction:
+      case tkFunction: {
         add_text(skEnter, token);
-        pending.emplace_back(&token, -1, true);
-        for (int i = token.ChildCount() - 1; i >= 0; --i)
-          pending.emplace_back(token.Children(i), -1, false);
+        pending.emplace_back(token, -1, true);
+        // The arguments are taken first to last: they go on the list last to first.
+        const std::size_t first = pending.size();
+        Tree.ForEachChild(token,
+                          [&pending](Node child) { pending.emplace_back(child, -1, false); });
+        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
         break;
+      }
       case tkOperator: {
         // The operator is checked before its operands are evaluated; a failing check stands in
         // for the whole subtree.
-        const int index = Expression.IndexOfOperatorName(token.Text);
+        const int index = Expression.IndexOfOperatorName(Tree.Name(token));
         const TEvalOperator* op =
             index < 0 ? nullptr : Expression.OperatorList[static_cast<std::size_t>(index)].get();
-        const int count = token.ChildCount();
+        const int count = Tree.ChildCount(token);
         if (!op || !((count == 2 && op->Binary) || (count == 1 && op->Unary))) {
           add_text(skFail, token).Undefined = !op;
           push_value();
           break;
         }
-        pending.emplace_back(&token, index, true);
-        for (int i = 0; i < count; ++i) pending.emplace_back(token.Children(i), -1, false);
+        pending.emplace_back(token, index, true);
+        Tree.ForEachChild(token,
+                          [&pending](Node child) { pending.emplace_back(child, -1, false); });
         break;
       }
     }
@@ -751,9 +819,27 @@ constexpr std::size_t AlignUp(std::size_t size, std::size_t alignment) {
   return (size + alignment - 1) / alignment * alignment;
 }
 
+// The content of a key for Distinct: a text's characters, a number's ten bytes (two numbers
+// are one when their bytes are).
+std::string_view ContentOf(std::string_view key) {
+  return key;
+}
+std::string_view ContentOf(const long double& key) {
+  return {reinterpret_cast<const char*>(&key), 10};
+}
+
+// FNV-1a over the content, mixed so that the low bits, which choose the slot, depend on every
+// byte.
+std::uint32_t ContentHash(std::string_view content) {
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  for (const char c : content) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
+  hash ^= hash >> 32;
+  return static_cast<std::uint32_t>(hash * 0x9e3779b97f4a7c15u >> 32);
+}
+
 // Distinct values by content, each answered by the index of its first occurrence: a short list
-// is searched in place, a longer one through a table. Kept per thread between uses, so that
-// freezing a program allocates little besides its block.
+// is searched in place, a longer one through an open-addressing table of indices. Kept per
+// program between uses, so that freezing a program allocates little besides its block.
 template <class Key>
 class Distinct {
  public:
@@ -762,16 +848,24 @@ class Distinct {
     Table.clear();
   }
   std::uint32_t IndexOf(const Key& key) {
+    const std::string_view content = ContentOf(key);
     if (Table.empty()) {
       for (std::size_t i = 0; i < Keys.size(); ++i)
-        if (Keys[i] == key) return static_cast<std::uint32_t>(i);
+        if (ContentOf(Keys[i]) == content) return static_cast<std::uint32_t>(i);
       if (Keys.size() < kSearchedInPlace) return Add(key);
-      for (std::size_t i = 0; i < Keys.size(); ++i)
-        Table.emplace(Keys[i], static_cast<std::uint32_t>(i));
+      Grow();
     }
-    const auto [entry, added] = Table.try_emplace(key, static_cast<std::uint32_t>(Keys.size()));
-    if (added) Keys.push_back(key);
-    return entry->second;
+    const std::size_t mask = Table.size() - 1;
+    for (std::size_t at = ContentHash(content) & mask;; at = (at + 1) & mask) {
+      const std::uint32_t entry = Table[at];
+      if (entry == 0) {
+        Table[at] = static_cast<std::uint32_t>(Keys.size() + 1);
+        const std::uint32_t index = Add(key);
+        if (Keys.size() * 2 > Table.size()) Grow();
+        return index;
+      }
+      if (ContentOf(Keys[entry - 1]) == content) return entry - 1;
+    }
   }
   std::size_t Count() const { return Keys.size(); }
   const Key* Data() const { return Keys.data(); }
@@ -782,8 +876,19 @@ class Distinct {
     Keys.push_back(key);
     return static_cast<std::uint32_t>(Keys.size() - 1);
   }
+  // A table at most half full (a slot holds an index plus one, 0 when free), every key in it.
+  void Grow() {
+    std::size_t size = 64;
+    while (size < Keys.size() * 4) size *= 2;
+    Table.assign(size, 0);
+    for (std::size_t i = 0; i < Keys.size(); ++i) {
+      std::size_t at = ContentHash(ContentOf(Keys[i])) & (size - 1);
+      while (Table[at] != 0) at = (at + 1) & (size - 1);
+      Table[at] = static_cast<std::uint32_t>(i + 1);
+    }
+  }
   std::vector<Key> Keys;
-  std::unordered_map<Key, std::uint32_t> Table;
+  std::vector<std::uint32_t> Table;
 };
 
 // The heap a string holds beside itself.
@@ -830,9 +935,10 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
   using Memory = TEvalProgram::Memory;
   // The texts the copy keeps, and where each of the program's texts, numbers and memories
   // goes; a null map keeps every entry where it is.
-  std::string_view smallTexts[kSmallProgram];
+  // (Left uninitialised: only the entries in use are written and read.)
+  const std::string* smallTexts[kSmallProgram];
   std::uint32_t smallMap[kSmallProgram];
-  const std::string_view* texts = smallTexts;
+  const std::string_view* texts = nullptr;
   const std::uint32_t* textMap = smallMap;
   const std::uint32_t* numberMap = nullptr;
   const std::uint32_t* memoryMap = nullptr;
@@ -843,8 +949,8 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
   if (Built.Texts.size() <= kSmallProgram) {
     for (std::size_t i = 0; i < Built.Texts.size(); ++i) {
       std::size_t k = 0;
-      while (k < textCount && smallTexts[k].data() != Built.Texts[i]->data()) ++k;
-      if (k == textCount) smallTexts[textCount++] = *Built.Texts[i];
+      while (k < textCount && smallTexts[k] != Built.Texts[i]) ++k;
+      if (k == textCount) smallTexts[textCount++] = Built.Texts[i];
       smallMap[i] = static_cast<std::uint32_t>(k);
     }
   } else {
@@ -885,7 +991,7 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
   const std::size_t charsAt = stringsAt + textCount * sizeof(std::string);
   const std::size_t total = charsAt + Key.size();
   char* const block = static_cast<char*>(Store.Take(total));
-  TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram();
+  TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram;
   frozen->Hash = Hash;
   Key.copy(block + charsAt, Key.size());
   frozen->KeyText = block + charsAt;
@@ -896,7 +1002,9 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
   frozen->OwnTexts = strings;
   try {
     for (; frozen->TextCount < textCount; ++frozen->TextCount) {
-      std::string* text = new (strings + frozen->TextCount) std::string(texts[frozen->TextCount]);
+      const std::size_t i = frozen->TextCount;
+      std::string* text =
+          new (strings + i) std::string(texts ? texts[i] : std::string_view(*smallTexts[i]));
       pointers[frozen->TextCount] = text;
       frozen->TextHeap += HeapOf(*text);
     }
@@ -932,8 +1040,11 @@ TEvalFrozenProgram* TEvalFrozenProgram::Make(TEvalProgram& Built, std::string_vi
     }
     new (steps + i) Step(step);
   }
+  // The numbers' bytes are copied as they are: a load and store of each extended value through
+  // the floating-point unit costs far more.
   auto* const frozenNumbers = reinterpret_cast<long double*>(block + numbersAt);
-  for (std::size_t i = 0; i < numberCount; ++i) new (frozenNumbers + i) long double(numbers[i]);
+  if (numberCount > 0)
+    std::memcpy(static_cast<void*>(frozenNumbers), numbers, numberCount * sizeof(long double));
   auto* const memories = reinterpret_cast<Memory*>(block + memoriesAt);
   for (std::size_t i = 0; i < memoryCount; ++i) {
     Memory* memory = new (memories + i) Memory;
@@ -956,7 +1067,7 @@ TEvalFrozenProgram* TEvalFrozenProgram::MakeFailed(const std::string& Error, std
                                                    std::size_t Hash, TEvalBlockStore& Store) {
   const std::size_t charsAt = sizeof(TEvalFrozenProgram);
   char* const block = static_cast<char*>(Store.Take(FailedBlockBytes(Error, Key)));
-  TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram();
+  TEvalFrozenProgram* frozen = new (block) TEvalFrozenProgram;
   frozen->Hash = Hash;
   Key.copy(block + charsAt, Key.size());
   Error.copy(block + charsAt + Key.size(), Error.size());

@@ -5,13 +5,17 @@
 // variables. Both parses must agree on success, on the error fields, on the message that
 // Evaluate raises for a failed compile and on the whole tree (kind, text, position, depth,
 // parent links, children in order); a parsed text must then evaluate the same way on both
-// trees, with the same result or error and the same questions to the provider.
+// trees, with the same result or error and the same questions to the provider. The flat tree
+// that the compiled texts parse into must be the one-pass tree, and a program laid out from it
+// must run as the one laid out from the tokens.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "expr/eval.h"
@@ -159,6 +163,48 @@ std::string Dump(const TEvalToken& root) {
   return dump;
 }
 
+// The same fields in the same order without depths and parent links, which a flat tree does
+// not keep; FlatDump gives it for a flat tree.
+std::string ShapeDump(const TEvalToken& root) {
+  std::string dump;
+  std::vector<const TEvalToken*> pending{&root};
+  while (!pending.empty()) {
+    const TEvalToken* token = pending.back();
+    pending.pop_back();
+    dump += std::to_string(token->Kind) + ':' + std::to_string(token->Position) + ':' +
+            std::to_string(token->Text.size()) + ':' + token->Text + ':' +
+            std::to_string(token->ChildCount()) + ';';
+    for (int i = token->ChildCount() - 1; i >= 0; --i) pending.push_back(token->Children(i));
+  }
+  return dump;
+}
+
+std::string FlatDump(const TEvalFlatTree& tree) {
+  std::string dump;
+  std::vector<std::int32_t> pending{tree.Root};
+  const auto node = [&tree](std::int32_t index) -> const TEvalFlatTree::Node& {
+    Require(index >= 0 && static_cast<std::size_t>(index) < tree.Nodes.size());
+    return tree.Nodes[static_cast<std::size_t>(index)];
+  };
+  while (!pending.empty()) {
+    const TEvalFlatTree::Node& item = node(pending.back());
+    pending.pop_back();
+    const std::string_view text = tree.TextOf(item);
+    dump += std::to_string(item.Kind) + ':' + std::to_string(item.Position) + ':' +
+            std::to_string(text.size()) + ':' + std::string(text) + ':' +
+            std::to_string(item.ChildCount) + ';';
+    const std::size_t first = pending.size();
+    std::int32_t count = 0;
+    for (std::int32_t child = item.FirstChild; child >= 0; child = node(child).NextSibling) {
+      Require(++count <= item.ChildCount);
+      pending.push_back(child);
+    }
+    Require(count == item.ChildCount);
+    std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+  }
+  return dump;
+}
+
 struct Fields {
   bool Ok;
   std::string Message;
@@ -213,6 +259,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool ok = e.Compile();
   Require(Take(e, ok, e.Root()) == expected);
 
+  // The flat parse of the compiled texts takes what the one-pass parse takes, as the same tree.
+  static TEvalTextParser flat_parser;
+  static TEvalFlatTree flat;
+  const std::unique_ptr<TEvalToken> one_pass = TEvalTextParser().Parse(e, e.GetText());
+  const bool flat_ok = flat_parser.ParseFlat(e, e.GetText(), flat);
+  Require(flat_ok == (one_pass != nullptr));
+  Require(!flat_ok || ok);
+  if (flat_ok) Require(FlatDump(flat) == ShapeDump(*one_pass));
+
   if (!ok) {
     const Outcome raised = Evaluated(e, provider, [&e] { return e.Evaluate(); });
     Require(raised.Text == "!" + PositionedMessage(expected.Message, expected.Position));
@@ -225,5 +280,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return program.Run(e);
   });
   Require(fast == levels);
+  // A program laid out from the flat tree runs as the one laid out from the tokens.
+  if (flat_ok) {
+    const Outcome flat_run = Evaluated(e, provider, [&e] {
+      TEvalProgram program;
+      program.Build(flat, e);
+      return program.Run(e);
+    });
+    Require(flat_run == fast);
+  }
   return 0;
 }

@@ -1,9 +1,11 @@
 // Compile's one-pass parse against the level-by-level parse of a root token: the same tree
 // (kinds, texts, positions, depths, parent links, children in order), the same answer and the
-// same error fields, with the standard operators and with changed operator lists.
+// same error fields, with the standard operators and with changed operator lists; and the flat
+// tree of the one-pass parse against its token tree.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +29,30 @@ std::string Dump(const TEvalToken& token) {
     text += Dump(child);
   }
   return text + ")";
+}
+
+// The same without depths and parent links, which a flat tree does not keep.
+std::string Shape(const TEvalToken& token) {
+  std::string text =
+      std::to_string(token.Kind) + ":" + token.Text + "@" + std::to_string(token.Position);
+  if (token.ChildCount() == 0) return text;
+  text += "(";
+  for (int i = 0; i < token.ChildCount(); ++i)
+    text += (i > 0 ? "," : "") + Shape(*token.Children(i));
+  return text + ")";
+}
+
+std::string Shape(const TEvalFlatTree& tree, std::int32_t index) {
+  const TEvalFlatTree::Node& node = tree.Nodes.at(static_cast<std::size_t>(index));
+  std::string text = std::to_string(node.Kind) + ":" + std::string(tree.TextOf(node)) + "@" +
+                     std::to_string(node.Position);
+  if (node.ChildCount == 0) return text;
+  text += "(";
+  int count = 0;
+  for (std::int32_t child = node.FirstChild; child >= 0;
+       child = tree.Nodes.at(static_cast<std::size_t>(child)).NextSibling)
+    text += (count++ > 0 ? "," : "") + Shape(tree, child);
+  return text + (count == node.ChildCount ? ")" : ")!count");
 }
 
 struct Parsed {
@@ -61,6 +87,16 @@ void ExpectSameParse(TEvalExpression& expression, const std::string& text) {
   EXPECT_EQ(compiled.Message, reference.Message);
   EXPECT_EQ(compiled.Code, reference.Code);
   EXPECT_EQ(compiled.Position, reference.Position);
+  // The flat parse takes what the one-pass parse takes, as the same tree.
+  expression.SetText(text);
+  TEvalTextParser parser;
+  const std::unique_ptr<TEvalToken> onePass = parser.Parse(expression, expression.GetText());
+  TEvalFlatTree flat;
+  const bool flatOk = TEvalTextParser().ParseFlat(expression, expression.GetText(), flat);
+  EXPECT_EQ(flatOk, onePass != nullptr);
+  if (flatOk && onePass) {
+    EXPECT_EQ(Shape(flat, flat.Root), Shape(*onePass));
+  }
 }
 
 const char* const kTexts[] = {
