@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 
 #include "fuzz/fuzz_input.h"
 #include "graph/elements.h"
@@ -14,6 +15,7 @@
 #include "model/pricelist.h"
 #include "model/saver.h"
 #include "platform/errors.h"
+#include "platform/resources.h"
 
 namespace {
 
@@ -84,8 +86,13 @@ class FixedHost : public TSchemeHost {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  TSpecDataStream stream;
-  stream.Write(data, static_cast<std::uint32_t>(size));
+  // The input is the embedded resource, read where it lies as the start-up reads it.
+  const TModuleResource table[] = {{"QZSCHEME", data, size}};
+  const std::span<const TModuleResource> previous = SetModuleResources(table);
+  TSpecDataView stream;
+  const bool viewed = stream.LoadFromResource("QZSCHEME");
+  SetModuleResources(previous);
+  Require(viewed);
   TSpecTemplate templ;
   TScheme scheme;
   try {
