@@ -82,10 +82,14 @@ struct TEvalProgram::TokenView {
   static int ChildCount(Node Token) { return Token->ChildCount(); }
   static std::string_view Name(Node Token) { return Token->Text; }
   static const std::string* Text(Node Token) { return &Token->Text; }
-  // Children first to last.
-  template <class Visit>
-  static void ForEachChild(Node Token, Visit visit) {
-    for (int i = 0; i < Token->ChildCount(); ++i) visit(Token->Children(i));
+  // The children onto the work list, first to last or last to first.
+  [[gnu::always_inline]] static void PushChildren(std::vector<Pending<Node>>& List, Node Token) {
+    for (int i = 0; i < Token->ChildCount(); ++i) List.emplace_back(Token->Children(i), -1, false);
+  }
+  [[gnu::always_inline]] static void PushChildrenReversed(std::vector<Pending<Node>>& List,
+                                                          Node Token) {
+    for (int i = Token->ChildCount() - 1; i >= 0; --i)
+      List.emplace_back(Token->Children(i), -1, false);
   }
 };
 
@@ -112,9 +116,15 @@ struct TEvalProgram::FlatView {
     if (name.size() > kKeptWorkingText) LargeTexts = true;
     return &text;
   }
-  template <class Visit>
-  [[gnu::always_inline]] void ForEachChild(Node Item, Visit visit) const {
-    for (Node child = At(Item).FirstChild; child >= 0; child = At(child).NextSibling) visit(child);
+  void PushChildren(std::vector<Pending<Node>>& List, Node Item) const {
+    for (Node child = At(Item).FirstChild; child >= 0; child = At(child).NextSibling)
+      List.emplace_back(child, -1, false);
+  }
+  // The siblings are linked first to last: pushed so, then turned round.
+  void PushChildrenReversed(std::vector<Pending<Node>>& List, Node Item) const {
+    const std::size_t first = List.size();
+    PushChildren(List, Item);
+    std::reverse(List.begin() + static_cast<std::ptrdiff_t>(first), List.end());
   }
 };
 
@@ -211,10 +221,7 @@ void TEvalProgram::BuildFrom(const View& Tree, const TEvalExpression& Expression
         add_text(skEnter, token);
         pending.emplace_back(token, -1, true);
         // The arguments are taken first to last: they go on the list last to first.
-        const std::size_t first = pending.size();
-        Tree.ForEachChild(token,
-                          [&pending](Node child) { pending.emplace_back(child, -1, false); });
-        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(first), pending.end());
+        Tree.PushChildrenReversed(pending, token);
         break;
       }
       case tkOperator: {
@@ -230,8 +237,7 @@ void TEvalProgram::BuildFrom(const View& Tree, const TEvalExpression& Expression
           break;
         }
         pending.emplace_back(token, index, true);
-        Tree.ForEachChild(token,
-                          [&pending](Node child) { pending.emplace_back(child, -1, false); });
+        Tree.PushChildren(pending, token);
         break;
       }
     }
