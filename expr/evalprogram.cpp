@@ -112,7 +112,9 @@ struct TEvalProgram::FlatView {
   [[gnu::always_inline]] const std::string* Text(Node Item) const {
     std::string& text = Texts.data()[Item];
     const std::string_view name = Name(Item);
-    text.assign(name.data(), name.size());
+    // Cleared and appended: an assignment also handles texts that overlap, which these never do.
+    text.clear();
+    text.append(name.data(), name.size());
     if (name.size() > kKeptWorkingText) LargeTexts = true;
     return &text;
   }
