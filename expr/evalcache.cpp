@@ -21,6 +21,13 @@ struct TEvalCompiledTexts::Level {
   // The flat tree of the text being compiled, when the one-pass parser takes it.
   TEvalFlatTree Tree;
   TEvalProgram Runner;
+  // The flat tree and the program's copies of its texts once they are no longer used: what grew
+  // beyond the bounds of what a compile keeps for the next one.
+  void GiveBackLarge() {
+    if (Tree.Nodes.capacity() > TEvalProgram::kKeptFlatNodes)
+      std::vector<TEvalFlatTree::Node>().swap(Tree.Nodes);
+    Runner.GiveBackFlatTexts();
+  }
   // The text this level evaluates without keeping it, while it does.
   const std::string* Unkept = nullptr;
 };
@@ -169,15 +176,17 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
   if (expression.ErrorCode == 0 &&
       expression.TextParser->ParseFlat(expression, expression.Text, level.Tree)) {
     level.Runner.Build(level.Tree, expression);
-  } else if (!expression.ParseText()) {
-    const std::string error = expression.CompileError;
-    if (!marked) {
-      Mark(hash);
-    } else if (Fits(TEvalFrozenProgram::FailedBlockBytes(error, Text), 0, 0)) {
-      Keep(*marked, TEvalFrozenProgram::MakeFailed(error, Text, hash, Store));
-    }
-    throw Exception(error);
   } else {
+    level.GiveBackLarge();
+    if (!expression.ParseText()) {
+      const std::string error = expression.CompileError;
+      if (!marked) {
+        Mark(hash);
+      } else if (Fits(TEvalFrozenProgram::FailedBlockBytes(error, Text), 0, 0)) {
+        Keep(*marked, TEvalFrozenProgram::MakeFailed(error, Text, hash, Store));
+      }
+      throw Exception(error);
+    }
     level.Runner.Build(*expression.Root(), expression);
   }
   if (marked) {
@@ -187,18 +196,24 @@ std::string TEvalCompiledTexts::Evaluate(const std::string& Text, TEvalProvider*
     if (Fits(blockBytes, textBytes, 0)) {
       TEvalFrozenProgram* frozen = TEvalFrozenProgram::Make(level.Runner, Text, hash, Store);
       Keep(*marked, frozen);
-      // The frozen program has its own texts: a tree goes at once.
+      // The frozen program has its own texts: a tree and large copies go at once.
       if (expression.Root()) expression.Reset();
+      level.GiveBackLarge();
       return level.Runner.Run(expression, *frozen);
     }
   } else {
     Mark(hash);
   }
-  // Compiled for this evaluation only, on the tree.
+  // Compiled for this evaluation only, on the tree or the program's copies of the flat tree's
+  // texts, which go back when it ends.
   struct Unkept {
     const std::string*& Text;
-    ~Unkept() { Text = nullptr; }
-  } unkept{level.Unkept};
+    Level& Owner;
+    ~Unkept() {
+      Text = nullptr;
+      Owner.GiveBackLarge();
+    }
+  } unkept{level.Unkept, level};
   level.Unkept = &Text;
   return level.Runner.Run(expression);
 }

@@ -4,13 +4,15 @@
 // engine's conditions, actions, answer values and bounds).
 //
 // A text's first evaluation parses it, lays out its program and runs it, as SetText and
-// Evaluate on one expression do, and only a mark of the text stays (a text evaluated once keeps
-// nothing of its own). Its second compiles it again and keeps it as a frozen program: its steps,
-// its own copies of the texts they name, and a memory per variable of the last short text read.
+// Evaluate on one expression do, and only a mark of the text stays. Its second compiles it again
+// and keeps it as a frozen program: its steps, its own copies of the texts they name, and a
+// memory per variable of the last short text read. Every later evaluation runs that program and
+// asks the provider for the current values again.
 // A compile costs less than the expression's own: a text that the one-pass parser takes is
 // parsed into a flat tree, which makes no token and no string, and the program is laid out from
-// that; any other text is parsed as the expression parses it, with the same errors. Every later evaluation runs that program and asks the provider for the
-// current values again.
+// that; any other text is parsed as the expression parses it, with the same errors. The working
+// lists of a compile are kept for the next one up to a bound, and a large text in them goes back
+// once the evaluation is over.
 // All texts share one standard expression: the twelve operators, the parser with its tables and
 // the working storage of the runs. What a text keeps grows with the text, not with the values it
 // reads, and all kept texts together stay within a bound of bytes: a text that comes once they

@@ -297,12 +297,12 @@ struct TEvalFlatTree {
   std::int32_t Root = -1;
 };
 
-// The parser of a whole expression text in one pass, used by Compile. For a text that parses
-// without error it builds at once the tree that parsing the root token and then its children
-// level by level builds: the same kinds, texts, positions, depths, parents and children in the
-// same order. It reads the text in place and copies each token's text once, where the level
-// parse copies every operand's text at every level. Anything it does not take on (a text that
-// fails, empty brackets, blanks, nesting beyond kFastNesting, an operator list with names of
+// The parser of a whole expression text in one pass, used by Compile and the compiled texts. For a
+// text that parses without error it builds at once the tree that parsing the root token and then
+// its children level by level builds: the same kinds, texts, positions, depths, parents and
+// children in the same order. It reads the text in place and copies each token's text once, where
+// the level parse copies every operand's text at every level. Anything it does not take on (a text
+// that fails, empty brackets, blanks, nesting beyond kFastNesting, an operator list with names of
 // other forms) it answers with nullptr, and the caller parses level by level, so that errors,
 // their messages and positions come from that parser alone.
 class TEvalTextParser {
@@ -383,7 +383,8 @@ class TEvalFrozenProgram;
 // RunTexts writes every result as a text and reads it again, as the operators do on their
 // own: the reference that Run must match text for text and error for error.
 //
-// A program refers to the tree's texts and to the expression's operators by index; a frozen
+// A program refers to the tree's texts (or to its own copies of a flat tree's) and to the
+// expression's operators by index; a frozen
 // copy of it (TEvalFrozenProgram) keeps its own texts and runs on any program's working
 // storage.
 class TEvalProgram {
@@ -413,6 +414,11 @@ class TEvalProgram {
   // Working strings that grew beyond this are given back after a run, so that no copy of a
   // large value stays behind.
   static constexpr std::size_t kKeptWorkingText = 4096;
+  // The copies of a flat tree's texts and the build's list, kept for the next build for trees
+  // of up to this many nodes.
+  static constexpr std::size_t kKeptFlatNodes = 4096;
+  // Gives back the copies of a flat tree's texts where they grew beyond those bounds.
+  void GiveBackFlatTexts();
 
  private:
   friend class TEvalFrozenProgram;

@@ -137,12 +137,19 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
 void TEvalProgram::Build(const TEvalFlatTree& Tree, const TEvalExpression& Expression) {
   // One string per node, kept between builds; one that a long constant made large goes back.
   if (FlatTexts.size() < Tree.Nodes.size()) FlatTexts.resize(Tree.Nodes.size());
-  if (LargeFlatTexts) {
-    LargeFlatTexts = false;
-    for (std::string& text : FlatTexts)
-      if (text.capacity() > kKeptWorkingText) std::string().swap(text);
-  }
   BuildFrom(FlatView{Tree, Tree.Root, FlatWork, FlatTexts, LargeFlatTexts}, Expression);
+}
+
+void TEvalProgram::GiveBackFlatTexts() {
+  if (FlatTexts.size() > kKeptFlatNodes) {
+    std::vector<std::string>().swap(FlatTexts);
+    LargeFlatTexts = false;
+  }
+  if (FlatWork.capacity() > kKeptFlatNodes) std::vector<Pending<std::int32_t>>().swap(FlatWork);
+  if (!LargeFlatTexts) return;
+  LargeFlatTexts = false;
+  for (std::string& text : FlatTexts)
+    if (text.capacity() > kKeptWorkingText) std::string().swap(text);
 }
 
 template <class View>
@@ -828,7 +835,8 @@ constexpr std::size_t AlignUp(std::size_t size, std::size_t alignment) {
 }
 
 // The content of a key for Distinct: a text's characters, a number's ten bytes (two numbers
-// are one when their bytes are).
+// are one when their bytes are: the readings of equal numbers, never 0 and -0, which no constant
+// reads as).
 std::string_view ContentOf(std::string_view key) {
   return key;
 }
@@ -899,10 +907,14 @@ class Distinct {
   std::vector<std::uint32_t> Table;
 };
 
-// The heap a string holds beside itself.
+// The heap a string holds beside itself, and the heap a copy of it holds (a working string may
+// have room beyond its text).
+const std::size_t kInPlace = std::string().capacity();
 std::size_t HeapOf(const std::string& text) {
-  static const std::size_t kInPlace = std::string().capacity();
   return text.capacity() > kInPlace ? text.capacity() + 1 : 0;
+}
+std::size_t CopyHeapOf(const std::string& text) {
+  return text.size() > kInPlace ? text.size() + 1 : 0;
 }
 
 // Programs of up to this many texts are frozen without looking for equal texts, numbers and
@@ -925,7 +937,7 @@ TEvalProgram::~TEvalProgram() = default;
 std::size_t TEvalFrozenProgram::MostBlockBytes(const TEvalProgram& Built, std::string_view Key,
                                                std::size_t& MostTextBytes) {
   MostTextBytes = 0;
-  for (const std::string* text : Built.Texts) MostTextBytes += HeapOf(*text);
+  for (const std::string* text : Built.Texts) MostTextBytes += CopyHeapOf(*text);
   return sizeof(TEvalFrozenProgram) + alignof(long double) * 3 +
          Built.Steps.size() * sizeof(TEvalProgram::Step) +
          Built.Numbers.size() * sizeof(long double) +

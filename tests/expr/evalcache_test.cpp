@@ -67,6 +67,14 @@ std::string LongText() {
   return text;
 }
 
+// A text of more distinct constants than are looked for in place when a program is frozen,
+// among them equal numbers written differently and repeated ones, around a change of A.
+std::string ManyConstantsText() {
+  std::string text = "A*1.5+SETA(4)+A*1.50";
+  for (int i = 0; i < 40; ++i) text += (i % 2 ? "-B*" : "+A/") + std::to_string(i % 25 + 1);
+  return text + "+F(\"x\",A,0.1)";
+}
+
 TEST(CompiledTexts, EveryEvaluationAnswersAndAsksAsANewExpression) {
   const std::vector<std::string> texts = {
       "A + 1",
@@ -90,6 +98,7 @@ TEST(CompiledTexts, EveryEvaluationAnswersAndAsksAsANewExpression) {
       "1/(A-A)",
       "A+SETA(9)+A",
       LongText(),
+      ManyConstantsText(),
   };
   // Rounds of values: the same values again (what a compiled text remembers is used), other
   // values, texts beyond what is remembered, texts that read differently under the separator.
