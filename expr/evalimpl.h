@@ -295,6 +295,8 @@ struct TEvalFlatTree {
   std::vector<Node> Nodes;
   const char* Text = nullptr;  // the parsed text; not owned
   std::int32_t Root = -1;
+  // The parser's stack of operands while it parses into this tree.
+  std::vector<std::int32_t> Operands;
 };
 
 // The parser of a whole expression text in one pass, used by Compile and the compiled texts. For a
@@ -365,7 +367,6 @@ class TEvalTextParser {
   // Working stacks shared by the levels of one parse.
   std::vector<Part> Parts;
   std::vector<std::unique_ptr<TEvalToken>> Operands;
-  std::vector<std::int32_t> FlatOperands;
   std::vector<std::size_t> Operators;
 };
 
@@ -571,11 +572,15 @@ class TEvalProgram {
     bool Expanded;
   };
   std::vector<Pending<const TEvalToken*>> Work;
-  std::vector<Pending<std::int32_t>> FlatWork;
-  // The texts of a program laid out from a flat tree, one string per node.
-  std::vector<std::string> FlatTexts;
-  // One of them may have grown beyond kKeptWorkingText.
-  bool LargeFlatTexts = false;
+  // What a build from a flat tree works with: its list, and the texts of the program, one
+  // string per node (one of them may have grown beyond kKeptWorkingText). Made at the first
+  // such build.
+  struct FlatLists {
+    std::vector<Pending<std::int32_t>> Work;
+    std::vector<std::string> Texts;
+    bool LargeTexts = false;
+  };
+  std::unique_ptr<FlatLists> Flat;
   template <class View>
   void BuildFrom(const View& Tree, const TEvalExpression& Expression);
   struct TokenView;

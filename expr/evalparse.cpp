@@ -222,7 +222,6 @@ bool TEvalTextParser::Start(TEvalExpression& ForExpression, const std::string& F
 void TEvalTextParser::Finish() {
   Trim(Parts);
   Trim(Operands);
-  Trim(FlatOperands);
   Trim(Operators);
 }
 
@@ -241,9 +240,10 @@ bool TEvalTextParser::ParseFlat(TEvalExpression& ForExpression, const std::strin
   Result.Text = ForText.data();
   Result.Root = -1;
   if (!Start(ForExpression, ForText)) return false;
-  FlatBuilder make{Result, FlatOperands};
+  FlatBuilder make{Result, Result.Operands};
   Result.Root = Tree(make, 0, static_cast<int>(ForText.size()), 0);
   Finish();
+  Trim(Result.Operands);
   if (Result.Root < 0) Result.Nodes.clear();
   return Result.Root >= 0;
 }

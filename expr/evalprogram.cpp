@@ -136,19 +136,21 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
 
 void TEvalProgram::Build(const TEvalFlatTree& Tree, const TEvalExpression& Expression) {
   // One string per node, kept between builds; one that a long constant made large goes back.
-  if (FlatTexts.size() < Tree.Nodes.size()) FlatTexts.resize(Tree.Nodes.size());
-  BuildFrom(FlatView{Tree, Tree.Root, FlatWork, FlatTexts, LargeFlatTexts}, Expression);
+  if (!Flat) Flat = std::make_unique<FlatLists>();
+  if (Flat->Texts.size() < Tree.Nodes.size()) Flat->Texts.resize(Tree.Nodes.size());
+  BuildFrom(FlatView{Tree, Tree.Root, Flat->Work, Flat->Texts, Flat->LargeTexts}, Expression);
 }
 
 void TEvalProgram::GiveBackFlatTexts() {
-  if (FlatTexts.size() > kKeptFlatNodes) {
-    std::vector<std::string>().swap(FlatTexts);
-    LargeFlatTexts = false;
+  if (!Flat) return;
+  if (Flat->Texts.size() > kKeptFlatNodes) {
+    std::vector<std::string>().swap(Flat->Texts);
+    Flat->LargeTexts = false;
   }
-  if (FlatWork.capacity() > kKeptFlatNodes) std::vector<Pending<std::int32_t>>().swap(FlatWork);
-  if (!LargeFlatTexts) return;
-  LargeFlatTexts = false;
-  for (std::string& text : FlatTexts)
+  if (Flat->Work.capacity() > kKeptFlatNodes) std::vector<Pending<std::int32_t>>().swap(Flat->Work);
+  if (!Flat->LargeTexts) return;
+  Flat->LargeTexts = false;
+  for (std::string& text : Flat->Texts)
     if (text.capacity() > kKeptWorkingText) std::string().swap(text);
 }
 
