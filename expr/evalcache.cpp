@@ -48,33 +48,6 @@ class NestedScope {
 
 constexpr std::size_t kFirstTableSize = 64;
 
-// The hash of a text, a word at a time, mixed so that its low bits, which choose the slot, depend
-// on every byte.
-std::size_t TextHash(std::string_view text) {
-  constexpr std::uint64_t kMultiplier = 0xbf58476d1ce4e5b9u;
-  const char* at = text.data();
-  std::size_t left = text.size();
-  std::uint64_t hash = 0x9e3779b97f4a7c15u ^ left;
-  const auto mix = [&hash](std::uint64_t word) {
-    hash = (hash ^ word) * kMultiplier;
-    hash ^= hash >> 31;
-  };
-  for (; left >= 8; left -= 8, at += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, at, sizeof word);
-    mix(word);
-  }
-  if (left > 0) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, at, left);
-    mix(word);
-  }
-  hash *= 0x94d049bb133111ebu;
-  hash ^= hash >> 29;
-  // 0 marks a free slot.
-  return static_cast<std::size_t>(hash | (hash == 0));
-}
-
 }  // namespace
 
 TEvalCompiledTexts::TEvalCompiledTexts(std::size_t MaxBytes) : ByteBound(MaxBytes) {}

@@ -372,6 +372,10 @@ class TEvalTextParser {
 
 class TEvalFrozenProgram;
 
+// The hash of a text, a word at a time, mixed so that its low bits depend on every byte; never 0.
+// The compiled texts find their programs by it, and freezing finds equal texts and numbers.
+std::size_t TextHash(std::string_view text);
+
 // The evaluation order of a parsed tree laid out as a postfix sequence: right operands before
 // left ones, a function's name check before its arguments, each argument left to right. Built
 // once per tree (and again when the operator list changes) and run without recursion.

@@ -154,21 +154,19 @@ struct TEvalTextParser::TokenBuilder {
   static Node None() { return nullptr; }
   static bool Valid(const Node& Item) { return Item != nullptr; }
   static Ref RefOf(const Node& Item) { return Item.get(); }
-  Node New(int Begin, int End, TEvalTokenKind Kind, int Depth) {
-    // The text is written once and moved into the token's own string.
-    auto token = std::make_unique<TEvalToken>(
-        Parser.Expression, nullptr,
-        std::string(Parser.Text + Begin, static_cast<std::size_t>(End - Begin)), Begin + 1);
+  // The text is written once and moved into the token's own string.
+  Node Make(std::string Text, int Position, TEvalTokenKind Kind, int Depth) {
+    auto token =
+        std::make_unique<TEvalToken>(Parser.Expression, nullptr, std::move(Text), Position);
     token->Kind = Kind;
     token->Depth = Depth;
     return token;
   }
-  Node EmptyConstant(int Begin, int Depth) {
-    auto token = std::make_unique<TEvalToken>(Parser.Expression, nullptr, "\"\"", Begin + 1);
-    token->Kind = tkConstant;
-    token->Depth = Depth;
-    return token;
+  Node New(int Begin, int End, TEvalTokenKind Kind, int Depth) {
+    return Make(std::string(Parser.Text + Begin, static_cast<std::size_t>(End - Begin)), Begin + 1,
+                Kind, Depth);
   }
+  Node EmptyConstant(int Begin, int Depth) { return Make("\"\"", Begin + 1, tkConstant, Depth); }
   static void Reserve(Ref Parent, std::size_t Count) { Parent->ChildList.reserve(Count); }
   static void Adopt(Ref Parent, Node Child) {
     Child->Parent = Parent;

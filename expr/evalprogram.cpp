@@ -135,7 +135,7 @@ void TEvalProgram::Build(const TEvalToken& Root, const TEvalExpression& Expressi
 }
 
 void TEvalProgram::Build(const TEvalFlatTree& Tree, const TEvalExpression& Expression) {
-  // One string per node, kept between builds; one that a long constant made large goes back.
+  // One string per node, kept between builds (GiveBackFlatTexts bounds them).
   if (!Flat) Flat = std::make_unique<FlatLists>();
   if (Flat->Texts.size() < Tree.Nodes.size()) Flat->Texts.resize(Tree.Nodes.size());
   BuildFrom(FlatView{Tree, Tree.Root, Flat->Work, Flat->Texts, Flat->LargeTexts}, Expression);
@@ -827,6 +827,33 @@ std::string TEvalProgram::RunTexts(TEvalExpression& Expression) {
   return std::move(*Slots[0]);
 }
 
+// The hash of a text, a word at a time, mixed so that its low bits, which choose the slot, depend
+// on every byte.
+std::size_t TextHash(std::string_view text) {
+  constexpr std::uint64_t kMultiplier = 0xbf58476d1ce4e5b9u;
+  const char* at = text.data();
+  std::size_t left = text.size();
+  std::uint64_t hash = 0x9e3779b97f4a7c15u ^ left;
+  const auto mix = [&hash](std::uint64_t word) {
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 31;
+  };
+  for (; left >= 8; left -= 8, at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    mix(word);
+  }
+  if (left > 0) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, left);
+    mix(word);
+  }
+  hash *= 0x94d049bb133111ebu;
+  hash ^= hash >> 29;
+  // 0 marks a free slot.
+  return static_cast<std::size_t>(hash | (hash == 0));
+}
+
 // ---------------------------------------------------------------------------------------------
 // TEvalFrozenProgram
 
@@ -844,15 +871,6 @@ std::string_view ContentOf(std::string_view key) {
 }
 std::string_view ContentOf(const long double& key) {
   return {reinterpret_cast<const char*>(&key), 10};
-}
-
-// FNV-1a over the content, mixed so that the low bits, which choose the slot, depend on every
-// byte.
-std::uint32_t ContentHash(std::string_view content) {
-  std::uint64_t hash = 0xcbf29ce484222325u;
-  for (const char c : content) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
-  hash ^= hash >> 32;
-  return static_cast<std::uint32_t>(hash * 0x9e3779b97f4a7c15u >> 32);
 }
 
 // Distinct values by content, each answered by the index of its first occurrence: a short list
@@ -874,7 +892,7 @@ class Distinct {
       Grow();
     }
     const std::size_t mask = Table.size() - 1;
-    for (std::size_t at = ContentHash(content) & mask;; at = (at + 1) & mask) {
+    for (std::size_t at = TextHash(content) & mask;; at = (at + 1) & mask) {
       const std::uint32_t entry = Table[at];
       if (entry == 0) {
         Table[at] = static_cast<std::uint32_t>(Keys.size() + 1);
@@ -900,7 +918,7 @@ class Distinct {
     while (size < Keys.size() * 4) size *= 2;
     Table.assign(size, 0);
     for (std::size_t i = 0; i < Keys.size(); ++i) {
-      std::size_t at = ContentHash(ContentOf(Keys[i])) & (size - 1);
+      std::size_t at = TextHash(ContentOf(Keys[i])) & (size - 1);
       while (Table[at] != 0) at = (at + 1) & (size - 1);
       Table[at] = static_cast<std::uint32_t>(i + 1);
     }
