@@ -389,9 +389,8 @@ std::size_t TextHash(std::string_view text);
 // own: the reference that Run must match text for text and error for error.
 //
 // A program refers to the tree's texts (or to its own copies of a flat tree's) and to the
-// expression's operators by index; a frozen
-// copy of it (TEvalFrozenProgram) keeps its own texts and runs on any program's working
-// storage.
+// expression's operators by index; a frozen copy of it (TEvalFrozenProgram) keeps its own texts
+// and runs on any program's working storage.
 class TEvalProgram {
  public:
   // Root must be fully parsed.
