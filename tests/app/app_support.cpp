@@ -193,7 +193,7 @@ void RunCaseInChildProcess(const std::string& caseName,
 }
 
 ModalRobot::ModalRobot(std::vector<Step> steps, int timeoutMs)
-    : Steps(steps.begin(), steps.end()), TimeoutMs(timeoutMs) {
+    : Steps(steps.begin(), steps.end()), StepCount(steps.size()), TimeoutMs(timeoutMs) {
   QObject::connect(&Timer, &QTimer::timeout, [this] { Tick(); });
   Timer.start(20);
   Waiting.start();
@@ -215,8 +215,12 @@ void ModalRobot::Tick() {
     }
   }
   if (Waiting.elapsed() > TimeoutMs) {
+    const std::size_t done = StepCount - Steps.size();
     ADD_FAILURE() << "a modal window was left waiting: " << modal->metaObject()->className() << " "
-                  << modal->objectName().toStdString();
+                  << modal->objectName().toStdString() << ", "
+                  << (Steps.empty() ? "after the last step"
+                                    : "at step " + std::to_string(done + 1) + " of " +
+                                          std::to_string(StepCount));
     Waiting.restart();
     modal->close();
   }

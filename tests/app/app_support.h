@@ -79,8 +79,8 @@ void RunCaseInChildProcess(const std::string& caseName,
 // Drives modal windows as a user would: while it lives, every 20 ms of an event loop it hands
 // the active modal widget to its next step. A step answers false when the widget is not yet
 // the one it waits for, and is offered the next one again. A modal widget left waiting for
-// timeoutMs (no step left, or no step ready) fails the case and is closed, so a test never
-// hangs in a modal loop.
+// timeoutMs (no step left, or no step ready) fails the case, naming the step it waited at, and
+// is closed, so a test never hangs in a modal loop.
 class ModalRobot {
  public:
   using Step = std::function<bool(QWidget* modal)>;
@@ -96,6 +96,7 @@ class ModalRobot {
   void Tick();
 
   std::deque<Step> Steps;
+  std::size_t StepCount;
   int TimeoutMs;
   QTimer Timer;
   QElapsedTimer Waiting;

@@ -3,6 +3,7 @@
 #include <QtTest/qtestspontaneevent.h>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QKeyEvent>
@@ -612,12 +613,16 @@ TEST_F(ScreenFormTest, TheCompletionListClosesWithItsFileDialogAndTheNextClickAc
     SCOPED_TRACE(row.name);
     QFileDialog* dialog = row.save ? form.SaveDialog() : form.OpenDialog();
     dialog->setDirectory(QString::fromStdString(folder.Path().string()));
+    // What the robot last found while it waited, for a case that fails.
+    std::string seen;
     ModalRobot robot({
         // Typed key by key, as the user types, so that the field offers its completions of
         // the folder's names once the dialog has read them.
         [&](QWidget* modal) {
           auto* field = modal == dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
-          if (!field || !Listed(dialog).contains("cabinet.qvs")) return false;
+          const QStringList listed = Listed(dialog);
+          seen = "listed: " + listed.join(' ').toStdString();
+          if (!field || !listed.contains("cabinet.qvs")) return false;
           field->selectAll();
           QTest::keyClicks(field, QString::fromStdString(row.typed));
           return true;
@@ -625,14 +630,22 @@ TEST_F(ScreenFormTest, TheCompletionListClosesWithItsFileDialogAndTheNextClickAc
         // Return while the completion list is shown.
         [&](QWidget*) {
           QWidget* list = QApplication::activePopupWidget();
-          if (!list) return false;
+          if (!list) {
+            auto* field = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QCompleter* completer = field ? field->completer() : nullptr;
+            seen = "no list; field \"" + (field ? field->text().toStdString() : "") + "\", focus " +
+                   std::to_string(field && field->hasFocus()) + ", completions " +
+                   std::to_string(completer ? completer->completionCount() : -1) +
+                   ", active window " + std::to_string(dialog->isActiveWindow());
+            return false;
+          }
           QTest::keyClick(list, Qt::Key_Return);
           return true;
         },
     });
     std::string chosen;
-    ASSERT_TRUE(row.save ? form.ExecuteSaveDialog(chosen) : form.ExecuteOpenDialog(chosen));
-    EXPECT_TRUE(robot.Done());
+    ASSERT_TRUE(row.save ? form.ExecuteSaveDialog(chosen) : form.ExecuteOpenDialog(chosen)) << seen;
+    EXPECT_TRUE(robot.Done()) << seen;
     EXPECT_EQ(chosen, folder.File(row.chosen));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << "the completion list stayed";
     // One click on Next, delivered to the screen's window as the window system delivers it.
