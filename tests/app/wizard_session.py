@@ -130,6 +130,8 @@ class Session:
         os.makedirs(self.documents)
         self.install_spreadsheet_application()
         self.xvfb = None
+        self.xvfb_log = None
+        self.display = None
         self.proc = None
         self.status = None
         self.rusage = None
@@ -156,9 +158,14 @@ class Session:
 
     def start_display(self):
         read, write = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-            pass_fds=(write,), preexec_fn=die_with_parent, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # The server's own messages stay in the artifact folder: a display that goes away
+        # says why there.
+        self.xvfb_log = os.path.join(self.artifacts, "xvfb.log")
+        with open(self.xvfb_log, "wb") as log:
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten",
+                 "tcp"],
+                pass_fds=(write,), preexec_fn=die_with_parent, stdout=log, stderr=log)
         os.close(write)
         number = b""
         deadline = time.monotonic() + WAIT
@@ -170,8 +177,29 @@ class Session:
         os.close(read)
         check(number.strip(), "Xvfb started no display")
         self.display = ":" + number.decode().strip()
+        # A client is let in before the program starts.
+        wait_for("the display %s to answer" % self.display,
+                 lambda: self.display_running() and self.xprop("-root", "_NET_SUPPORTED"))
         if self.window_manager:
             self.start_window_manager()
+
+    def display_running(self):
+        check(self.xvfb.poll() is None, "Xvfb on %s ended (status %s)" %
+              (self.display, self.xvfb.returncode))
+        return True
+
+    def display_report(self):
+        """Whether the display still runs, and the server's last messages."""
+        if not self.xvfb:
+            return "no display was started"
+        state = "running" if self.xvfb.poll() is None else "ended (status %s)" % self.xvfb.returncode
+        try:
+            with open(self.xvfb_log, errors="replace") as log:
+                last = log.read().strip().splitlines()[-5:]
+        except OSError:
+            last = []
+        return "Xvfb on %s %s; its last messages: %s" % (self.display, state,
+                                                      " | ".join(last) or "none")
 
     def start_window_manager(self):
         """Starts the window manager on the display and waits until it manages it (it names
@@ -249,6 +277,7 @@ class Session:
         """The visible window captioned exactly title, or None."""
         check(self.reap() is None, "the program ended while waiting for '%s' (status %s)" %
               (title, self.status))
+        self.display_running()
         ids = self.x("search", "--onlyvisible", "--name", "^%s$" % title).split()
         return ids[-1] if ids else None
 
@@ -491,7 +520,8 @@ def run(session, measure):
 
     # The splash: a 400 x 330 window in the middle of the screen, for four seconds.
     def splash():
-        s.reap()
+        check(s.reap() is None, "the program ended before its splash (status %s)" % s.status)
+        s.display_running()
         for w in s.x("search", "--onlyvisible", "--name", ".").split():
             if s.geometry(w)[2:] == (400, 330):
                 return w
@@ -685,6 +715,7 @@ def main():
         except Exception:
             pass
         print("FAILED: %s" % failure, file=sys.stderr)
+        print(session.display_report(), file=sys.stderr)
         return 1
     finally:
         session.stop()
