@@ -117,6 +117,7 @@ class Session:
         self.artifacts = artifacts
         self.window_manager = window_manager
         self.wm = None
+        self.wm_log = None
         self.recorders = []
         self.scratch = tempfile.mkdtemp(prefix="quorvane-session-")
         self.config = os.path.join(self.scratch, "config")
@@ -189,25 +190,31 @@ class Session:
         return True
 
     def display_report(self):
-        """Whether the display still runs, and the server's last messages."""
+        """Whether the display and the window manager still run, and their last messages."""
+        def report(name, process, path):
+            state = "running" if process.poll() is None else "ended (%s)" % process.returncode
+            try:
+                with open(path, errors="replace") as log:
+                    last = log.read().strip().splitlines()[-5:]
+            except OSError:
+                last = []
+            return "%s %s; its last messages: %s" % (name, state, " | ".join(last) or "none")
         if not self.xvfb:
             return "no display was started"
-        state = "running" if self.xvfb.poll() is None else "ended (status %s)" % self.xvfb.returncode
-        try:
-            with open(self.xvfb_log, errors="replace") as log:
-                last = log.read().strip().splitlines()[-5:]
-        except OSError:
-            last = []
-        return "Xvfb on %s %s; its last messages: %s" % (self.display, state,
-                                                      " | ".join(last) or "none")
+        lines = [report("Xvfb on %s" % self.display, self.xvfb, self.xvfb_log)]
+        if self.wm:
+            lines.append(report(self.window_manager, self.wm, self.wm_log))
+        return "\n".join(lines)
 
     def start_window_manager(self):
         """Starts the window manager on the display and waits until it manages it (it names
         itself on the root window)."""
         env = {**os.environ, "DISPLAY": self.display, "HOME": self.home,
                "XDG_CONFIG_HOME": self.config}
-        self.wm = subprocess.Popen([self.window_manager], env=env, preexec_fn=die_with_parent,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wm_log = os.path.join(self.artifacts, "window-manager.log")
+        with open(self.wm_log, "wb") as log:
+            self.wm = subprocess.Popen([self.window_manager], env=env,
+                                       preexec_fn=die_with_parent, stdout=log, stderr=log)
 
         def managed():
             check(self.wm.poll() is None, "the window manager ended")
