@@ -164,8 +164,10 @@ void RunCaseInVirtualDisplay(const std::string& caseName, const char* folderVari
   QProcess session;
   session.setProcessEnvironment(environment);
   session.setProcessChannelMode(QProcess::MergedChannels);
+  // With -noreset the server stays as it is when a client leaves: a reset refuses the clients
+  // that connect meanwhile (the window manager a case starts, say).
   session.start(QStandardPaths::findExecutable("xvfb-run"),
-                {"-a", "-s", "-screen 0 1024x768x24 -br -nolisten tcp",
+                {"-a", "-s", "-screen 0 1024x768x24 -br -nolisten tcp -noreset",
                  QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe")),
                  QString::fromStdString("--gtest_filter=" + caseName)});
   ASSERT_TRUE(session.waitForStarted());

@@ -332,7 +332,7 @@ TEST(SchemeViewOnScreen, SampleGraphInARealWindowUnderXvfb) {
   Environment.insert("QUORVANE_SCHEME_SHOT", QString::fromStdString(Artifacts.string()));
   Session.setProcessEnvironment(Environment);
   Session.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  Session.start(XvfbRun, {"-a", "-s", "-screen 0 1280x1024x24 -br -nolisten tcp",
+  Session.start(XvfbRun, {"-a", "-s", "-screen 0 1280x1024x24 -br -nolisten tcp -noreset",
                           QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe")),
                           "--gtest_filter=SchemeViewTest.OnScreenShot"});
   ASSERT_TRUE(Session.waitForStarted());

@@ -160,12 +160,14 @@ class Session:
     def start_display(self):
         read, write = os.pipe()
         # The server's own messages stay in the artifact folder: a display that goes away
-        # says why there.
+        # says why there. Without -noreset the server resets whenever its last client leaves
+        # (an xdotool or xprop question), and refuses a client that connects meanwhile: on a
+        # busy machine the program or the window manager starting then.
         self.xvfb_log = os.path.join(self.artifacts, "xvfb.log")
         with open(self.xvfb_log, "wb") as log:
             self.xvfb = subprocess.Popen(
                 ["Xvfb", "-displayfd", str(write), "-screen", "0", "1024x768x24", "-nolisten",
-                 "tcp"],
+                 "tcp", "-noreset"],
                 pass_fds=(write,), preexec_fn=die_with_parent, stdout=log, stderr=log)
         os.close(write)
         number = b""
