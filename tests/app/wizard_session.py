@@ -161,8 +161,8 @@ class Session:
         read, write = os.pipe()
         # The server's own messages stay in the artifact folder: a display that goes away
         # says why there. Without -noreset the server resets whenever its last client leaves
-        # (an xdotool or xprop question), and refuses a client that connects meanwhile: on a
-        # busy machine the program or the window manager starting then.
+        # (an xdotool or xprop question) and refuses a client that connects during the reset,
+        # which on a busy machine can be the program or the window manager, still starting.
         self.xvfb_log = os.path.join(self.artifacts, "xvfb.log")
         with open(self.xvfb_log, "wb") as log:
             self.xvfb = subprocess.Popen(
@@ -180,7 +180,8 @@ class Session:
         os.close(read)
         check(number.strip(), "Xvfb started no display")
         self.display = ":" + number.decode().strip()
-        # A client is let in before the program starts.
+        # The display answers before anything is started on it: a server that ended at once
+        # is reported as such, not as a program that cannot connect.
         wait_for("the display %s to answer" % self.display,
                  lambda: self.display_running() and self.xprop("-root", "_NET_SUPPORTED"))
         if self.window_manager:
